@@ -1,0 +1,37 @@
+// The code-page edge of the program. Inside, text is a byte string in code
+// page 936 (GBK; read and written with ICU's GB18030 converter, a superset,
+// so every name round-trips). These functions are the only places where
+// text changes encoding: QString for the window, UTF-8 for names on disk,
+// code page 950 (Big5) for the Traditional Chinese conversion.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class QString;
+
+namespace ferro {
+
+// GBK bytes <-> UTF-16. Undecodable bytes become U+FFFD; unencodable
+// characters become '?'.
+std::u16string GbkToUtf16(std::string_view gbk);
+std::string Utf16ToGbk(std::u16string_view text);
+
+// Any ICU converter by name ("windows-950", "gb18030", ...), same
+// substitution rules as above.
+std::u16string DecodeCodePage(std::string_view bytes, const char* converter);
+std::string EncodeCodePage(std::u16string_view text, const char* converter);
+
+// The window edge.
+QString GbkToQString(std::string_view gbk);
+std::string QStringToGbk(const QString& text);
+
+// The disk edge. Names on disk are UTF-8 but may hold bytes that are not
+// valid UTF-8; each such byte b is carried through GBK as the private-use
+// character U+F700+b, so that DiskToGbk and GbkToDisk round-trip every name.
+std::string DiskToGbk(std::string_view diskName);
+// Returns false (and leaves out empty) when gbk is not valid GB18030; callers
+// treat such a path as one that does not exist.
+bool GbkToDisk(std::string_view gbk, std::string& out);
+
+}  // namespace ferro

@@ -1,0 +1,172 @@
+// The file system as the program sees it: Windows-style attributes, times
+// and refusals, implemented with POSIX and Linux calls. Every path is GBK
+// text (see codec.h) with '/' as separator.
+//
+// Attributes: read-only is the absence of the owner's write bit; hidden,
+// system and archive (and a created time set by the user) live in the
+// user.DOSATTRIB extended attribute in the record Samba writes; names
+// starting with '.' are always hidden; symbolic links are reparse points,
+// FIFOs, sockets and devices are devices. A regular file without the record
+// reads as archive, a folder as directory alone.
+//
+// Refusals that Windows makes and Linux doesn't are made here, whoever runs
+// the program (root included): a read-only file is neither written nor
+// deleted, a rename never replaces an existing file.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/times.h"
+
+namespace ferro {
+
+inline constexpr char kPathSep = '/';
+
+namespace attr {
+inline constexpr uint32_t ReadOnly = 0x1;
+inline constexpr uint32_t Hidden = 0x2;
+inline constexpr uint32_t System = 0x4;
+inline constexpr uint32_t VolumeId = 0x8;
+inline constexpr uint32_t Directory = 0x10;
+inline constexpr uint32_t Archive = 0x20;
+inline constexpr uint32_t Device = 0x40;
+inline constexpr uint32_t Normal = 0x80;
+inline constexpr uint32_t Temporary = 0x100;
+inline constexpr uint32_t SparseFile = 0x200;
+inline constexpr uint32_t ReparsePoint = 0x400;
+inline constexpr uint32_t Compressed = 0x800;
+inline constexpr uint32_t Offline = 0x1000;
+inline constexpr uint32_t NotContentIndexed = 0x2000;
+inline constexpr uint32_t Encrypted = 0x4000;
+inline constexpr uint32_t Invalid = 0xFFFFFFFFu;
+// The bits SetFileAttributes accepts.
+inline constexpr uint32_t Settable = ReadOnly | Hidden | System | Archive | Normal |
+                                     Temporary | Offline | NotContentIndexed;
+}  // namespace attr
+
+struct FindEntry {
+    std::string name;  // GBK, without folder
+    uint32_t attributes = 0;
+    int64_t size = 0;  // full 64-bit size
+    FileTime creationTime = 0;
+    FileTime lastAccessTime = 0;
+    FileTime lastWriteTime = 0;
+};
+
+// Windows mask matching: '*' any run, '?' one character (a double-byte
+// character is one), letters without regard to case; "*.*" and "*" match
+// every name, a mask ending in "." matches names without a dot.
+bool MatchesMask(std::string_view name, std::string_view mask);
+
+// Find-first / find-next over "folder/mask" (a pattern without wildcards
+// looks up one name). attrSet works as the run-time library's find-first
+// does: entries with hidden, system, volume or directory bits that attrSet
+// lacks are left out; all other entries are returned, "." and ".." included,
+// in the order the file system gives them.
+class FileFinder {
+public:
+    FileFinder();
+    ~FileFinder();
+    FileFinder(const FileFinder&) = delete;
+    FileFinder& operator=(const FileFinder&) = delete;
+
+    bool First(std::string_view pattern, uint32_t attrSet, FindEntry& entry);
+    bool Next(FindEntry& entry);
+    void Close();
+
+private:
+    struct Impl;
+    Impl* impl_;
+};
+
+// A lighter walk over one folder for hot loops (the search): names and kinds
+// straight from the directory, with attributes, sizes and times fetched only
+// for the entries that need them.
+struct DirItem {
+    enum Kind : uint8_t { Unknown, File, Folder, Link, Other };
+    std::string name;  // GBK
+    Kind kind = Unknown;
+};
+
+class FolderReader {
+public:
+    FolderReader();
+    ~FolderReader();
+    FolderReader(const FolderReader&) = delete;
+    FolderReader& operator=(const FolderReader&) = delete;
+
+    bool Open(std::string_view folder);
+    bool Next(DirItem& item);  // false at the end
+    // Full entry (attributes, size, times) of an item of this folder.
+    bool Stat(const DirItem& item, FindEntry& entry);
+    // Attributes only; attr::Invalid when the entry vanished.
+    uint32_t Attributes(const DirItem& item);
+    void Close();
+
+private:
+    struct Impl;
+    Impl* impl_;
+};
+
+// Looks one path up (no wildcards); false when nothing is there.
+bool StatPath(std::string_view path, FindEntry& entry);
+
+bool FileExists(std::string_view path);       // anything but a folder
+bool DirectoryExists(std::string_view path);  // a folder (not a link to one)
+
+uint32_t GetFileAttributes(std::string_view path);
+// Replaces the whole attribute set (Normal alone means none). Fails for bits
+// that need the extended attribute where the file system has none.
+bool SetFileAttributes(std::string_view path, uint32_t attributes);
+
+struct FileTimes {
+    FileTime creation = 0;
+    FileTime lastAccess = 0;
+    FileTime lastWrite = 0;
+};
+bool GetFileTimes(std::string_view path, FileTimes& times);
+// Sets the given times; nullopt keeps a time. The created time is recorded
+// in user.DOSATTRIB (no Linux call sets a birth time); without extended
+// attributes a request to set it fails and nothing is changed.
+bool SetFileTimes(std::string_view path, std::optional<FileTime> creation,
+                  std::optional<FileTime> lastAccess, std::optional<FileTime> lastWrite);
+
+// Renames or moves a file or folder; never replaces an existing target.
+bool MoveFile(std::string_view from, std::string_view to);
+// Copies a regular file, replacing an existing target unless failIfExists;
+// a read-only target is not replaced. Mode and DOS attributes go along.
+bool CopyFile(std::string_view from, std::string_view to, bool failIfExists);
+// Deletes a file (not a folder); refuses read-only files.
+bool DeleteFile(std::string_view path);
+
+// Reads a whole regular file; false for folders, devices and FIFOs (never
+// blocks on them) and for files that cannot be read.
+bool ReadFileBytes(std::string_view path, std::string& data);
+
+// Replaces the contents of a file without ever leaving it half-written:
+// the bytes go to a temporary file in the same folder, which takes the
+// original's mode, owner (where allowed) and extended attributes, is flushed
+// and renamed over the original; the folder is flushed too. A file with more
+// than one hard link is written in place, and its old bytes are put back if
+// the write fails. A new file is created the same way. Read-only files are
+// refused. On failure the original is untouched and nothing is left behind.
+bool WriteFileSafely(std::string_view path, std::string_view data);
+
+std::string GetCurrentDir();
+bool SetCurrentDir(std::string_view path);
+// The folder of the running program, ending with '/'.
+std::string ProgramDir();
+
+// Path helpers on GBK text.
+std::string ExtractFileName(std::string_view path);  // after the last '/'
+std::string ExtractFileDir(std::string_view path);   // before the last '/', no trailing '/'
+std::string ExtractFileExt(std::string_view path);   // from the last '.' of the name, dot included
+
+// Whether the file system of a path keeps user extended attributes.
+bool SupportsExtendedAttributes(std::string_view path);
+
+}  // namespace ferro
