@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <unicode/ucol.h>
+#include <unicode/uscript.h>
 
 #include "platform/codec.h"
 #include "platform/text.h"
@@ -21,6 +22,11 @@ UCollator* Collator() {
             status = U_ZERO_ERROR;
             c = ucol_open("", &status);
         }
+        // The Chinese rules put Han before Latin; the Windows Chinese locale
+        // that users know lists Latin names first, then Han by pinyin.
+        const int32_t order[] = {USCRIPT_LATIN, USCRIPT_HAN};
+        status = U_ZERO_ERROR;
+        ucol_setReorderCodes(c, order, 2, &status);
         return std::unique_ptr<UCollator, CollatorCloser>(c);
     }();
     return coll.get();

@@ -1,10 +1,763 @@
-// Placeholder until the file system layer lands.
 #include "platform/fs.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "platform/codec.h"
+#include "platform/dosattrib.h"
+#include "platform/text.h"
+
 namespace ferro {
-struct FileFinder::Impl {};
-FileFinder::FileFinder() : impl_(nullptr) {}
-FileFinder::~FileFinder() {}
-bool FileFinder::First(std::string_view, uint32_t, FindEntry&) { return false; }
-bool FileFinder::Next(FindEntry&) { return false; }
-void FileFinder::Close() {}
+namespace {
+
+constexpr int64_t kNsPerSec = 1000000000LL;
+// Bits of the DOS record that Linux cannot express itself.
+constexpr uint32_t kStoredBits = attr::Hidden | attr::System | attr::Archive | attr::Temporary |
+                                 attr::Offline | attr::NotContentIndexed;
+
+// GBK path to disk bytes; fails for text that is not GB18030 or that holds
+// a NUL (which would silently cut a C string short).
+bool ToDisk(std::string_view gbk, std::string& out) {
+    if (gbk.empty() || gbk.find('\0') != std::string_view::npos) return false;
+    return GbkToDisk(gbk, out);
+}
+
+FileTime ToFileTime(const statx_timestamp& ts) {
+    return static_cast<int64_t>(ts.tv_sec) * kNsPerSec + ts.tv_nsec;
+}
+timespec ToTimespec(FileTime t) {
+    timespec ts{};
+    int64_t sec = t / kNsPerSec;
+    int64_t ns = t % kNsPerSec;
+    if (ns < 0) {
+        ns += kNsPerSec;
+        --sec;
+    }
+    ts.tv_sec = static_cast<time_t>(sec);
+    ts.tv_nsec = static_cast<long>(ns);
+    return ts;
+}
+
+bool IsDotName(std::string_view name) {
+    return !name.empty() && name[0] == '.' && name != "." && name != "..";
+}
+
+bool ReadDosAttrib(const std::string& diskPath, DosAttrib& value) {
+    char buf[256];
+    ssize_t n = lgetxattr(diskPath.c_str(), kDosAttribName, buf, sizeof buf);
+    if (n <= 0) return false;
+    return DecodeDosAttrib(std::string_view(buf, static_cast<std::size_t>(n)), value);
+}
+
+// Writes the record, briefly lending the owner write permission when a
+// read-only file would refuse it (root never needs that).
+bool WriteDosAttrib(const std::string& diskPath, const DosAttrib& value) {
+    std::string blob = EncodeDosAttrib(value);
+    if (lsetxattr(diskPath.c_str(), kDosAttribName, blob.data(), blob.size(), 0) == 0) return true;
+    if (errno != EACCES && errno != EPERM) return false;
+    struct stat st{};
+    if (lstat(diskPath.c_str(), &st) != 0 || S_ISLNK(st.st_mode) || st.st_uid != geteuid())
+        return false;
+    if (chmod(diskPath.c_str(), st.st_mode | S_IWUSR) != 0) return false;
+    int rc = lsetxattr(diskPath.c_str(), kDosAttribName, blob.data(), blob.size(), 0);
+    chmod(diskPath.c_str(), st.st_mode & 07777);
+    return rc == 0;
+}
+
+uint32_t ComputeAttributes(const struct stat& st, std::string_view gbkName, const DosAttrib* dos,
+                           bool targetIsDir) {
+    uint32_t a = 0;
+    if (S_ISLNK(st.st_mode)) {
+        a = attr::ReparsePoint | (targetIsDir ? attr::Directory : attr::Archive);
+    } else if (S_ISDIR(st.st_mode)) {
+        a = attr::Directory | (dos ? (dos->attributes & kStoredBits) : 0);
+        if (!(st.st_mode & S_IWUSR)) a |= attr::ReadOnly;
+    } else if (S_ISREG(st.st_mode)) {
+        a = dos ? (dos->attributes & kStoredBits) : attr::Archive;
+        if (!(st.st_mode & S_IWUSR)) a |= attr::ReadOnly;
+    } else {
+        a = attr::Device;
+    }
+    if (IsDotName(gbkName)) a |= attr::Hidden;
+    if (a == 0) a = attr::Normal;
+    return a;
+}
+
+bool LinkTargetIsDir(const std::string& diskPath) {
+    struct stat t{};
+    return stat(diskPath.c_str(), &t) == 0 && S_ISDIR(t.st_mode);
+}
+
+// Everything about one entry, by its full disk path.
+bool FillEntry(const std::string& diskPath, std::string_view gbkName, FindEntry& e) {
+    struct statx sx{};
+    if (statx(AT_FDCWD, diskPath.c_str(), AT_SYMLINK_NOFOLLOW,
+              STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
+        return false;
+    struct stat st{};
+    st.st_mode = sx.stx_mode;
+    DosAttrib dos;
+    bool hasDos = !S_ISLNK(st.st_mode) && ReadDosAttrib(diskPath, dos);
+    bool targetDir = S_ISLNK(st.st_mode) && LinkTargetIsDir(diskPath);
+    e.name.assign(gbkName);
+    e.attributes = ComputeAttributes(st, gbkName, hasDos ? &dos : nullptr, targetDir);
+    e.size = S_ISREG(st.st_mode) ? static_cast<int64_t>(sx.stx_size) : 0;
+    e.lastAccessTime = ToFileTime(sx.stx_atime);
+    e.lastWriteTime = ToFileTime(sx.stx_mtime);
+    if (hasDos && dos.createTime) e.creationTime = *dos.createTime;
+    else if (sx.stx_mask & STATX_BTIME) e.creationTime = ToFileTime(sx.stx_btime);
+    else e.creationTime = e.lastWriteTime;
+    return true;
+}
+
+std::string JoinDisk(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    if (folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+bool HasWildcards(std::string_view mask) {
+    return mask.find_first_of("*?") != std::string_view::npos;
+}
+
+// Splits "folder/mask"; an empty folder before a leading '/' is the root,
+// no '/' at all is the current directory.
+void SplitPattern(std::string_view pattern, std::string& folder, std::string& mask) {
+    std::size_t p = pattern.rfind('/');
+    if (p == std::string_view::npos) {
+        folder = ".";
+        mask.assign(pattern);
+        return;
+    }
+    folder.assign(pattern.substr(0, p));
+    if (folder.empty()) folder = "/";
+    mask.assign(pattern.substr(p + 1));
+}
+
+bool GlobMatch(std::string_view name, std::string_view mask) {
+    std::size_t n = 0, m = 0;
+    std::size_t starM = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && mask[m] == '*') {
+            starM = m++;
+            starN = n;
+            continue;
+        }
+        if (m < mask.size() && mask[m] == '?') {
+            n += CharLength(name, n);
+            ++m;
+            continue;
+        }
+        if (m < mask.size()) {
+            std::size_t len = CharLength(mask, m);
+            if (name.compare(n, len, mask.substr(m, len)) == 0 && CharLength(name, n) == len) {
+                n += len;
+                m += len;
+                continue;
+            }
+        }
+        if (starM == std::string_view::npos) return false;
+        m = starM + 1;
+        starN += CharLength(name, starN);
+        n = starN;
+    }
+    while (m < mask.size() && mask[m] == '*') ++m;
+    return m == mask.size();
+}
+
+bool Excluded(uint32_t attributes, uint32_t attrSet) {
+    constexpr uint32_t kSpecial = attr::Hidden | attr::System | attr::VolumeId | attr::Directory;
+    return (attributes & ~attrSet & kSpecial) != 0;
+}
+
+bool FsyncDir(const std::string& diskDir) {
+    int fd = open(diskDir.empty() ? "." : diskDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int rc = fsync(fd);
+    close(fd);
+    return rc == 0;
+}
+
+bool WriteAll(int fd, const char* p, std::size_t n) {
+    while (n > 0) {
+        ssize_t w = write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += w;
+        n -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+bool PWriteAll(int fd, const char* p, std::size_t n, off_t at) {
+    while (n > 0) {
+        ssize_t w = pwrite(fd, p, n, at);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += w;
+        at += w;
+        n -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+std::string DiskDirOf(const std::string& diskPath) {
+    std::size_t p = diskPath.rfind('/');
+    if (p == std::string::npos) return ".";
+    if (p == 0) return "/";
+    return diskPath.substr(0, p);
+}
+
+// A new, empty file beside target, opened for writing.
+int CreateTempBeside(const std::string& diskTarget, std::string& tempPath) {
+    std::string dir = DiskDirOf(diskTarget);
+    std::string base = diskTarget.substr(diskTarget.rfind('/') == std::string::npos
+                                             ? 0
+                                             : diskTarget.rfind('/') + 1);
+    if (base.size() > 200) base.resize(200);
+    tempPath = JoinDisk(dir == "." && diskTarget.find('/') == std::string::npos ? "" : dir,
+                        "." + base + ".ferro-XXXXXX");
+    std::vector<char> buf(tempPath.begin(), tempPath.end());
+    buf.push_back('\0');
+    int fd = mkostemp(buf.data(), O_CLOEXEC);
+    if (fd < 0) return -1;
+    tempPath.assign(buf.data());
+    return fd;
+}
+
+void CopyXattrs(const std::string& from, int toFd) {
+    ssize_t n = llistxattr(from.c_str(), nullptr, 0);
+    if (n <= 0) return;
+    std::vector<char> names(static_cast<std::size_t>(n));
+    n = llistxattr(from.c_str(), names.data(), names.size());
+    if (n <= 0) return;
+    std::vector<char> value;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n);) {
+        const char* name = names.data() + i;
+        i += std::strlen(name) + 1;
+        ssize_t len = lgetxattr(from.c_str(), name, nullptr, 0);
+        if (len < 0) continue;
+        value.resize(static_cast<std::size_t>(len) + 1);
+        len = lgetxattr(from.c_str(), name, value.data(), value.size());
+        if (len < 0) continue;
+        fsetxattr(toFd, name, value.data(), static_cast<std::size_t>(len), 0);
+    }
+}
+
+// Keeps the created time the list shows across a replacement of the file:
+// the new file has a new birth time, so the old one goes into its record.
+void KeepCreatedTime(const std::string& original, int toFd) {
+    DosAttrib dos;
+    bool has = ReadDosAttrib(original, dos);
+    if (has && dos.createTime) return;  // copied with the other attributes
+    struct statx sx{};
+    if (statx(AT_FDCWD, original.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
+              &sx) != 0)
+        return;
+    if (!has) dos.attributes = attr::Archive;
+    dos.createTime = (sx.stx_mask & STATX_BTIME) ? ToFileTime(sx.stx_btime)
+                                                 : ToFileTime(sx.stx_mtime);
+    std::string blob = EncodeDosAttrib(dos);
+    fsetxattr(toFd, kDosAttribName, blob.data(), blob.size(), 0);
+}
+
+bool WriteInPlace(const std::string& diskPath, std::string_view data) {
+    int fd = open(diskPath.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    std::string old;
+    struct stat st{};
+    bool ok = fstat(fd, &st) == 0;
+    if (ok) {
+        old.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t got = 0;
+        while (ok && got < old.size()) {
+            ssize_t r = pread(fd, old.data() + got, old.size() - got, static_cast<off_t>(got));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) ok = false;
+            else got += static_cast<std::size_t>(r);
+        }
+    }
+    if (!ok) {
+        close(fd);
+        return false;
+    }
+    bool written = PWriteAll(fd, data.data(), data.size(), 0) &&
+                   ftruncate(fd, static_cast<off_t>(data.size())) == 0 && fsync(fd) == 0;
+    if (!written) {
+        PWriteAll(fd, old.data(), old.size(), 0);
+        ftruncate(fd, static_cast<off_t>(old.size()));
+        fsync(fd);
+    }
+    close(fd);
+    return written;
+}
+
+}  // namespace
+
+bool MatchesMask(std::string_view name, std::string_view mask) {
+    if (mask.empty()) return false;
+    if (mask == "*" || mask == "*.*") return true;
+    std::string n = AnsiLower(name), m = AnsiLower(mask);
+    if (GlobMatch(n, m)) return true;
+    // "name." and "*." stand for names without an extension.
+    if (m.size() > 1 && m.back() == '.' && n.find('.') == std::string::npos)
+        return GlobMatch(n, std::string_view(m).substr(0, m.size() - 1));
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// FolderReader
+
+struct FolderReader::Impl {
+    DIR* dir = nullptr;
+    std::string diskFolder;
+};
+
+FolderReader::FolderReader() : impl_(new Impl) {}
+FolderReader::~FolderReader() {
+    Close();
+    delete impl_;
+}
+
+bool FolderReader::Open(std::string_view folder) {
+    Close();
+    std::string disk;
+    if (folder.empty()) disk = "/";
+    else if (!ToDisk(folder, disk)) return false;
+    int fd = open(disk.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    impl_->dir = fdopendir(fd);
+    if (!impl_->dir) {
+        close(fd);
+        return false;
+    }
+    impl_->diskFolder = disk;
+    return true;
+}
+
+bool FolderReader::Next(DirItem& item) {
+    if (!impl_->dir) return false;
+    errno = 0;
+    dirent* d = readdir(impl_->dir);
+    if (!d) return false;
+    item.diskName.assign(d->d_name);
+    item.name = DiskToGbk(item.diskName);
+    switch (d->d_type) {
+        case DT_REG: item.kind = DirItem::File; break;
+        case DT_DIR: item.kind = DirItem::Folder; break;
+        case DT_LNK: item.kind = DirItem::Link; break;
+        case DT_UNKNOWN: item.kind = DirItem::Unknown; break;
+        default: item.kind = DirItem::Other; break;
+    }
+    return true;
+}
+
+bool FolderReader::Stat(const DirItem& item, FindEntry& entry) {
+    if (!impl_->dir) return false;
+    return FillEntry(JoinDisk(impl_->diskFolder, item.diskName), item.name, entry);
+}
+
+uint32_t FolderReader::Attributes(const DirItem& item) {
+    if (!impl_->dir) return attr::Invalid;
+    std::string path = JoinDisk(impl_->diskFolder, item.diskName);
+    struct stat st{};
+    if (lstat(path.c_str(), &st) != 0) return attr::Invalid;
+    DosAttrib dos;
+    bool hasDos = !S_ISLNK(st.st_mode) && ReadDosAttrib(path, dos);
+    return ComputeAttributes(st, item.name, hasDos ? &dos : nullptr,
+                             S_ISLNK(st.st_mode) && LinkTargetIsDir(path));
+}
+
+void FolderReader::Close() {
+    if (impl_->dir) closedir(impl_->dir);
+    impl_->dir = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// FileFinder
+
+struct FileFinder::Impl {
+    FolderReader reader;
+    std::string mask;
+    uint32_t attrSet = 0;
+    bool single = false;
+};
+
+FileFinder::FileFinder() : impl_(new Impl) {}
+FileFinder::~FileFinder() { delete impl_; }
+
+bool FileFinder::First(std::string_view pattern, uint32_t attrSet, FindEntry& entry) {
+    Close();
+    std::string folder, mask;
+    SplitPattern(pattern, folder, mask);
+    impl_->attrSet = attrSet;
+    if (mask.empty()) return false;
+    if (!HasWildcards(mask)) {
+        impl_->single = true;
+        std::string path = folder == "/" ? "/" + mask : folder + "/" + mask;
+        if (!StatPath(path, entry)) return false;
+        return !Excluded(entry.attributes, attrSet);
+    }
+    impl_->mask = mask;
+    if (!impl_->reader.Open(folder)) return false;
+    return Next(entry);
+}
+
+bool FileFinder::Next(FindEntry& entry) {
+    if (impl_->single) return false;
+    DirItem item;
+    while (impl_->reader.Next(item)) {
+        if (!MatchesMask(item.name, impl_->mask)) continue;
+        if (!impl_->reader.Stat(item, entry)) continue;
+        if (Excluded(entry.attributes, impl_->attrSet)) continue;
+        return true;
+    }
+    return false;
+}
+
+void FileFinder::Close() {
+    impl_->reader.Close();
+    impl_->single = false;
+}
+
+// ---------------------------------------------------------------------------
+// Single paths
+
+bool StatPath(std::string_view path, FindEntry& entry) {
+    std::string disk;
+    if (!ToDisk(path, disk)) return false;
+    return FillEntry(disk, ExtractFileName(path), entry);
+}
+
+bool FileExists(std::string_view path) {
+    std::string disk;
+    struct stat st{};
+    return ToDisk(path, disk) && stat(disk.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(std::string_view path) {
+    std::string disk;
+    struct stat st{};
+    return ToDisk(path, disk) && lstat(disk.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+uint32_t GetFileAttributes(std::string_view path) {
+    FindEntry e;
+    if (!StatPath(path, e)) return attr::Invalid;
+    return e.attributes;
+}
+
+bool SetFileAttributes(std::string_view path, uint32_t attributes) {
+    std::string disk;
+    if (!ToDisk(path, disk)) return false;
+    struct stat st{};
+    if (lstat(disk.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return false;
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
+    if ((attributes & ~attr::Settable) != 0) return false;
+    if (attributes & attr::Normal) attributes &= ~attr::Normal;
+
+    DosAttrib dos;
+    bool hasDos = ReadDosAttrib(disk, dos);
+    uint32_t stored = attributes & kStoredBits;
+    uint32_t plain = S_ISDIR(st.st_mode) ? 0 : attr::Archive;
+    DosAttrib next = dos;
+    next.attributes = stored | (attributes & attr::ReadOnly) | (S_ISDIR(st.st_mode) ? attr::Directory : 0);
+    if (!WriteDosAttrib(disk, next)) {
+        // Without extended attributes only the plain set is possible.
+        if (errno != ENOTSUP && errno != EOPNOTSUPP) return false;
+        if (stored != plain || (hasDos && dos.createTime)) return false;
+    }
+    mode_t mode = st.st_mode & 07777;
+    mode_t want = (attributes & attr::ReadOnly) ? (mode & ~mode_t(0222)) : (mode | S_IWUSR);
+    if (want != mode && chmod(disk.c_str(), want) != 0) {
+        if (hasDos) WriteDosAttrib(disk, dos);
+        else lremovexattr(disk.c_str(), kDosAttribName);
+        return false;
+    }
+    return true;
+}
+
+bool GetFileTimes(std::string_view path, FileTimes& times) {
+    FindEntry e;
+    if (!StatPath(path, e)) return false;
+    times.creation = e.creationTime;
+    times.lastAccess = e.lastAccessTime;
+    times.lastWrite = e.lastWriteTime;
+    return true;
+}
+
+bool SetFileTimes(std::string_view path, std::optional<FileTime> creation,
+                  std::optional<FileTime> lastAccess, std::optional<FileTime> lastWrite) {
+    std::string disk;
+    if (!ToDisk(path, disk)) return false;
+    struct stat st{};
+    if (lstat(disk.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return false;
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
+    // A read-only file cannot be opened for writing, so its times stay.
+    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return false;
+
+    DosAttrib old;
+    bool hadDos = ReadDosAttrib(disk, old);
+    if (creation) {
+        DosAttrib next = old;
+        if (!hadDos) {
+            FindEntry e;
+            if (!FillEntry(disk, ExtractFileName(path), e)) return false;
+            next.attributes = (e.attributes & (kStoredBits | attr::ReadOnly)) |
+                              (S_ISDIR(st.st_mode) ? attr::Directory : 0);
+            if (S_ISREG(st.st_mode) && (next.attributes & kStoredBits) == 0 &&
+                !(e.attributes & attr::Hidden))
+                next.attributes |= attr::Archive;
+        }
+        next.createTime = *creation;
+        if (!WriteDosAttrib(disk, next)) return false;
+    }
+    if (lastAccess || lastWrite) {
+        timespec ts[2];
+        ts[0] = lastAccess ? ToTimespec(*lastAccess) : timespec{0, UTIME_OMIT};
+        ts[1] = lastWrite ? ToTimespec(*lastWrite) : timespec{0, UTIME_OMIT};
+        if (utimensat(AT_FDCWD, disk.c_str(), ts, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (creation) {
+                if (hadDos) WriteDosAttrib(disk, old);
+                else lremovexattr(disk.c_str(), kDosAttribName);
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
+bool MoveFile(std::string_view from, std::string_view to) {
+    std::string a, b;
+    if (!ToDisk(from, a) || !ToDisk(to, b)) return false;
+    if (renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // File systems without the no-replace flag: a hard link fails when the
+    // target exists, so nothing can be replaced.
+    struct stat st{};
+    if (lstat(a.c_str(), &st) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) {
+        if (link(a.c_str(), b.c_str()) != 0) return false;
+        if (unlink(a.c_str()) != 0) {
+            unlink(b.c_str());
+            return false;
+        }
+        return true;
+    }
+    struct stat tt{};
+    if (lstat(b.c_str(), &tt) == 0) return false;
+    return rename(a.c_str(), b.c_str()) == 0;
+}
+
+bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
+    std::string a, b;
+    if (!ToDisk(from, a) || !ToDisk(to, b)) return false;
+    int in = open(a.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (in < 0) return false;
+    struct stat st{};
+    if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(in);
+        return false;
+    }
+    struct stat tt{};
+    if (lstat(b.c_str(), &tt) == 0) {
+        if (failIfExists || S_ISDIR(tt.st_mode) || !(tt.st_mode & S_IWUSR)) {
+            close(in);
+            return false;
+        }
+    }
+    std::string temp;
+    int out = CreateTempBeside(b, temp);
+    if (out < 0) {
+        close(in);
+        return false;
+    }
+    bool ok = true;
+    off_t left = st.st_size;
+    while (ok && left > 0) {
+        ssize_t n = copy_file_range(in, nullptr, out, nullptr, static_cast<std::size_t>(left), 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        left -= n;
+    }
+    if (left > 0) {
+        // copy_file_range is not everywhere; fall back to plain reads.
+        lseek(in, st.st_size - left, SEEK_SET);
+        lseek(out, st.st_size - left, SEEK_SET);
+        std::vector<char> buf(1 << 20);
+        while (ok) {
+            ssize_t n = read(in, buf.data(), buf.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) ok = false;
+            if (n <= 0) break;
+            ok = WriteAll(out, buf.data(), static_cast<std::size_t>(n));
+        }
+    }
+    if (ok) {
+        fchmod(out, st.st_mode & 07777);
+        DosAttrib dos;
+        if (ReadDosAttrib(a, dos)) {
+            dos.createTime.reset();
+            std::string blob = EncodeDosAttrib(dos);
+            fsetxattr(out, kDosAttribName, blob.data(), blob.size(), 0);
+        }
+        timespec ts[2] = {{0, UTIME_NOW}, st.st_mtim};
+        futimens(out, ts);
+        ok = fsync(out) == 0;
+    }
+    close(in);
+    if (close(out) != 0) ok = false;
+    if (ok) ok = rename(temp.c_str(), b.c_str()) == 0;
+    if (!ok) {
+        unlink(temp.c_str());
+        return false;
+    }
+    FsyncDir(DiskDirOf(b));
+    return true;
+}
+
+bool DeleteFile(std::string_view path) {
+    std::string disk;
+    if (!ToDisk(path, disk)) return false;
+    struct stat st{};
+    if (lstat(disk.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return false;
+    return unlink(disk.c_str()) == 0;
+}
+
+bool ReadFileBytes(std::string_view path, std::string& data) {
+    data.clear();
+    std::string disk;
+    if (!ToDisk(path, disk)) return false;
+    int fd = open(disk.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st{};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return false;
+    }
+    data.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t got = 0;
+    bool ok = true;
+    while (true) {
+        if (got == data.size()) data.resize(data.size() + 65536);  // the file grew
+        ssize_t n = read(fd, data.data() + got, data.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ok = false;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    close(fd);
+    data.resize(got);
+    if (!ok) data.clear();
+    return ok;
+}
+
+bool WriteFileSafely(std::string_view path, std::string_view data) {
+    std::string disk;
+    if (!ToDisk(path, disk)) return false;
+    struct stat st{};
+    bool exists = lstat(disk.c_str(), &st) == 0;
+    if (exists && S_ISLNK(st.st_mode)) {
+        // Write where the link points, keeping the link.
+        char real[PATH_MAX];
+        if (!realpath(disk.c_str(), real)) return false;
+        disk = real;
+        exists = lstat(disk.c_str(), &st) == 0;
+    }
+    if (exists) {
+        if (!S_ISREG(st.st_mode) || !(st.st_mode & S_IWUSR)) return false;
+        if (st.st_nlink > 1) return WriteInPlace(disk, data);
+    } else if (errno != ENOENT) {
+        return false;
+    }
+    std::string temp;
+    int fd = CreateTempBeside(disk, temp);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, data.data(), data.size());
+    if (ok) {
+        if (exists) {
+            fchmod(fd, st.st_mode & 07777);
+            if (fchown(fd, st.st_uid, st.st_gid) != 0) {
+                // Only root may give a file away; the caller's own owner stays.
+            }
+            CopyXattrs(disk, fd);
+            KeepCreatedTime(disk, fd);
+        } else {
+            mode_t mask = umask(0);
+            umask(mask);
+            fchmod(fd, 0666 & ~mask);
+        }
+        ok = fsync(fd) == 0;
+    }
+    if (close(fd) != 0) ok = false;
+    if (ok) ok = rename(temp.c_str(), disk.c_str()) == 0;
+    if (!ok) {
+        unlink(temp.c_str());
+        return false;
+    }
+    FsyncDir(DiskDirOf(disk));
+    return true;
+}
+
+std::string GetCurrentDir() {
+    std::vector<char> buf(PATH_MAX);
+    if (!getcwd(buf.data(), buf.size())) return std::string();
+    return DiskToGbk(buf.data());
+}
+
+bool SetCurrentDir(std::string_view path) {
+    std::string disk;
+    return ToDisk(path, disk) && chdir(disk.c_str()) == 0;
+}
+
+std::string ProgramDir() {
+    std::vector<char> buf(PATH_MAX);
+    ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+    if (n <= 0) return GetCurrentDir() + "/";
+    std::string exe(buf.data(), static_cast<std::size_t>(n));
+    return DiskToGbk(exe.substr(0, exe.rfind('/') + 1));
+}
+
+std::string ExtractFileName(std::string_view path) {
+    std::size_t p = path.rfind('/');
+    return std::string(p == std::string_view::npos ? path : path.substr(p + 1));
+}
+
+std::string ExtractFileDir(std::string_view path) {
+    std::size_t p = path.rfind('/');
+    if (p == std::string_view::npos) return std::string();
+    if (p == 0) return "/";
+    return std::string(path.substr(0, p));
+}
+
+std::string ExtractFileExt(std::string_view path) {
+    std::size_t slash = path.rfind('/');
+    std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return std::string();
+    return std::string(path.substr(dot));
+}
+
+bool SupportsExtendedAttributes(std::string_view path) {
+    std::string disk;
+    if (!ToDisk(path, disk)) return false;
+    char c;
+    if (lgetxattr(disk.c_str(), kDosAttribName, &c, 0) >= 0) return true;
+    return errno != ENOTSUP && errno != EOPNOTSUPP;
+}
+
 }  // namespace ferro

@@ -90,6 +90,7 @@ struct DirItem {
     enum Kind : uint8_t { Unknown, File, Folder, Link, Other };
     std::string name;  // GBK
     Kind kind = Unknown;
+    std::string diskName;  // the bytes on disk, for Stat and Attributes
 };
 
 class FolderReader {
