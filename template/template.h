@@ -13,6 +13,11 @@ namespace ferro {
 // loops for ever: malformed input yields some text.
 std::string EvaluateTemplate(std::string_view subject, std::string_view expression);
 
+// True when name (any letter case) is a function the engine evaluates.
+// Variables that the operations substitute themselves (${filename}, ${sn(...)},
+// ...) are not engine functions.
+bool IsTemplateFunction(std::string_view name);
+
 // Text primitives.
 // 1-based position of the first occurrence of part (exact bytes); 0 if none
 // or part is empty.
@@ -27,5 +32,8 @@ void Insert(std::string& text, std::string_view part, long long at);
 // never matching from the inside of a multi-byte character; left to right,
 // inserted text is not scanned again. An empty old changes nothing.
 std::string ReplaceAll(std::string_view text, std::string_view oldPart, std::string_view newPart);
+// The same in place; returns whether anything was replaced. Costs no
+// allocation when nothing matches.
+bool ReplaceAllInPlace(std::string& text, std::string_view oldPart, std::string_view newPart);
 
 }  // namespace ferro

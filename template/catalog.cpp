@@ -1,0 +1,138 @@
+#include "template/catalog.h"
+
+#include <unicode/unistr.h>
+
+#include "platform/codec.h"
+
+namespace ferro {
+namespace {
+
+using K = CatalogKind;
+
+// Help examples that evaluate a function follow one form, "例：对 <subject>
+// 使用 <template> 得到 <result>", so that the tests can check them against
+// the engine.
+constexpr CatalogEntry kCatalog[] = {
+    {"${Ext}: 原扩展名", "${Ext}", "ext", K::kVariable,
+     "更改扩展名时代表原扩展名（不含点）。例：对 a.txt 使用 ${Ext}.bak 得到 a.txt.bak"},
+    {"${Filename}: 原文件名", "${Filename}", "filename", K::kVariable,
+     "原文件名（不含扩展名），保留原来的大小写。例：对 Report.txt 使用 New_${Filename} 得到 "
+     "new_Report.txt"},
+    {"${Fullname}: 原完整文件名", "${Fullname}", "fullname", K::kVariable,
+     "原完整文件名（含扩展名）。"},
+    {"${Date(yyyymmdd)}: 日期格式", "${Date(yyyy-mmm-dd)}", "date", K::kFunction,
+     "当前日期，括号内为日期格式：yyyy 年、mm 月、mmm 中文月份、dd 日。例：2012年5月1日使用 "
+     "${Date(yyyymmdd)} 得到20120501"},
+    {"${Time(hhnnss)}: 时间格式", "${Time(hh:nn:ss)}", "time", K::kFunction,
+     "当前时间，括号内为时间格式：hh 时、nn 分、ss 秒、zzz 毫秒。例：15点05分09秒使用 "
+     "${Time(hhnnss)} 得到150509"},
+    {"${Sn(10,n)}: 从10开始的序号", "${Sn(开始序号,长度)}", "sn", K::kVariable,
+     "从开始序号起逐个加1的序号，不足长度时前面补0。例：${Sn(10,3)} 依次得到010、011、012"},
+    {"${LastDir}: 最后一级目录名", "${LastDir}", "lastdir", K::kVariable,
+     "文件所在的最后一级目录名。例：D:\\photos\\2012 中的文件使用 ${LastDir}_${Sn(1,2)} "
+     "得到2012_01"},
+    {"${DelStr(s)}: 删除设定字符", "${DelStr(要删除的字符)}", "delstr", K::kFunction,
+     "删除所有设定的字符（不区分大小写）。例：对 report_2012 使用 ${DelStr(_)} 得到 report2012"},
+    {"${DelRange(s1,s2)}: 删除字符范围", "${DelRange(要删除的开始字符,要删除的结束字符)}",
+     "delrange", K::kFunction,
+     "删除从开始字符到其后第一个结束字符的内容（含这两个字符）。例：对 report_2012 使用 "
+     "${DelRange(p,_)} 得到 re2012"},
+    {"${DelLeft(n)}: 删除左边字符", "${DelLeft(从左边开始删除的字符数量)}", "delleft", K::kFunction,
+     "从左边删除指定数量的字符，中文字符算两个。例：对 report_2012 使用 ${DelLeft(7)} 得到 2012"},
+    {"${DelRight(n)}: 删除右边字符", "${DelRight(从右边开始删除的字符数量)}", "delright",
+     K::kFunction, "从右边删除指定数量的字符。例：对 report_2012 使用 ${DelRight(5)} 得到 report"},
+    {"${DelMid(n1,n2)}: 删除中间字符", "${DelMid(要删除的字符开始位置,要删除的字符数量)}", "delmid",
+     K::kFunction,
+     "从开始位置起删除指定数量的字符。例：对 report_2012 使用 ${DelMid(7,1)} 得到 report2012"},
+    {"${RepStr(s1,s2)}: 替换字符", "${RepStr(要替换的原字符,替换的新字符)}", "repstr", K::kFunction,
+     "把所有原字符替换为新字符（不区分大小写）。例：对 report_2012 使用 ${RepStr(_,-)} 得到 "
+     "report-2012"},
+    {"${AddLeft(s)}: 左边添加字符", "${AddLeft(从左边开始添加的字符)}", "addleft", K::kFunction,
+     "在左边添加字符。例：对 report_2012 使用 ${AddLeft(new_)} 得到 new_report_2012"},
+    {"${AddRight(s)}: 右边添加字符", "${AddRight(从右边开始添加的字符)}", "addright", K::kFunction,
+     "在右边添加字符。例：对 report_2012 使用 ${AddRight(_v2)} 得到 report_2012_v2"},
+    {"${AddMid(n,s)}: 中间添加字符", "${AddMid(要添加的字符开始位置,要添加的字符)}", "addmid",
+     K::kFunction,
+     "在指定位置添加字符，添加的字符从该位置开始。例：对 report_2012 使用 ${AddMid(7,v)} 得到 "
+     "reportv_2012"},
+    {"${File(s)}: 文件中字符命名", "${File(文本文件名称)}", "file", K::kVariable,
+     "用文本文件中的行依次作为新文件名，第1行给列表第1行的文件。例：${File(names.txt)}"},
+    {"${File2(s)}: 文件中字符替换命名", "${File2(文本文件名称)}", "file2", K::kVariable,
+     "文本文件每行一组“原字符;新字符”，在文件名中逐个替换。例：${File2(rep.txt)}"},
+    {"${GetLeft(n)}: 从左边获取字符", "${GetLeft(从左边开始获取的字符数量)}", "getleft",
+     K::kFunction, "从左边获取指定数量的字符。例：对 report_2012 使用 ${GetLeft(6)} 得到 report"},
+    {"${GetRight(n)}: 从右边获取字符", "${GetRight(从右边开始获取的字符数量)}", "getright",
+     K::kFunction, "从右边获取指定数量的字符。例：对 report_2012 使用 ${GetRight(4)} 得到 2012"},
+    {"${GetMid(n1,n2)}: 从中间获取字符", "${GetMid(要获取的字符开始位置,要获取的字符数量)}",
+     "getmid", K::kFunction,
+     "从开始位置起获取指定数量的字符。例：对 report_2012 使用 ${GetMid(8,2)} 得到 20"},
+    {"${GetStr(s,n)}: 单关键字获取字符", "${GetStr(要获取的字符关键字,要获取的字符数量)}", "getstr",
+     K::kFunction,
+     "从关键字起（含关键字）获取指定数量的字符，关键字区分大小写。例：对 report_2012 使用 "
+     "${GetStr(_,3)} 得到 _20"},
+    {"${GetStr2(s1,s2)}: 双关键字获取字符", "${GetStr2(要获取的开始字符,要获取的结束字符)}",
+     "getstr2", K::kFunction,
+     "获取从开始字符到其后第一个结束字符的内容（含这两个字符）。例：对 report_2012 使用 "
+     "${GetStr2(r,t)} 得到 report"},
+    {"${AddMid2(s1,n,s2)}: 关键字位置添加字符",
+     "${AddMid2(要添加的字符关键字,偏移量,要添加的字符)}", "addmid2", K::kFunction,
+     "在关键字位置加偏移量处添加字符，偏移量可为0或负数。例：对 report_2012 使用 "
+     "${AddMid2(_,1,v)} 得到 report_v2012"},
+    {"${NewLine(n)}: 按位置换行", "${NewLine(要换行的字符数量)}", "newline", K::kFunction,
+     "每隔指定数量的字符换一行，不会拆开中文字符。例：对 abcdefghij 使用 ${NewLine(4)} "
+     "得到三行：abcd、efgh、ij"},
+    {"${LineStr(n)}: 指定行的字符", "${LineStr(获取字符行的行号)}", "linestr", K::kOperationItem,
+     "插入新行时代表文件中指定行号的行。例：${LineStr(2)} 取每个文件的第2行"},
+    {"${LineStr2(s)}: 指定关键字行的字符", "${LineStr2(获取字符行的关键字)}", "linestr2",
+     K::kOperationItem,
+     "插入新行时代表文件中第一个含有关键字的行。例：${LineStr2(标题)} 取第一个含“标题”的行"},
+    {"${Xchg(s1,s2)}: 交换字符", "${Xchg(要交换的字符1,要交换的字符2)}", "xchg", K::kFunction,
+     "交换两组字符的位置（不区分大小写）。例：对 report_2012 使用 ${Xchg(report,2012)} 得到 "
+     "2012_report"},
+    {"${LineRandStr()}: 随机行的字符", "${LineRandStr()}", "linerandstr", K::kOperationItem,
+     "插入新行时代表文件中随机的一行。"},
+    {"${DelStrL(s)}: 删除关键字左边字符", "${DelStrL(要删除左边字符的关键字)}", "delstrl",
+     K::kFunction, "删除关键字及其左边的所有字符。例：对 report_2012 使用 ${DelStrL(_)} 得到 2012"},
+    {"${DelStrR(s)}: 删除关键字右边字符", "${DelStrR(要删除右边字符的关键字)}", "delstrr",
+     K::kFunction,
+     "删除关键字及其右边的所有字符。例：对 report_2012 使用 ${DelStrR(_)} 得到 report"},
+    {"${Pos(s)}: 获取关键字的位置", "${Pos(要获取位置的关键字)}", "pos", K::kFunction,
+     "关键字第一次出现的位置，找不到时为0，常用于嵌套。例：对 report_2012 使用 "
+     "${GetLeft(${Pos(_)}-1)} 得到 report"},
+    {"${GetMid2(s,n1,n2)}: 关键字位置获取字符",
+     "${GetMid2(要获取位置的关键字,偏移量,要获取的字符数量)}", "getmid2", K::kFunction,
+     "从关键字位置加偏移量处获取指定数量的字符。例：对 report_2012 使用 ${GetMid2(_,1,2)} 得到 "
+     "20"},
+    {"${XlsTo(s)}: Excel转换为", "${XlsTo(新的扩展名)}", "xlsto", K::kConversion,
+     "把Excel文件转换为新扩展名的格式。例：对 book.xls 使用 ${XlsTo(csv)} 得到 book.csv"},
+    {"${CsvTo(s)}: Csv转换为", "${CsvTo(新的扩展名)}", "csvto", K::kConversion,
+     "把Csv文件转换为新扩展名的格式。例：对 data.csv 使用 ${CsvTo(xls)} 得到 data.xls"},
+    {"${TxtTo(s)}: Text转换为", "${TxtTo(新的扩展名)}", "txtto", K::kConversion,
+     "把以Tab分隔的文本转换为逗号分隔。例：对 data.txt 使用 ${TxtTo(csv)} 得到 data.csv"},
+    {"${VcfTo(s)}: Vcf转换为", "${VcfTo(新的扩展名)}", "vcfto", K::kConversion,
+     "把vCard联系人文件转换为表格。例：对 contacts.vcf 使用 ${VcfTo(csv)} 得到 contacts.csv"},
+    {"${Len(s)}: 获取字符的长度", "${Len(要获取长度的字符)}", "len", K::kFunction,
+     "字符的长度，中文字符算两个，常用于嵌套。例：对 report_2012 使用 ${Len(${LineOrg()})} 得到 "
+     "11"},
+    {"${LineOrg()}: 当前行的字符", "${LineOrg()}", "lineorg", K::kFunction,
+     "当前处理的原字符（文件名或当前行），常用于嵌套。例：对 report_2012 使用 "
+     "${AddLeft(${LineOrg()}_)} 得到 report_2012_report_2012"},
+    {"${Chs2Num(s)}: 中文数字转阿拉伯数字", "${Chs2Num(需要转换的字符)}", "chs2num", K::kFunction,
+     "把中文数字逐字转为阿拉伯数字。例：对 第三章 使用 ${Chs2Num(${LineOrg()})} 得到 第3章"},
+};
+
+static_assert(std::size(kCatalog) == 40);
+
+}  // namespace
+
+std::span<const CatalogEntry> TemplateCatalog() {
+    return kCatalog;
+}
+
+std::string CatalogTextGbk(const char* utf8) {
+    const icu::UnicodeString u = icu::UnicodeString::fromUTF8(utf8);
+    return Utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(u.getBuffer()),
+                                          static_cast<std::size_t>(u.length())));
+}
+
+}  // namespace ferro

@@ -1,0 +1,148 @@
+// EvaluateTemplate: escapes, the call, its name and arguments, the nested
+// ${...} items (innermost first, left to right), then the function.
+#include <vector>
+
+#include "platform/text.h"
+#include "template/functions.h"
+#include "template/small_stack.h"
+#include "template/template.h"
+
+namespace ferro {
+namespace {
+
+// Nested items are evaluated by recursion. Well-formed templates need one
+// level; deeper levels only arise when substituted values themselves hold
+// ${...} text, and the limit keeps such input from recursing without end.
+constexpr int kMaxDepth = 8;
+
+constexpr std::size_t kLongestName = 15;
+
+detail::TemplateFunction Lookup(std::string_view name) {
+    // Names are ASCII; any other byte (or a blank) makes an unknown name.
+    if (name.empty() || name.size() > kLongestName) return nullptr;
+    char lower[kLongestName];
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (static_cast<unsigned char>(c) >= 0x80) return nullptr;
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        lower[i] = c;
+    }
+    return detail::FindFunction(std::string_view(lower, name.size()));
+}
+
+std::string EvaluateAt(std::string_view subject, std::string_view expression, int depth);
+
+// Replaces each ${...} item of the argument text by its value, innermost
+// first, in one left-to-right pass. Each "}" closes the nearest open "${";
+// an item's value is text from then on and is never searched for markers
+// again at this level. A "}" that closes nothing is kept as text. So the
+// pass always ends, and takes time linear in the argument text.
+// Identical items (in any letter case) share the value of the first.
+std::string ResolveNested(std::string_view subject, std::string_view args, int depth) {
+    struct Known {
+        std::string key, value;
+    };
+    std::vector<Known> known;
+    const std::size_t lastOpen = args.rfind("${");
+
+    std::string out;
+    out.reserve(args.size());
+    SmallStack<std::size_t> open(args.size() / 2 + 1);
+    const std::size_t n = args.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const char c = args[i];
+        if (c == '$' && i + 1 < n && args[i + 1] == '{') {
+            open.push(out.size());
+            out.append("${");
+            i += 2;
+        } else if (c == '}' && !open.empty()) {
+            const std::size_t start = open.pop();
+            out.push_back('}');
+            ++i;
+            const std::string_view item(out.data() + start, out.size() - start);
+            std::string value;
+            bool found = false;
+            if (!known.empty()) {
+                const std::string key = AnsiUpper(item);
+                for (const Known& k : known) {
+                    if (k.key == key) {
+                        value = k.value;
+                        found = true;
+                        break;
+                    }
+                }
+            }
+            if (!found) {
+                value = EvaluateAt(subject, item, depth + 1);
+                // Only worth keeping when another item can follow.
+                if (lastOpen != std::string_view::npos && i <= lastOpen)
+                    known.push_back({AnsiUpper(item), value});
+            }
+            out.resize(start);
+            out.append(value);
+        } else if (static_cast<unsigned char>(c) >= 0x81) {
+            // A trail byte may look like "{" or "}"; it is part of its
+            // character, not a marker.
+            const std::size_t len = CharLength(args, i);
+            out.append(args.substr(i, len));
+            i += len;
+        } else {
+            out.push_back(c);
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string ApplyEscapes(std::string_view expression) {
+    std::string s(expression);
+    ReplaceAllInPlace(s, "\\t", "\t");
+    ReplaceAllInPlace(s, "\\r", "\r");
+    ReplaceAllInPlace(s, "\\n", "\n");
+    return s;
+}
+
+std::string EvaluateAt(std::string_view subject, std::string_view expression, int depth) {
+    // Escapes belong to the typed template. Nested items are evaluated
+    // without them: an item may hold substituted text (the subject, say a
+    // line with "C:\temp"), which must reach the function as it is.
+    std::string escaped;
+    if (depth == 0 && expression.find('\\') != std::string_view::npos) {
+        escaped = ApplyEscapes(expression);
+        expression = escaped;
+    }
+    const std::size_t a = expression.find("${");
+    if (a == std::string_view::npos) return std::string(expression);
+    // Text before "${" is dropped; the last byte is taken as the closing "}".
+    const std::string_view call = expression.size() >= a + 3
+                                      ? expression.substr(a + 2, expression.size() - a - 3)
+                                      : std::string_view();
+    const std::size_t b = call.find('(');
+    if (b == std::string_view::npos) return std::string(call);
+    // The last byte of the call is taken as the closing ")".
+    std::string_view args =
+        call.size() >= b + 2 ? call.substr(b + 1, call.size() - b - 2) : std::string_view();
+    const detail::TemplateFunction fn = Lookup(call.substr(0, b));
+    // An unknown function leaves the subject as it is; its arguments have no
+    // effect, so they are not evaluated.
+    if (!fn) return std::string(subject);
+    std::string resolved;
+    if (depth < kMaxDepth && args.find('}') != std::string_view::npos) {
+        resolved = ResolveNested(subject, args, depth);
+        args = resolved;
+    }
+    return fn(subject, detail::SplitArguments(args));
+}
+
+}  // namespace
+
+std::string EvaluateTemplate(std::string_view subject, std::string_view expression) {
+    return EvaluateAt(subject, expression, 0);
+}
+
+bool IsTemplateFunction(std::string_view name) {
+    return Lookup(name) != nullptr;
+}
+
+}  // namespace ferro
