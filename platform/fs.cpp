@@ -274,7 +274,8 @@ void KeepCreatedTime(const std::string& original, int toFd) {
     fsetxattr(toFd, kDosAttribName, blob.data(), blob.size(), 0);
 }
 
-bool WriteInPlace(const std::string& diskPath, std::string_view data) {
+bool WriteInPlace(const std::string& diskPath,
+                  const std::function<bool(const ChunkWriter&)>& produce) {
     int fd = open(diskPath.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return false;
     std::string old;
@@ -294,8 +295,13 @@ bool WriteInPlace(const std::string& diskPath, std::string_view data) {
         close(fd);
         return false;
     }
-    bool written = PWriteAll(fd, data.data(), data.size(), 0) &&
-                   ftruncate(fd, static_cast<off_t>(data.size())) == 0 && fsync(fd) == 0;
+    off_t at = 0;
+    ChunkWriter write = [&](std::string_view piece) {
+        if (!PWriteAll(fd, piece.data(), piece.size(), at)) return false;
+        at += static_cast<off_t>(piece.size());
+        return true;
+    };
+    bool written = produce(write) && ftruncate(fd, at) == 0 && fsync(fd) == 0;
     if (!written) {
         PWriteAll(fd, old.data(), old.size(), 0);
         ftruncate(fd, static_cast<off_t>(old.size()));
@@ -667,6 +673,10 @@ bool ReadFileBytes(std::string_view path, std::string& data) {
 }
 
 bool WriteFileSafely(std::string_view path, std::string_view data) {
+    return WriteFileSafely(path, [data](const ChunkWriter& write) { return write(data); });
+}
+
+bool WriteFileSafely(std::string_view path, const std::function<bool(const ChunkWriter&)>& produce) {
     std::string disk;
     if (!ToDisk(path, disk)) return false;
     struct stat st{};
@@ -680,14 +690,17 @@ bool WriteFileSafely(std::string_view path, std::string_view data) {
     }
     if (exists) {
         if (!S_ISREG(st.st_mode) || !(st.st_mode & S_IWUSR)) return false;
-        if (st.st_nlink > 1) return WriteInPlace(disk, data);
+        if (st.st_nlink > 1) return WriteInPlace(disk, produce);
     } else if (errno != ENOENT) {
         return false;
     }
     std::string temp;
     int fd = CreateTempBeside(disk, temp);
     if (fd < 0) return false;
-    bool ok = WriteAll(fd, data.data(), data.size());
+    ChunkWriter write = [fd](std::string_view piece) {
+        return WriteAll(fd, piece.data(), piece.size());
+    };
+    bool ok = produce(write);
     if (ok) {
         if (exists) {
             fchmod(fd, st.st_mode & 07777);

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -156,6 +157,10 @@ bool ReadFileBytes(std::string_view path, std::string& data);
 // the write fails. A new file is created the same way. Read-only files are
 // refused. On failure the original is untouched and nothing is left behind.
 bool WriteFileSafely(std::string_view path, std::string_view data);
+// The same, with the contents produced piece by piece: produce calls write
+// with each piece in order and returns false to give up (nothing changes).
+using ChunkWriter = std::function<bool(std::string_view piece)>;
+bool WriteFileSafely(std::string_view path, const std::function<bool(const ChunkWriter&)>& produce);
 
 std::string GetCurrentDir();
 bool SetCurrentDir(std::string_view path);

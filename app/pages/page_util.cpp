@@ -1,0 +1,54 @@
+#include "app/pages/page_util.h"
+
+namespace ferro::page {
+
+QGridLayout* Grid(QWidget* page) {
+    if (auto* g = qobject_cast<QGridLayout*>(page->layout())) return g;
+    auto* g = new QGridLayout(page);
+    g->setContentsMargins(8, 6, 8, 6);
+    g->setHorizontalSpacing(6);
+    g->setVerticalSpacing(4);
+    return g;
+}
+
+QPushButton* StartButton(QWidget* page, const char* name, const char* caption) {
+    auto* b = new QPushButton(QString::fromUtf8(caption), page);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setMinimumWidth(90);
+    return b;
+}
+
+QLabel* Label(QWidget* page, const char* text) { return new QLabel(QString::fromUtf8(text), page); }
+
+QLabel* Note(QWidget* page, const char* text) {
+    auto* l = new QLabel(QString::fromUtf8(text), page);
+    l->setStyleSheet(QStringLiteral("color: maroon;"));
+    l->setWordWrap(true);
+    return l;
+}
+
+QLineEdit* Edit(QWidget* page, const char* name, const char* text) {
+    auto* e = new QLineEdit(QString::fromUtf8(text), page);
+    e->setObjectName(QString::fromLatin1(name));
+    return e;
+}
+
+QCheckBox* Check(QWidget* page, const char* name, const char* caption, bool checked) {
+    auto* c = new QCheckBox(QString::fromUtf8(caption), page);
+    c->setObjectName(QString::fromLatin1(name));
+    c->setChecked(checked);
+    return c;
+}
+
+QRadioButton* Radio(QWidget* page, const char* name, const char* caption, bool checked) {
+    auto* r = new QRadioButton(QString::fromUtf8(caption), page);
+    r->setObjectName(QString::fromLatin1(name));
+    r->setChecked(checked);
+    return r;
+}
+
+QCheckBox* BackupBox(QWidget* page, const char* name) {
+    return Check(page, name, "备份目标文件(.bak),覆盖同名文件", true);
+}
+
+}  // namespace ferro::page

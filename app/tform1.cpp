@@ -1,0 +1,223 @@
+#include "app/tform1.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimeEdit>
+#include <QTimer>
+
+#include "app/filelist_model.h"
+#include "app/filelist_view.h"
+#include "platform/codec.h"
+#include "platform/error.h"
+#include "platform/fs.h"
+#include "platform/pump.h"
+#include "platform/random.h"
+
+namespace ferro {
+
+namespace {
+void PumpWindowMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+}  // namespace
+
+void InstallMessagePump() { SetMessagePumpHook(&PumpWindowMessages, 30); }
+
+TForm1::TForm1(DialogProvider* dialogs, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromUtf8(kAppCaption));
+    QFont font;
+    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"),
+                      QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPixelSize(12);
+    setFont(font);
+
+    model_ = new FileListModel(&files_, this);
+    Timer1_ = new QTimer(this);
+    Timer1_->setObjectName(QStringLiteral("Timer1"));
+    Timer1_->setInterval(15000);
+
+    BuildWindow();
+    resize(800, 600);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(400, 300));
+    }
+    FormCreate();
+}
+
+TForm1::~TForm1() {
+    FormDestroy();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    FStopSearch = true;  // a running search ends at its next entry
+    QMainWindow::closeEvent(event);
+}
+
+void TForm1::FormCreate() {
+    static const char* const kHeaders[kColumnCount] = {"文件名称", "目录名称", "大小(字节)",
+                                                       "创建时间", "修改时间", "文件类型"};
+    for (int c = 0; c < kColumnCount; ++c)
+        model_->setHeaderData(c, Qt::Horizontal, QString::fromUtf8(kHeaders[c]), Qt::DisplayRole);
+
+    const QDate today = QDate::currentDate();
+    if (auto* d = Find<QDateEdit>("dtMax")) d->setDate(today);
+    if (auto* d = Find<QDateEdit>("dtMin")) d->setDate(today.addMonths(-1));
+    for (const char* name : {"dtAccess", "dtModify", "dtCreate"})
+        if (auto* d = Find<QDateEdit>(name)) d->setDate(today);
+    if (auto* t = Find<QTimeEdit>("dtpTime")) t->setTime(QTime::currentTime());
+
+    SetFieldText("edFolder", GetCurrentDir());
+
+    cmbOpt_->setCurrentIndex(1);
+    ShowOperationPage(1, -1);
+
+    FTipsList.clear();
+    SeedRandomFromClock();
+    Timer1_->start();
+}
+
+void TForm1::FormDestroy() {
+    FStopSearch = true;
+    FTipsList.clear();
+}
+
+void TForm1::cmbOptChange(int index) { ShowOperationPage(index, -1); }
+
+void TForm1::ShowOperationPage(int first, int second) {
+    for (int i = 0; i < pgcOne_->count(); ++i) {
+        const bool show = i == first || i == second;
+        pgcOne_->setTabVisible(i, show);
+    }
+    if (first >= 0 && first < pgcOne_->count()) pgcOne_->setCurrentIndex(first);
+}
+
+bool TForm1::CheckSelection() {
+    if (files_.IsEmpty()) {
+        ShowError(QStringLiteral("没有源文件，请搜索后再试！"));
+        return false;
+    }
+    for (int r = files_.LastRow(); r >= 1; --r)
+        if (files_.Checked(r)) return true;
+    ShowError(QStringLiteral("请先选择文件！"));
+    return false;
+}
+
+bool TForm1::FindFirstTwoChecked(int& first, int& second) {
+    int found = 0;
+    for (int r = 1; r <= files_.LastRow(); ++r) {
+        if (!files_.Checked(r)) continue;
+        if (found == 0) {
+            first = r;
+            found = 1;
+        } else {
+            second = r;
+            return true;
+        }
+    }
+    return false;
+}
+
+int TForm1::CounterValue(const QLabel* counter) { return counter->text().toInt(); }
+
+void TForm1::SetCounter(QLabel* counter, long long value) {
+    counter->setText(QString::number(value));
+}
+
+void TForm1::AddToCounter(QLabel* counter, long long delta) {
+    SetCounter(counter, counter->text().toLongLong() + delta);
+}
+
+void TForm1::ShowError(const QString& text) {
+    dialogs_->Message(this, DialogProvider::Icon::Error, QString::fromUtf8(kAppCaption), text);
+}
+
+void TForm1::ShowInfo(const QString& text) {
+    dialogs_->Message(this, DialogProvider::Icon::Information, QString::fromUtf8(kAppCaption),
+                      text);
+}
+
+bool TForm1::AskYesNo(const QString& text) {
+    return dialogs_->Question(this, QString::fromUtf8(kAppCaption), text);
+}
+
+void TForm1::ShowException(const std::exception& e) {
+    QString text;
+    if (dynamic_cast<const Error*>(&e)) text = GbkToQString(e.what());
+    else if (dynamic_cast<const std::bad_alloc*>(&e)) text = QStringLiteral("内存不足");
+    else text = QString::fromLocal8Bit(e.what());
+    ShowError(text);
+}
+
+bool TForm1::RunCommand(QAbstractButton* button, const std::function<void()>& body) {
+    QPointer<QAbstractButton> b(button);
+    if (b) b->setEnabled(false);
+    bool ok = true;
+    try {
+        body();
+    } catch (const std::exception& e) {
+        ok = false;
+        if (b) b->setEnabled(true);
+        model_->FlushPendingRows();
+        ShowException(e);
+    }
+    if (b) b->setEnabled(true);
+    model_->FlushPendingRows();
+    return ok;
+}
+
+void TForm1::ForEachTickedRow(bool pumpBeforeRow, const std::function<void(int row)>& visit) {
+    for (int r = 1; r <= files_.LastRow(); ++r) {
+        if (pumpBeforeRow) {
+            ProcessPendingMessages();
+            if (r > files_.LastRow()) break;
+        }
+        if (!files_.Checked(r)) continue;
+        visit(r);
+    }
+}
+
+void TForm1::ConnectClick(QAbstractButton* button, void (TForm1::*handler)()) {
+    connect(button, &QAbstractButton::clicked, this, [this, handler] { Guard([&] { (this->*handler)(); }); });
+}
+
+void TForm1::Guard(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const std::exception& e) {
+        ShowException(e);
+    }
+}
+
+std::string TForm1::FieldText(const char* name) const {
+    if (auto* e = Find<QLineEdit>(name)) return QStringToGbk(e->text());
+    if (auto* c = Find<QComboBox>(name)) return QStringToGbk(c->currentText());
+    if (auto* m = Find<QPlainTextEdit>(name)) {
+        // A memo's text has its lines joined by CR LF.
+        QString text = m->toPlainText();
+        text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+        return QStringToGbk(text);
+    }
+    return std::string();
+}
+
+void TForm1::SetFieldText(const char* name, const std::string& gbk) {
+    if (auto* e = Find<QLineEdit>(name)) e->setText(GbkToQString(gbk));
+    else if (auto* c = Find<QComboBox>(name)) c->setEditText(GbkToQString(gbk));
+    else if (auto* m = Find<QPlainTextEdit>(name)) {
+        QString text = GbkToQString(gbk);
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        m->setPlainText(text);
+    }
+}
+
+}  // namespace ferro

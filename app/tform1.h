@@ -1,0 +1,211 @@
+// The one window of the program: the search group, the file list grid and
+// its commands, the operation selector and one page per operation, the
+// template picker, the counters and the tips line.
+//
+// Handlers carry the names of their control and event. Each operation's
+// page and handler live in a file of their own under pages/; what they share
+// (the selection check, counters, message boxes and the batch-run frame) is
+// here.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <QUrl>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/dialogs.h"
+#include "fileops/filelist.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+class QNetworkAccessManager;
+
+namespace ferro {
+
+class FileGrid;
+class FileListModel;
+
+inline constexpr const char* kAppCaption = "Ferrovan文件批处理";
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // dialogs must outlive the window.
+    explicit TForm1(DialogProvider* dialogs, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    FileList& fileList() { return files_; }
+    FileListModel* fileModel() const { return model_; }
+    DialogProvider& dialogs() const { return *dialogs_; }
+
+    // --- shared by every command -------------------------------------------
+    void cmbOptChange(int index);
+    void ShowOperationPage(int first, int second);
+    // The common selection check; shows its own message when it fails.
+    bool CheckSelection();
+    // The first two ticked rows in display order.
+    bool FindFirstTwoChecked(int& first, int& second);
+
+    // Counter labels hold their value as decimal text.
+    static int CounterValue(const QLabel* counter);
+    static void SetCounter(QLabel* counter, long long value);
+    static void AddToCounter(QLabel* counter, long long delta);
+    QLabel* stSrcCount() const { return stSrcCount_; }
+    QLabel* stChangeCount() const { return stChangeCount_; }
+    QLabel* stDeleteCount() const { return stDeleteCount_; }
+
+    // Message boxes, titled with the window caption.
+    void ShowError(const QString& text);
+    void ShowInfo(const QString& text);
+    bool AskYesNo(const QString& text);
+    // The standard error display of an exception that ended a command.
+    void ShowException(const std::exception& e);
+
+    // Runs a command with its start button disabled; an exception that ends
+    // it is shown by the standard error display; the button is enabled
+    // again however the command ends. Returns false when it ended by an
+    // exception.
+    bool RunCommand(QAbstractButton* button, const std::function<void()>& body);
+    // Visits the ticked data rows in display order, re-reading the row count
+    // as it goes (the list may change while messages are pumped).
+    void ForEachTickedRow(bool pumpBeforeRow, const std::function<void(int row)>& visit);
+
+    // Connects a button's click to a handler; an exception that escapes the
+    // handler is shown by the standard error display instead of reaching the
+    // event loop.
+    void ConnectClick(QAbstractButton* button, void (TForm1::*handler)());
+    void Guard(const std::function<void()>& body);
+
+    // A control of the window by its objectName.
+    template <class T>
+    T* Find(const char* name) const {
+        return findChild<T*>(QString::fromLatin1(name));
+    }
+    // Text of an edit field as GBK bytes, and back.
+    std::string FieldText(const char* name) const;
+    void SetFieldText(const char* name, const std::string& gbk);
+
+    // --- file list (grid and its tool buttons) ------------------------------
+    void sgFilesMouseUp(bool onHeader, int headerColumn);
+    void SortByColumn(int column, bool ascending);
+    void btnSelAllClick();
+    void btnDeSelAllClick();
+    void btnInverseClick();
+    void btnAddClick();
+    void btnDelClick();
+    bool sortAscending() const { return FSortAscending; }
+
+    // --- search --------------------------------------------------------------
+    void btnOpenClick();
+    void ckFileSizeClick();
+    void ckFileDateClick();
+    void cbSearchClick();
+    void btnStopSearchClick();
+
+    // --- list export and disk deletion ------------------------------------------
+    void btnExpClick();
+    void btnExpDirClick();
+    void cbDelClick();
+
+    // --- template picker ---------------------------------------------------------
+    void cmbVarChange(int index);
+
+    // --- operations --------------------------------------------------------------
+    void btnExtClick();         // 更改文件扩展名
+    void btnFilenameClick();    // 更改文件名称
+    void btnDateClick();        // 更改文件或目录日期
+    void btnPropClick();        // 更改文件或目录属性
+    void btnFileInfoClick();    // 文件信息统计
+    void btnSynClick();         // 合并关键字内容
+    void btnCutClick();         // 行内容截取字符
+    void btnInsClick();         // 行内容插入字符
+    void btnReplaceClick();     // 行模式替换字符
+    void btnDelLineClick();     // 内容按行删除
+    void btnGetLineClick();     // 内容按行提取
+    void btnLineSynClick();     // 按关键字同步行
+    void btnInsLineClick();     // 内容插入新行
+    void btnFileCombineClick(); // 文件内容合并
+    void btnConvertClick();     // 文件格式转换
+
+    // --- help and tips -------------------------------------------------------------
+    void SpeedButton1Click();
+    void Label11Click();
+    void Timer1Timer();
+    void lblTipsClick();
+    // Seams for tests: where the tips come from, and the timer interval.
+    void SetTipsUrl(const QUrl& url) { tipsUrl_ = url; }
+    QTimer* tipsTimer() const { return Timer1_; }
+
+    // Window state used across commands.
+    bool FStopSearch = false;
+    bool FSortAscending = false;
+    bool FTipsLoaded = false;
+    std::string FSearchMask;
+    std::string FSearchDir;
+    std::string FTipsLink;
+    QStringList FTipsList;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormDestroy();
+    void BuildWindow();
+    QWidget* BuildSearchGroup();
+    QWidget* BuildToolRow();
+    QWidget* BuildLowerPanel();
+    QWidget* AddPage(const char* objectName, const char* caption);
+
+    // One builder per page (pages/*.cpp).
+    void BuildExtensionPage(QWidget* page);
+    void BuildRenamePage(QWidget* page);
+    void BuildDatePage(QWidget* page);
+    void BuildAttributePage(QWidget* page);
+    void BuildStatisticsPage(QWidget* page);
+    void BuildKeyMergePage(QWidget* page);
+    void BuildLineCutPage(QWidget* page);
+    void BuildLineInsertPage(QWidget* page);
+    void BuildPatternPage(QWidget* page);
+    void BuildLineDeletePage(QWidget* page);
+    void BuildLineExtractPage(QWidget* page);
+    void BuildLineSyncPage(QWidget* page);
+    void BuildNewLinesPage(QWidget* page);
+    void BuildCombinePage(QWidget* page);
+    void BuildConvertPage(QWidget* page);
+    void FillTemplatePicker();
+    void SetUpTips();
+
+    // Search internals (tform1_search.cpp).
+    void SearchFolder(const std::string& sub);
+
+    DialogProvider* dialogs_;
+    FileList files_;
+    FileListModel* model_ = nullptr;
+    FileGrid* sgFiles_ = nullptr;
+    QTabWidget* pgcOne_ = nullptr;
+    QComboBox* cmbOpt_ = nullptr;
+    QLabel* stSrcCount_ = nullptr;
+    QLabel* stChangeCount_ = nullptr;
+    QLabel* stDeleteCount_ = nullptr;
+    QTimer* Timer1_ = nullptr;
+    QNetworkAccessManager* network_ = nullptr;
+    QUrl tipsUrl_;
+    QString lastSaveName_;  // the save dialog offers the last chosen name again
+};
+
+// Installs the throttled message pump for long loops of the core libraries.
+void InstallMessagePump();
+
+}  // namespace ferro

@@ -1,0 +1,87 @@
+// The file list's own commands: ticks, header sort, adding files from the
+// open-file dialog and removing rows (never files) from the list.
+#include <QHeaderView>
+
+#include "app/filelist_model.h"
+#include "app/filelist_view.h"
+#include "app/tform1.h"
+#include "platform/codec.h"
+#include "platform/fs.h"
+#include "platform/pump.h"
+
+namespace ferro {
+
+namespace {
+// What the list accepts: entries with other bits (reparse points,
+// compressed, temporary, devices ...) are left out.
+constexpr uint32_t kListedAttributes = attr::ReadOnly | attr::Hidden | attr::System |
+                                       attr::VolumeId | attr::Directory | attr::Archive |
+                                       attr::Normal | attr::NotContentIndexed;
+}  // namespace
+
+void TForm1::sgFilesMouseUp(bool onHeader, int headerColumn) {
+    FSortAscending = !FSortAscending;
+    if (onHeader) {
+        if (headerColumn >= 0) SortByColumn(headerColumn, FSortAscending);
+        return;
+    }
+    const QModelIndex current = sgFiles_->currentIndex();
+    if (!current.isValid() || current.column() != 0) return;
+    const int row = current.row() + 1;
+    if (row < 1 || row > files_.LastRow()) return;
+    files_.ToggleChecked(row);
+}
+
+void TForm1::SortByColumn(int column, bool ascending) {
+    model_->FlushPendingRows();
+    files_.Sort(column, ascending);
+}
+
+void TForm1::btnSelAllClick() {
+    for (int r = 1; r <= files_.LastRow(); ++r)
+        if (!files_.Checked(r)) files_.SetChecked(r, true);
+}
+
+void TForm1::btnDeSelAllClick() {
+    for (int r = 1; r <= files_.LastRow(); ++r)
+        if (files_.Checked(r)) files_.SetChecked(r, false);
+}
+
+void TForm1::btnInverseClick() {
+    for (int r = 1; r <= files_.LastRow(); ++r) files_.ToggleChecked(r);
+}
+
+void TForm1::btnAddClick() {
+    FileDialogOptions o;
+    o.title = QStringLiteral("请选择需要修改属性的文件 - 添加文件");
+    o.directory = QStringLiteral(".");
+    o.filters = {QStringLiteral("文本文件(*.txt;*.ini) (*.txt *.ini)"),
+                 QStringLiteral("图片文件(*.jpg;*.jpeg) (*.jpg *.jpeg)"),
+                 QStringLiteral("网页文件(*.htm;*.html) (*.htm *.html)"),
+                 QStringLiteral("ASP文件(*.asp;*.aspx) (*.asp *.aspx)"),
+                 QStringLiteral("JSP文件(*.jsp;*.jspf) (*.jsp *.jspf)"),
+                 QStringLiteral("PHP文件(*.php) (*.php)"),
+                 QStringLiteral("PNG文件(*.png) (*.png)"),
+                 QStringLiteral("GIF文件(*.gif) (*.gif)"),
+                 QStringLiteral("BMP文件(*.bmp) (*.bmp)"),
+                 QStringLiteral("所有文件(*.*) (*)")};
+    const QStringList chosen = dialogs_->OpenFiles(this, o);
+    for (const QString& path : chosen) {
+        const std::string gbk = QStringToGbk(path);
+        FileFinder finder;
+        FindEntry entry;
+        if (!finder.First(gbk, kListedAttributes, entry)) continue;
+        ProcessPendingMessages();
+        if (entry.attributes & ~kListedAttributes) continue;
+        files_.AddFile(entry, ExtractFileDir(gbk));
+        AddToCounter(stSrcCount_, 1);
+    }
+    model_->FlushPendingRows();
+}
+
+void TForm1::btnDelClick() {
+    const int removed = files_.RemoveCheckedRows();
+    AddToCounter(stSrcCount_, -removed);
+}
+
+}  // namespace ferro

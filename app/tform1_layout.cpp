@@ -1,0 +1,323 @@
+// The window's layout: search group, list tool buttons and grid above a
+// splitter; counters, selectors and the operation pages below it.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/filelist_model.h"
+#include "app/filelist_view.h"
+#include "app/tform1.h"
+
+namespace ferro {
+
+namespace {
+
+QLabel* Caption(const char* text, QWidget* parent) {
+    return new QLabel(QString::fromUtf8(text), parent);
+}
+
+template <class T>
+T* Named(T* w, const char* name) {
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+QToolButton* FlatTool(const char* name, QStyle::StandardPixmap icon, const char* hint,
+                      QWidget* parent) {
+    auto* b = Named(new QToolButton(parent), name);
+    b->setAutoRaise(true);
+    b->setIcon(parent->style()->standardIcon(icon));
+    b->setToolTip(QString::fromUtf8(hint));
+    b->setIconSize(QSize(16, 16));
+    return b;
+}
+
+}  // namespace
+
+void TForm1::BuildWindow() {
+    auto* central = new QWidget(this);
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(0, 0, 0, 0);
+
+    auto* Splitter1 = Named(new QSplitter(Qt::Vertical, central), "Splitter1");
+    Splitter1->setHandleWidth(3);
+    Splitter1->setChildrenCollapsible(false);
+
+    auto* Panel1 = Named(new QWidget(Splitter1), "Panel1");
+    auto* upper = new QVBoxLayout(Panel1);
+    upper->setContentsMargins(4, 4, 4, 2);
+    upper->setSpacing(2);
+    upper->addWidget(BuildSearchGroup());
+    upper->addWidget(BuildToolRow());
+
+    sgFiles_ = new FileGrid(Panel1);
+    sgFiles_->setModel(model_);
+    static const int kWidths[kColumnCount] = {150, 199, 86, 121, 120, 57};
+    for (int c = 0; c < kColumnCount; ++c) sgFiles_->setColumnWidth(c, kWidths[c]);
+    connect(sgFiles_, &FileGrid::mouseReleased, this,
+            [this](bool onHeader, int column) { Guard([&] { sgFilesMouseUp(onHeader, column); }); });
+    upper->addWidget(sgFiles_, 1);
+
+    Splitter1->addWidget(Panel1);
+    Splitter1->addWidget(BuildLowerPanel());
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setStretchFactor(1, 0);
+    Splitter1->setSizes({350, 250});
+    outer->addWidget(Splitter1);
+    setCentralWidget(central);
+}
+
+QWidget* TForm1::BuildSearchGroup() {
+    auto* GroupBox7 = Named(new QGroupBox(QStringLiteral("搜索文件"), this), "GroupBox7");
+    auto* g = new QGridLayout(GroupBox7);
+    g->setContentsMargins(6, 4, 6, 4);
+    g->setHorizontalSpacing(4);
+    g->setVerticalSpacing(3);
+
+    // First line: folders, browse button, masks, search and stop.
+    auto* line1 = new QHBoxLayout;
+    line1->addWidget(Caption("文件目录：", GroupBox7));
+    auto* edFolder = Named(new QLineEdit(GroupBox7), "edFolder");
+    edFolder->setToolTip(QStringLiteral("可用分号(;)隔开多个目录"));
+    line1->addWidget(edFolder, 3);
+    auto* btnOpen = FlatTool("btnOpen", QStyle::SP_DirOpenIcon, "请选择需要搜索文件的目录", GroupBox7);
+    line1->addWidget(btnOpen);
+    line1->addSpacing(6);
+    line1->addWidget(Caption("文件类型：", GroupBox7));
+    auto* cmbFileType = Named(new QComboBox(GroupBox7), "cmbFileType");
+    cmbFileType->setEditable(true);
+    cmbFileType->setToolTip(QStringLiteral("可用分号(;)隔开多个文件类型"));
+    cmbFileType->addItems({"*.txt", "*.ini", "*.dat", "*.xls", "*.csv", "*.vcf", "*.htm", "*.asp",
+                           "*.jsp", "*.php"});
+    cmbFileType->setEditText(QStringLiteral("*.txt"));
+    cmbFileType->setMinimumWidth(110);
+    line1->addWidget(cmbFileType, 1);
+    line1->addSpacing(6);
+    auto* cbSearch = Named(new QPushButton(QStringLiteral("搜索"), GroupBox7), "cbSearch");
+    auto* btnStopSearch = Named(new QPushButton(QStringLiteral("停止"), GroupBox7), "btnStopSearch");
+    btnStopSearch->setEnabled(false);
+    line1->addWidget(cbSearch);
+    line1->addWidget(btnStopSearch);
+    g->addLayout(line1, 0, 0);
+
+    // Second line: the filters and the sub-folder switch.
+    auto* line2 = new QHBoxLayout;
+    auto* ckFileSize = Named(new QCheckBox(QStringLiteral("文件大小(字节)"), GroupBox7), "ckFileSize");
+    line2->addWidget(ckFileSize);
+    line2->addWidget(Caption("从", GroupBox7));
+    auto* edMin = Named(new QLineEdit(QStringLiteral("0"), GroupBox7), "edMin");
+    auto* edMax = Named(new QLineEdit(QStringLiteral("50000"), GroupBox7), "edMax");
+    for (QLineEdit* e : {edMin, edMax}) {
+        e->setEnabled(false);
+        e->setMaximumWidth(70);
+    }
+    line2->addWidget(edMin);
+    line2->addWidget(Caption("到", GroupBox7));
+    line2->addWidget(edMax);
+    line2->addSpacing(8);
+    auto* ckFileDate = Named(new QCheckBox(QStringLiteral("文件日期："), GroupBox7), "ckFileDate");
+    line2->addWidget(ckFileDate);
+    auto* cbDateType = Named(new QComboBox(GroupBox7), "cbDateType");
+    cbDateType->setEditable(true);
+    cbDateType->addItems({QStringLiteral("修改时间"), QStringLiteral("创建时间"),
+                          QStringLiteral("最后访问时间")});
+    cbDateType->setCurrentIndex(0);
+    cbDateType->setEnabled(false);
+    line2->addWidget(cbDateType);
+    line2->addWidget(Caption("从", GroupBox7));
+    auto* dtMin = Named(new QDateEdit(GroupBox7), "dtMin");
+    line2->addWidget(dtMin);
+    line2->addWidget(Caption("到", GroupBox7));
+    auto* dtMax = Named(new QDateEdit(GroupBox7), "dtMax");
+    line2->addWidget(dtMax);
+    for (QDateEdit* d : {dtMin, dtMax}) {
+        d->setCalendarPopup(true);
+        d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        d->setEnabled(false);
+    }
+    line2->addSpacing(8);
+    auto* ckSub = Named(new QCheckBox(QStringLiteral("搜索时包含子目录"), GroupBox7), "ckSub");
+    ckSub->setChecked(true);
+    line2->addWidget(ckSub);
+    line2->addStretch(1);
+    g->addLayout(line2, 1, 0);
+
+    ConnectClick(btnOpen, &TForm1::btnOpenClick);
+    ConnectClick(ckFileSize, &TForm1::ckFileSizeClick);
+    ConnectClick(ckFileDate, &TForm1::ckFileDateClick);
+    ConnectClick(cbSearch, &TForm1::cbSearchClick);
+    ConnectClick(btnStopSearch, &TForm1::btnStopSearchClick);
+    return GroupBox7;
+}
+
+QWidget* TForm1::BuildToolRow() {
+    auto* row = new QWidget(this);
+    auto* h = new QHBoxLayout(row);
+    h->setContentsMargins(0, 0, 0, 0);
+    h->setSpacing(2);
+    auto* btnSelAll = FlatTool("btnSelAll", QStyle::SP_DialogApplyButton, "选择所有文件", row);
+    auto* btnDeSelAll = FlatTool("btnDeSelAll", QStyle::SP_DialogCancelButton, "全部取消选择", row);
+    auto* btnInverse = FlatTool("btnInverse", QStyle::SP_BrowserReload, "反向选择", row);
+    auto* btnAdd = FlatTool("btnAdd", QStyle::SP_FileDialogNewFolder, "添加文件,可以多选.", row);
+    auto* btnDel = FlatTool("btnDel", QStyle::SP_TrashIcon, "删除所选文件,不删除物理文件.", row);
+    h->addWidget(btnSelAll);
+    h->addWidget(btnDeSelAll);
+    h->addWidget(btnInverse);
+    h->addSpacing(16);
+    h->addWidget(btnAdd);
+    h->addWidget(btnDel);
+    h->addSpacing(24);
+
+    auto* btnExp = Named(new QPushButton(QStringLiteral("导出文件名"), row), "btnExp");
+    btnExp->setToolTip(QStringLiteral("导出当前选择的文件名称,保存到文本文件中."));
+    auto* btnExpDir = Named(new QPushButton(QStringLiteral("导出目录名"), row), "btnExpDir");
+    btnExpDir->setToolTip(QStringLiteral("导出当前选择的文件所在目录,保存到文本文件中."));
+    auto* cbDel = Named(new QPushButton(QStringLiteral("删除"), row), "cbDel");
+    cbDel->setToolTip(QStringLiteral("删除当前选择的磁盘文件,删除后不能恢复."));
+    for (QPushButton* b : {btnExp, btnExpDir, cbDel}) {
+        b->setFlat(true);
+        h->addWidget(b);
+    }
+    h->addStretch(1);
+
+    ConnectClick(btnSelAll, &TForm1::btnSelAllClick);
+    ConnectClick(btnDeSelAll, &TForm1::btnDeSelAllClick);
+    ConnectClick(btnInverse, &TForm1::btnInverseClick);
+    ConnectClick(btnAdd, &TForm1::btnAddClick);
+    ConnectClick(btnDel, &TForm1::btnDelClick);
+    ConnectClick(btnExp, &TForm1::btnExpClick);
+    ConnectClick(btnExpDir, &TForm1::btnExpDirClick);
+    ConnectClick(cbDel, &TForm1::cbDelClick);
+    return row;
+}
+
+QWidget* TForm1::AddPage(const char* objectName, const char* caption) {
+    auto* page = Named(new QWidget(pgcOne_), objectName);
+    pgcOne_->addTab(page, QString::fromUtf8(caption));
+    return page;
+}
+
+QWidget* TForm1::BuildLowerPanel() {
+    auto* pnl1 = Named(new QWidget(this), "pnl1");
+    pnl1->setMinimumHeight(200);
+    auto* h = new QHBoxLayout(pnl1);
+    h->setContentsMargins(2, 2, 2, 2);
+    h->setSpacing(2);
+
+    // Left: counters, selectors, version and help.
+    auto* pnl2 = Named(new QWidget(pnl1), "pnl2");
+    pnl2->setFixedWidth(208);
+    auto* v = new QVBoxLayout(pnl2);
+    v->setContentsMargins(4, 2, 4, 2);
+    v->setSpacing(3);
+    auto counterRow = [&](const char* caption, const char* name, const char* color) {
+        auto* row = new QHBoxLayout;
+        row->addWidget(Caption(caption, pnl2));
+        auto* counter = Named(new QLabel(QStringLiteral("0"), pnl2), name);
+        counter->setStyleSheet(QStringLiteral("color: %1;").arg(QLatin1String(color)));
+        row->addWidget(counter, 1);
+        v->addLayout(row);
+        return counter;
+    };
+    stSrcCount_ = counterRow("搜索文件数量：", "stSrcCount", "blue");
+    stChangeCount_ = counterRow("更改文件数量：", "stChangeCount", "red");
+    stDeleteCount_ = counterRow("删除文件数量：", "stDeleteCount", "red");
+
+    v->addWidget(Caption("请选择批处理方式：", pnl2));
+    cmbOpt_ = Named(new QComboBox(pnl2), "cmbOpt");
+    cmbOpt_->setEditable(false);
+    cmbOpt_->setMaxVisibleItems(10);
+    static const char* const kOperations[] = {
+        "更改文件扩展名", "更改文件名称",   "更改文件或目录日期", "更改文件或目录属性",
+        "文件信息统计",   "合并关键字内容", "行内容截取字符",     "行内容插入字符",
+        "行模式替换字符", "内容按行删除",   "内容按行提取",       "按关键字同步行",
+        "内容插入新行",   "文件内容合并",   "文件格式转换"};
+    for (const char* op : kOperations) cmbOpt_->addItem(QString::fromUtf8(op));
+    v->addWidget(cmbOpt_);
+
+    v->addWidget(Caption("请选择变量或函数：", pnl2));
+    auto* cmbVar = Named(new QComboBox(pnl2), "cmbVar");
+    cmbVar->setEditable(false);
+    cmbVar->setMaxVisibleItems(10);
+    cmbVar->setToolTip(QStringLiteral("变量或函数的使用说明"));
+    v->addWidget(cmbVar);
+
+    auto* helpRow = new QHBoxLayout;
+    helpRow->addWidget(Named(new QLabel(QStringLiteral("版本：V2.6.711"), pnl2), "Label10"));
+    auto* SpeedButton1 = FlatTool("SpeedButton1", QStyle::SP_MessageBoxQuestion, "查看使用说明", pnl2);
+    helpRow->addWidget(SpeedButton1);
+    helpRow->addStretch(1);
+    v->addLayout(helpRow);
+    auto* Label11 = Named(new QLabel(pnl2), "Label11");
+    Label11->setStyleSheet(QStringLiteral("color: blue;"));
+    Label11->setCursor(Qt::PointingHandCursor);
+    v->addWidget(Label11);
+    v->addStretch(1);
+    h->addWidget(pnl2);
+
+    // Right: the operation pages and the tips line under them.
+    auto* Panel2 = Named(new QWidget(pnl1), "Panel2");
+    auto* pv = new QVBoxLayout(Panel2);
+    pv->setContentsMargins(0, 0, 0, 0);
+    pv->setSpacing(0);
+    pgcOne_ = Named(new QTabWidget(Panel2), "pgcOne");
+    pv->addWidget(pgcOne_, 1);
+    auto* Panel3 = Named(new QWidget(Panel2), "Panel3");
+    Panel3->setFixedHeight(20);
+    auto* tipsRow = new QHBoxLayout(Panel3);
+    tipsRow->setContentsMargins(4, 0, 4, 0);
+    auto* lblTips = Named(new QLabel(Panel3), "lblTips");
+    QFont underlined = lblTips->font();
+    underlined.setUnderline(true);
+    lblTips->setFont(underlined);
+    lblTips->setCursor(Qt::PointingHandCursor);
+    tipsRow->addWidget(lblTips, 1);
+    pv->addWidget(Panel3);
+    h->addWidget(Panel2, 1);
+
+    struct PageDef {
+        const char* name;
+        const char* caption;
+        void (TForm1::*build)(QWidget*);
+    };
+    static const PageDef kPages[] = {
+        {"TabSheet7", "更改文件扩展名", &TForm1::BuildExtensionPage},
+        {"TabSheet8", "更改文件名称", &TForm1::BuildRenamePage},
+        {"TabSheet9", "更改文件或目录日期", &TForm1::BuildDatePage},
+        {"TabSheet10", "更改文件或目录属性", &TForm1::BuildAttributePage},
+        {"ts3", "文件信息统计", &TForm1::BuildStatisticsPage},
+        {"ts1", "合并关键字内容", &TForm1::BuildKeyMergePage},
+        {"ts2", "文本行内容截取", &TForm1::BuildLineCutPage},
+        {"ts4", "文本行内容插入", &TForm1::BuildLineInsertPage},
+        {"TabSheet1", "行模式替换", &TForm1::BuildPatternPage},
+        {"TabSheet3", "内容按行删除", &TForm1::BuildLineDeletePage},
+        {"TabSheet4", "内容按行提取", &TForm1::BuildLineExtractPage},
+        {"TabSheet6", "按关键字同步行", &TForm1::BuildLineSyncPage},
+        {"TabSheet5", "内容插入新行", &TForm1::BuildNewLinesPage},
+        {"TabSheet11", "文件内容合并", &TForm1::BuildCombinePage},
+        {"TabSheet12", "文件格式转换", &TForm1::BuildConvertPage},
+    };
+    for (const PageDef& p : kPages) (this->*p.build)(AddPage(p.name, p.caption));
+
+    connect(cmbOpt_, &QComboBox::activated, this,
+            [this](int index) { Guard([&] { cmbOptChange(index); }); });
+    connect(cmbVar, &QComboBox::activated, this,
+            [this](int index) { Guard([&] { cmbVarChange(index); }); });
+    FillTemplatePicker();
+    SetUpTips();
+    return pnl1;
+}
+
+}  // namespace ferro
