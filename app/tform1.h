@@ -35,6 +35,7 @@ namespace ferro {
 
 class FileGrid;
 class FileListModel;
+class LineList;
 
 inline constexpr const char* kAppCaption = "Ferrovan文件批处理";
 
@@ -86,6 +87,16 @@ public:
     // event loop.
     void ConnectClick(QAbstractButton* button, void (TForm1::*handler)());
     void Guard(const std::function<void()>& body);
+
+    // The frame of the line operations, called inside RunCommand once the
+    // settings are checked: stChangeCount reset; each ticked row in display
+    // order, window messages processed before each; its file read, the lines
+    // transformed, a backup made when asked, the file written and counted;
+    // then "成功处理完成,共处理 N 个文件!". A file that cannot be read or
+    // written ends the run with its error (thrown, so RunCommand shows it).
+    // transform is called once per file and may keep per-file state.
+    void RunTextFileBatch(bool backup,
+                          const std::function<void(const LineList& in, LineList& out)>& transform);
 
     // A control of the window by its objectName.
     template <class T>
