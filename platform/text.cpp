@@ -36,6 +36,23 @@ std::string TrimRight(std::string_view text) {
     return std::string(text.substr(0, e));
 }
 
+std::vector<std::string> SplitFields(std::string_view text, std::string_view separator) {
+    std::vector<std::string> fields;
+    if (text.empty() || separator.empty()) {
+        fields.emplace_back(text);
+        return fields;
+    }
+    const char sep = separator[0];
+    std::string rest = Trim(text);
+    std::size_t p;
+    while ((p = rest.find(sep)) != std::string::npos) {
+        fields.push_back(Trim(std::string_view(rest).substr(0, p)));
+        rest = Trim(std::string_view(rest).substr(p + 1));
+    }
+    if (!rest.empty()) fields.push_back(std::move(rest));
+    return fields;
+}
+
 namespace {
 
 // Double-byte letter pairs of code page 936 that have a case: full-width

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ferro {
 
@@ -19,6 +20,12 @@ std::size_t CharLength(std::string_view text, std::size_t i);
 std::string Trim(std::string_view text);
 std::string TrimLeft(std::string_view text);
 std::string TrimRight(std::string_view text);
+
+// Splits text into trimmed fields at a one-byte separator. An empty text or
+// separator gives the text itself as the one field. The rest is trimmed
+// after every cut, so a run of blanks is one separator when the separator is
+// a blank; a separator at the end adds no empty field.
+std::vector<std::string> SplitFields(std::string_view text, std::string_view separator);
 
 // ANSI lower and upper case of code page 936: ASCII letters, and the
 // full-width Latin, Greek and Cyrillic letters of the double-byte area. Trail

@@ -48,3 +48,14 @@ TEST(Text, StrToIntAcceptsWholeDecimalNumbersOnly) {
         }
     }
 }
+
+TEST(Text, SplitFieldsTrimsAndKeepsEmptyFieldsBetweenSeparators) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(ferro::SplitFields("C:/a; D:/b;", ";"), (V{"C:/a", "D:/b"}));
+    EXPECT_EQ(ferro::SplitFields("a;;b", ";"), (V{"a", "", "b"}));
+    EXPECT_EQ(ferro::SplitFields(";a", ";"), (V{"", "a"}));
+    EXPECT_EQ(ferro::SplitFields("a   b\t c", " "), (V{"a", "b", "c"}));
+    EXPECT_EQ(ferro::SplitFields("", ";"), (V{""}));
+    EXPECT_EQ(ferro::SplitFields(" x ", ""), (V{" x "}));
+    EXPECT_EQ(ferro::SplitFields("   ", ";"), V{});
+}
