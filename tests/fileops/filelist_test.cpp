@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/temp_folder.h"
+#include "fileops/filelist.h"
+
+using ferro::FileList;
+using ferro::testing::Gbk;
+
+namespace {
+
+ferro::FindEntry Entry(const std::string& name, int64_t size = 1, ferro::FileTime t = 0) {
+    ferro::FindEntry e;
+    e.name = name;
+    e.size = size;
+    e.creationTime = e.lastWriteTime = t;
+    e.attributes = ferro::attr::Archive;
+    return e;
+}
+
+std::vector<std::string> Names(const FileList& l) {
+    std::vector<std::string> v;
+    for (int r = 1; r <= l.LastRow(); ++r) v.push_back(l.Name(r));
+    return v;
+}
+
+}  // namespace
+
+TEST(FileList, AddingUsesTheEmptyFirstRowThenAppends) {
+    FileList l;
+    EXPECT_EQ(l.RowCount(), 2);
+    EXPECT_TRUE(l.IsEmpty());
+    EXPECT_EQ(l.AddFile(Entry("a.txt", 12), "/data"), 1);
+    EXPECT_FALSE(l.IsEmpty());
+    EXPECT_EQ(l.AddFile(Entry("b.tar.gz"), "/data/x"), 2);
+    EXPECT_EQ(l.RowCount(), 3);
+    EXPECT_EQ(l.Path(2), "/data/x/b.tar.gz");
+    EXPECT_EQ(l.Cell(ferro::kColSize, 1), "12");
+    EXPECT_EQ(l.Cell(ferro::kColType, 2), ".gz");
+    EXPECT_EQ(l.Cell(ferro::kColType, 1), ".txt");
+    // A list emptied by a search keeps its ticks by position.
+    l.SetChecked(2, true);
+    l.Clear();
+    EXPECT_EQ(l.RowCount(), 2);
+    EXPECT_TRUE(l.IsEmpty());
+    EXPECT_EQ(l.Cell(ferro::kColName, 1), "");
+    l.AddFile(Entry("c"), "/");
+    l.AddFile(Entry("d"), "/");
+    EXPECT_TRUE(l.Checked(2));
+    EXPECT_FALSE(l.Checked(1));
+}
+
+TEST(FileList, CellsReadBackAsWritten) {
+    FileList l;
+    l.AddFile(Entry(Gbk("报告.txt"), 5LL << 32), "/d");
+    EXPECT_EQ(l.Cell(ferro::kColSize, 1), "21474836480");  // no 32-bit wrap
+    l.SetCell(ferro::kColModified, 1, "2012-07-01 17:30:00");
+    EXPECT_EQ(l.Cell(ferro::kColModified, 1), "2012-07-01 17:30:00");
+    l.SetCell(ferro::kColName, 1, Gbk("新.txt"));
+    EXPECT_EQ(l.Name(1), Gbk("新.txt"));
+    EXPECT_EQ(l.Folder(1), "/d");
+}
+
+TEST(FileList, SortsSizesNumericallyAndTextByCollationWithTicksStaying) {
+    FileList l;
+    l.AddFile(Entry("ten", 10), "/b");
+    l.AddFile(Entry("nine", 9), "/a");
+    l.AddFile(Entry("hundred", 100), "/b");
+    l.SetChecked(1, true);
+    l.Sort(ferro::kColSize, true);
+    EXPECT_EQ(Names(l), (std::vector<std::string>{"nine", "ten", "hundred"}));
+    EXPECT_TRUE(l.Checked(1));  // the tick stays at position 1
+    EXPECT_FALSE(l.Checked(2));
+    l.Sort(ferro::kColSize, false);
+    EXPECT_EQ(Names(l), (std::vector<std::string>{"hundred", "ten", "nine"}));
+    // Equal folders are ordered by name.
+    l.Sort(ferro::kColFolder, true);
+    EXPECT_EQ(Names(l), (std::vector<std::string>{"nine", "hundred", "ten"}));
+    l.Sort(ferro::kColName, true);
+    EXPECT_EQ(Names(l), (std::vector<std::string>{"hundred", "nine", "ten"}));
+}
+
+TEST(FileList, EqualNamesAreOrderedByTheirRowNumberAsText) {
+    FileList l;
+    for (int i = 1; i <= 10; ++i) l.AddFile(Entry(i == 2 || i == 10 ? "same" : "z" + std::to_string(i)), "/");
+    // Rows 2 and 10 hold the same name: "same.10" sorts before "same.2".
+    l.SetCell(ferro::kColSize, 2, "2");
+    l.SetCell(ferro::kColSize, 10, "10");
+    l.Sort(ferro::kColName, true);
+    EXPECT_EQ(l.Cell(ferro::kColSize, 1), "10");
+    EXPECT_EQ(l.Cell(ferro::kColSize, 2), "2");
+}
+
+TEST(FileList, RemovingTickedRowsMovesTextsButNotTicks) {
+    FileList l;
+    for (const char* n : {"r1", "r2", "r3", "r4", "r5"}) l.AddFile(Entry(n), "/");
+    l.SetChecked(2, true);
+    l.SetChecked(4, true);
+    EXPECT_EQ(l.RemoveCheckedRows(), 2);
+    EXPECT_EQ(Names(l), (std::vector<std::string>{"r1", "r3", "r5"}));
+    EXPECT_TRUE(l.Checked(2));  // r3 now stands at a ticked position
+    EXPECT_FALSE(l.Checked(3));
+    l.RemoveRow(1);
+    EXPECT_EQ(Names(l), (std::vector<std::string>{"r3", "r5"}));
+    l.RemoveRow(1);
+    l.RemoveRow(1);
+    EXPECT_EQ(l.RowCount(), 1);  // the header alone
+    EXPECT_TRUE(l.IsEmpty());
+    EXPECT_EQ(l.AddFile(Entry("new"), "/"), 1);
+}
+
+TEST(FileList, TicksGrowWithTheListWithoutALimit) {
+    FileList l;
+    const int rows = 600000;
+    ferro::FindEntry e = Entry("f");
+    for (int i = 0; i < rows; ++i) l.AddFile(e, "/big");
+    l.SetChecked(rows, true);
+    EXPECT_TRUE(l.Checked(rows));
+    EXPECT_FALSE(l.Checked(rows + 1000));  // beyond the list: never ticked, never touched
+    EXPECT_EQ(l.Path(rows), "/big/f");
+}
