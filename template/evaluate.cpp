@@ -10,11 +10,6 @@
 namespace ferro {
 namespace {
 
-// Nested items are evaluated by recursion. Well-formed templates need one
-// level; deeper levels only arise when substituted values themselves hold
-// ${...} text, and the limit keeps such input from recursing without end.
-constexpr int kMaxDepth = 8;
-
 constexpr std::size_t kLongestName = 15;
 
 detail::TemplateFunction Lookup(std::string_view name) {
@@ -30,15 +25,16 @@ detail::TemplateFunction Lookup(std::string_view name) {
     return detail::FindFunction(std::string_view(lower, name.size()));
 }
 
-std::string EvaluateAt(std::string_view subject, std::string_view expression, int depth);
+std::string EvaluateAt(std::string_view subject, std::string_view expression, bool topLevel);
 
 // Replaces each ${...} item of the argument text by its value, innermost
-// first, in one left-to-right pass. Each "}" closes the nearest open "${";
-// an item's value is text from then on and is never searched for markers
-// again at this level. A "}" that closes nothing is kept as text. So the
-// pass always ends, and takes time linear in the argument text.
+// first, in one left-to-right pass. Each "}" closes the nearest open "${".
+// A value is text from then on: its "${" and "}" bytes (a subject may hold
+// them) are never read as markers, neither here nor when the enclosing item
+// is evaluated. A "}" that closes nothing is kept as text. So the pass always
+// ends, evaluates every item once, and never feeds on its own results.
 // Identical items (in any letter case) share the value of the first.
-std::string ResolveNested(std::string_view subject, std::string_view args, int depth) {
+std::string ResolveNested(std::string_view subject, std::string_view args) {
     struct Known {
         std::string key, value;
     };
@@ -74,7 +70,9 @@ std::string ResolveNested(std::string_view subject, std::string_view args, int d
                 }
             }
             if (!found) {
-                value = EvaluateAt(subject, item, depth + 1);
+                // Every item inside this one has been replaced by its value
+                // already, so what remains is evaluated as it stands.
+                value = EvaluateAt(subject, item, false);
                 // Only worth keeping when another item can follow.
                 if (lastOpen != std::string_view::npos && i <= lastOpen)
                     known.push_back({AnsiUpper(item), value});
@@ -103,12 +101,12 @@ std::string ApplyEscapes(std::string_view expression) {
     return s;
 }
 
-std::string EvaluateAt(std::string_view subject, std::string_view expression, int depth) {
+std::string EvaluateAt(std::string_view subject, std::string_view expression, bool topLevel) {
     // Escapes belong to the typed template. Nested items are evaluated
     // without them: an item may hold substituted text (the subject, say a
     // line with "C:\temp"), which must reach the function as it is.
     std::string escaped;
-    if (depth == 0 && expression.find('\\') != std::string_view::npos) {
+    if (topLevel && expression.find('\\') != std::string_view::npos) {
         escaped = ApplyEscapes(expression);
         expression = escaped;
     }
@@ -128,8 +126,8 @@ std::string EvaluateAt(std::string_view subject, std::string_view expression, in
     // effect, so they are not evaluated.
     if (!fn) return std::string(subject);
     std::string resolved;
-    if (depth < kMaxDepth && args.find('}') != std::string_view::npos) {
-        resolved = ResolveNested(subject, args, depth);
+    if (topLevel && args.find('}') != std::string_view::npos) {
+        resolved = ResolveNested(subject, args);
         args = resolved;
     }
     return fn(subject, detail::SplitArguments(args));
@@ -138,7 +136,7 @@ std::string EvaluateAt(std::string_view subject, std::string_view expression, in
 }  // namespace
 
 std::string EvaluateTemplate(std::string_view subject, std::string_view expression) {
-    return EvaluateAt(subject, expression, 0);
+    return EvaluateAt(subject, expression, true);
 }
 
 bool IsTemplateFunction(std::string_view name) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 #include "platform/text.h"
 #include "platform/times.h"
@@ -59,8 +60,11 @@ std::string Time(std::string_view, const Arguments& a) {
     return FormatDateTime(a.a1, t);
 }
 
+// Replacements that would exceed the limit leave the text as it was.
 std::string RepStr(std::string_view w, const Arguments& a) {
-    return ReplaceAll(w, a.a1, a.a2);
+    std::string r(w);
+    ReplaceAllBounded(r, a.a1, a.a2, ReplacementLimit(w.size()));
+    return r;
 }
 
 std::string DelStr(std::string_view w, const Arguments& a) {
@@ -187,10 +191,10 @@ std::string NewLine(std::string_view w, const Arguments& a) {
 std::string Xchg(std::string_view w, const Arguments& a) {
     // Marker text that real names and lines practically never hold.
     static constexpr std::string_view kMarker = "(!@#$%^&*)";
+    const std::size_t limit = ReplacementLimit(w.size());
     std::string r(w);
-    ReplaceAllInPlace(r, a.a1, kMarker);
-    ReplaceAllInPlace(r, a.a2, a.a1);
-    ReplaceAllInPlace(r, kMarker, a.a2);
+    for (auto [from, to] : {std::pair{a.a1, kMarker}, {a.a2, a.a1}, {kMarker, a.a2}})
+        if (ReplaceAllBounded(r, from, to, limit) == Replaced::kTooLong) return Unchanged(w);
     return r;
 }
 
@@ -279,6 +283,13 @@ TemplateFunction FindFunction(std::string_view name) {
     for (const Entry& e : kFunctions)
         if (e.name == name) return e.fn;
     return nullptr;
+}
+
+std::size_t ReplacementLimit(std::size_t workingLength) {
+    // Generous for real names and lines (a line may grow sixteen-fold, any
+    // text to a megabyte), and small enough that a run of nested items stays
+    // quick.
+    return 16 * workingLength + (std::size_t{1} << 20);
 }
 
 long long NumberArgument(std::string_view text) {

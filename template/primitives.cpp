@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/text.h"
+#include "template/functions.h"
 #include "template/template.h"
 
 namespace ferro {
@@ -24,19 +25,21 @@ inline std::size_t StepAt(std::string_view text, std::size_t i) {
     return static_cast<unsigned char>(text[i]) < 0x81 ? 1 : CharLength(text, i);
 }
 
-// Writes text with every match replaced into out and returns true, or returns
-// false (out untouched) when nothing matches.
-bool ReplaceInto(std::string_view text, std::string_view oldPart, std::string_view newPart,
-                 std::string& out) {
+using detail::Replaced;
+
+// Writes text with every match replaced into out. Gives up (out then holds
+// part of the result) as soon as the result grows beyond maxSize.
+Replaced ReplaceInto(std::string_view text, std::string_view oldPart, std::string_view newPart,
+                     std::string& out, std::size_t maxSize) {
     const std::size_t n = text.size(), m = oldPart.size();
-    if (m == 0 || m > n) return false;
+    if (m == 0 || m > n) return Replaced::kNothing;
     const std::string upperOld = AnsiUpper(oldPart);
     // A pure ASCII keyword can only match single-byte characters, whose upper
     // case is plain ASCII upper case, so the text needs no mapped copy.
     const bool asciiOld = IsAscii(upperOld);
     std::string upperText;
     if (!asciiOld) {
-        if (IsAscii(text)) return false;
+        if (IsAscii(text)) return Replaced::kNothing;
         upperText = AnsiUpper(text);
     }
     const auto* up = reinterpret_cast<const unsigned char*>(upperOld.data());
@@ -63,16 +66,19 @@ bool ReplaceInto(std::string_view text, std::string_view oldPart, std::string_vi
         }
         out.append(text.substr(copied, i - copied));
         out.append(newPart);
+        if (out.size() > maxSize) return Replaced::kTooLong;
         const std::size_t end = i + m;
         // The next match may only begin where a character of the original
         // text begins, even when the keyword ended inside one.
         while (i < end) i += StepAt(text, i);
         copied = end;
     }
-    if (!any) return false;
+    if (!any) return Replaced::kNothing;
     out.append(text.substr(copied));
-    return true;
+    return out.size() > maxSize ? Replaced::kTooLong : Replaced::kDone;
 }
+
+constexpr std::size_t kUnbounded = static_cast<std::size_t>(-1);
 
 }  // namespace
 
@@ -106,15 +112,24 @@ void Insert(std::string& text, std::string_view part, long long at) {
 
 std::string ReplaceAll(std::string_view text, std::string_view oldPart, std::string_view newPart) {
     std::string out;
-    if (!ReplaceInto(text, oldPart, newPart, out)) out.assign(text);
+    if (ReplaceInto(text, oldPart, newPart, out, kUnbounded) != Replaced::kDone) out.assign(text);
     return out;
 }
 
 bool ReplaceAllInPlace(std::string& text, std::string_view oldPart, std::string_view newPart) {
-    std::string out;
-    if (!ReplaceInto(text, oldPart, newPart, out)) return false;
-    text.swap(out);
-    return true;
+    return detail::ReplaceAllBounded(text, oldPart, newPart, kUnbounded) == Replaced::kDone;
 }
+
+namespace detail {
+
+Replaced ReplaceAllBounded(std::string& text, std::string_view oldPart, std::string_view newPart,
+                           std::size_t maxSize) {
+    std::string out;
+    const Replaced r = ReplaceInto(text, oldPart, newPart, out, maxSize);
+    if (r == Replaced::kDone) text.swap(out);
+    return r;
+}
+
+}  // namespace detail
 
 }  // namespace ferro

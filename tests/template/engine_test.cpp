@@ -211,6 +211,18 @@ TEST(TemplateTermination, ValuesHoldingMarkupStayText) {
     EXPECT_EQ(Eval("${addleft(${lineorg()})}", "x${lineorg()}"), "x${lineorg()}x${lineorg()}");
     EXPECT_EQ(Eval("${addleft(${lineorg()}${lineorg()})}", "${len(a)}"),
               "${len(a)}${len(a)}${len(a)}");
+    // Nor when the enclosing item is evaluated.
+    EXPECT_EQ(Eval("${len(${lineorg()})}", "${len(a)}"), "9");
+}
+
+TEST(TemplateTermination, NestedReplacementsCannotGrowWithoutBound) {
+    // Each level would multiply the length by a thousand; a replacement that
+    // would pass a megabyte or so leaves its text as it was.
+    const std::string a(1000, 'a');
+    EXPECT_EQ(Eval("${repstr(a,${lineorg()})}", a), std::string(1000000, 'a'));
+    EXPECT_EQ(Eval("${repstr(a,${repstr(a,${repstr(a,${lineorg()})})})}", a),
+              std::string(1000000, 'a'));
+    EXPECT_EQ(Eval("${xchg(a,${repstr(a,${lineorg()})})}", a), a);
 }
 
 TEST(TemplateTermination, BracesInsideDoubleByteCharacters) {
