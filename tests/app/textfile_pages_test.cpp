@@ -1,0 +1,295 @@
+// The pages of key merge, line sync, statistics, combine and insert new
+// lines: their controls, refusals and messages, on real files.
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTest>
+
+#include "common/temp_folder.h"
+#include "platform/codec.h"
+#include "platform/random.h"
+#include "scripted_dialogs.h"
+
+using ferro::TForm1;
+using ferro::testing::AddToList;
+using ferro::testing::Gbk;
+using ferro::testing::ScriptedDialogs;
+using ferro::testing::TempFolder;
+using ferro::testing::Tick;
+using Icon = ferro::DialogProvider::Icon;
+
+namespace {
+
+const QString kBackupCaption = QStringLiteral("备份目标文件(.bak),覆盖同名文件");
+
+QStringList Labels(QWidget* page) {
+    QStringList texts;
+    for (auto* l : page->findChildren<QLabel*>()) texts << l->text();
+    return texts;
+}
+
+void ExpectError(const ScriptedDialogs& d, const QString& text) {
+    QCOMPARE(d.LastText(), text);
+    QCOMPARE(d.Last().icon, Icon::Error);
+    QCOMPARE(d.Last().title, QStringLiteral("Ferrovan文件批处理"));
+}
+
+void ExpectInfo(const ScriptedDialogs& d, const QString& text) {
+    QCOMPARE(d.LastText(), text);
+    QCOMPARE(d.Last().icon, Icon::Information);
+}
+
+void SetText(TForm1& form, const char* name, const char* utf8) {
+    form.SetFieldText(name, Gbk(utf8));
+}
+
+void Click(TForm1& form, const char* button) {
+    form.Find<QPushButton>(button)->click();
+}
+
+}  // namespace
+
+class TextFilePagesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void pagesStartWithTheirControls() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        auto* ts1 = form.findChild<QWidget*>("ts1");
+        QVERIFY(Labels(ts1).contains(
+            QStringLiteral("注意：把源文件中与目标文件中有相同关键字的内容,合并到目标文件中,")));
+        QVERIFY(Labels(ts1).contains(QStringLiteral("内容格式: KeyName=Value,常用于INI文件处理.")));
+        for (const char* box : {"chkSynBak", "chkKeysSyn", "chkFileCombine", "chkInsLine"}) {
+            QVERIFY2(form.Find<QCheckBox>(box)->isChecked(), box);
+            QCOMPARE(form.Find<QCheckBox>(box)->text(), kBackupCaption);
+        }
+        QCOMPARE(form.Find<QPushButton>("btnSyn")->text(), QStringLiteral("开始合并(&S)"));
+        QCOMPARE(form.Find<QPushButton>("btnLineSyn")->text(), QStringLiteral("开始同步"));
+        QCOMPARE(form.Find<QPushButton>("btnFileInfo")->text(), QStringLiteral("开始统计(&A)"));
+        QCOMPARE(form.Find<QPushButton>("btnFileCombine")->text(), QStringLiteral("开始合并(&S)"));
+        QCOMPARE(form.Find<QPushButton>("btnInsLine")->text(), QStringLiteral("开始插入"));
+        auto* sync = form.findChild<QWidget*>("TabSheet6");
+        for (const char* l : {"关键字：", "可分号隔开多个关键字。", "常用于翻译内容的提取。"})
+            QVERIFY2(Labels(sync).contains(QString::fromUtf8(l)), l);
+        QVERIFY(Labels(form.findChild<QWidget*>("TabSheet11"))
+                    .contains(QStringLiteral("可先点击标题排序再合并，常用于文字内容合并.")));
+        // Statistics: read-only figures starting at 0, the name empty.
+        QCOMPARE(form.Find<QLineEdit>("edtFilename")->text(), QString());
+        for (const char* f : {"edtFileSize", "edtAllLine", "edtEmptyLine", "edtDataLine",
+                              "edtCharMax", "edtCharMin", "edtCharAve"}) {
+            QCOMPARE(form.Find<QLineEdit>(f)->text(), QStringLiteral("0"));
+            QVERIFY(form.Find<QLineEdit>(f)->isReadOnly());
+        }
+        QVERIFY(Labels(form.findChild<QWidget*>("ts3")).contains(QStringLiteral("行平均字符数:")));
+        // Insert new lines: line-number mode, 0, every 2 lines the first.
+        QVERIFY(form.Find<QRadioButton>("rbNewLineNo")->isChecked());
+        QVERIFY(!form.Find<QRadioButton>("rbIntLine")->isChecked());
+        QCOMPARE(form.Find<QLineEdit>("edtNewLineNo")->text(), QStringLiteral("0"));
+        QCOMPARE(form.Find<QLineEdit>("edtInsPers")->text(), QStringLiteral("2"));
+        QCOMPARE(form.Find<QLineEdit>("edtInsNum")->text(), QStringLiteral("1"));
+        QVERIFY(form.Find<QPlainTextEdit>("mmoNewCont")->toPlainText().isEmpty());
+        for (const char* l : {"需要插入的文字内容：", "每", "行第", "行插入", "分号隔开多个关键字",
+                              "注意：批量处理前，请最好先测试几个文件，确保设置的准确无误。"})
+            QVERIFY2(Labels(form.findChild<QWidget*>("TabSheet5")).contains(QString::fromUtf8(l)),
+                     l);
+    }
+
+    void keyMergeRefusesAndMerges() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        TempFolder t;
+        AddToList(form, {t.Write("src.ini", "[a]\r\nSize=10\nName=\nNew=1\n"),
+                         t.Write("dst.ini", "[a]\nsize=5\nname=x\nkeep=1"),
+                         t.Write("third.ini", "Size=0\n")});
+        Tick(form, {1});
+        Click(form, "btnSyn");
+        ExpectError(dialogs, QStringLiteral("请选择需要按关键字进行合并的两个文件！"));
+        QCOMPARE(t.Read("dst.ini"), std::string("[a]\nsize=5\nname=x\nkeep=1"));
+        // Three ticked rows: the third is ignored; only the target is written.
+        Tick(form, {2, 3});
+        Click(form, "btnSyn");
+        ExpectInfo(dialogs, QStringLiteral("成功处理完成,共处理 2 条记录!"));
+        QCOMPARE(t.Read("dst.ini"), std::string("[a]\r\nSize=10\r\nkeep=1\r\n"));
+        QCOMPARE(t.Read("dst.ini.bak"), std::string("[a]\nsize=5\nname=x\nkeep=1"));
+        QCOMPARE(t.Read("src.ini"), std::string("[a]\r\nSize=10\nName=\nNew=1\n"));
+        QCOMPARE(t.Read("third.ini"), std::string("Size=0\n"));
+        QCOMPARE(form.stChangeCount()->text(), QStringLiteral("0"));
+        QVERIFY(form.Find<QPushButton>("btnSyn")->isEnabled());
+        // A target that cannot be written: backed up, unchanged, no closing message.
+        form.Find<QCheckBox>("chkSynBak")->setChecked(false);
+        t.Write("src.ini", "keep=2\n");
+        t.SetMode("dst.ini", 0444);
+        dialogs.Clear();
+        Click(form, "btnSyn");
+        ExpectError(dialogs, ferro::GbkToQString("Cannot create file " + t / "dst.ini"));
+        QCOMPARE(dialogs.messages.size(), size_t(1));
+        QCOMPARE(t.Read("dst.ini"), std::string("[a]\r\nSize=10\r\nkeep=1\r\n"));
+        QVERIFY(form.Find<QPushButton>("btnSyn")->isEnabled());
+        // A source that cannot be read: nothing is written.
+        t.SetMode("dst.ini", 0644);
+        ::unlink((t / "src.ini").c_str());
+        Click(form, "btnSyn");
+        ExpectError(dialogs, ferro::GbkToQString("Cannot open file " + t / "src.ini"));
+        QCOMPARE(t.Read("dst.ini"), std::string("[a]\r\nSize=10\r\nkeep=1\r\n"));
+    }
+
+    void lineSyncRefusesAndCopies() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        TempFolder t;
+        AddToList(form, {t.Write("en.txt", Gbk("one\nTWO 译\nthree\nfour 译\nfive 译\n")),
+                         t.Write("zh.txt", "1\n2\n3\n4")});
+        Tick(form, {1});
+        // The keyword is checked first, then the pair.
+        Click(form, "btnLineSyn");
+        ExpectError(dialogs, QStringLiteral("关键字为空,请输入后再试!"));
+        QTRY_VERIFY(form.Find<QLineEdit>("edtLineKeys")->hasFocus());
+        SetText(form, "edtLineKeys", "two;译");
+        Click(form, "btnLineSyn");
+        ExpectError(dialogs, QStringLiteral("请选择需要按关键字进行同步的两个文件！"));
+        Tick(form, {2});
+        Click(form, "btnLineSyn");
+        // Line 5 has no target line: skipped and not counted.
+        ExpectInfo(dialogs, QStringLiteral("成功处理完成,共处理 2 条记录!"));
+        QCOMPARE(t.Read("zh.txt"), Gbk("1\r\nTWO 译\r\n3\r\nfour 译\r\n"));
+        QCOMPARE(t.Read("zh.txt.bak"), std::string("1\n2\n3\n4"));
+        // Blanks only: nothing copied, the target still rewritten and backed up.
+        t.Write("zh.txt", "a\nb");
+        SetText(form, "edtLineKeys", "   ");
+        Click(form, "btnLineSyn");
+        ExpectInfo(dialogs, QStringLiteral("成功处理完成,共处理 0 条记录!"));
+        QCOMPARE(t.Read("zh.txt"), std::string("a\r\nb\r\n"));
+        QCOMPARE(t.Read("zh.txt.bak"), std::string("a\nb"));
+    }
+
+    void statisticsUseTheCurrentRow() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        TempFolder t;
+        AddToList(form, {t.Write("other.txt", "x\n"), t.Write("ab.txt", Gbk("ab\r\n\r\n汉字"))});
+        auto* grid = form.findChild<QTableView*>("sgFiles");
+        grid->setCurrentIndex(grid->model()->index(1, 2));
+        // Another ticked row does not stand in for the current one.
+        Tick(form, {1});
+        Click(form, "btnFileInfo");
+        ExpectError(dialogs, QStringLiteral("请选择需要进行统计的文件！"));
+        QCOMPARE(form.Find<QLineEdit>("edtAllLine")->text(), QStringLiteral("0"));
+        Tick(form, {2});
+        Click(form, "btnFileInfo");
+        ExpectInfo(dialogs, QStringLiteral("成功统计完成!"));
+        QCOMPARE(form.Find<QLineEdit>("edtFilename")->text(), ferro::GbkToQString(t / "ab.txt"));
+        QStringList figures;
+        for (const char* f : {"edtFileSize", "edtAllLine", "edtEmptyLine", "edtDataLine",
+                              "edtCharMax", "edtCharMin", "edtCharAve"})
+            figures << form.Find<QLineEdit>(f)->text();
+        QCOMPARE(figures, (QStringList{"10", "3", "1", "2", "4", "2", "5"}));
+        QCOMPARE(t.Read("ab.txt"), Gbk("ab\r\n\r\n汉字"));  // never written
+        QVERIFY(!t.Exists("ab.txt.bak"));
+        // A file that has gone: the error, and the figures stay.
+        ::unlink((t / "ab.txt").c_str());
+        Click(form, "btnFileInfo");
+        ExpectError(dialogs, ferro::GbkToQString("Cannot open file " + t / "ab.txt"));
+        QCOMPARE(form.Find<QLineEdit>("edtFileSize")->text(), QStringLiteral("10"));
+        QVERIFY(form.Find<QPushButton>("btnFileInfo")->isEnabled());
+    }
+
+    void combineJoinsIntoTheLastTickedFile() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        TempFolder t;
+        AddToList(form, {t.Write("a.txt", "a1\na2"), t.Write("skip.txt", "s\n"),
+                         t.Write("b.txt", ""), t.Write("c.txt", "c1\n")});
+        Tick(form, {1, 3, 4});
+        Click(form, "btnFileCombine");
+        ExpectInfo(dialogs, QStringLiteral("成功处理完成,共处理 3 个文件!"));
+        QCOMPARE(form.stChangeCount()->text(), QStringLiteral("3"));
+        QCOMPARE(t.Read("c.txt"), std::string("a1\r\na2\r\nc1\r\n"));
+        QCOMPARE(t.Read("c.txt.bak"), std::string("c1\n"));
+        QCOMPARE(t.Read("a.txt"), std::string("a1\na2"));
+        QVERIFY(!t.Exists("a.txt.bak"));
+        // A file that cannot be read ends the run before the target is written.
+        ::unlink((t / "b.txt").c_str());
+        Click(form, "btnFileCombine");
+        ExpectError(dialogs, ferro::GbkToQString("Cannot open file " + t / "b.txt"));
+        QCOMPARE(form.stChangeCount()->text(), QStringLiteral("1"));
+        QCOMPARE(t.Read("c.txt"), std::string("a1\r\na2\r\nc1\r\n"));
+    }
+
+    void newLinesRefusals() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        TempFolder t;
+        AddToList(form, {t.Write("a.txt", "x\n")});
+        Tick(form, {1});
+        Click(form, "btnInsLine");
+        ExpectError(dialogs, QStringLiteral("要插入的文字内容不能为空,请输入后再试!"));
+        SetText(form, "mmoNewCont", "new");
+        form.Find<QRadioButton>("rbKeyLine")->setChecked(true);
+        Click(form, "btnInsLine");
+        ExpectError(dialogs, QStringLiteral("插入行关键字为空,请输入后再试!"));
+        // Every number is read whatever the mode.
+        SetText(form, "edtLineKey", "x");
+        SetText(form, "edtInsNum", "一");
+        Click(form, "btnInsLine");
+        ExpectError(dialogs, QStringLiteral("'一' is not a valid integer value"));
+        SetText(form, "edtInsNum", "1");
+        form.Find<QRadioButton>("rbIntLine")->setChecked(true);
+        SetText(form, "edtInsPers", "0");
+        Click(form, "btnInsLine");
+        ExpectError(dialogs, QStringLiteral("间隔行数必须大于0,请重新输入!"));
+        // A period of 0 is no matter outside interval mode.
+        form.Find<QRadioButton>("rbNewLineNo")->setChecked(true);
+        SetText(form, "mmoNewCont", "${LineStr(two)}");
+        Click(form, "btnInsLine");
+        ExpectError(dialogs, QStringLiteral("'two' is not a valid integer value"));
+        QCOMPARE(t.Read("a.txt"), std::string("x\n"));
+        QVERIFY(!t.Exists("a.txt.bak"));
+        QVERIFY(form.Find<QPushButton>("btnInsLine")->isEnabled());
+    }
+
+    void newLinesInsertIntoEveryTickedFile() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        TempFolder t;
+        AddToList(form, {t.Write("a.txt", "a1\na2\na3"), t.Write("b.txt", "b1"), t.Write("e.txt")});
+        Tick(form, {1, 2, 3});
+        // Memo lines, an escape, and the second line of each file.
+        form.Find<QPlainTextEdit>("mmoNewCont")
+            ->setPlainText(QStringLiteral("--\n${linestr(2)}\\tz"));
+        SetText(form, "edtNewLineNo", "1");
+        Click(form, "btnInsLine");
+        ExpectInfo(dialogs, QStringLiteral("成功处理完成,共处理 3 个文件!"));
+        QCOMPARE(t.Read("a.txt"), std::string("a1\r\n--\r\na2\tz\r\na2\r\na3\r\n"));
+        QCOMPARE(t.Read("b.txt"), std::string("b1\r\n--\r\n${linestr(2)}\tz\r\n"));
+        QCOMPARE(t.Read("e.txt"), std::string("--\r\n${linestr(2)}\tz\r\n"));
+        QVERIFY(t.Exists("e.txt.bak"));
+        // Interval mode every 2 lines at the 2nd; an empty file stays empty.
+        t.Write("a.txt", "1\n2\n3\n4\n5");
+        t.Write("e.txt");
+        form.Find<QRadioButton>("rbIntLine")->setChecked(true);
+        SetText(form, "edtInsNum", "2");
+        SetText(form, "mmoNewCont", "+");
+        Click(form, "btnInsLine");
+        QCOMPARE(t.Read("a.txt"), std::string("1\r\n+\r\n2\r\n3\r\n+\r\n4\r\n5\r\n"));
+        QCOMPARE(t.Read("e.txt"), std::string());
+        // Keyword mode.
+        t.Write("b.txt", "b1\nzz\n");
+        form.Find<QRadioButton>("rbKeyLine")->setChecked(true);
+        SetText(form, "edtLineKey", "b1;3");
+        Click(form, "btnInsLine");
+        QCOMPARE(t.Read("b.txt"), std::string("+\r\nb1\r\nzz\r\n"));
+        ExpectInfo(dialogs, QStringLiteral("成功处理完成,共处理 3 个文件!"));
+    }
+};
+
+QTEST_MAIN(TextFilePagesTest)
+#include "textfile_pages_test.moc"
