@@ -1,0 +1,254 @@
+#include "fileops/rename.h"
+
+#include "platform/error.h"
+#include "platform/fs.h"
+#include "platform/text.h"
+#include "template/template.h"
+
+namespace ferro {
+namespace {
+
+constexpr std::string_view kSequenceMarker = "${sn(";
+constexpr std::string_view kListMarker = "${file(";
+constexpr std::string_view kReplaceListMarker = "${file2(";
+constexpr std::string_view kSixteenZeros = "0000000000000000";
+
+// The item that starts at the first marker and ends at the first "}" after
+// it (the rest of the pattern when no "}" follows); npos when absent.
+std::size_t ItemAt(std::string_view pattern, std::string_view marker, std::size_t& length) {
+    const std::size_t at = pattern.find(marker);
+    if (at == std::string_view::npos) return at;
+    const std::size_t close = pattern.find('}', at + marker.size());
+    length = close == std::string_view::npos ? pattern.size() - at : close + 1 - at;
+    return at;
+}
+
+// The text between an item's marker and its closing ")}".
+std::string_view ItemArgument(std::string_view item, std::size_t markerSize) {
+    if (item.size() < markerSize + 2) return {};
+    return item.substr(markerSize, item.size() - markerSize - 2);
+}
+
+bool LoadListAsTyped(std::string_view path, std::string_view programDir,
+                     std::vector<std::string>& lines) {
+    if (path.empty()) return false;
+    if (FileExists(path)) return ReadNameList(path, lines);
+    if (path.front() == kPathSep || programDir.empty()) return false;
+    std::string inProgramDir(programDir);
+    if (inProgramDir.back() != kPathSep) inProgramDir.push_back(kPathSep);
+    inProgramDir += path;
+    if (FileExists(inProgramDir)) return ReadNameList(inProgramDir, lines);
+    return false;
+}
+
+// Puts the rename's own variables into the lower-case pattern in one pass,
+// so text that was put in (an old name holding "${ext}", say) is never
+// read as a variable again.
+std::string Substitute(std::string_view pattern, std::string_view sequenceItem,
+                       std::string_view number, std::string_view base, std::string_view fullName,
+                       std::string_view extension, std::string_view lastDir) {
+    struct Variable {
+        std::string_view name, value;
+    };
+    const std::string_view extNoDot = extension.empty() ? extension : extension.substr(1);
+    const Variable variables[] = {
+        {"${filename}", base},
+        {"${fullname}", fullName},
+        {"${ext}", extNoDot},
+        {"${lastdir}", lastDir},
+    };
+    std::string out;
+    out.reserve(pattern.size() + fullName.size());
+    for (std::size_t i = 0; i < pattern.size();) {
+        const std::string_view rest = pattern.substr(i);
+        if (rest.size() >= 2 && rest[0] == '$' && rest[1] == '{') {
+            if (!sequenceItem.empty() && rest.starts_with(sequenceItem)) {
+                out += number;
+                i += sequenceItem.size();
+                continue;
+            }
+            bool matched = false;
+            for (const Variable& v : variables) {
+                if (rest.starts_with(v.name)) {
+                    out += v.value;
+                    i += v.name.size();
+                    matched = true;
+                    break;
+                }
+            }
+            if (matched) continue;
+        }
+        const std::size_t len = CharLength(pattern, i);
+        out.append(pattern.substr(i, len));
+        i += len;
+    }
+    return out;
+}
+
+// A line of a replacement list applied to the old base.
+std::string ApplyReplacementLine(std::string_view line, const std::string& base) {
+    const std::string trimmed = Trim(line);
+    if (trimmed.empty()) return base;
+    std::size_t sep = std::string::npos;
+    for (char c : {'\t', ';', ':', ' '}) {
+        sep = trimmed.find(c);
+        if (sep != std::string::npos) break;
+    }
+    if (sep == std::string::npos) return base;
+    const std::string oldPart = Trim(std::string_view(trimmed).substr(0, sep));
+    const std::string newPart = Trim(std::string_view(trimmed).substr(sep + 1));
+    return ReplaceAll(base, oldPart, newPart);
+}
+
+// Only text that holds an expression goes through the engine; plain text is
+// the new base as it stands (the engine would also turn "\n" and the like
+// in a plain name into control characters).
+std::string EvaluateName(const std::string& base, const std::string& text, bool hasFunction) {
+    if (!hasFunction) return text;
+    return EvaluateTemplate(base, text);
+}
+
+}  // namespace
+
+std::string NormalizeRenamePattern(std::string_view typed) { return AnsiLower(Trim(typed)); }
+
+RenamePatternProblem CheckRenamePattern(std::string_view p) {
+    if (p.empty() || p == "${filename}") return RenamePatternProblem::Empty;
+    if (p.find("${") == std::string_view::npos) return RenamePatternProblem::NoVariable;
+    if (p.find('"') != std::string_view::npos) return RenamePatternProblem::DoubleQuote;
+    return RenamePatternProblem::None;
+}
+
+bool IsAcceptableFileName(std::string_view name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    for (char c : name)
+        if (c == kPathSep || static_cast<unsigned char>(c) < 0x20) return false;
+    return true;
+}
+
+bool ReadNameList(std::string_view path, std::vector<std::string>& lines) {
+    lines.clear();
+    std::string data;
+    if (!ReadFileBytes(path, data)) return false;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (data[i] != '\r' && data[i] != '\n') continue;
+        lines.emplace_back(data, start, i - start);
+        if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < data.size()) lines.emplace_back(data, start);
+    return true;
+}
+
+void SplitName(std::string_view name, std::string& base, std::string& extension) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos) {
+        base.assign(name);
+        extension.clear();
+    } else {
+        base.assign(name.substr(0, dot));
+        extension.assign(name.substr(dot));
+    }
+}
+
+RenameRule::RenameRule(std::string_view typedPattern, std::string_view programDir) {
+    const std::string asTyped = Trim(typedPattern);
+    pattern_ = AnsiLower(asTyped);  // same byte positions as asTyped
+
+    std::size_t length = 0;
+    std::size_t at = ItemAt(pattern_, kSequenceMarker, length);
+    if (at != std::string::npos) {
+        sequenceItem_ = pattern_.substr(at, length);
+        const std::string_view args = ItemArgument(sequenceItem_, kSequenceMarker.size());
+        const std::size_t comma = args.find(',');
+        const std::string start = comma == std::string_view::npos ? "" : Trim(args.substr(0, comma));
+        const std::string width =
+            comma == std::string_view::npos ? Trim(args) : Trim(args.substr(comma + 1));
+        counter_ = StrToInt(start);
+        width_ = StrToInt(width);
+    }
+    // Whether anything is left for the engine once the variables are in: an
+    // old name that happens to hold "${" is then never read as an expression.
+    patternHasFunction_ =
+        Substitute(pattern_, sequenceItem_, "", "", "", "", "").find("${") != std::string::npos;
+
+    // Name list paths keep the letters as typed: names on disk are
+    // case-sensitive here.
+    at = ItemAt(pattern_, kListMarker, length);
+    if (at != std::string::npos) {
+        mode_ = 1;
+        const std::string_view item = std::string_view(asTyped).substr(at, length);
+        LoadListAsTyped(ItemArgument(item, kListMarker.size()), programDir, lines_);
+    }
+    at = ItemAt(pattern_, kReplaceListMarker, length);
+    if (at != std::string::npos) {
+        mode_ = 2;
+        const std::string_view item = std::string_view(asTyped).substr(at, length);
+        std::vector<std::string> replacements;
+        if (LoadListAsTyped(ItemArgument(item, kReplaceListMarker.size()), programDir,
+                            replacements))
+            lines_.swap(replacements);
+    }
+}
+
+std::optional<std::string> RenameRule::NewName(const FileList& files, int row) {
+    const std::string& name = files.Name(row);
+    std::string base, extension;
+    SplitName(name, base, extension);
+
+    std::string text;
+    if (mode_ == 0) {
+        const std::string& folder = files.Folder(row);
+        const std::size_t slash = folder.rfind(kPathSep);
+        const std::string_view lastDir =
+            slash == std::string::npos ? std::string_view() : std::string_view(folder).substr(slash + 1);
+        std::string number;
+        if (!sequenceItem_.empty()) {
+            number = std::to_string(counter_);
+            if (number.size() < static_cast<std::size_t>(std::max(width_, 0))) {
+                number.insert(0, kSixteenZeros);
+                const std::size_t keep = std::min<std::size_t>(number.size(), width_);
+                number.erase(0, number.size() - keep);
+            }
+            ++counter_;
+        }
+        text = Substitute(pattern_, sequenceItem_, number, base, name, extension, lastDir);
+        return EvaluateName(base, text, patternHasFunction_) + extension;
+    } else {
+        // Line n of the list belongs to grid row n, ticked or not.
+        const std::size_t index = static_cast<std::size_t>(row - 1);
+        if (index >= lines_.size()) return std::nullopt;
+        if (mode_ == 1) {
+            text = Trim(lines_[index]);
+            if (text.empty()) text = base;
+        } else {
+            text = ApplyReplacementLine(lines_[index], base);
+        }
+    }
+    return EvaluateName(base, text, text.find("${") != std::string::npos) + extension;
+}
+
+int RenameFiles(FileList& files, std::string_view typedPattern, std::string_view programDir,
+                const ChangedRowCallback& onRenamed) {
+    RenameRule rule(typedPattern, programDir);
+    int renamed = 0;
+    std::string target;
+    for (int row = 1; row <= files.LastRow(); ++row) {
+        if (!files.Checked(row)) continue;
+        std::optional<std::string> newName = rule.NewName(files, row);
+        if (!newName) break;
+        const std::string& name = files.Name(row);
+        if (name.empty() || *newName == name || !IsAcceptableFileName(*newName)) continue;
+        target = files.Folder(row);
+        target.push_back(kPathSep);
+        target += *newName;
+        if (!MoveFile(files.Path(row), target)) continue;
+        files.SetCell(kColName, row, *newName);
+        ++renamed;
+        if (onRenamed) onRenamed(row);
+    }
+    return renamed;
+}
+
+}  // namespace ferro
