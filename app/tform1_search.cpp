@@ -1,13 +1,154 @@
-// Placeholder: the folder search land with their own change.
+// The search group: folder chooser, filter switches, the search and its
+// stop button. The walk itself is fileops/search; this file reads the
+// controls for it and keeps the buttons, the cursor and the counter right.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/filelist_model.h"
 #include "app/tform1.h"
+#include "fileops/search.h"
+#include "platform/codec.h"
+#include "platform/text.h"
 
 namespace ferro {
 
-void TForm1::btnOpenClick() {}
-void TForm1::ckFileSizeClick() {}
-void TForm1::ckFileDateClick() {}
-void TForm1::cbSearchClick() {}
-void TForm1::btnStopSearchClick() {}
-void TForm1::SearchFolder(const std::string&) {}
+namespace {
+
+// How many searches of the window are running, nested inside each other's
+// message pumps.
+constexpr const char* kDepthProperty = "ferroSearchDepth";
+
+int64_t DayOf(const QDateEdit* edit) {
+    const QDate d = edit->date();
+    return DaysFromCivil(d.year(), d.month(), d.day());
+}
+
+// The date type as the combo box shows it. Typed text that names no item
+// falls back to the first item, the modified time.
+SearchDate DateTypeOf(const QComboBox* box) {
+    const int i = box->findText(box->currentText(), Qt::MatchExactly);
+    if (i == 1) return SearchDate::Creation;
+    if (i == 2) return SearchDate::LastAccess;
+    return SearchDate::LastWrite;
+}
+
+class WindowSearchHost : public SearchHost {
+public:
+    explicit WindowSearchHost(TForm1& form)
+        : form_(form),
+          ckFileSize_(form.Find<QCheckBox>("ckFileSize")),
+          ckFileDate_(form.Find<QCheckBox>("ckFileDate")),
+          ckSub_(form.Find<QCheckBox>("ckSub")),
+          cbDateType_(form.Find<QComboBox>("cbDateType")),
+          edMin_(form.Find<QLineEdit>("edMin")),
+          edMax_(form.Find<QLineEdit>("edMax")),
+          dtMin_(form.Find<QDateEdit>("dtMin")),
+          dtMax_(form.Find<QDateEdit>("dtMax")) {}
+
+    SearchBounds ReadBounds() override {
+        SearchBounds b;
+        b.date = DateTypeOf(cbDateType_);
+        b.minSize = SizeBoundValue(QStringToGbk(edMin_->text()));
+        b.maxSize = SizeBoundValue(QStringToGbk(edMax_->text()));
+        b.minDay = DayOf(dtMin_);
+        b.maxDay = DayOf(dtMax_);
+        return b;
+    }
+    bool SizeFilterOn() override { return ckFileSize_->isChecked(); }
+    bool DateFilterOn() override { return ckFileDate_->isChecked(); }
+    bool IncludeSubfolders() override { return ckSub_->isChecked(); }
+    bool StopRequested() override { return form_.FStopSearch; }
+    void PassStarted(const std::string& mask, const std::string& root) override {
+        form_.FSearchMask = mask;
+        form_.FSearchDir = root;
+    }
+    void FolderDone() override { TForm1::SetCounter(form_.stSrcCount(), SearchRowCount(form_.fileList())); }
+
+private:
+    TForm1& form_;
+    QCheckBox* ckFileSize_;
+    QCheckBox* ckFileDate_;
+    QCheckBox* ckSub_;
+    QComboBox* cbDateType_;
+    QLineEdit* edMin_;
+    QLineEdit* edMax_;
+    QDateEdit* dtMin_;
+    QDateEdit* dtMax_;
+};
+
+void SetSearchRunning(TForm1& form, bool running) {
+    form.Find<QPushButton>("cbSearch")->setEnabled(!running);
+    form.Find<QPushButton>("btnStopSearch")->setEnabled(running);
+}
+
+}  // namespace
+
+void TForm1::btnOpenClick() {
+    const QString folder = dialogs().ChooseFolder(this, QStringLiteral("请选择搜索目录"));
+    if (!folder.isEmpty()) Find<QLineEdit>("edFolder")->setText(folder);
+}
+
+void TForm1::ckFileSizeClick() {
+    const bool on = Find<QCheckBox>("ckFileSize")->isChecked();
+    Find<QLineEdit>("edMin")->setEnabled(on);
+    Find<QLineEdit>("edMax")->setEnabled(on);
+}
+
+void TForm1::ckFileDateClick() {
+    const bool on = Find<QCheckBox>("ckFileDate")->isChecked();
+    Find<QDateEdit>("dtMin")->setEnabled(on);
+    Find<QDateEdit>("dtMax")->setEnabled(on);
+    Find<QComboBox>("cbDateType")->setEnabled(on);
+}
+
+void TForm1::cbSearchClick() {
+    const std::string masks = Trim(FieldText("cmbFileType"));
+    if (masks.empty()) {
+        ShowError(QStringLiteral("文件类型为空,请设置好后再试！"));
+        return;
+    }
+    SetSearchRunning(*this, true);
+    FStopSearch = false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const int depth = property(kDepthProperty).toInt();
+    setProperty(kDepthProperty, depth + 1);
+
+    std::exception_ptr failure;
+    try {
+        WindowSearchHost host(*this);
+        RunSearch(files_, host, masks, FieldText("edFolder"));
+    } catch (...) {
+        failure = std::current_exception();
+    }
+
+    setProperty(kDepthProperty, depth);
+    model_->FlushPendingRows();
+    SetCounter(stSrcCount_, SearchRowCount(files_));
+    QApplication::restoreOverrideCursor();
+    // A search this one ran inside goes on now, and must stay stoppable.
+    SetSearchRunning(*this, depth > 0 && !FStopSearch);
+    if (!failure) return;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        ShowException(e);
+    } catch (...) {
+        ShowError(QString());
+    }
+}
+
+void TForm1::btnStopSearchClick() {
+    FStopSearch = true;
+    SetSearchRunning(*this, false);
+}
+
+void TForm1::SearchFolder(const std::string& sub) {
+    WindowSearchHost host(*this);
+    ferro::SearchFolder(files_, host, MaskMatcher(FSearchMask), FSearchDir, sub);
+}
 
 }  // namespace ferro

@@ -1,0 +1,364 @@
+#include "fileops/search.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/temp_folder.h"
+#include "platform/codec.h"
+#include "platform/error.h"
+#include "platform/fs.h"
+#include "platform/pump.h"
+
+using ferro::FileList;
+using ferro::MaskMatcher;
+using ferro::RunSearch;
+using ferro::SearchBounds;
+using ferro::testing::Gbk;
+using ferro::testing::TempFolder;
+
+namespace {
+
+// Answers like the window with default controls; tests change the fields or
+// hook the calls.
+struct FakeHost : ferro::SearchHost {
+    SearchBounds bounds{0, 50000, ferro::SearchDate::LastWrite, 0, 0};
+    bool sizeOn = false, dateOn = false, sub = true, stop = false;
+    int folderVisits = 0, foldersDone = 0;
+    std::function<void(FakeHost&)> onVisit;  // at every folder visit
+    std::vector<std::pair<std::string, std::string>> passes;
+
+    SearchBounds ReadBounds() override {
+        ++folderVisits;
+        if (onVisit) onVisit(*this);
+        return bounds;
+    }
+    bool SizeFilterOn() override { return sizeOn; }
+    bool DateFilterOn() override { return dateOn; }
+    bool IncludeSubfolders() override { return sub; }
+    bool StopRequested() override { return stop; }
+    void PassStarted(const std::string& m, const std::string& r) override {
+        passes.emplace_back(m, r);
+    }
+    void FolderDone() override { ++foldersDone; }
+};
+
+std::vector<std::string> Paths(const FileList& l) {
+    std::vector<std::string> v;
+    if (l.IsEmpty()) return v;
+    for (int r = 1; r <= l.LastRow(); ++r) v.push_back(l.Path(r));
+    return v;
+}
+
+std::vector<std::string> Search(FakeHost& host, const std::string& masks,
+                                const std::string& folders, FileList* out = nullptr) {
+    FileList local;
+    FileList& l = out ? *out : local;
+    RunSearch(l, host, masks, folders);
+    return Paths(l);
+}
+
+std::string Disk(const std::string& gbk) {
+    std::string d;
+    ferro::GbkToDisk(gbk, d);
+    return d;
+}
+
+ferro::FileTime LocalTime(int y, int mo, int d, int h, int mi, int s) {
+    return ferro::FromLocal(ferro::DateTime{y, mo, d, h, mi, s, 0});
+}
+
+}  // namespace
+
+TEST(SizeBound, DecimalNumbersAreCutToWholeBytes) {
+    const std::pair<const char*, int64_t> good[] = {
+        {"0", 0},           {"50000", 50000},   {"  42  ", 42},    {"+7", 7},
+        {"-3", -3},         {"12.99", 12},      {"-1.5", -1},      {".5", 0},
+        {"5.", 5},          {"1e3", 1000},      {"2.5E+2", 250},   {"12345e-2", 123},
+        {"\t9\t", 9},       {"0e999999", 0},    {"1e999999999", INT64_MAX},
+        {"9223372036854775807", INT64_MAX},     {"99999999999999999999", INT64_MAX},
+        {"-99999999999999999999", -INT64_MAX},  {"4294967396", 4294967396LL},
+        {"000000000000000000000012", 12},       {"1.0000000000000000000000e1", 10},
+    };
+    for (const auto& [text, want] : good) {
+        int64_t v = -999;
+        EXPECT_TRUE(ferro::TryParseSizeBound(text, v)) << text;
+        EXPECT_EQ(v, want) << text;
+    }
+    for (const char* bad : {"", " ", "abc", "1,000", "1e", "1e+", "--1", "+", ".", "1 2", "0x10",
+                            "12abc", "e5", "1.2.3", "inf", "nan"}) {
+        int64_t v = 0;
+        EXPECT_FALSE(ferro::TryParseSizeBound(bad, v)) << bad;
+    }
+    try {
+        ferro::SizeBoundValue(Gbk("五万"));
+        FAIL() << "no error";
+    } catch (const ferro::Error& e) {
+        EXPECT_EQ(std::string(e.what()), "'" + Gbk("五万") + "' is not a valid floating point value");
+    }
+}
+
+TEST(FileTimeToText, FormatsLocalTimeLikeTheListCells) {
+    for (ferro::FileTime t : {LocalTime(2024, 2, 29, 23, 59, 59), LocalTime(1999, 1, 2, 3, 4, 5),
+                              LocalTime(2030, 12, 31, 0, 0, 0) + 999999999}) {
+        EXPECT_EQ(ferro::FileTimeToText("yyyy-mm-dd hh:nn:ss", t),
+                  ferro::PackedTimeText(ferro::PackLocalTime(t)));
+    }
+    const ferro::FileTime t = LocalTime(2007, 8, 9, 10, 11, 12);
+    EXPECT_EQ(ferro::FileTimeToText("YYYY/MM/DD HH.NN.SS", t), "2007/08/09 10.11.12");
+    EXPECT_EQ(ferro::FileTimeToText(Gbk("yyyy年mm月dd日"), t), Gbk("2007年08月09日"));
+    // A double-byte character whose trail byte is a pattern letter stays whole.
+    EXPECT_EQ(ferro::FileTimeToText("\xB0" "ddd", t), "\xB0" "d09");
+    EXPECT_EQ(ferro::FileTimeToText("x m y", t), "x m y");
+}
+
+TEST(SplitMasks, CutsAtEverySemicolonKeepingBlanksAndTheEmptyLast) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(ferro::SplitMasks("*.txt"), V{"*.txt"});
+    EXPECT_EQ(ferro::SplitMasks("*.txt; *.ini"), (V{"*.txt", " *.ini"}));
+    EXPECT_EQ(ferro::SplitMasks("*.txt;"), (V{"*.txt", ""}));
+    EXPECT_EQ(ferro::SplitMasks("a;;b "), (V{"a", "", "b "}));
+}
+
+TEST(MaskMatcher, AgreesWithTheFindFirstMatching) {
+    // The prepared matcher must give exactly MatchesMask's answers.
+    std::vector<std::string> masks = {
+        "*", "*.*", "*.txt", "*.TXT", "a?c", "*.", "readme", "re*me.t?t", "?", "??", "*a*b*",
+        "x.", ".*", "*.t*", "", " *.ini", Gbk("报告*.txt"), Gbk("*表?.DAT"), "\xA3\xC1*",
+    };
+    std::vector<std::string> names = {
+        "a.txt", "A.TXT", "abc", "ABC", "abcd", "readme", "README", "readme.txt", "x", "x.",
+        ".hidden", "a.b.c", "noext", "ab", "aXb", "txt", " b.ini", "b.ini", "aab", "ba",
+        Gbk("报告一.txt"), Gbk("报告.TXT"), Gbk("年表甲.dat"), Gbk("年表.dat"), Gbk("Ａ字"),
+        Gbk("ａ字"), "\xB0" "c", "\x81" "0a.txt", "\x81\x30\x81\x30.txt",
+    };
+    std::mt19937 rng(7);
+    const std::string alphabet = "aAbB.?*tx\xB0\xA3";
+    for (int i = 0; i < 400; ++i) {
+        std::string m, n;
+        for (int k = rng() % 6; k > 0; --k) m.push_back(alphabet[rng() % alphabet.size()]);
+        for (int k = rng() % 7; k > 0; --k) {
+            char c = alphabet[rng() % alphabet.size()];
+            if (c != '?' && c != '*') n.push_back(c);
+        }
+        std::replace(m.begin(), m.end(), '\xA3', 'c');
+        if (i % 2) masks.push_back(m);  // ASCII masks only: the fast path
+        names.push_back(n);
+    }
+    for (const std::string& m : masks) {
+        const MaskMatcher matcher(m);
+        for (const std::string& n : names)
+            EXPECT_EQ(matcher.Matches(n), ferro::MatchesMask(n, m)) << "mask '" << m << "' name '" << n << "'";
+    }
+}
+
+TEST(RunSearch, OrderIsMasksThenFoldersThenDepthFirst) {
+    TempFolder t;
+    t.Write("a/1.txt");
+    t.Write("a/1.ini");
+    t.Write("a/sub/2.txt");
+    t.Write("a/sub/deeper/3.txt");
+    t.Write("b/4.txt");
+    t.Write("b/4.ini");
+    t.Write("c/ 5.ini");  // found only by a mask with a leading blank
+    t.Write("c/5.ini");
+    FakeHost h;
+    const std::string a = t / "a", b = t / "b";
+    EXPECT_EQ(Search(h, "*.txt;*.ini", a + ";" + b),
+              (std::vector<std::string>{a + "/1.txt", a + "/sub/2.txt", a + "/sub/deeper/3.txt",
+                                        b + "/4.txt", a + "/1.ini", b + "/4.ini"}));
+    EXPECT_EQ(h.passes, (std::vector<std::pair<std::string, std::string>>{
+                            {"*.txt", a}, {"*.txt", b}, {"*.ini", a}, {"*.ini", b}}));
+    // One visit per folder per pass, each told when done.
+    EXPECT_EQ(h.folderVisits, 8);
+    EXPECT_EQ(h.foldersDone, 8);
+
+    // The blank belongs to the mask; an empty last mask adds nothing; blanks
+    // around folder names go.
+    EXPECT_EQ(Search(h, "*.txt; *.ini", "  " + b + " ; " + t / "c"),
+              (std::vector<std::string>{b + "/4.txt", t / "c/ 5.ini"}));
+    EXPECT_EQ(Search(h, "*.txt;", b), (std::vector<std::string>{b + "/4.txt"}));
+    // Listed once per mask and once per folder that reaches it.
+    EXPECT_EQ(Search(h, "*.txt;4.*", b + ";" + b).size(), 6u);
+    // Files of a folder come before those of its sub-folders.
+    h.sub = false;
+    EXPECT_EQ(Search(h, "*.txt", a), (std::vector<std::string>{a + "/1.txt"}));
+
+    // A folder typed with a trailing separator keeps it in its cells.
+    h.sub = true;
+    FileList l;
+    Search(h, "1.txt", a + "/", &l);
+    ASSERT_EQ(l.LastRow(), 1);
+    EXPECT_EQ(l.Folder(1), a + "/");
+    EXPECT_EQ(l.Path(1), a + "//1.txt");
+    // Nothing found: the empty first row, and a count of 0.
+    Search(h, "*.none", a, &l);
+    EXPECT_EQ(l.RowCount(), 2);
+    EXPECT_EQ(ferro::SearchRowCount(l), 0);
+    EXPECT_TRUE(Search(h, "*.txt", t / "missing").empty());
+}
+
+TEST(RunSearch, AttributeSetsDecideWhatIsListedAndEntered) {
+    TempFolder t;
+    const bool xattrs = ferro::SupportsExtendedAttributes(t.path());
+    t.Write("root/plain/p.txt");
+    t.Write("root/.dotted/d.txt");
+    t.Write("root/readonly/r.txt");
+    t.SetMode("root/readonly", 0555);
+    t.Write("target/l.txt");
+    ASSERT_EQ(symlink(Disk(t / "target").c_str(), Disk(t / "root/link").c_str()), 0);
+    ASSERT_EQ(symlink("plain/p.txt", Disk(t / "root/link.txt").c_str()), 0);
+    ASSERT_EQ(mkfifo(Disk(t / "root/fifo.txt").c_str(), 0600), 0);
+    if (xattrs) {
+        t.Write("root/hidden/h.txt");
+        t.Write("root/system/s.txt");
+        t.Write("root/archive/a.txt");
+        t.Write("root/temp.txt");
+        ASSERT_TRUE(ferro::SetFileAttributes(t / "root/hidden", ferro::attr::Hidden));
+        ASSERT_TRUE(ferro::SetFileAttributes(t / "root/system", ferro::attr::System));
+        ASSERT_TRUE(ferro::SetFileAttributes(t / "root/archive", ferro::attr::Archive));
+        ASSERT_TRUE(ferro::SetFileAttributes(t / "root/temp.txt", ferro::attr::Temporary));
+    }
+    FakeHost h;
+    const std::string root = t / "root";
+    std::vector<std::string> found = Search(h, "*.txt", root);
+    std::set<std::string> got(found.begin(), found.end());
+    std::set<std::string> want = {root + "/plain/p.txt", root + "/.dotted/d.txt"};
+    if (xattrs) want.insert({root + "/hidden/h.txt", root + "/system/s.txt"});
+    // Not the read-only or archive folders, the link to a folder, the link to
+    // a file, the FIFO or the temporary file.
+    EXPECT_EQ(got, want);
+
+    // "*" lists the folders that are more than folders, never a plain one.
+    found = Search(h, "*", root);
+    got.clear();
+    for (const std::string& p : found)
+        if (p.rfind(root + "/", 0) == 0 && p.find('/', root.size() + 1) == std::string::npos)
+            got.insert(p.substr(root.size() + 1));
+    want = {".dotted", "readonly"};
+    if (xattrs) want.insert({"hidden", "system", "archive"});
+    EXPECT_EQ(got, want);
+
+    // A root that is itself a link is read through it.
+    EXPECT_EQ(Search(h, "*.txt", root + "/link"), std::vector<std::string>{root + "/link/l.txt"});
+}
+
+TEST(RunSearch, FiltersUseFullSizesInclusiveBoundsAndLocalDays) {
+    TempFolder t;
+    t.Write("f/exact.txt", std::string(50000, 'x'));
+    t.Write("f/over.txt", std::string(50001, 'x'));
+    t.Write("f/empty.txt");
+    {
+        // 4 GiB + 100 bytes: its low 32 bits alone would read as 100.
+        const std::string big = t.Write("f/big.txt");
+        ASSERT_EQ(truncate(Disk(big).c_str(), (int64_t{1} << 32) + 100), 0);
+    }
+    FakeHost h;
+    h.sizeOn = true;
+    std::vector<std::string> found = Search(h, "*.txt", t / "f");
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{t / "f/empty.txt", t / "f/exact.txt"}));
+    h.bounds.minSize = 50001;
+    h.bounds.maxSize = INT64_MAX;
+    found = Search(h, "*.txt", t / "f");
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{t / "f/big.txt", t / "f/over.txt"}));
+
+    TempFolder d;
+    auto at = [&](const char* name, ferro::FileTime ft) {
+        d.Write(name);
+        d.SetModified(name, ft / 1000000000);
+    };
+    at("start.txt", LocalTime(2021, 6, 15, 0, 0, 0));
+    at("end.txt", LocalTime(2021, 6, 15, 23, 59, 59));
+    at("before.txt", LocalTime(2021, 6, 14, 23, 59, 59));
+    at("after.txt", LocalTime(2021, 6, 16, 0, 0, 0));
+    FakeHost dh;
+    dh.dateOn = true;
+    dh.bounds.minDay = dh.bounds.maxDay = ferro::DaysFromCivil(2021, 6, 15);
+    found = Search(dh, "*.txt", d.path());
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{d / "end.txt", d / "start.txt"}));
+    // The access time is the one set with the modified time here; the
+    // creation time is today's, outside the day.
+    dh.bounds.date = ferro::SearchDate::LastAccess;
+    EXPECT_EQ(Search(dh, "*.txt", d.path()).size(), 2u);
+    dh.bounds.date = ferro::SearchDate::Creation;
+    EXPECT_TRUE(Search(dh, "*.txt", d.path()).empty());
+}
+
+TEST(RunSearch, SettingsChangedDuringTheSearchApplyFromTheNextFolderOrEntry) {
+    TempFolder t;
+    t.Write("r/small.txt", "1");
+    t.Write("r/s/small.txt", "1");
+    t.Write("r/s/big.txt", std::string(100, 'x'));
+    t.Write("r/s/s2/small.txt", "1");
+    FakeHost h;
+    h.sizeOn = true;
+    // At the second folder the bounds change and sub-folders are switched
+    // off: the second folder is filtered by the new bounds and its own
+    // sub-folders are skipped.
+    h.onVisit = [](FakeHost& self) {
+        if (self.folderVisits == 2) {
+            self.bounds.minSize = 50;
+            self.sub = false;
+        }
+    };
+    EXPECT_EQ(Search(h, "*.txt", t / "r"),
+              (std::vector<std::string>{t / "r/small.txt", t / "r/s/big.txt"}));
+
+    // A bound that is no number ends the search where it is read; the rows
+    // found before stay in the list.
+    FakeHost bad;
+    bad.onVisit = [](FakeHost& self) {
+        if (self.folderVisits == 2) throw ferro::Error("'x' is not a valid floating point value");
+    };
+    FileList l;
+    EXPECT_THROW(RunSearch(l, bad, "*.txt", t / "r"), ferro::Error);
+    EXPECT_EQ(Paths(l), std::vector<std::string>{t / "r/small.txt"});
+}
+
+namespace {
+FakeHost* g_stopHost = nullptr;
+int g_pumps = 0;
+int g_stopAfter = 0;
+void StopFromPump() {
+    if (++g_pumps == g_stopAfter) g_stopHost->stop = true;
+}
+}  // namespace
+
+TEST(RunSearch, AStopEndsEveryLevelAndKeepsTheRowsFound) {
+    TempFolder t;
+    std::string rel = "deep";
+    for (int level = 0; level < 8; ++level) {
+        for (int f = 0; f < 6; ++f) t.Write(rel + "/f" + std::to_string(f) + ".txt");
+        rel += "/d" + std::to_string(level);
+    }
+    FakeHost h;
+    const size_t all = Search(h, "*.txt", t / "deep").size();
+    ASSERT_EQ(all, 48u);
+
+    // The hook runs on every 16th pump call; stop on its third run.
+    g_stopHost = &h;
+    g_pumps = 0;
+    g_stopAfter = 3;
+    ferro::SetMessagePumpHook(&StopFromPump, 0);
+    FileList l;
+    const int visitsBefore = h.folderVisits;
+    RunSearch(l, h, "*.txt;*.txt", t / "deep");
+    ferro::SetMessagePumpHook(nullptr);
+    const size_t kept = Paths(l).size();
+    EXPECT_GT(kept, 0u);
+    EXPECT_LT(kept, all);
+    // No folder was entered after the stop, and no second pass began.
+    EXPECT_LT(h.folderVisits - visitsBefore, 8);
+    EXPECT_EQ(h.passes.back().first, "*.txt");
+    EXPECT_EQ(h.passes.size(), 2u);  // one from the full search, one here
+}
