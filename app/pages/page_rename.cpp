@@ -1,16 +1,44 @@
-// Placeholder page: the operation lands with its own change.
+// 更改文件名称: renames the ticked files by a name pattern.
 #include "app/pages/page_util.h"
 #include "app/tform1.h"
+#include "fileops/rename.h"
+#include "platform/fs.h"
 
 namespace ferro {
 
 void TForm1::BuildRenamePage(QWidget* page) {
     auto* grid = page::Grid(page);
+    grid->addWidget(page::Label(page, "新文件名:"), 0, 0);
+    grid->addWidget(page::Edit(page, "edtNewFilename"), 0, 1);
+    grid->addWidget(page::Note(page, page::kTestFirstNote), 1, 0, 1, 2);
+    grid->setRowStretch(2, 1);
     auto* btnFilename = page::StartButton(page, "btnFilename", "开始处理");
-    grid->addWidget(btnFilename, 0, 1, Qt::AlignRight | Qt::AlignBottom);
+    grid->addWidget(btnFilename, 3, 1, Qt::AlignRight | Qt::AlignBottom);
+    grid->setColumnStretch(1, 1);
     ConnectClick(btnFilename, &TForm1::btnFilenameClick);
 }
 
-void TForm1::btnFilenameClick() { CheckSelection(); }
+void TForm1::btnFilenameClick() {
+    if (!CheckSelection()) return;
+    const std::string typed = FieldText("edtNewFilename");
+    switch (CheckRenamePattern(NormalizeRenamePattern(typed))) {
+        case RenamePatternProblem::Empty:
+            ShowError(QStringLiteral("请输入新文件名格式！"));
+            return;
+        case RenamePatternProblem::NoVariable:
+            ShowError(QStringLiteral("新文件名格式不正确，请在左边选择变量或函数！"));
+            return;
+        case RenamePatternProblem::DoubleQuote:
+            ShowError(QStringLiteral("新文件名格式中不需要使用双引号！"));
+            return;
+        case RenamePatternProblem::None:
+            break;
+    }
+    const bool finished = RunCommand(Find<QPushButton>("btnFilename"), [&] {
+        SetCounter(stChangeCount_, 0);
+        RenameFiles(files_, typed, ProgramDir(), [this](int) { AddToCounter(stChangeCount_, 1); });
+    });
+    if (finished) ShowInfo(QStringLiteral("成功处理文件总数量：") + stChangeCount_->text());
+}
 
 }  // namespace ferro

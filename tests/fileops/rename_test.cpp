@@ -194,8 +194,11 @@ TEST(Rename, NeverOverwritesAndRefusesImpossibleNames) {
     TempFolder odd;
     FileList bad = Listed(odd, {"sep", "empty", "dot", "dotdot", "tab"});
     odd.Write("nameslist", "a/b\r\n\r\n.\r\n..\r\nx\ty\r\n");
+    odd.MakeFolder("a");  // "a/b" would move the file into it
     EXPECT_EQ(RenameFiles(bad, "${file(" + (odd / "nameslist") + ")}", ""), 0);
     EXPECT_EQ(Names(bad), (Names_{"sep", "empty", "dot", "dotdot", "tab"}));
+    EXPECT_TRUE(odd.Exists("sep"));
+    EXPECT_FALSE(odd.Exists("a/b"));
     EXPECT_FALSE(IsAcceptableFileName(std::string("a\0b", 3)));
     EXPECT_FALSE(IsAcceptableFileName(""));
     EXPECT_TRUE(IsAcceptableFileName(Gbk("中文 名.txt")));
