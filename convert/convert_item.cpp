@@ -1,0 +1,46 @@
+#include "convert/convert_item.h"
+
+#include "platform/text.h"
+
+namespace ferro {
+
+ConvertItem ParseConvertItem(std::string_view text) {
+    ConvertItem item;
+    const std::string f = Trim(text);
+    // "${" + G + "}", and G must be "name(arguments)".
+    if (f.size() < 3 || f.compare(0, 2, "${") != 0 || f.back() != '}') return item;
+    const std::string_view g = std::string_view(f).substr(2, f.size() - 3);
+    const std::size_t open = g.find('(');
+    if (open == std::string_view::npos || g.back() != ')') return item;
+    item.name = AnsiLower(Trim(g.substr(0, open)));
+    const std::string_view args = g.substr(open + 1, g.size() - open - 2);
+    item.argument = std::string(args.substr(0, args.find(',')));
+    if (item.name == "xlsto")
+        item.kind = ConvertKind::XlsTo;
+    else if (item.name == "csvto")
+        item.kind = ConvertKind::CsvTo;
+    else if (item.name == "txtto")
+        item.kind = ConvertKind::TxtTo;
+    else if (item.name == "vcfto")
+        item.kind = ConvertKind::VcfTo;
+    return item;
+}
+
+std::string NormalizeExtension(std::string_view argument) {
+    std::string ext = AnsiLower(Trim(argument));
+    if (!ext.empty() && ext.front() == '.') ext.erase(0, 1);
+    if (ext.find('/') != std::string::npos || ext.find('\\') != std::string::npos) return {};
+    return ext;
+}
+
+std::string NewFilePath(std::string_view source, std::string_view argument) {
+    const std::string ext = NormalizeExtension(argument);
+    if (ext.empty()) return {};
+    const std::size_t slash = source.rfind('/');
+    const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+    const std::size_t dot = source.rfind('.');
+    if (dot == std::string_view::npos || dot < nameStart) return std::string(source) + "." + ext;
+    return std::string(source.substr(0, dot + 1)) + ext;
+}
+
+}  // namespace ferro
