@@ -1,0 +1,43 @@
+// The conversion dispatcher: one source file and the conversion item of the
+// page, "${XlsTo(ext)}", "${CsvTo(ext)}", "${TxtTo(ext)}" or "${VcfTo(ext)}".
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/convert_item.h"
+#include "convert/office.h"
+
+namespace ferro {
+
+struct ConvertOutcome {
+    std::string newPath;       // the file written; empty when the file does not count
+    bool cannotStart = false;  // the spreadsheet application could not be started
+};
+
+struct ConvertContext {
+    // The LibreOffice session of the run; none: each spreadsheet conversion
+    // uses a session of its own.
+    OfficeSession* office = nullptr;
+    // Sources of the rows that will be converted after this one, in order, at
+    // most max of them; lets LibreOffice convert several in one run.
+    std::function<std::vector<std::string>(std::size_t max)> upcoming;
+};
+
+// The format code a spreadsheet conversion saves with for a target
+// extension; 0 when the extension is not one it writes.
+int SpreadsheetFormatCode(ConvertKind kind, std::string_view extension);
+
+// Spreadsheet file (XlsTo) or comma-separated file (CsvTo) to another format
+// through the spreadsheet application.
+ConvertOutcome SpreadsheetTo(ConvertKind kind, std::string_view source, std::string_view argument,
+                             ConvertContext& context);
+
+// Parses the item and runs its conversion on the source. Text that is not
+// one of the four items converts nothing. A text source that cannot be read
+// or a new file that cannot be written throws (the run ends there).
+ConvertOutcome ConvertFile(std::string_view source, std::string_view item, ConvertContext& context);
+
+}  // namespace ferro

@@ -1,0 +1,61 @@
+#include "convert/spreadsheet_app.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/codec.h"
+#include "platform/fs.h"
+
+namespace ferro {
+
+std::unique_ptr<SpreadsheetApplication> SpreadsheetApplication::Create(OfficeSession& office) {
+    if (!office.Available()) return nullptr;
+    return std::unique_ptr<SpreadsheetApplication>(new SpreadsheetApplication(office));
+}
+
+SpreadsheetWorkbook& SpreadsheetApplication::ActiveWorkBook() {
+    if (quit_ || !active_) throw AutomationError("no active workbook");
+    return *active_;
+}
+
+void SpreadsheetApplication::Quit() {
+    active_.reset();
+    quit_ = true;
+}
+
+void SpreadsheetWorkbooks::Open(std::string_view path, SourceKind kind) {
+    if (app_->quit_) throw AutomationError("application has quit");
+    std::string disk;
+    const int fd = GbkToDisk(path, disk) && FileExists(path) ? open(disk.c_str(), O_RDONLY) : -1;
+    if (fd < 0) throw AutomationError("cannot open workbook");
+    close(fd);
+    SpreadsheetWorkbook book;
+    book.app_ = app_;
+    book.source_ = std::string(path);
+    book.kind_ = kind;
+    app_->active_ = std::move(book);
+}
+
+void SpreadsheetWorkbook::SaveAs(std::string_view path, int formatCode) {
+    if (!IsKnownFormat(formatCode)) throw AutomationError("unknown file format");
+    if (app_->displayAlerts_ && FileExists(path)) throw AutomationError("file exists");
+    const OfficeJob job{source_, kind_, formatCode, std::string(path)};
+    std::string bytes;
+    switch (app_->office_.Convert(job, bytes)) {
+        case OfficeSession::Outcome::Done:
+            break;
+        case OfficeSession::Outcome::CannotStart:
+            app_->startFailed_ = true;
+            throw AutomationError("cannot start");
+        case OfficeSession::Outcome::Failed:
+            throw AutomationError("cannot save");
+    }
+    // The old file stays whole until the new one is complete.
+    if (!WriteFileSafely(path, bytes)) throw AutomationError("cannot write file");
+}
+
+void SpreadsheetWorkbook::Close() {
+    if (app_->active_ && &*app_->active_ == this) app_->active_.reset();
+}
+
+}  // namespace ferro

@@ -1,0 +1,82 @@
+// The spreadsheet application as the conversions drive it: the object they
+// create, hide, silence, open a workbook in, save that workbook under a
+// format code, close and quit, in that order. It carries the calls out with
+// LibreOffice (office.h). A refused call throws AutomationError, as a failed
+// late-bound call would.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "convert/office.h"
+
+namespace ferro {
+
+class AutomationError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class SpreadsheetApplication;
+
+class SpreadsheetWorkbook {
+public:
+    // Writes the workbook to path in the format the code names. An existing
+    // file is replaced only while alerts are off (nobody can be asked).
+    void SaveAs(std::string_view path, int formatCode);
+    void Close();
+
+private:
+    friend class SpreadsheetWorkbooks;
+    friend class SpreadsheetApplication;
+    SpreadsheetApplication* app_ = nullptr;
+    std::string source_;
+    SourceKind kind_ = SourceKind::Auto;
+};
+
+class SpreadsheetWorkbooks {
+public:
+    // Opens a workbook; the file must exist and be readable.
+    void Open(std::string_view path, SourceKind kind = SourceKind::Auto);
+
+private:
+    friend class SpreadsheetApplication;
+    SpreadsheetApplication* app_ = nullptr;
+};
+
+class SpreadsheetApplication {
+public:
+    // Starts the application; nullptr when it cannot be started.
+    static std::unique_ptr<SpreadsheetApplication> Create(OfficeSession& office);
+
+    void SetVisible(bool visible) { visible_ = visible; }
+    void SetDisplayAlerts(bool display) { displayAlerts_ = display; }
+    SpreadsheetWorkbooks& WorkBooks() { return workbooks_; }
+    // The workbook opened last; throws when none is open.
+    SpreadsheetWorkbook& ActiveWorkBook();
+    bool HasActiveWorkBook() const { return active_.has_value(); }
+    void Quit();
+
+    // Whether LibreOffice turned out not to start when it was needed.
+    bool StartFailed() const { return startFailed_; }
+
+private:
+    friend class SpreadsheetWorkbook;
+    friend class SpreadsheetWorkbooks;
+    explicit SpreadsheetApplication(OfficeSession& office) : office_(office) {
+        workbooks_.app_ = this;
+    }
+
+    OfficeSession& office_;
+    SpreadsheetWorkbooks workbooks_;
+    std::optional<SpreadsheetWorkbook> active_;
+    bool visible_ = true;
+    bool displayAlerts_ = true;
+    bool quit_ = false;
+    bool startFailed_ = false;
+};
+
+}  // namespace ferro
