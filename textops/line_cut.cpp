@@ -1,0 +1,67 @@
+#include "textops/line_cut.h"
+
+#include "platform/pump.h"
+#include "template/template.h"
+
+namespace ferro {
+namespace {
+
+// The line without the first occurrence of cut; the line itself when cut is
+// empty or absent.
+void AppendRest(LineList& out, std::string_view line, std::string_view cut, std::string& scratch) {
+    const std::size_t p = cut.empty() ? std::string_view::npos : line.find(cut);
+    if (p == std::string_view::npos) {
+        out.push_back(line);
+        return;
+    }
+    scratch.assign(line.substr(0, p));
+    scratch.append(line.substr(p + cut.size()));
+    out.push_back(scratch);
+}
+
+}  // namespace
+
+void CutLines(const LineCutSettings& s, const LineList& in, LineList& out) {
+    std::string scratch;
+    if (s.choice == LineChoice::LineNumber) {
+        if (in.empty()) return;
+        const std::size_t target = ClampedLineIndex(s.lineNumber, in.size());
+        out.reserve(in.size(), in.byteSize());
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            ProcessPendingMessages();
+            const std::string_view line = in[i];
+            if (i != target) {
+                out.push_back(line);
+                continue;
+            }
+            const std::string r = EvaluateTemplate(line, s.format);
+            if (s.keepCut)
+                out.push_back(r);
+            else
+                AppendRest(out, line, r, scratch);
+        }
+        return;
+    }
+    // Keep-cut results are parts of their lines, so no output outgrows its input
+    // unless a template adds text; reserving the input's size is a good guess.
+    out.reserve(in.size(), in.byteSize());
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        ProcessPendingMessages();
+        const std::string_view line = in[i];
+        if (!IsChosenLine(s.choice, line, s.keyword)) {
+            // The result is the line itself.
+            if (!s.keepCut) out.push_back(line);
+            continue;
+        }
+        const std::string r = EvaluateTemplate(line, s.format);
+        if (r == line) {
+            if (!s.keepCut) out.push_back(line);
+        } else if (s.keepCut) {
+            out.push_back(r);
+        } else {
+            AppendRest(out, line, r, scratch);
+        }
+    }
+}
+
+}  // namespace ferro

@@ -1,0 +1,25 @@
+// Line delete: drops one line by number, the lines at an interval, the lines
+// holding any of a list of keywords, or the blank lines.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "textops/line_select.h"
+#include "textops/lines.h"
+
+namespace ferro {
+
+enum class LineDeleteMode { LineNumber, Interval, Keywords, BlankLines };
+
+struct LineDeleteSettings {
+    LineDeleteMode mode = LineDeleteMode::LineNumber;
+    int lineNumber = 1;  // below 1 counts as 1; beyond the end, the last line
+    LineInterval interval;
+    std::vector<std::string> keywords;  // from SplitKeywords; empty ones match nothing
+};
+
+// Fills out with the lines of in that stay. An empty file stays empty.
+void DeleteLines(const LineDeleteSettings& settings, const LineList& in, LineList& out);
+
+}  // namespace ferro

@@ -1,0 +1,28 @@
+// Line extract: keeps only one line by number, the lines at an interval, or
+// the lines holding any of a list of keywords; everything else is dropped.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "textops/line_select.h"
+#include "textops/lines.h"
+
+namespace ferro {
+
+enum class LineExtractMode { LineNumber, Interval, Keywords };
+
+struct LineExtractSettings {
+    LineExtractMode mode = LineExtractMode::LineNumber;
+    int lineNumber = 1;  // below 1 counts as 1; beyond the end, the last line
+    LineInterval interval;
+    std::vector<std::string> keywords;  // from SplitKeywords; empty ones match nothing
+    // Whether blank lines may be kept (interval and keyword modes; the line
+    // chosen by number is kept even when blank).
+    bool keepBlank = true;
+};
+
+// Fills out with the lines of in that are kept. An empty file stays empty.
+void ExtractLines(const LineExtractSettings& settings, const LineList& in, LineList& out);
+
+}  // namespace ferro

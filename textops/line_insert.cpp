@@ -1,0 +1,96 @@
+#include "textops/line_insert.h"
+
+#include "platform/error.h"
+#include "platform/pump.h"
+#include "platform/text.h"
+#include "template/template.h"
+
+namespace ferro {
+
+SequenceItem FindSequenceItem(std::string_view format) {
+    SequenceItem item;
+    const std::size_t at = AnsiLower(format).find("${sn(");
+    if (at == std::string::npos) return item;
+    const std::size_t close = format.find('}', at);
+    // An item that is never closed has no number to read: say so with the
+    // text that was typed.
+    if (close == std::string_view::npos) {
+        StrToInt(format.substr(at));  // throws: the text begins with "$"
+        return item;
+    }
+    item.text.assign(format.substr(at, close - at + 1));
+    // Between "${sn(" and the closing ")}".
+    const std::string_view whole = item.text;
+    const std::string_view args =
+        whole.size() > 7 ? whole.substr(5, whole.size() - 7) : std::string_view();
+    const std::size_t comma = args.find(',');
+    const std::string_view first = comma == std::string_view::npos ? args : args.substr(0, comma);
+    const std::string_view second =
+        comma == std::string_view::npos ? std::string_view() : args.substr(comma + 1);
+    item.start = StrToInt(Trim(first));
+    item.width = StrToInt(Trim(second));
+    return item;
+}
+
+std::string SequenceNumberText(long long n, int width) {
+    std::string d = std::to_string(n);
+    if (width > 0 && d.size() < static_cast<std::size_t>(width)) {
+        const std::size_t pad =
+            std::min<std::size_t>(static_cast<std::size_t>(width) - d.size(), 16);
+        d.insert(0, pad, '0');
+    }
+    return d;
+}
+
+namespace {
+
+// The template with the sequence item replaced by the number n.
+std::string Numbered(const LineInsertSettings& s, long long n) {
+    return ReplaceAll(s.format, s.sequence.text, SequenceNumberText(n, s.sequence.width));
+}
+
+}  // namespace
+
+void InsertIntoLines(const LineInsertSettings& s, const LineList& in, LineList& out) {
+    const bool numbered = !s.sequence.text.empty();
+    if (s.choice == LineChoice::LineNumber) {
+        if (in.empty()) return;
+        const std::size_t target = ClampedLineIndex(s.lineNumber, in.size());
+        out.reserve(in.size(), in.byteSize() + 256);
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            ProcessPendingMessages();
+            if (i != target) {
+                out.push_back(in[i]);
+                continue;
+            }
+            out.push_back(EvaluateTemplate(
+                in[i], numbered ? std::string_view(Numbered(s, s.sequence.start)) : s.format));
+        }
+        return;
+    }
+
+    long long n = s.sequence.start;
+    std::string templ;
+    // Most templates add about the same to every line: measure the first
+    // treated line and reserve for all, so the output is not regrown (and
+    // briefly held twice) on large files.
+    bool reserved = false;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        ProcessPendingMessages();
+        const std::string_view line = in[i];
+        if (!IsChosenLine(s.choice, line, s.keyword)) {
+            out.push_back(line);
+            continue;
+        }
+        if (numbered) templ = Numbered(s, n++);
+        const std::string r = EvaluateTemplate(line, numbered ? templ : s.format);
+        if (!reserved) {
+            reserved = true;
+            const std::size_t grow = r.size() > line.size() ? r.size() - line.size() + 2 : 2;
+            out.reserve(in.size(), in.byteSize() + grow * (in.size() - i) + (1 << 16));
+        }
+        out.push_back(r);
+    }
+}
+
+}  // namespace ferro

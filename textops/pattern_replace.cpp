@@ -1,0 +1,114 @@
+#include "textops/pattern_replace.h"
+
+#include <vector>
+
+#include "platform/pump.h"
+#include "platform/text.h"
+#include "template/template.h"
+#include "textops/line_select.h"
+
+namespace ferro {
+namespace {
+
+// The separator a line decides: tab before ";" before ":" before a space,
+// whatever their order in the line.
+std::string DecideSeparator(std::string_view line) {
+    for (const char* c : {"\t", ";", ":", " "})
+        if (line.find(c[0]) != std::string_view::npos) return c;
+    return std::string();
+}
+
+// An item "${name(...)}" whose name the template language does not know. The
+// language would give the whole subject as its value, which holds the item
+// again; such an item is better left as it was typed. "${word}" (no
+// parenthesis) is known: it gives the word.
+bool IsUnknownCall(std::string_view item) {
+    const std::string_view call = item.substr(2, item.size() - 3);
+    const std::size_t paren = call.find('(');
+    return paren != std::string_view::npos && !IsTemplateFunction(call.substr(0, paren));
+}
+
+}  // namespace
+
+std::string EvaluatePatternItems(std::string text) {
+    if (text.find('}') == std::string::npos) return text;
+    struct Known {
+        std::string key, value;
+    };
+    std::vector<Known> known;
+    std::vector<std::size_t> open;  // where each unclosed "${" starts in out
+    std::string out;
+    out.reserve(text.size());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const char c = text[i];
+        if (c == '$' && i + 1 < n && text[i + 1] == '{') {
+            open.push_back(out.size());
+            out.append("${");
+            i += 2;
+        } else if (c == '}' && !open.empty()) {
+            const std::size_t start = open.back();
+            open.pop_back();
+            out.push_back('}');
+            ++i;
+            const std::string_view item(out.data() + start, out.size() - start);
+            std::string key = AnsiUpper(item);
+            const Known* hit = nullptr;
+            for (const Known& k : known)
+                if (k.key == key) hit = &k;
+            std::string value;
+            if (hit) {
+                // Every copy of an item (in any letter case) takes the value
+                // of the first.
+                value = hit->value;
+            } else if (IsUnknownCall(item)) {
+                value.assign(item);
+            } else {
+                // The subject is the whole text as it stands: what is built so
+                // far, this item included, and the rest not yet read.
+                std::string subject = out;
+                subject.append(text, i, std::string::npos);
+                value = EvaluateTemplate(subject, item);
+                known.push_back({std::move(key), value});
+            }
+            out.resize(start);
+            out.append(value);
+        } else if (static_cast<unsigned char>(c) >= 0x81) {
+            // A trail byte may look like "{" or "}"; it belongs to its character.
+            const std::size_t len = CharLength(text, i);
+            out.append(text, i, len);
+            i += len;
+        } else {
+            out.push_back(c);
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string ApplyPattern(const PatternReplaceSettings& s, PatternReplaceState& state,
+                         std::string_view line) {
+    const std::string d = Trim(line);
+    if (state.separator.empty()) state.separator = DecideSeparator(d);
+    const std::vector<std::string> fields = SplitFields(d, state.separator);
+    std::string e = s.pattern;
+    // Names in order, so a field that holds a later name is filled in again.
+    const std::size_t named =
+        s.count <= 0 ? 0 : std::min(fields.size(), static_cast<std::size_t>(s.count));
+    for (std::size_t k = 1; k <= named; ++k)
+        ReplaceAllInPlace(e, s.prefix + std::to_string(k), fields[k - 1]);
+    return EvaluatePatternItems(std::move(e));
+}
+
+void ReplaceByPattern(const PatternReplaceSettings& s, PatternReplaceState& state,
+                      const LineList& in, LineList& out) {
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        ProcessPendingMessages();
+        const std::string_view line = in[i];
+        if (IsBlankLine(line)) continue;
+        out.push_back(ApplyPattern(s, state, line));
+    }
+}
+
+}  // namespace ferro
