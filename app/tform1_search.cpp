@@ -66,7 +66,9 @@ public:
         form_.FSearchMask = mask;
         form_.FSearchDir = root;
     }
-    void FolderDone() override { TForm1::SetCounter(form_.stSrcCount(), SearchRowCount(form_.fileList())); }
+    void FolderDone() override {
+        TForm1::SetCounter(form_.stSrcCount(), SearchRowCount(form_.fileList()));
+    }
 
 private:
     TForm1& form_;

@@ -10,9 +10,15 @@ namespace ferro {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
 
 // The whole number of digits * 10^shift, cut towards zero and held at
 // INT64_MAX.
@@ -34,14 +40,29 @@ int64_t ScaledDigits(std::string_view digits, int64_t shift) {
 
 bool DateInRange(const FindEntry& e, const SearchBounds& b) {
     FileTime t = e.lastWriteTime;
-    if (b.date == SearchDate::Creation) t = e.creationTime;
-    else if (b.date == SearchDate::LastAccess) t = e.lastAccessTime;
+    if (b.date == SearchDate::Creation)
+        t = e.creationTime;
+    else if (b.date == SearchDate::LastAccess)
+        t = e.lastAccessTime;
     const DateTime d = ToLocal(t);
     const int64_t day = DaysFromCivil(d.year, d.month, d.day);
     return day >= b.minDay && day <= b.maxDay;
 }
 
-bool IsDotOrDotDot(std::string_view name) { return name == "." || name == ".."; }
+bool IsDotOrDotDot(std::string_view name) {
+    return name == "." || name == "..";
+}
+
+// CharLength without the call for the plain ASCII bytes most names are made of.
+std::size_t CharLen(std::string_view s, std::size_t i) {
+    return static_cast<unsigned char>(s[i]) < 0x80 ? 1 : CharLength(s, i);
+}
+
+bool IsAsciiText(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
 
 }  // namespace
 
@@ -113,11 +134,16 @@ std::string FileTimeToText(std::string_view format, FileTime t) {
         }
         const char c = LowerAscii(format[i]);
         int value = -1;
-        if (at(i, "mm")) value = d.month;
-        else if (at(i, "dd")) value = d.day;
-        else if (at(i, "hh")) value = d.hour;
-        else if (at(i, "nn")) value = d.minute;
-        else if (at(i, "ss")) value = d.second;
+        if (at(i, "mm"))
+            value = d.month;
+        else if (at(i, "dd"))
+            value = d.day;
+        else if (at(i, "hh"))
+            value = d.hour;
+        else if (at(i, "nn"))
+            value = d.minute;
+        else if (at(i, "ss"))
+            value = d.second;
         if (value >= 0 && (c == 'm' || c == 'd' || c == 'h' || c == 'n' || c == 's')) {
             two(value);
             i += 2;
@@ -149,6 +175,10 @@ MaskMatcher::MaskMatcher(std::string_view mask) : mask_(mask) {
         if (static_cast<unsigned char>(c) >= 0x80) ascii_ = false;
         lower_.push_back(LowerAscii(c));
     }
+    // "*.txt" and the like: a suffix compare for names of plain ASCII.
+    if (ascii_ && lower_.size() > 1 && lower_[0] == '*' && lower_.back() != '.' &&
+        lower_.find_first_of("*?", 1) == std::string::npos)
+        suffixOnly_ = true;
 }
 
 // The mask's first maskEnd bytes against a name: '*' any run of characters,
@@ -165,18 +195,18 @@ bool MaskMatcher::Glob(std::string_view name, std::size_t maskEnd) const {
             continue;
         }
         if (k < m.size() && m[k] == '?') {
-            n += CharLength(name, n);
+            n += CharLen(name, n);
             ++k;
             continue;
         }
-        if (k < m.size() && CharLength(name, n) == 1 && LowerAscii(name[n]) == m[k]) {
+        if (k < m.size() && CharLen(name, n) == 1 && LowerAscii(name[n]) == m[k]) {
             ++n;
             ++k;
             continue;
         }
         if (starK == std::string_view::npos) return false;
         k = starK + 1;
-        starN += CharLength(name, starN);
+        starN += CharLen(name, starN);
         n = starN;
     }
     while (k < m.size() && m[k] == '*') ++k;
@@ -187,16 +217,26 @@ bool MaskMatcher::Matches(std::string_view name) const {
     if (mask_.empty()) return false;
     if (all_) return true;
     if (!ascii_) return MatchesMask(name, mask_);
+    if (suffixOnly_ && IsAsciiText(name)) {
+        const std::size_t n = lower_.size() - 1;
+        if (name.size() < n) return false;
+        const char* tail = name.data() + (name.size() - n);
+        for (std::size_t i = 0; i < n; ++i)
+            if (LowerAscii(tail[i]) != lower_[i + 1]) return false;
+        return true;
+    }
     if (Glob(name, lower_.size())) return true;
     // "name." and "*." stand for names without an extension.
-    return lower_.size() > 1 && lower_.back() == '.' &&
-           name.find('.') == std::string_view::npos && Glob(name, lower_.size() - 1);
+    return lower_.size() > 1 && lower_.back() == '.' && name.find('.') == std::string_view::npos &&
+           Glob(name, lower_.size() - 1);
 }
 
-int SearchRowCount(const FileList& list) { return list.IsEmpty() ? 0 : list.RowCount() - 1; }
+int SearchRowCount(const FileList& list) {
+    return list.IsEmpty() ? 0 : list.RowCount() - 1;
+}
 
-void SearchFolder(FileList& list, SearchHost& host, const MaskMatcher& mask,
-                  std::string_view root, std::string_view sub) {
+void SearchFolder(FileList& list, SearchHost& host, const MaskMatcher& mask, std::string_view root,
+                  std::string_view sub) {
     const SearchBounds bounds = host.ReadBounds();
     if (mask.empty()) return;
 
@@ -211,38 +251,46 @@ void SearchFolder(FileList& list, SearchHost& host, const MaskMatcher& mask,
     std::string openAs = folder;
     if (sub.empty() && !openAs.empty() && openAs.back() != kPathSep) openAs.push_back(kPathSep);
 
+    // One listing serves both passes: the sub-folders are the folder entries
+    // of the same listing, in the same order, kept aside by the file pass.
     FolderReader reader;
     DirItem item;
     FindEntry entry;
-    if (reader.Open(openAs)) {
-        while (reader.Next(item)) {
-            if (host.StopRequested()) break;
-            ProcessPendingMessages();
-            if (!mask.Matches(item.name)) continue;
-            if (!reader.Stat(item, entry)) continue;  // gone since the listing
-            const uint32_t a = entry.attributes;
-            if ((a & kSearchFileSet) == attr::Directory || (a & ~kSearchFileSet) != 0) continue;
-            if (host.SizeFilterOn() && (entry.size < bounds.minSize || entry.size > bounds.maxSize))
-                continue;
-            if (host.DateFilterOn() && !DateInRange(entry, bounds)) continue;
-            list.AddFile(entry, folder);
+    std::vector<DirItem> folders;
+    const bool opened = reader.Open(openAs);
+    bool stopped = false;
+    while (opened && reader.Next(item)) {
+        if (host.StopRequested()) {
+            stopped = true;
+            break;
         }
+        ProcessPendingMessages();
+        // Files, links and devices never hold rows below them: only folders
+        // need their attributes in the sub-folder pass.
+        if ((item.kind == DirItem::Folder || item.kind == DirItem::Unknown) &&
+            !IsDotOrDotDot(item.name))
+            folders.push_back(item);
+        if (!mask.Matches(item.name)) continue;
+        if (!reader.Stat(item, entry)) continue;  // gone since the listing
+        const uint32_t a = entry.attributes;
+        if ((a & kSearchFileSet) == attr::Directory || (a & ~kSearchFileSet) != 0) continue;
+        if (host.SizeFilterOn() && (entry.size < bounds.minSize || entry.size > bounds.maxSize))
+            continue;
+        if (host.DateFilterOn() && !DateInRange(entry, bounds)) continue;
+        list.AddFile(entry, folder);
     }
 
-    if (!host.StopRequested() && host.IncludeSubfolders() && reader.Open(openAs)) {
+    if (opened && !stopped && host.IncludeSubfolders()) {
         std::string child;
-        while (!host.StopRequested() && reader.Next(item)) {
+        for (const DirItem& f : folders) {
+            if (host.StopRequested()) break;
             ProcessPendingMessages();
-            // Files, links and devices never hold rows: only folders need
-            // their attributes.
-            if (item.kind != DirItem::Folder && item.kind != DirItem::Unknown) continue;
-            if (IsDotOrDotDot(item.name)) continue;
-            const uint32_t a = reader.Attributes(item);
+            const uint32_t a = reader.Attributes(f);
             if (a == attr::Invalid || !(a & attr::Directory) || (a & ~kSearchFolderSet) != 0)
                 continue;
             child.assign(sub);
             if (!child.empty()) child.push_back(kPathSep);
-            child.append(item.name);
+            child.append(f.name);
             SearchFolder(list, host, mask, trimmedRoot, child);
         }
     }

@@ -92,9 +92,10 @@ public:
 private:
     bool Glob(std::string_view name, std::size_t maskEnd) const;
 
-    std::string mask_;   // as given
-    std::string lower_;  // ASCII letters lowered (ASCII masks only)
-    bool all_ = false;   // "*" or "*.*"
+    std::string mask_;         // as given
+    std::string lower_;        // ASCII letters lowered (ASCII masks only)
+    bool suffixOnly_ = false;  // "*" and a tail without wildcards ("*.txt")
+    bool all_ = false;         // "*" or "*.*"
     bool ascii_ = true;
 };
 
@@ -106,8 +107,8 @@ int SearchRowCount(const FileList& list);
 // then the sub-folders in the order the file system gives them. Each pass
 // keeps its own mask and root, so a search started while this one pumps
 // messages cannot redirect it.
-void SearchFolder(FileList& list, SearchHost& host, const MaskMatcher& mask,
-                  std::string_view root, std::string_view sub);
+void SearchFolder(FileList& list, SearchHost& host, const MaskMatcher& mask, std::string_view root,
+                  std::string_view sub);
 
 // The whole search: the list emptied, then for every mask in the order typed
 // and, inside that, every folder of foldersText (split at ';', trimmed, an

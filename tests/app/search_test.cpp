@@ -37,7 +37,9 @@ QStringList Paths(TForm1& form) {
     return paths;
 }
 
-QString Q(const std::string& gbk) { return ferro::GbkToQString(gbk); }
+QString Q(const std::string& gbk) {
+    return ferro::GbkToQString(gbk);
+}
 
 void Search(TForm1& form, const std::string& folders, const char* masks) {
     form.Find<QLineEdit>("edFolder")->setText(Q(folders));
@@ -45,7 +47,9 @@ void Search(TForm1& form, const std::string& folders, const char* masks) {
     form.Find<QPushButton>("cbSearch")->click();
 }
 
-QString Count(TForm1& form) { return form.Find<QLabel>("stSrcCount")->text(); }
+QString Count(TForm1& form) {
+    return form.Find<QLabel>("stSrcCount")->text();
+}
 
 bool Idle(TForm1& form) {
     return form.Find<QPushButton>("cbSearch")->isEnabled() &&
@@ -116,7 +120,8 @@ private slots:
 
         // A leading blank is part of the mask; an empty last mask adds nothing.
         Search(form, t / "b;" + t / "c", "*.txt; *.ini");
-        QCOMPARE(Paths(form), (QStringList{b + "/3.txt", Q(t / "c") + QStringLiteral("/ 中文.ini")}));
+        QCOMPARE(Paths(form),
+                 (QStringList{b + "/3.txt", Q(t / "c") + QStringLiteral("/ 中文.ini")}));
         Search(form, t / "b", "*.txt;");
         QCOMPARE(Paths(form), QStringList{b + "/3.txt"});
         // Under two masks, and under the same folder twice.

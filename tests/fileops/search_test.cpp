@@ -79,13 +79,27 @@ ferro::FileTime LocalTime(int y, int mo, int d, int h, int mi, int s) {
 
 TEST(SizeBound, DecimalNumbersAreCutToWholeBytes) {
     const std::pair<const char*, int64_t> good[] = {
-        {"0", 0},           {"50000", 50000},   {"  42  ", 42},    {"+7", 7},
-        {"-3", -3},         {"12.99", 12},      {"-1.5", -1},      {".5", 0},
-        {"5.", 5},          {"1e3", 1000},      {"2.5E+2", 250},   {"12345e-2", 123},
-        {"\t9\t", 9},       {"0e999999", 0},    {"1e999999999", INT64_MAX},
-        {"9223372036854775807", INT64_MAX},     {"99999999999999999999", INT64_MAX},
-        {"-99999999999999999999", -INT64_MAX},  {"4294967396", 4294967396LL},
-        {"000000000000000000000012", 12},       {"1.0000000000000000000000e1", 10},
+        {"0", 0},
+        {"50000", 50000},
+        {"  42  ", 42},
+        {"+7", 7},
+        {"-3", -3},
+        {"12.99", 12},
+        {"-1.5", -1},
+        {".5", 0},
+        {"5.", 5},
+        {"1e3", 1000},
+        {"2.5E+2", 250},
+        {"12345e-2", 123},
+        {"\t9\t", 9},
+        {"0e999999", 0},
+        {"1e999999999", INT64_MAX},
+        {"9223372036854775807", INT64_MAX},
+        {"99999999999999999999", INT64_MAX},
+        {"-99999999999999999999", -INT64_MAX},
+        {"4294967396", 4294967396LL},
+        {"000000000000000000000012", 12},
+        {"1.0000000000000000000000e1", 10},
     };
     for (const auto& [text, want] : good) {
         int64_t v = -999;
@@ -101,7 +115,8 @@ TEST(SizeBound, DecimalNumbersAreCutToWholeBytes) {
         ferro::SizeBoundValue(Gbk("五万"));
         FAIL() << "no error";
     } catch (const ferro::Error& e) {
-        EXPECT_EQ(std::string(e.what()), "'" + Gbk("五万") + "' is not a valid floating point value");
+        EXPECT_EQ(std::string(e.what()),
+                  "'" + Gbk("五万") + "' is not a valid floating point value");
     }
 }
 
@@ -115,7 +130,8 @@ TEST(FileTimeToText, FormatsLocalTimeLikeTheListCells) {
     EXPECT_EQ(ferro::FileTimeToText("YYYY/MM/DD HH.NN.SS", t), "2007/08/09 10.11.12");
     EXPECT_EQ(ferro::FileTimeToText(Gbk("yyyy年mm月dd日"), t), Gbk("2007年08月09日"));
     // A double-byte character whose trail byte is a pattern letter stays whole.
-    EXPECT_EQ(ferro::FileTimeToText("\xB0" "ddd", t), "\xB0" "d09");
+    const std::string lead = "\xB0";
+    EXPECT_EQ(ferro::FileTimeToText(lead + "ddd", t), lead + "d09");
     EXPECT_EQ(ferro::FileTimeToText("x m y", t), "x m y");
 }
 
@@ -129,6 +145,7 @@ TEST(SplitMasks, CutsAtEverySemicolonKeepingBlanksAndTheEmptyLast) {
 
 TEST(MaskMatcher, AgreesWithTheFindFirstMatching) {
     // The prepared matcher must give exactly MatchesMask's answers.
+    // clang-format off
     std::vector<std::string> masks = {
         "*", "*.*", "*.txt", "*.TXT", "a?c", "*.", "readme", "re*me.t?t", "?", "??", "*a*b*",
         "x.", ".*", "*.t*", "", " *.ini", Gbk("报告*.txt"), Gbk("*表?.DAT"), "\xA3\xC1*",
@@ -137,8 +154,9 @@ TEST(MaskMatcher, AgreesWithTheFindFirstMatching) {
         "a.txt", "A.TXT", "abc", "ABC", "abcd", "readme", "README", "readme.txt", "x", "x.",
         ".hidden", "a.b.c", "noext", "ab", "aXb", "txt", " b.ini", "b.ini", "aab", "ba",
         Gbk("报告一.txt"), Gbk("报告.TXT"), Gbk("年表甲.dat"), Gbk("年表.dat"), Gbk("Ａ字"),
-        Gbk("ａ字"), "\xB0" "c", "\x81" "0a.txt", "\x81\x30\x81\x30.txt",
+        Gbk("ａ字"), "\xB0" "c", "\xB0.txt", "a\xB0.TXT", "\x81" "0a.txt", "\x81\x30\x81\x30.txt",
     };
+    // clang-format on
     std::mt19937 rng(7);
     const std::string alphabet = "aAbB.?*tx\xB0\xA3";
     for (int i = 0; i < 400; ++i) {
@@ -148,14 +166,22 @@ TEST(MaskMatcher, AgreesWithTheFindFirstMatching) {
             char c = alphabet[rng() % alphabet.size()];
             if (c != '?' && c != '*') n.push_back(c);
         }
+        // ASCII masks, the ones with a fast path; every fourth "*" and a tail.
         std::replace(m.begin(), m.end(), '\xA3', 'c');
-        if (i % 2) masks.push_back(m);  // ASCII masks only: the fast path
+        std::replace(m.begin(), m.end(), '\xB0', 'T');
+        if (i % 4 == 1) {
+            m.erase(std::remove_if(m.begin(), m.end(), [](char c) { return c == '*' || c == '?'; }),
+                    m.end());
+            m.insert(m.begin(), '*');
+        }
+        if (i % 2) masks.push_back(m);
         names.push_back(n);
     }
     for (const std::string& m : masks) {
         const MaskMatcher matcher(m);
         for (const std::string& n : names)
-            EXPECT_EQ(matcher.Matches(n), ferro::MatchesMask(n, m)) << "mask '" << m << "' name '" << n << "'";
+            EXPECT_EQ(matcher.Matches(n), ferro::MatchesMask(n, m))
+                << "mask '" << m << "' name '" << n << "'";
     }
 }
 
