@@ -1,0 +1,174 @@
+// The conversion page: its refusals, a run's counting and closing message,
+// the message when the spreadsheet application cannot start, and one run
+// through the real LibreOffice.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <cstdlib>
+
+#include "common/temp_folder.h"
+#include "scripted_dialogs.h"
+
+using ferro::DialogProvider;
+using ferro::TForm1;
+using ferro::testing::AddToList;
+using ferro::testing::ChooseOperation;
+using ferro::testing::Gbk;
+using ferro::testing::ScriptedDialogs;
+using ferro::testing::TempFolder;
+using ferro::testing::Tick;
+
+namespace {
+
+constexpr int kConvertPage = 14;
+
+void Run(TForm1& form, const char* item) {
+    form.Find<QLineEdit>("edtFileFormat")->setText(QString::fromUtf8(item));
+    form.Find<QPushButton>("btnConvert")->click();
+}
+
+QString Counter(TForm1& form) {
+    return form.Find<QLabel>("stChangeCount")->text();
+}
+
+}  // namespace
+
+class ConvertPageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void pageAndRefusals() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        ChooseOperation(form, kConvertPage);
+        auto* page = form.Find<QTabWidget>("pgcOne")->widget(kConvertPage);
+        QCOMPARE(page->objectName(), QStringLiteral("TabSheet12"));
+        auto* edt = page->findChild<QLineEdit*>("edtFileFormat");
+        QVERIFY(edt);
+        QCOMPARE(edt->text(), QString());
+        QCOMPARE(page->findChild<QPushButton*>("btnConvert")->text(), QStringLiteral("开始转换"));
+        QStringList texts;
+        for (auto* l : page->findChildren<QLabel*>()) texts << l->text();
+        QVERIFY(texts.contains(QStringLiteral("新文件格式：")));
+        QVERIFY(texts.contains(
+            QStringLiteral("注意：转换格式参数必须是扩展名，如${XlsTo(新的扩展名)}，\n"
+                           "新的扩展名可为：txt, csv等。")));
+
+        Run(form, "${TxtTo(csv)}");
+        QCOMPARE(dialogs.LastText(), QStringLiteral("没有源文件，请搜索后再试！"));
+
+        TempFolder dir;
+        const std::string src = dir.Write("a.txt", "1\t2\n");
+        AddToList(form, {src});
+        Tick(form, {1});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.Find<QLabel>("stChangeCount")->setText(QStringLiteral("7"));
+        dialogs.Clear();
+        Run(form, "");
+        QCOMPARE(dialogs.messages.size(), size_t(1));
+        QCOMPARE(dialogs.Last().icon, DialogProvider::Icon::Error);
+        QCOMPARE(dialogs.LastText(), QStringLiteral("新文件格式为空,请输入后再试!"));
+        QVERIFY(edt->hasFocus());
+        // Text that is none of the four items is refused before the run, not
+        // counted as converted.
+        for (const char* bad : {"csv", "${DocTo(csv)}", "${TxtTo(csv}", " "}) {
+            dialogs.Clear();
+            form.Find<QPushButton>("btnConvert")->setFocus();
+            Run(form, bad);
+            QCOMPARE(dialogs.messages.size(), size_t(1));
+            QCOMPARE(dialogs.Last().icon, DialogProvider::Icon::Error);
+            QCOMPARE(dialogs.LastText(),
+                     QStringLiteral("新文件格式不正确，请在左边选择转换函数！"));
+            QVERIFY(edt->hasFocus());
+        }
+        QCOMPARE(Counter(form), QStringLiteral("7"));
+        QVERIFY(!dir.Exists("a.csv"));
+    }
+
+    void textRunCountsTickedRowsAndStopsAtAnUnreadableFile() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        ChooseOperation(form, kConvertPage);
+        TempFolder dir;
+        AddToList(form, {dir.Write(Gbk("一.txt"), Gbk("甲\t乙\n")), dir.Write("two.txt", "x\ty"),
+                         dir.Write("three.txt", "skip\tme"),
+                         dir.Write("cards.vcf", "BEGIN:VCARD\nFN:Li\nEND:VCARD\n")});
+        Tick(form, {1, 2});
+        Run(form, "${TxtTo( .CSV , htm)}");
+        QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 2 个文件!"));
+        QCOMPARE(dialogs.Last().icon, DialogProvider::Icon::Information);
+        QCOMPARE(Counter(form), QStringLiteral("2"));
+        QCOMPARE(dir.Read(Gbk("一.csv")), Gbk("甲,乙\r\n"));
+        QCOMPARE(dir.Read("two.csv"), std::string("x,y\r\n"));
+        QVERIFY(!dir.Exists("three.csv"));
+        QCOMPARE(form.fileList().LastRow(), 4);  // no rows for the new files
+
+        // vCard to a target it has no table for: nothing written, 0 counted.
+        ferro::testing::Tick(form, {4});
+        form.fileList().SetChecked(1, false);
+        form.fileList().SetChecked(2, false);
+        Run(form, "${VcfTo(xls)}");
+        QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 0 个文件!"));
+        QVERIFY(!dir.Exists("cards.xls"));
+        Run(form, "${VcfTo(csv)}");
+        QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 1 个文件!"));
+        QCOMPARE(dir.Read("cards.csv"),
+                 std::string("Name,Cell,Tel,Email,Org,Address\r\nLi,,,,,\r\n"));
+
+        // A source gone from disk ends the run with its error.
+        Tick(form, {1, 2, 4});
+        std::remove((dir / "two.txt").c_str());
+        dialogs.Clear();
+        Run(form, "${TxtTo(htm)}");
+        QCOMPARE(dialogs.Last().icon, DialogProvider::Icon::Error);
+        QVERIFY(dialogs.LastText().startsWith(QStringLiteral("Cannot open file")));
+        QCOMPARE(Counter(form), QStringLiteral("1"));
+        QVERIFY(form.Find<QPushButton>("btnConvert")->isEnabled());
+    }
+
+    void missingApplicationIsReportedForEveryFile() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        ChooseOperation(form, kConvertPage);
+        TempFolder dir;
+        AddToList(form, {dir.Write("a.xls", "x"), dir.Write("b.xls", "y")});
+        Tick(form, {1, 2});
+        const std::string oldPath = std::getenv("PATH");
+        setenv("PATH", dir.MakeFolder("empty").c_str(), 1);
+        Run(form, "${XlsTo(csv)}");
+        setenv("PATH", oldPath.c_str(), 1);
+        QCOMPARE(dialogs.messages.size(), size_t(3));
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(dialogs.messages[i].icon, DialogProvider::Icon::Error);
+            QCOMPARE(dialogs.messages[i].title, QStringLiteral("错误"));
+            QCOMPARE(dialogs.messages[i].text, QStringLiteral("无法启动Excel"));
+        }
+        QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 0 个文件!"));
+        QVERIFY(!dir.Exists("a.csv"));
+        QVERIFY(!dir.Exists("b.csv"));
+    }
+
+    void commaTextToWorkbooksWithLibreOffice() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        ChooseOperation(form, kConvertPage);
+        TempFolder dir;
+        AddToList(form, {dir.Write(Gbk("名单.csv"), Gbk("姓名,数量\r\n张三,1\r\n")),
+                         dir.Write("b.csv", "1,2\r\n"), dir.Write("c.csv", "3,4\r\n")});
+        Tick(form, {1, 3});
+        Run(form, "${CsvTo(xls)}");
+        QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 2 个文件!"));
+        for (const std::string& name : {Gbk("名单.xls"), std::string("c.xls")}) {
+            QVERIFY(dir.Exists(name));
+            QCOMPARE(dir.Read(name).substr(0, 4), std::string("\xD0\xCF\x11\xE0", 4));
+        }
+        QVERIFY(!dir.Exists("b.xls"));
+    }
+};
+
+QTEST_MAIN(ConvertPageTest)
+#include "convert_page_test.moc"
