@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/codec.h"
 #include "platform/error.h"
 #include "platform/fs.h"
 #include "platform/pump.h"
@@ -12,7 +13,9 @@ LineList LoadTextLines(std::string_view path) {
     std::string bytes;
     if (!ReadFileBytes(path, bytes)) ThrowCannotOpen(path);
     if (bytes.find('\0') != std::string::npos)
-        throw Error("文件中含有空字节(NUL)，不是文本文件，未作任何修改：" + std::string(path));
+        // Messages are GBK like every text inside the program.
+        throw Error(Utf16ToGbk(u"文件中含有空字节(NUL)，不是文本文件，未作任何修改：") +
+                    std::string(path));
     return LineList::FromText(std::move(bytes));
 }
 
