@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "textops/lines.h"
 
@@ -13,7 +14,7 @@ namespace ferro {
 struct PatternReplaceSettings {
     std::string pattern;       // as typed, lines joined by CR LF
     std::string prefix = "$";  // trimmed; the names are prefix + 1, 2, ...
-    int count = 3;             // fields that get a name; none when 0 or less
+    int count = 3;             // fields that get a name (any number); none when 0 or less
 };
 
 // What a run carries from line to line and file to file: the separator,
@@ -33,6 +34,14 @@ std::string ApplyPattern(const PatternReplaceSettings& settings, PatternReplaceS
 // pattern filled in.
 void ReplaceByPattern(const PatternReplaceSettings& settings, PatternReplaceState& state,
                       const LineList& in, LineList& out);
+
+// Puts the fields into the pattern in one pass: at each place the longest
+// name (prefix in any letter case, then 1 to count) is replaced by its field,
+// so $12 is the twelfth field and not the first followed by "2", and text
+// that came from a field is never taken for a name. A name whose field the
+// line lacks stays as it is.
+std::string FillFields(std::string_view pattern, std::string_view prefix, int count,
+                       const std::vector<std::string>& fields);
 
 // Evaluates the ${...} items of text innermost first, each against the text
 // as built so far. A "}" that closes no item stays as it is; a value is
