@@ -63,8 +63,7 @@ TEST(LineCut, KeepCutKeepsOnlyResultsThatDifferFromTheirLine) {
     const Lines in = {"abcdef", "", "  ", "ab", "key:xyz"};
     // Text lines: the empty line is not treated and vanishes; a result equal
     // to its line ("ab", and "  " cut to two bytes) vanishes too.
-    EXPECT_EQ(Cut(CutWith("${GetLeft(2)}", true, LineChoice::TextLines), in),
-              (Lines{"ab", "ke"}));
+    EXPECT_EQ(Cut(CutWith("${GetLeft(2)}", true, LineChoice::TextLines), in), (Lines{"ab", "ke"}));
     // A line of spaces is text: it is treated.
     EXPECT_EQ(Cut(CutWith("${GetLeft(1)}", true, LineChoice::TextLines), in),
               (Lines{"a", " ", "a", "k"}));
@@ -82,15 +81,13 @@ TEST(LineCut, KeepCutKeepsOnlyResultsThatDifferFromTheirLine) {
 
 TEST(LineCut, KeepRestRemovesTheFirstOccurrenceOfTheResult) {
     // Every line stays; only the first occurrence of the cut part goes.
-    EXPECT_EQ(Cut(CutWith("${GetRight(2)}", false, LineChoice::TextLines),
-                  {"abab", "", "xyz", "ab"}),
-              (Lines{"ab", "", "x", "ab"}));
+    EXPECT_EQ(
+        Cut(CutWith("${GetRight(2)}", false, LineChoice::TextLines), {"abab", "", "xyz", "ab"}),
+        (Lines{"ab", "", "x", "ab"}));
     // A result that does not occur in the line leaves it whole.
-    EXPECT_EQ(Cut(CutWith("${AddLeft(q)}", false, LineChoice::AllLines), {"abc"}),
-              (Lines{"abc"}));
+    EXPECT_EQ(Cut(CutWith("${AddLeft(q)}", false, LineChoice::AllLines), {"abc"}), (Lines{"abc"}));
     // An empty result leaves the line whole.
-    EXPECT_EQ(Cut(CutWith("${DelLeft(9)}", false, LineChoice::AllLines), {"abc"}),
-              (Lines{"abc"}));
+    EXPECT_EQ(Cut(CutWith("${DelLeft(9)}", false, LineChoice::AllLines), {"abc"}), (Lines{"abc"}));
     // Chinese text: positions are bytes.
     EXPECT_EQ(Cut(CutWith("${GetLeft(2)}", false, LineChoice::TextLines), {Gbk("中文中")}),
               (Lines{Gbk("文中")}));
@@ -131,8 +128,7 @@ TEST(LineInsert, ChoosesLinesAndKeepsEveryLine) {
     // The template may put several lines into one, or a tab in.
     EXPECT_EQ(Insert(InsertWith("${NewLine(2)}", LineChoice::TextLines), {"abcd"}),
               (Lines{"ab\r\ncd"}));
-    EXPECT_EQ(Insert(InsertWith("${AddLeft(\\t)}", LineChoice::TextLines), {"x"}),
-              (Lines{"\tx"}));
+    EXPECT_EQ(Insert(InsertWith("${AddLeft(\\t)}", LineChoice::TextLines), {"x"}), (Lines{"\tx"}));
     // Line-number mode, clamped both ways; an empty file stays empty.
     s = InsertWith("${AddLeft(#)}", LineChoice::LineNumber);
     s.lineNumber = 50;

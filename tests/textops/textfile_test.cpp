@@ -23,7 +23,9 @@ using testing::Gbk;
 using testing::TempFolder;
 using Lines = std::vector<std::string>;
 
-Lines Load(const std::string& path) { return LoadTextLines(path).ToStrings(); }
+Lines Load(const std::string& path) {
+    return LoadTextLines(path).ToStrings();
+}
 
 LineList Of(const Lines& lines) {
     LineList list;
@@ -185,7 +187,7 @@ TEST(TextFile, WritingKeepsTheFileWholeWhateverHappens) {
     } else {
         SaveTextLines(kept, Of({"y"}));
     }
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(kept.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(t.Read("kept.txt"), "y\r\n");
