@@ -20,7 +20,7 @@ void TForm1::RunTextFileBatch(bool backup,
         SaveTextLines(path, out);
         AddToCounter(stChangeCount_, 1);
     });
-    ShowInfo(QStringLiteral("成功处理完成,共处理 %1 个文件!").arg(stChangeCount_->text()));
+    SetClosingMessage(QStringLiteral("成功处理完成,共处理 %1 个文件!").arg(stChangeCount_->text()));
 }
 
 }  // namespace ferro

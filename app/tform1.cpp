@@ -161,17 +161,24 @@ void TForm1::ShowException(const std::exception& e) {
 bool TForm1::RunCommand(QAbstractButton* button, const std::function<void()>& body) {
     QPointer<QAbstractButton> b(button);
     if (b) b->setEnabled(false);
+    closingMessage_.clear();
     bool ok = true;
     try {
         body();
     } catch (const std::exception& e) {
         ok = false;
+        closingMessage_.clear();
         if (b) b->setEnabled(true);
         model_->FlushPendingRows();
         ShowException(e);
     }
     if (b) b->setEnabled(true);
     model_->FlushPendingRows();
+    if (ok && !closingMessage_.isEmpty()) {
+        const QString text = closingMessage_;
+        closingMessage_.clear();
+        ShowInfo(text);
+    }
     return ok;
 }
 

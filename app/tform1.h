@@ -78,6 +78,10 @@ public:
     // again however the command ends. Returns false when it ended by an
     // exception.
     bool RunCommand(QAbstractButton* button, const std::function<void()>& body);
+    // A closing message for the command that RunCommand is running: shown
+    // as an information box after the button is enabled again, and only
+    // when the command ran to its end.
+    void SetClosingMessage(const QString& text) { closingMessage_ = text; }
     // Visits the ticked data rows in display order, re-reading the row count
     // as it goes (the list may change while messages are pumped).
     void ForEachTickedRow(bool pumpBeforeRow, const std::function<void(int row)>& visit);
@@ -92,7 +96,8 @@ public:
     // settings are checked: stChangeCount reset; each ticked row in display
     // order, window messages processed before each; its file read, the lines
     // transformed, a backup made when asked, the file written and counted;
-    // then "成功处理完成,共处理 N 个文件!". A file that cannot be read or
+    // then "成功处理完成,共处理 N 个文件!" (as the closing message that
+    // RunCommand shows once the button is enabled). A file that cannot be read or
     // written ends the run with its error (thrown, so RunCommand shows it).
     // transform is called once per file and may keep per-file state.
     void RunTextFileBatch(bool backup,
@@ -213,7 +218,8 @@ private:
     QTimer* Timer1_ = nullptr;
     QNetworkAccessManager* network_ = nullptr;
     QUrl tipsUrl_;
-    QString lastSaveName_;  // the save dialog offers the last chosen name again
+    QString lastSaveName_;
+    QString closingMessage_;  // the save dialog offers the last chosen name again
 };
 
 // Installs the throttled message pump for long loops of the core libraries.

@@ -46,6 +46,7 @@ public:
     // given buffer.
     static LineList FromText(std::string&& text);
     static LineList FromText(std::string_view text) { return FromText(std::string(text)); }
+    static LineList FromText(const char* text) { return FromText(std::string(text)); }
 
     // Every line followed by CR LF.
     std::string ToText() const;
