@@ -1,9 +1,97 @@
-// Placeholder: the template picker land with their own change.
+// The template picker: writes the chosen variable or function into the
+// template field of the page on show, or onto the clipboard for pages
+// without one.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTextCursor>
+
 #include "app/tform1.h"
+#include "platform/codec.h"
+#include "template/catalog.h"
+#include "template/template.h"
 
 namespace ferro {
 
-void TForm1::FillTemplatePicker() {}
-void TForm1::cmbVarChange(int) {}
+namespace {
+
+// The template field of each page that has one, by page index.
+const char* TargetField(int page) {
+    switch (page) {
+        case 1:
+            return "edtNewFilename";
+        case 6:
+            return "edtCutFormat";
+        case 7:
+            return "edtInsFormat";
+        case 12:
+            return "mmoNewCont";
+        case 14:
+            return "edtFileFormat";
+        default:
+            return nullptr;
+    }
+}
+
+// The field's text with the written text put in: at the caret when nothing
+// is selected, otherwise in place of every occurrence of the selection,
+// letters compared as the template language compares them (ANSI case, never
+// inside a double-byte character).
+QString PutIn(const QString& text, int caret, const QString& selected, const QString& written) {
+    if (selected.isEmpty()) {
+        QString result = text;
+        result.insert(qBound(0, caret, int(text.size())), written);
+        return result;
+    }
+    return GbkToQString(
+        ReplaceAll(QStringToGbk(text), QStringToGbk(selected), QStringToGbk(written)));
+}
+
+}  // namespace
+
+void TForm1::FillTemplatePicker() {
+    auto* cmbVar = Find<QComboBox>("cmbVar");
+    for (const CatalogEntry& entry : TemplateCatalog()) {
+        cmbVar->addItem(QString::fromUtf8(entry.caption));
+        cmbVar->setItemData(cmbVar->count() - 1, QString::fromUtf8(entry.help), Qt::ToolTipRole);
+    }
+    cmbVar->setCurrentIndex(-1);
+}
+
+void TForm1::cmbVarChange(int index) {
+    const auto catalog = TemplateCatalog();
+    if (index < 0 || index >= static_cast<int>(catalog.size())) return;
+    const QString written = QString::fromUtf8(catalog[index].written);
+
+    const int page = pgcOne_->currentIndex();
+    const char* name = TargetField(page);
+    QWidget* pageWidget = pgcOne_->widget(page);
+    const QString objectName = name ? QString::fromLatin1(name) : QString();
+    // Each edit replaces the whole text as one undoable step, so Ctrl+Z
+    // brings the old text back.
+    if (auto* edit = name ? pageWidget->findChild<QLineEdit*>(objectName) : nullptr) {
+        const QString text =
+            PutIn(edit->text(), edit->cursorPosition(), edit->selectedText(), written);
+        edit->selectAll();
+        edit->insert(text);
+        edit->setFocus();
+        return;
+    }
+    if (auto* memo = name ? pageWidget->findChild<QPlainTextEdit*>(objectName) : nullptr) {
+        QTextCursor cursor = memo->textCursor();
+        // A selection across lines holds paragraph separators where the text
+        // holds line breaks.
+        QString selected = cursor.selectedText();
+        selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        const QString text = PutIn(memo->toPlainText(), cursor.position(), selected, written);
+        cursor.select(QTextCursor::Document);
+        cursor.insertText(text);
+        memo->setTextCursor(cursor);
+        memo->setFocus();
+        return;
+    }
+    dialogs().SetClipboardText(written);
+}
 
 }  // namespace ferro
