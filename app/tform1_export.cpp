@@ -1,10 +1,124 @@
-// Placeholder: list export and disk deletion land with their own change.
+// Exporting the ticked rows' names or folders to a text file, and deleting
+// the ticked files from disk.
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
 #include "app/tform1.h"
+#include "platform/codec.h"
+#include "platform/collate.h"
+#include "platform/error.h"
+#include "platform/fs.h"
+#include "platform/pump.h"
+#include "platform/text.h"
 
 namespace ferro {
 
-void TForm1::btnExpClick() {}
-void TForm1::btnExpDirClick() {}
-void TForm1::cbDelClick() {}
+namespace {
+
+// Asks where the list goes (the dialog offers the last chosen name again);
+// nullopt when the user cancels.
+std::optional<std::string> AskExportFile(TForm1& form, QString& lastName) {
+    FileDialogOptions o;
+    o.title = QStringLiteral("另存为");
+    o.directory = lastName.isEmpty() ? QDir::currentPath() : QFileInfo(lastName).absolutePath();
+    o.selectedFile = lastName;
+    o.filters = {QStringLiteral("文本文件(*.txt)")};
+    o.defaultSuffix = QStringLiteral("txt");
+    o.confirmOverwrite = true;
+    QString chosen = form.dialogs().SaveFile(&form, o);
+    if (chosen.isEmpty()) return std::nullopt;
+    if (QFileInfo(chosen).suffix().isEmpty() && !chosen.endsWith(QLatin1Char('.')))
+        chosen += QStringLiteral(".txt");
+    lastName = chosen;
+    return QStringToGbk(chosen);
+}
+
+// One entry a line, each ended by CR LF, as GBK bytes without a byte-order
+// mark; written through a temporary file, so a failed write leaves an older
+// list whole.
+void WriteList(const std::string& path, const std::vector<std::string>& entries) {
+    std::string text;
+    std::size_t size = 0;
+    for (const std::string& e : entries) size += e.size() + 2;
+    text.reserve(size);
+    for (const std::string& e : entries) {
+        text += e;
+        text += "\r\n";
+    }
+    if (!WriteFileSafely(path, text)) ThrowCannotCreate(path);
+}
+
+// What decides whether two folders are the same to the user: the collation
+// of their lower-case forms (the sort key without the text appended to it),
+// so that every folder is looked up once instead of compared with all the
+// folders before it.
+std::string FolderIdentity(const std::string& folder) {
+    const std::string lower = AnsiLower(folder);
+    std::string key = CollationKey(lower);
+    key.resize(key.size() - lower.size());
+    return key;
+}
+
+}  // namespace
+
+void TForm1::btnExpClick() {
+    if (!CheckSelection()) return;
+    RunCommand(Find<QPushButton>("btnExp"), [this] {
+        const bool withFolders = AskYesNo(QStringLiteral("导出文件名称时，是否包含文件目录？"));
+        std::vector<std::string> entries;
+        ForEachTickedRow(false, [&](int row) {
+            entries.push_back(withFolders ? files_.Path(row) : files_.Name(row));
+        });
+        if (entries.empty()) return;
+        const std::optional<std::string> path = AskExportFile(*this, lastSaveName_);
+        if (!path) return;
+        WriteList(*path, entries);
+        ShowInfo(QStringLiteral("文件名称导出成功,导出总数量：") + QString::number(entries.size()));
+    });
+}
+
+void TForm1::btnExpDirClick() {
+    if (!CheckSelection()) return;
+    RunCommand(Find<QPushButton>("btnExpDir"), [this] {
+        std::vector<std::string> folders;
+        std::unordered_set<std::string> seen;
+        ForEachTickedRow(false, [&](int row) {
+            const std::string& folder = files_.Folder(row);
+            if (seen.insert(FolderIdentity(folder)).second) folders.push_back(folder);
+        });
+        if (folders.empty()) return;
+        const std::optional<std::string> path = AskExportFile(*this, lastSaveName_);
+        if (!path) return;
+        WriteList(*path, folders);
+        ShowInfo(QStringLiteral("文件目录导出成功,导出总数量：") + QString::number(folders.size()));
+    });
+}
+
+void TForm1::cbDelClick() {
+    if (!CheckSelection()) return;
+    if (!AskYesNo(QStringLiteral("此操作将从磁盘上删除此文件且不可恢复,确认要删除吗?"))) return;
+    RunCommand(Find<QPushButton>("cbDel"), [this] {
+        int deleted = 0;
+        for (int row = files_.LastRow(); row >= 1; --row) {
+            const int rowsBefore = files_.RowCount();
+            ProcessPendingMessages();
+            // Another command run meanwhile (a search, a removal) has put
+            // other files where the ticks are: stop rather than delete files
+            // the user did not choose.
+            if (files_.RowCount() != rowsBefore) break;
+            if (!files_.Checked(row)) continue;
+            if (!DeleteFile(files_.Path(row))) continue;  // read-only, missing, refused
+            files_.RemoveRow(row);
+            AddToCounter(stSrcCount_, -1);
+            SetCounter(stDeleteCount_, ++deleted);
+        }
+    });
+}
 
 }  // namespace ferro
