@@ -31,29 +31,6 @@ bool IsUnknownCall(std::string_view item) {
 // The length of the longest parameter name at pattern[i] (the prefix in any
 // letter case, then a number from 1 to count written without leading
 // zeros), and its number; 0 when no name begins there.
-std::size_t NameAt(std::string_view pattern, std::size_t i, std::string_view upperPrefix, int count,
-                   long long& number) {
-    const std::size_t n = pattern.size();
-    if (n - i < upperPrefix.size() ||
-        AnsiUpper(pattern.substr(i, upperPrefix.size())) != upperPrefix)
-        return 0;
-    const std::size_t first = i + upperPrefix.size();
-    std::size_t digits = 0;
-    while (first + digits < n && digits < 10 && pattern[first + digits] >= '0' &&
-           pattern[first + digits] <= '9')
-        ++digits;
-    if (digits == 0 || pattern[first] == '0') return 0;
-    for (std::size_t len = digits; len > 0; --len) {
-        long long k = 0;
-        for (std::size_t d = 0; d < len; ++d) k = k * 10 + (pattern[first + d] - '0');
-        if (k <= count) {
-            number = k;
-            return upperPrefix.size() + len;
-        }
-    }
-    return 0;
-}
-
 }  // namespace
 
 std::string EvaluatePatternItems(std::string text) {
@@ -115,28 +92,13 @@ std::string EvaluatePatternItems(std::string text) {
 
 std::string FillFields(std::string_view pattern, std::string_view prefix, int count,
                        const std::vector<std::string>& fields) {
-    if (count <= 0 || fields.empty()) return std::string(pattern);
-    const std::string upperPrefix = AnsiUpper(prefix);
-    std::string out;
-    out.reserve(pattern.size() + 64);
-    const std::size_t n = pattern.size();
-    std::size_t i = 0;
-    while (i < n) {
-        long long k = 0;
-        if (const std::size_t len = NameAt(pattern, i, upperPrefix, count, k)) {
-            // A name whose field the line lacks stays as it was typed.
-            if (static_cast<std::size_t>(k) <= fields.size())
-                out.append(fields[k - 1]);
-            else
-                out.append(pattern.substr(i, len));
-            i += len;
-        } else {
-            const std::size_t one = CharLength(pattern, i);
-            out.append(pattern.substr(i, one));
-            i += one;
-        }
+    std::string e(pattern);
+    const std::size_t names = count <= 0 ? 0 : std::min<std::size_t>(count, fields.size());
+    for (std::size_t k = 1; k <= names; ++k) {
+        const std::string name = std::string(prefix) + std::to_string(k);
+        ReplaceAllInPlace(e, name, fields[k - 1]);
     }
-    return out;
+    return e;
 }
 
 std::string ApplyPattern(const PatternReplaceSettings& s, PatternReplaceState& state,

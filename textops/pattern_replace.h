@@ -35,11 +35,12 @@ std::string ApplyPattern(const PatternReplaceSettings& settings, PatternReplaceS
 void ReplaceByPattern(const PatternReplaceSettings& settings, PatternReplaceState& state,
                       const LineList& in, LineList& out);
 
-// Puts the fields into the pattern in one pass: at each place the longest
-// name (prefix in any letter case, then 1 to count) is replaced by its field,
-// so $12 is the twelfth field and not the first followed by "2", and text
-// that came from a field is never taken for a name. A name whose field the
-// line lacks stays as it is.
+// Puts the fields into the pattern name by name, in order: every occurrence
+// of the k-th name (the prefix in any letter case, then k) is replaced by the
+// k-th field. Users' patterns rely on this order: with ten or more names
+// "$10" is caught by "$1", and a field whose text is a later name is
+// replaced again. A name whose field the line lacks stays as it is; any
+// count works (there is no table of names).
 std::string FillFields(std::string_view pattern, std::string_view prefix, int count,
                        const std::vector<std::string>& fields);
 

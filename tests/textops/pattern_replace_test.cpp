@@ -71,15 +71,15 @@ TEST(PatternReplace, NamesArePrefixAndNumber) {
     EXPECT_EQ(Rewrite(With(Gbk("甲1甲2"), Gbk("甲")), {"a b"}), (Lines{"ab"}));
     // A count of 0 or less names nothing.
     EXPECT_EQ(Rewrite(With("$1", "$", 0), {"a b"}), (Lines{"$1"}));
-    // Ten and more parameters: the longest name wins, so $10 is the tenth
-    // field; counts beyond sixteen work the same.
+    // Names go in order: with ten and more, "$10" is caught by "$1" (the
+    // first field and a 0); counts beyond sixteen are used all the same.
     std::string line;
     for (int k = 1; k <= 20; ++k) line += "f" + std::to_string(k) + ";";
-    EXPECT_EQ(Rewrite(With("$10|$1|$20|$17", "$", 20), {line}), (Lines{"f10|f1|f20|f17"}));
-    // A number beyond the count is the longest name that exists and digits.
+    EXPECT_EQ(Rewrite(With("$10|$2|$17", "$", 20), {line}), (Lines{"f10|f2|f17"}));
+    EXPECT_EQ(Rewrite(With("$20", "$", 20), {line}), (Lines{"f20"}));
     EXPECT_EQ(Rewrite(With("$12", "$", 3), {"a;b;c"}), (Lines{"a2"}));
-    // $01 is no name; field text is never taken for a name again.
-    EXPECT_EQ(Rewrite(With("$01 $1"), {"$2;z"}), (Lines{"$01 $2"}));
+    // A field whose text is a later name is replaced again by that field.
+    EXPECT_EQ(Rewrite(With("$1 $2"), {"$2;z"}), (Lines{"z z"}));
 }
 
 TEST(PatternReplace, ItemsSeeTheTextBuiltSoFar) {
