@@ -13,13 +13,17 @@ std::string NormalizeExtensionPattern(std::string_view typed) {
     return pattern;
 }
 
-std::string NameWithNewExtension(std::string_view name, std::string_view pattern) {
+std::string NewExtension(std::string_view name, std::string_view pattern) {
     const std::size_t dot = name.rfind('.');
-    const std::string_view base = dot == std::string_view::npos ? name : name.substr(0, dot);
     const std::string_view oldExt =
         dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
-    std::string newName(base);
-    newName += ReplaceAll(pattern, "${ext}", oldExt);
+    return ReplaceAll(pattern, "${ext}", oldExt);
+}
+
+std::string NameWithNewExtension(std::string_view name, std::string_view pattern) {
+    const std::size_t dot = name.rfind('.');
+    std::string newName(dot == std::string_view::npos ? name : name.substr(0, dot));
+    newName += NewExtension(name, pattern);
     return newName;
 }
 
@@ -29,6 +33,7 @@ int ChangeExtensions(FileList& files, std::string_view typedPattern,
     if (pattern.empty()) return 0;
     std::string target;
     auto changeFile = [&](int row) {
+        const std::string newExt = NewExtension(files.Name(row), pattern);
         const std::string newName = NameWithNewExtension(files.Name(row), pattern);
         if (newName == files.Name(row) || !IsAcceptableFileName(newName)) return false;
         target = files.Folder(row);
@@ -36,8 +41,9 @@ int ChangeExtensions(FileList& files, std::string_view typedPattern,
         target += newName;
         if (!MoveFile(files.Path(row), target)) return false;
         files.SetCell(kColName, row, newName);
-        // The type column shows the name's extension, as a fresh listing would.
-        files.SetCell(kColType, row, ExtractFileExt(newName));
+        // The type column takes the new extension as the pattern gave it
+        // (".TXT.bak" for "${ext}.bak" on a.TXT).
+        files.SetCell(kColType, row, newExt);
         return true;
     };
     return ForEachTickedFile(files, changeFile, nullptr, onRenamed);

@@ -131,7 +131,7 @@ private slots:
         QVERIFY(OneInfo(Press(form, dialogs, "btnExt"), kDone + "2"));
         QCOMPARE(GridCell(form, 1, 0), QStringLiteral("a.TXT.bak"));
         QCOMPARE(GridCell(form, 2, 0), QStringLiteral("报告.doc.bak"));
-        QCOMPARE(GridCell(form, 2, 5), QStringLiteral(".bak"));
+        QCOMPARE(GridCell(form, 2, 5), QStringLiteral(".doc.bak"));
         QVERIFY(t.Exists(ferro::testing::Gbk("报告.doc.bak")));
     }
 

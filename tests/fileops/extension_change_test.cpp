@@ -45,7 +45,8 @@ TEST(ExtensionChange, RenamesEachFileWithItsOwnExtension) {
     FileList list = Listed(dir, {"a.TXT", "b.doc", "README", "x.y.z"});
     EXPECT_EQ(ChangeExtensions(list, "${ext}.bak"), 4);
     EXPECT_EQ(Column(list, kColName), (Names{"a.TXT.bak", "b.doc.bak", "README..bak", "x.y.z.bak"}));
-    EXPECT_EQ(Column(list, kColType), (Names{".bak", ".bak", ".bak", ".bak"}));
+    // The type column takes the new extension as the pattern made it.
+    EXPECT_EQ(Column(list, kColType), (Names{".TXT.bak", ".doc.bak", "..bak", ".z.bak"}));
     EXPECT_EQ(dir.Read("b.doc.bak"), "b.doc");
 
     TempFolder other;
