@@ -98,6 +98,7 @@ QWidget* TForm1::BuildSearchGroup() {
     line1->addWidget(Caption("文件类型：", GroupBox7));
     auto* cmbFileType = Named(new QComboBox(GroupBox7), "cmbFileType");
     cmbFileType->setEditable(true);
+    cmbFileType->setInsertPolicy(QComboBox::NoInsert);  // typing never adds items
     cmbFileType->setToolTip(QStringLiteral("可用分号(;)隔开多个文件类型"));
     cmbFileType->addItems({"*.txt", "*.ini", "*.dat", "*.xls", "*.csv", "*.vcf", "*.htm", "*.asp",
                            "*.jsp", "*.php"});
@@ -131,6 +132,7 @@ QWidget* TForm1::BuildSearchGroup() {
     line2->addWidget(ckFileDate);
     auto* cbDateType = Named(new QComboBox(GroupBox7), "cbDateType");
     cbDateType->setEditable(true);
+    cbDateType->setInsertPolicy(QComboBox::NoInsert);
     cbDateType->addItems({QStringLiteral("修改时间"), QStringLiteral("创建时间"),
                           QStringLiteral("最后访问时间")});
     cbDateType->setCurrentIndex(0);

@@ -270,7 +270,9 @@ void SearchFolder(FileList& list, SearchHost& host, const MaskMatcher& mask, std
         if ((item.kind == DirItem::Folder || item.kind == DirItem::Unknown) &&
             !IsDotOrDotDot(item.name))
             folders.push_back(item);
-        if (!mask.Matches(item.name)) continue;
+        // "." and ".." stand for the folder itself and its parent, never for
+        // a file of the folder, whatever their attributes.
+        if (IsDotOrDotDot(item.name) || !mask.Matches(item.name)) continue;
         if (!reader.Stat(item, entry)) continue;  // gone since the listing
         const uint32_t a = entry.attributes;
         if ((a & kSearchFileSet) == attr::Directory || (a & ~kSearchFileSet) != 0) continue;
