@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -58,6 +59,33 @@ bool ReadDosAttrib(const std::string& diskPath, DosAttrib& value) {
     return DecodeDosAttrib(std::string_view(buf, static_cast<std::size_t>(n)), value);
 }
 
+// The record of an entry of an open folder. getxattrat (Linux 6.13) spares
+// the kernel a walk of the whole path for every entry of a search; older
+// kernels take the path.
+bool ReadDosAttribAt(int dirFd, const std::string& name, const std::string& diskPath,
+                     DosAttrib& value) {
+    char buf[256];
+    ssize_t n = -1;
+#if defined(__x86_64__) || defined(__aarch64__)
+    static bool noGetxattrat = false;
+    if (!noGetxattrat && dirFd >= 0) {
+        struct {
+            uint64_t value;
+            uint32_t size;
+            uint32_t flags;
+        } args{reinterpret_cast<uint64_t>(buf), sizeof buf, 0};
+        constexpr long kGetxattrat = 464;
+        n = syscall(kGetxattrat, dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW, kDosAttribName, &args,
+                    sizeof args);
+        if (n < 0 && errno == ENOSYS) noGetxattrat = true;
+        if (n <= 0 && !noGetxattrat) return false;
+    }
+#endif
+    if (n < 0) n = lgetxattr(diskPath.c_str(), kDosAttribName, buf, sizeof buf);
+    if (n <= 0) return false;
+    return DecodeDosAttrib(std::string_view(buf, static_cast<std::size_t>(n)), value);
+}
+
 // Writes the record, briefly lending the owner write permission when a
 // read-only file would refuse it (root never needs that).
 bool WriteDosAttrib(const std::string& diskPath, const DosAttrib& value) {
@@ -97,16 +125,21 @@ bool LinkTargetIsDir(const std::string& diskPath) {
     return stat(diskPath.c_str(), &t) == 0 && S_ISDIR(t.st_mode);
 }
 
-// Everything about one entry, by its full disk path.
-bool FillEntry(const std::string& diskPath, std::string_view gbkName, FindEntry& e) {
+// Everything about one entry: by its name in an open folder (dirFd >= 0)
+// or by its full disk path.
+bool FillEntry(int dirFd, const std::string& name, const std::string& diskPath,
+               std::string_view gbkName, FindEntry& e) {
     struct statx sx{};
-    if (statx(AT_FDCWD, diskPath.c_str(), AT_SYMLINK_NOFOLLOW,
-              STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
+    const bool relative = dirFd >= 0;
+    if (statx(relative ? dirFd : AT_FDCWD, relative ? name.c_str() : diskPath.c_str(),
+              AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
         return false;
     struct stat st{};
     st.st_mode = sx.stx_mode;
     DosAttrib dos;
-    bool hasDos = !S_ISLNK(st.st_mode) && ReadDosAttrib(diskPath, dos);
+    bool hasDos = !S_ISLNK(st.st_mode) &&
+                  (relative ? ReadDosAttribAt(dirFd, name, diskPath, dos)
+                            : ReadDosAttrib(diskPath, dos));
     bool targetDir = S_ISLNK(st.st_mode) && LinkTargetIsDir(diskPath);
     e.name.assign(gbkName);
     e.attributes = ComputeAttributes(st, gbkName, hasDos ? &dos : nullptr, targetDir);
@@ -343,7 +376,9 @@ bool FolderReader::Open(std::string_view folder) {
     std::string disk;
     if (folder.empty()) disk = "/";
     else if (!ToDisk(folder, disk)) return false;
-    int fd = open(disk.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    // A folder named by a link is read through it; callers that must not
+    // follow links check the entry's attributes before they open it.
+    int fd = open(disk.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
     impl_->dir = fdopendir(fd);
     if (!impl_->dir) {
@@ -373,16 +408,18 @@ bool FolderReader::Next(DirItem& item) {
 
 bool FolderReader::Stat(const DirItem& item, FindEntry& entry) {
     if (!impl_->dir) return false;
-    return FillEntry(JoinDisk(impl_->diskFolder, item.diskName), item.name, entry);
+    return FillEntry(dirfd(impl_->dir), item.diskName, JoinDisk(impl_->diskFolder, item.diskName),
+                     item.name, entry);
 }
 
 uint32_t FolderReader::Attributes(const DirItem& item) {
     if (!impl_->dir) return attr::Invalid;
-    std::string path = JoinDisk(impl_->diskFolder, item.diskName);
+    const int fd = dirfd(impl_->dir);
+    const std::string path = JoinDisk(impl_->diskFolder, item.diskName);
     struct stat st{};
-    if (lstat(path.c_str(), &st) != 0) return attr::Invalid;
+    if (fstatat(fd, item.diskName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return attr::Invalid;
     DosAttrib dos;
-    bool hasDos = !S_ISLNK(st.st_mode) && ReadDosAttrib(path, dos);
+    bool hasDos = !S_ISLNK(st.st_mode) && ReadDosAttribAt(fd, item.diskName, path, dos);
     return ComputeAttributes(st, item.name, hasDos ? &dos : nullptr,
                              S_ISLNK(st.st_mode) && LinkTargetIsDir(path));
 }
@@ -445,7 +482,7 @@ void FileFinder::Close() {
 bool StatPath(std::string_view path, FindEntry& entry) {
     std::string disk;
     if (!ToDisk(path, disk)) return false;
-    return FillEntry(disk, ExtractFileName(path), entry);
+    return FillEntry(-1, std::string(), disk, ExtractFileName(path), entry);
 }
 
 bool FileExists(std::string_view path) {
@@ -521,7 +558,7 @@ bool SetFileTimes(std::string_view path, std::optional<FileTime> creation,
         DosAttrib next = old;
         if (!hadDos) {
             FindEntry e;
-            if (!FillEntry(disk, ExtractFileName(path), e)) return false;
+            if (!FillEntry(-1, std::string(), disk, ExtractFileName(path), e)) return false;
             next.attributes = (e.attributes & (kStoredBits | attr::ReadOnly)) |
                               (S_ISDIR(st.st_mode) ? attr::Directory : 0);
             if (S_ISREG(st.st_mode) && (next.attributes & kStoredBits) == 0 &&
