@@ -141,6 +141,10 @@ public:
     void btnExtClick();         // 更改文件扩展名
     void btnFilenameClick();    // 更改文件名称
     void btnDateClick();        // 更改文件或目录日期
+    void ckModifyClick();
+    void ckCreateClick();
+    void ckAccessClick();
+    void chkTimeClick();
     void btnPropClick();        // 更改文件或目录属性
     void btnFileInfoClick();    // 文件信息统计
     void btnSynClick();         // 合并关键字内容

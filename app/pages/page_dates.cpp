@@ -18,8 +18,6 @@ Picker* AddPicker(QWidget* page, QGridLayout* grid, int row, const char* checkNa
     picker->setObjectName(QString::fromLatin1(pickerName));
     picker->setDisplayFormat(QString::fromLatin1(format));
     picker->setEnabled(false);
-    // Each box enables its picker.
-    QObject::connect(check, &QCheckBox::toggled, picker, &QWidget::setEnabled);
     grid->addWidget(check, row, 0);
     grid->addWidget(picker, row, 1);
     return picker;
@@ -46,11 +44,33 @@ void TForm1::BuildDatePage(QWidget* page) {
         ->setMinimumWidth(120);
     grid->addWidget(page::Check(page, "chkDirDate", "同时修改文件所在目录日期", false), row++, 0, 1,
                     3);
+    // Each box enables its picker, however it gets ticked.
+    for (auto [name, handler] : {std::pair{"ckModify", &TForm1::ckModifyClick},
+                                 std::pair{"ckCreate", &TForm1::ckCreateClick},
+                                 std::pair{"ckAccess", &TForm1::ckAccessClick},
+                                 std::pair{"chkTime", &TForm1::chkTimeClick}})
+        connect(Find<QCheckBox>(name), &QCheckBox::toggled, this, handler);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(row, 1);
     auto* btnDate = page::StartButton(page, "btnDate", "开始处理");
     grid->addWidget(btnDate, row, 2, Qt::AlignRight | Qt::AlignBottom);
     ConnectClick(btnDate, &TForm1::btnDateClick);
+}
+
+void TForm1::ckModifyClick() {
+    Find<QDateEdit>("dtModify")->setEnabled(Find<QCheckBox>("ckModify")->isChecked());
+}
+
+void TForm1::ckCreateClick() {
+    Find<QDateEdit>("dtCreate")->setEnabled(Find<QCheckBox>("ckCreate")->isChecked());
+}
+
+void TForm1::ckAccessClick() {
+    Find<QDateEdit>("dtAccess")->setEnabled(Find<QCheckBox>("ckAccess")->isChecked());
+}
+
+void TForm1::chkTimeClick() {
+    Find<QTimeEdit>("dtpTime")->setEnabled(Find<QCheckBox>("chkTime")->isChecked());
 }
 
 void TForm1::btnDateClick() {
