@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <algorithm>
 
+#include "app/pages/line_fields.h"
 #include "app/pages/page_util.h"
 #include "app/tform1.h"
 #include "textops/line_delete.h"
@@ -68,30 +69,18 @@ void TForm1::btnDelLineClick() {
     const std::string keys = FieldText("edtDelKeys");
     s.keywords = SplitKeywords(keys);
     // A field of blanks alone holds no keyword either.
-    if (s.mode == LineDeleteMode::Keywords &&
-        std::none_of(s.keywords.begin(), s.keywords.end(),
-                     [](const std::string& k) { return !k.empty(); })) {
+    if (s.mode == LineDeleteMode::Keywords && !page::HasKeyword(s.keywords)) {
         ShowError(QStringLiteral("删除关键字为空,请输入后再试!"));
         Find<QLineEdit>("edtDelKeys")->setFocus();
         return;
     }
     // All three numbers are read whatever the mode; a bad one stops here,
     // before the button is touched.
-    int period = 0, position = 0;
-    bool read = false;
-    Guard([&] {
-        s.lineNumber = std::max(1, ReadNumberField(FieldText("edtDelLineNo")));
-        period = ReadNumberField(FieldText("edtLines"));
-        position = ReadNumberField(FieldText("edtLineNum"));
-        read = true;
-    });
-    if (!read) return;
-    if (s.mode == LineDeleteMode::Interval && period < 1) {
-        ShowError(QStringLiteral("间隔行数必须大于0,请重新输入!"));
-        Find<QLineEdit>("edtLines")->setFocus();
-        return;
-    }
-    s.interval = LineInterval::Make(period, position);
+    const auto numbers = page::ReadLineNumbers(*this, "edtDelLineNo", "edtLines", "edtLineNum",
+                                               s.mode == LineDeleteMode::Interval);
+    if (!numbers) return;
+    s.lineNumber = numbers->lineNumber;
+    s.interval = numbers->interval;
     const bool backup = Find<QCheckBox>("chkDelLine")->isChecked();
     RunCommand(Find<QPushButton>("btnDelLine"), [&] {
         RunTextFileBatch(backup,

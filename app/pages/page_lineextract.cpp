@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <algorithm>
 
+#include "app/pages/line_fields.h"
 #include "app/pages/page_util.h"
 #include "app/tform1.h"
 #include "textops/line_extract.h"
@@ -66,30 +67,18 @@ void TForm1::btnGetLineClick() {
     s.keywords = SplitKeywords(keys);
     // A field of blanks alone holds no keyword either; running with it would
     // empty every file.
-    if (s.mode == LineExtractMode::Keywords &&
-        std::none_of(s.keywords.begin(), s.keywords.end(),
-                     [](const std::string& k) { return !k.empty(); })) {
+    if (s.mode == LineExtractMode::Keywords && !page::HasKeyword(s.keywords)) {
         ShowError(QStringLiteral("提取关键字为空,请输入后再试!"));
         Find<QLineEdit>("edtGetKeys")->setFocus();
         return;
     }
     // All three numbers are read whatever the mode; a bad one stops here,
     // before the button is touched.
-    int period = 0, position = 0;
-    bool read = false;
-    Guard([&] {
-        s.lineNumber = std::max(1, ReadNumberField(FieldText("edtGetLineNum")));
-        period = ReadNumberField(FieldText("edtGetLines"));
-        position = ReadNumberField(FieldText("edtGetLineNo"));
-        read = true;
-    });
-    if (!read) return;
-    if (s.mode == LineExtractMode::Interval && period < 1) {
-        ShowError(QStringLiteral("间隔行数必须大于0,请重新输入!"));
-        Find<QLineEdit>("edtGetLines")->setFocus();
-        return;
-    }
-    s.interval = LineInterval::Make(period, position);
+    const auto numbers = page::ReadLineNumbers(*this, "edtGetLineNum", "edtGetLines", "edtGetLineNo",
+                                               s.mode == LineExtractMode::Interval);
+    if (!numbers) return;
+    s.lineNumber = numbers->lineNumber;
+    s.interval = numbers->interval;
     s.keepBlank = Find<QCheckBox>("chkGetNoneLine")->isChecked();
     const bool backup = Find<QCheckBox>("chkGetLine")->isChecked();
     RunCommand(Find<QPushButton>("btnGetLine"), [&] {
