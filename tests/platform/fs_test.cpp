@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -220,4 +221,21 @@ TEST(Paths, SplitLikeTheRunTimeLibrary) {
     EXPECT_EQ(ferro::ExtractFileExt("/a/b.c/d"), "");
     EXPECT_EQ(ferro::ExtractFileExt("/a/b/d.tar.gz"), ".gz");
     EXPECT_EQ(ferro::ProgramDir().back(), '/');
+}
+
+TEST(BadNames, NamesThatAreNotUtf8AreListedAndOperatedOnWithoutLoss) {
+    TempFolder t;
+    const std::string disk = t.path() + "/bad\xFF\xFE.txt";  // not UTF-8 on disk
+    ASSERT_EQ(::close(::creat(disk.c_str(), 0644)), 0);
+    std::vector<std::string> found = Find(t / "*.txt", kFileSet);
+    ASSERT_EQ(found.size(), 1u);
+    // The list holds a name that maps back to the very bytes on disk.
+    const std::string listed = t / found[0];
+    EXPECT_TRUE(ferro::FileExists(listed));
+    ASSERT_TRUE(ferro::WriteFileSafely(listed, "text"));
+    EXPECT_EQ(t.Read(found[0]), "text");
+    ASSERT_TRUE(ferro::MoveFile(listed, t / "good.txt"));
+    EXPECT_TRUE(t.Exists("good.txt"));
+    struct stat st{};
+    EXPECT_NE(::lstat(disk.c_str(), &st), 0);
 }
