@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fileops/filelist.h"
+#include "platform/mask.h"
 #include "platform/fs.h"
 #include "platform/times.h"
 
@@ -80,24 +81,6 @@ std::string FileTimeToText(std::string_view format, FileTime t);
 // The masks as typed between ';' (not trimmed); the last one is whatever
 // follows the last ';', possibly empty.
 std::vector<std::string> SplitMasks(std::string_view masks);
-
-// A mask prepared once for a whole pass; matches exactly as MatchesMask
-// does, without allocating for masks of plain ASCII.
-class MaskMatcher {
-public:
-    explicit MaskMatcher(std::string_view mask);
-    bool Matches(std::string_view name) const;
-    bool empty() const { return mask_.empty(); }
-
-private:
-    bool Glob(std::string_view name, std::size_t maskEnd) const;
-
-    std::string mask_;         // as given
-    std::string lower_;        // ASCII letters lowered (ASCII masks only)
-    bool suffixOnly_ = false;  // "*" and a tail without wildcards ("*.txt")
-    bool all_ = false;         // "*" or "*.*"
-    bool ascii_ = true;
-};
 
 // Rows in use, as the counter shows them: 0 for an empty list.
 int SearchRowCount(const FileList& list);

@@ -176,37 +176,6 @@ void SplitPattern(std::string_view pattern, std::string& folder, std::string& ma
     mask.assign(pattern.substr(p + 1));
 }
 
-bool GlobMatch(std::string_view name, std::string_view mask) {
-    std::size_t n = 0, m = 0;
-    std::size_t starM = std::string_view::npos, starN = 0;
-    while (n < name.size()) {
-        if (m < mask.size() && mask[m] == '*') {
-            starM = m++;
-            starN = n;
-            continue;
-        }
-        if (m < mask.size() && mask[m] == '?') {
-            n += CharLength(name, n);
-            ++m;
-            continue;
-        }
-        if (m < mask.size()) {
-            std::size_t len = CharLength(mask, m);
-            if (name.compare(n, len, mask.substr(m, len)) == 0 && CharLength(name, n) == len) {
-                n += len;
-                m += len;
-                continue;
-            }
-        }
-        if (starM == std::string_view::npos) return false;
-        m = starM + 1;
-        starN += CharLength(name, starN);
-        n = starN;
-    }
-    while (m < mask.size() && mask[m] == '*') ++m;
-    return m == mask.size();
-}
-
 bool Excluded(uint32_t attributes, uint32_t attrSet) {
     constexpr uint32_t kSpecial = attr::Hidden | attr::System | attr::VolumeId | attr::Directory;
     return (attributes & ~attrSet & kSpecial) != 0;
@@ -346,17 +315,6 @@ bool WriteInPlace(const std::string& diskPath,
 
 }  // namespace
 
-bool MatchesMask(std::string_view name, std::string_view mask) {
-    if (mask.empty()) return false;
-    if (mask == "*" || mask == "*.*") return true;
-    std::string n = AnsiLower(name), m = AnsiLower(mask);
-    if (GlobMatch(n, m)) return true;
-    // "name." and "*." stand for names without an extension.
-    if (m.size() > 1 && m.back() == '.' && n.find('.') == std::string::npos)
-        return GlobMatch(n, std::string_view(m).substr(0, m.size() - 1));
-    return false;
-}
-
 // ---------------------------------------------------------------------------
 // FolderReader
 
@@ -434,7 +392,7 @@ void FolderReader::Close() {
 
 struct FileFinder::Impl {
     FolderReader reader;
-    std::string mask;
+    MaskMatcher mask{std::string_view()};
     uint32_t attrSet = 0;
     bool single = false;
 };
@@ -454,7 +412,7 @@ bool FileFinder::First(std::string_view pattern, uint32_t attrSet, FindEntry& en
         if (!StatPath(path, entry)) return false;
         return !Excluded(entry.attributes, attrSet);
     }
-    impl_->mask = mask;
+    impl_->mask = MaskMatcher(mask);
     if (!impl_->reader.Open(folder)) return false;
     return Next(entry);
 }
@@ -463,7 +421,7 @@ bool FileFinder::Next(FindEntry& entry) {
     if (impl_->single) return false;
     DirItem item;
     while (impl_->reader.Next(item)) {
-        if (!MatchesMask(item.name, impl_->mask)) continue;
+        if (!impl_->mask.Matches(item.name)) continue;
         if (!impl_->reader.Stat(item, entry)) continue;
         if (Excluded(entry.attributes, impl_->attrSet)) continue;
         return true;

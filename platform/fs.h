@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/mask.h"
 #include "platform/times.h"
 
 namespace ferro {
@@ -57,11 +58,6 @@ struct FindEntry {
     FileTime lastAccessTime = 0;
     FileTime lastWriteTime = 0;
 };
-
-// Windows mask matching: '*' any run, '?' one character (a double-byte
-// character is one), letters without regard to case; "*.*" and "*" match
-// every name, a mask ending in "." matches names without a dot.
-bool MatchesMask(std::string_view name, std::string_view mask);
 
 // Find-first / find-next over "folder/mask" (a pattern without wildcards
 // looks up one name). attrSet works as the run-time library's find-first
