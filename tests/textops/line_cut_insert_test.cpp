@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/temp_folder.h"
+#include "line_lists.h"
 #include "platform/error.h"
 #include "textops/line_cut.h"
 #include "textops/line_insert.h"
@@ -14,13 +15,9 @@ namespace ferro {
 namespace {
 
 using testing::Gbk;
-using Lines = std::vector<std::string>;
+using testing::Lines;
 
-LineList Of(const Lines& lines) {
-    LineList list;
-    for (const std::string& l : lines) list.push_back(l);
-    return list;
-}
+using testing::Of;
 
 Lines Cut(const LineCutSettings& s, const Lines& in) {
     LineList out;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/temp_folder.h"
+#include "line_lists.h"
 #include "textops/line_delete.h"
 #include "textops/line_extract.h"
 #include "textops/textfile.h"
@@ -14,13 +15,9 @@ namespace ferro {
 namespace {
 
 using testing::Gbk;
-using Lines = std::vector<std::string>;
+using testing::Lines;
 
-LineList Of(const Lines& lines) {
-    LineList list;
-    for (const std::string& l : lines) list.push_back(l);
-    return list;
-}
+using testing::Of;
 
 const Lines kNine = {"1", "2", "3", "4", "5", "6", "7", "8", "9"};
 

@@ -8,18 +8,15 @@
 #include <vector>
 
 #include "common/temp_folder.h"
+#include "line_lists.h"
 
 namespace ferro {
 namespace {
 
 using testing::Gbk;
-using Lines = std::vector<std::string>;
+using testing::Lines;
 
-LineList Of(const Lines& lines) {
-    LineList list;
-    for (const std::string& l : lines) list.push_back(l);
-    return list;
-}
+using testing::Of;
 
 PatternReplaceSettings With(const std::string& pattern, const std::string& prefix = "$",
                             int count = 3) {

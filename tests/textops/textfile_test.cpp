@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/temp_folder.h"
+#include "line_lists.h"
 #include "platform/error.h"
 #include "platform/fs.h"
 
@@ -21,17 +22,13 @@ namespace {
 
 using testing::Gbk;
 using testing::TempFolder;
-using Lines = std::vector<std::string>;
+using testing::Lines;
 
 Lines Load(const std::string& path) {
     return LoadTextLines(path).ToStrings();
 }
 
-LineList Of(const Lines& lines) {
-    LineList list;
-    for (const std::string& l : lines) list.push_back(l);
-    return list;
-}
+using testing::Of;
 
 std::string ErrorOf(const std::function<void()>& f) {
     try {
