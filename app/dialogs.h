@@ -13,10 +13,11 @@ class QWidget;
 namespace ferro {
 
 struct FileDialogOptions {
+    QString objectName;     // OpenDialog1, dlgSave1
     QString title;
     QString directory;      // start folder
     QString selectedFile;   // offered name (save dialog)
-    QStringList filters;    // "文本文件(*.txt)" style
+    QStringList filters;    // "文本文件(*.txt;*.ini)": a caption ending in its masks
     QString defaultSuffix;  // added when the user types a name without one
     bool confirmOverwrite = true;
 };

@@ -8,14 +8,49 @@
 #include <QMessageBox>
 
 namespace ferro {
+namespace {
+
+// Qt reads the masks of a filter from its last parentheses, separated by
+// blanks; the captions here separate them with ";" (and "*.*" means every
+// name). Such a caption gets the masks again in Qt's form.
+QStringList QtFilters(const QStringList& filters) {
+    QStringList out;
+    for (const QString& f : filters) {
+        const qsizetype open = f.lastIndexOf(QLatin1Char('('));
+        if (open < 0 || !f.endsWith(QLatin1Char(')'))) {
+            out << f;
+            continue;
+        }
+        QStringList masks =
+            f.mid(open + 1, f.size() - open - 2).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        if (masks.size() == 1 && masks.front() != QLatin1String("*.*")) {
+            out << f;  // already in Qt's form
+            continue;
+        }
+        for (QString& m : masks)
+            if (m == QLatin1String("*.*")) m = QStringLiteral("*");
+        out << f + QStringLiteral(" (") + masks.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return out;
+}
+
+}  // namespace
 
 void QtDialogs::Message(QWidget* parent, Icon icon, const QString& title, const QString& text) {
     QMessageBox::Icon i = QMessageBox::Information;
     switch (icon) {
-        case Icon::Error: i = QMessageBox::Critical; break;
-        case Icon::Information: i = QMessageBox::Information; break;
-        case Icon::Question: i = QMessageBox::Question; break;
-        case Icon::Warning: i = QMessageBox::Warning; break;
+        case Icon::Error:
+            i = QMessageBox::Critical;
+            break;
+        case Icon::Information:
+            i = QMessageBox::Information;
+            break;
+        case Icon::Question:
+            i = QMessageBox::Question;
+            break;
+        case Icon::Warning:
+            i = QMessageBox::Warning;
+            break;
     }
     QMessageBox box(i, title, text, QMessageBox::Ok, parent);
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
@@ -31,9 +66,10 @@ bool QtDialogs::Question(QWidget* parent, const QString& title, const QString& t
 
 QStringList QtDialogs::OpenFiles(QWidget* parent, const FileDialogOptions& o) {
     QFileDialog dlg(parent, o.title, o.directory);
+    dlg.setObjectName(o.objectName);
     dlg.setFileMode(QFileDialog::ExistingFiles);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
-    dlg.setNameFilters(o.filters);
+    dlg.setNameFilters(QtFilters(o.filters));
     dlg.setFilter(dlg.filter() | QDir::Hidden | QDir::System);
     dlg.setSizeGripEnabled(true);
     if (dlg.exec() != QDialog::Accepted) return {};
@@ -42,9 +78,10 @@ QStringList QtDialogs::OpenFiles(QWidget* parent, const FileDialogOptions& o) {
 
 QString QtDialogs::SaveFile(QWidget* parent, const FileDialogOptions& o) {
     QFileDialog dlg(parent, o.title, o.directory);
+    dlg.setObjectName(o.objectName);
     dlg.setFileMode(QFileDialog::AnyFile);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
-    dlg.setNameFilters(o.filters);
+    dlg.setNameFilters(QtFilters(o.filters));
     dlg.setDefaultSuffix(o.defaultSuffix);
     if (!o.selectedFile.isEmpty()) dlg.selectFile(o.selectedFile);
     if (!o.confirmOverwrite) dlg.setOption(QFileDialog::DontConfirmOverwrite);
@@ -54,14 +91,15 @@ QString QtDialogs::SaveFile(QWidget* parent, const FileDialogOptions& o) {
 }
 
 QString QtDialogs::ChooseFolder(QWidget* parent, const QString& title) {
-    return QFileDialog::getExistingDirectory(parent, title, QString(),
-                                             QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(parent, title, QString(), QFileDialog::ShowDirsOnly);
 }
 
 void QtDialogs::SetClipboardText(const QString& text) {
     QGuiApplication::clipboard()->setText(text);
 }
 
-void QtDialogs::OpenDocument(const QUrl& url) { QDesktopServices::openUrl(url); }
+void QtDialogs::OpenDocument(const QUrl& url) {
+    QDesktopServices::openUrl(url);
+}
 
 }  // namespace ferro

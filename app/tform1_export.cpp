@@ -25,6 +25,7 @@ namespace {
 // nullopt when the user cancels.
 std::optional<std::string> AskExportFile(TForm1& form, QString& lastName) {
     FileDialogOptions o;
+    o.objectName = QStringLiteral("dlgSave1");
     o.title = QStringLiteral("另存为");
     o.directory = lastName.isEmpty() ? QDir::currentPath() : QFileInfo(lastName).absolutePath();
     o.selectedFile = lastName;

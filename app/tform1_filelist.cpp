@@ -55,16 +55,12 @@ void TForm1::btnAddClick() {
     FileDialogOptions o;
     o.title = QStringLiteral("请选择需要修改属性的文件 - 添加文件");
     o.directory = QStringLiteral(".");
-    o.filters = {QStringLiteral("文本文件(*.txt;*.ini) (*.txt *.ini)"),
-                 QStringLiteral("图片文件(*.jpg;*.jpeg) (*.jpg *.jpeg)"),
-                 QStringLiteral("网页文件(*.htm;*.html) (*.htm *.html)"),
-                 QStringLiteral("ASP文件(*.asp;*.aspx) (*.asp *.aspx)"),
-                 QStringLiteral("JSP文件(*.jsp;*.jspf) (*.jsp *.jspf)"),
-                 QStringLiteral("PHP文件(*.php) (*.php)"),
-                 QStringLiteral("PNG文件(*.png) (*.png)"),
-                 QStringLiteral("GIF文件(*.gif) (*.gif)"),
-                 QStringLiteral("BMP文件(*.bmp) (*.bmp)"),
-                 QStringLiteral("所有文件(*.*) (*)")};
+    o.objectName = QStringLiteral("OpenDialog1");
+    o.filters = {QStringLiteral("文本文件(*.txt;*.ini)"),  QStringLiteral("图片文件(*.jpg;*.jpeg)"),
+                 QStringLiteral("网页文件(*.htm;*.html)"), QStringLiteral("ASP文件(*.asp;*.aspx)"),
+                 QStringLiteral("JSP文件(*.jsp;*.jspf)"),  QStringLiteral("PHP文件(*.php)"),
+                 QStringLiteral("PNG文件(*.png)"),         QStringLiteral("GIF文件(*.gif)"),
+                 QStringLiteral("BMP文件(*.bmp)"),         QStringLiteral("所有文件(*.*)")};
     const QStringList chosen = dialogs_->OpenFiles(this, o);
     for (const QString& path : chosen) {
         const std::string gbk = QStringToGbk(path);
