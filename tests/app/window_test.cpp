@@ -63,6 +63,10 @@ private slots:
         QCOMPARE(cmbOpt->count(), 15);
         QCOMPARE(cmbOpt->currentIndex(), 1);
         QCOMPARE(cmbOpt->currentText(), QStringLiteral("更改文件名称"));
+        auto* cmbVar = form.Find<QComboBox>("cmbVar");
+        QCOMPARE(cmbVar->count(), 40);
+        QCOMPARE(cmbVar->currentIndex(), -1);
+        QCOMPARE(cmbVar->itemText(5), QStringLiteral("${Sn(10,n)}: 从10开始的序号"));
         auto* pgc = form.Find<QTabWidget>("pgcOne");
         QCOMPARE(pgc->count(), 15);
         QCOMPARE(pgc->currentIndex(), 1);
