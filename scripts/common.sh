@@ -28,9 +28,14 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# configure_and_build <build-dir> [cmake options...]
+# configure_and_build <build-dir> [cmake options...]; BUILD_TARGET limits
+# the build to one target.
 configure_and_build() {
   local dir="$1"; shift
   cmake -S "$ROOT" -B "$dir" -G Ninja "$@"
-  cmake --build "$dir" --parallel "$(nproc)"
+  if [ -n "${BUILD_TARGET:-}" ]; then
+    cmake --build "$dir" --parallel "$(nproc)" --target "$BUILD_TARGET"
+  else
+    cmake --build "$dir" --parallel "$(nproc)"
+  fi
 }
