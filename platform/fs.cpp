@@ -20,6 +20,14 @@
 namespace ferro {
 namespace {
 
+thread_local FsProblem t_lastProblem = FsProblem::None;
+
+bool Fail(FsProblem problem) {
+    t_lastProblem = problem;
+    return false;
+}
+bool FailErrno() { return Fail(FsProblemFromErrno(errno)); }
+
 constexpr int64_t kNsPerSec = 1000000000LL;
 // Bits of the DOS record that Linux cannot express itself.
 constexpr uint32_t kStoredBits = attr::Hidden | attr::System | attr::Archive | attr::Temporary |
@@ -435,12 +443,40 @@ void FileFinder::Close() {
 }
 
 // ---------------------------------------------------------------------------
+// Why a call failed
+
+FsProblem LastFsProblem() { return t_lastProblem; }
+void SetLastFsProblem(FsProblem problem) { t_lastProblem = problem; }
+
+FsProblem FsProblemFromErrno(int error) {
+    switch (error) {
+        case 0: return FsProblem::Io;
+        case ENOENT:
+        case ENOTDIR: return FsProblem::Missing;
+        case EEXIST:
+        case ENOTEMPTY: return FsProblem::Exists;
+        case EROFS: return FsProblem::ReadOnly;
+        case EACCES:
+        case EPERM: return FsProblem::NoAccess;
+        case EISDIR:
+        case ELOOP:
+        case ENXIO:
+        case ENODEV: return FsProblem::NotAFile;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+        case ENAMETOOLONG: return FsProblem::NoSpace;
+        default: return FsProblem::Io;
+    }
+}
+
+// ---------------------------------------------------------------------------
 // Single paths
 
 bool StatPath(std::string_view path, FindEntry& entry) {
     std::string disk;
-    if (!ToDisk(path, disk)) return false;
-    return FillEntry(-1, std::string(), disk, ExtractFileName(path), entry);
+    if (!ToDisk(path, disk)) return Fail(FsProblem::Missing);
+    return FillEntry(-1, std::string(), disk, ExtractFileName(path), entry) || FailErrno();
 }
 
 bool FileExists(std::string_view path) {
@@ -463,11 +499,12 @@ uint32_t GetFileAttributes(std::string_view path) {
 
 bool SetFileAttributes(std::string_view path, uint32_t attributes) {
     std::string disk;
-    if (!ToDisk(path, disk)) return false;
+    if (!ToDisk(path, disk)) return Fail(FsProblem::Missing);
     struct stat st{};
-    if (lstat(disk.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return false;
-    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
-    if ((attributes & ~attr::Settable) != 0) return false;
+    if (lstat(disk.c_str(), &st) != 0) return FailErrno();
+    if (S_ISLNK(st.st_mode) || (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)))
+        return Fail(FsProblem::NotAFile);
+    if ((attributes & ~attr::Settable) != 0) return Fail(FsProblem::Io);
     if (attributes & attr::Normal) attributes &= ~attr::Normal;
 
     DosAttrib dos;
@@ -478,15 +515,16 @@ bool SetFileAttributes(std::string_view path, uint32_t attributes) {
     next.attributes = stored | (attributes & attr::ReadOnly) | (S_ISDIR(st.st_mode) ? attr::Directory : 0);
     if (!WriteDosAttrib(disk, next)) {
         // Without extended attributes only the plain set is possible.
-        if (errno != ENOTSUP && errno != EOPNOTSUPP) return false;
-        if (stored != plain || (hasDos && dos.createTime)) return false;
+        if (errno != ENOTSUP && errno != EOPNOTSUPP) return FailErrno();
+        if (stored != plain || (hasDos && dos.createTime)) return Fail(FsProblem::Io);
     }
     mode_t mode = st.st_mode & 07777;
     mode_t want = (attributes & attr::ReadOnly) ? (mode & ~mode_t(0222)) : (mode | S_IWUSR);
     if (want != mode && chmod(disk.c_str(), want) != 0) {
+        const int error = errno;
         if (hasDos) WriteDosAttrib(disk, dos);
         else lremovexattr(disk.c_str(), kDosAttribName);
-        return false;
+        return Fail(FsProblemFromErrno(error));
     }
     return true;
 }
@@ -503,12 +541,13 @@ bool GetFileTimes(std::string_view path, FileTimes& times) {
 bool SetFileTimes(std::string_view path, std::optional<FileTime> creation,
                   std::optional<FileTime> lastAccess, std::optional<FileTime> lastWrite) {
     std::string disk;
-    if (!ToDisk(path, disk)) return false;
+    if (!ToDisk(path, disk)) return Fail(FsProblem::Missing);
     struct stat st{};
-    if (lstat(disk.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return false;
-    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
+    if (lstat(disk.c_str(), &st) != 0) return FailErrno();
+    if (S_ISLNK(st.st_mode) || (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)))
+        return Fail(FsProblem::NotAFile);
     // A read-only file cannot be opened for writing, so its times stay.
-    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return false;
+    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return Fail(FsProblem::ReadOnly);
 
     DosAttrib old;
     bool hadDos = ReadDosAttrib(disk, old);
@@ -516,7 +555,7 @@ bool SetFileTimes(std::string_view path, std::optional<FileTime> creation,
         DosAttrib next = old;
         if (!hadDos) {
             FindEntry e;
-            if (!FillEntry(-1, std::string(), disk, ExtractFileName(path), e)) return false;
+            if (!FillEntry(-1, std::string(), disk, ExtractFileName(path), e)) return FailErrno();
             next.attributes = (e.attributes & (kStoredBits | attr::ReadOnly)) |
                               (S_ISDIR(st.st_mode) ? attr::Directory : 0);
             if (S_ISREG(st.st_mode) && (next.attributes & kStoredBits) == 0 &&
@@ -524,13 +563,14 @@ bool SetFileTimes(std::string_view path, std::optional<FileTime> creation,
                 next.attributes |= attr::Archive;
         }
         next.createTime = *creation;
-        if (!WriteDosAttrib(disk, next)) return false;
+        if (!WriteDosAttrib(disk, next)) return FailErrno();
     }
     if (lastAccess || lastWrite) {
         timespec ts[2];
         ts[0] = lastAccess ? ToTimespec(*lastAccess) : timespec{0, UTIME_OMIT};
         ts[1] = lastWrite ? ToTimespec(*lastWrite) : timespec{0, UTIME_OMIT};
         if (utimensat(AT_FDCWD, disk.c_str(), ts, AT_SYMLINK_NOFOLLOW) != 0) {
+            FailErrno();
             if (creation) {
                 if (hadDos) WriteDosAttrib(disk, old);
                 else lremovexattr(disk.c_str(), kDosAttribName);
@@ -543,48 +583,54 @@ bool SetFileTimes(std::string_view path, std::optional<FileTime> creation,
 
 bool MoveFile(std::string_view from, std::string_view to) {
     std::string a, b;
-    if (!ToDisk(from, a) || !ToDisk(to, b)) return false;
+    if (!ToDisk(from, a) || !ToDisk(to, b)) return Fail(FsProblem::Missing);
     if (renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
+    if (errno != EINVAL && errno != ENOSYS) return FailErrno();
     // File systems without the no-replace flag: a hard link fails when the
     // target exists, so nothing can be replaced.
     struct stat st{};
-    if (lstat(a.c_str(), &st) != 0) return false;
+    if (lstat(a.c_str(), &st) != 0) return FailErrno();
     if (!S_ISDIR(st.st_mode)) {
-        if (link(a.c_str(), b.c_str()) != 0) return false;
+        if (link(a.c_str(), b.c_str()) != 0) return FailErrno();
         if (unlink(a.c_str()) != 0) {
+            const int error = errno;
             unlink(b.c_str());
-            return false;
+            return Fail(FsProblemFromErrno(error));
         }
         return true;
     }
     struct stat tt{};
-    if (lstat(b.c_str(), &tt) == 0) return false;
-    return rename(a.c_str(), b.c_str()) == 0;
+    if (lstat(b.c_str(), &tt) == 0) return Fail(FsProblem::Exists);
+    return rename(a.c_str(), b.c_str()) == 0 || FailErrno();
 }
 
 bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
     std::string a, b;
-    if (!ToDisk(from, a) || !ToDisk(to, b)) return false;
+    if (!ToDisk(from, a) || !ToDisk(to, b)) return Fail(FsProblem::Missing);
     int in = open(a.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in < 0) return false;
+    if (in < 0) return FailErrno();
     struct stat st{};
     if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(in);
-        return false;
+        return Fail(FsProblem::NotAFile);
     }
     struct stat tt{};
     if (lstat(b.c_str(), &tt) == 0) {
-        if (failIfExists || S_ISDIR(tt.st_mode) || !(tt.st_mode & S_IWUSR)) {
+        const FsProblem refusal = failIfExists          ? FsProblem::Exists
+                                  : S_ISDIR(tt.st_mode) ? FsProblem::NotAFile
+                                  : !(tt.st_mode & S_IWUSR) ? FsProblem::ReadOnly
+                                                            : FsProblem::None;
+        if (refusal != FsProblem::None) {
             close(in);
-            return false;
+            return Fail(refusal);
         }
     }
     std::string temp;
     int out = CreateTempBeside(b, temp);
     if (out < 0) {
+        const int error = errno;
         close(in);
-        return false;
+        return Fail(FsProblemFromErrno(error));
     }
     bool ok = true;
     off_t left = st.st_size;
@@ -623,8 +669,9 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
     if (close(out) != 0) ok = false;
     if (ok) ok = rename(temp.c_str(), b.c_str()) == 0;
     if (!ok) {
+        const int error = errno;
         unlink(temp.c_str());
-        return false;
+        return Fail(FsProblemFromErrno(error));
     }
     FsyncDir(DiskDirOf(b));
     return true;
@@ -632,23 +679,24 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
 
 bool DeleteFile(std::string_view path) {
     std::string disk;
-    if (!ToDisk(path, disk)) return false;
+    if (!ToDisk(path, disk)) return Fail(FsProblem::Missing);
     struct stat st{};
-    if (lstat(disk.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return false;
-    return unlink(disk.c_str()) == 0;
+    if (lstat(disk.c_str(), &st) != 0) return FailErrno();
+    if (S_ISDIR(st.st_mode)) return Fail(FsProblem::NotAFile);
+    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return Fail(FsProblem::ReadOnly);
+    return unlink(disk.c_str()) == 0 || FailErrno();
 }
 
 bool ReadFileBytes(std::string_view path, std::string& data) {
     data.clear();
     std::string disk;
-    if (!ToDisk(path, disk)) return false;
+    if (!ToDisk(path, disk)) return Fail(FsProblem::Missing);
     int fd = open(disk.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
+    if (fd < 0) return FailErrno();
     struct stat st{};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
-        return false;
+        return Fail(FsProblem::NotAFile);
     }
     data.resize(static_cast<std::size_t>(st.st_size));
     std::size_t got = 0;
@@ -657,7 +705,7 @@ bool ReadFileBytes(std::string_view path, std::string& data) {
         if (got == data.size()) data.resize(data.size() + 65536);  // the file grew
         ssize_t n = read(fd, data.data() + got, data.size() - got);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ok = false;
+        if (n < 0) ok = FailErrno();
         if (n <= 0) break;
         got += static_cast<std::size_t>(n);
     }
@@ -673,25 +721,26 @@ bool WriteFileSafely(std::string_view path, std::string_view data) {
 
 bool WriteFileSafely(std::string_view path, const std::function<bool(const ChunkWriter&)>& produce) {
     std::string disk;
-    if (!ToDisk(path, disk)) return false;
+    if (!ToDisk(path, disk)) return Fail(FsProblem::Missing);
     struct stat st{};
     bool exists = lstat(disk.c_str(), &st) == 0;
     if (exists && S_ISLNK(st.st_mode)) {
         // Write where the link points, keeping the link.
         char real[PATH_MAX];
-        if (!realpath(disk.c_str(), real)) return false;
+        if (!realpath(disk.c_str(), real)) return FailErrno();
         disk = real;
         exists = lstat(disk.c_str(), &st) == 0;
     }
     if (exists) {
-        if (!S_ISREG(st.st_mode) || !(st.st_mode & S_IWUSR)) return false;
-        if (st.st_nlink > 1) return WriteInPlace(disk, produce);
+        if (!S_ISREG(st.st_mode)) return Fail(FsProblem::NotAFile);
+        if (!(st.st_mode & S_IWUSR)) return Fail(FsProblem::ReadOnly);
+        if (st.st_nlink > 1) return WriteInPlace(disk, produce) || Fail(FsProblem::Io);
     } else if (errno != ENOENT) {
-        return false;
+        return FailErrno();
     }
     std::string temp;
     int fd = CreateTempBeside(disk, temp);
-    if (fd < 0) return false;
+    if (fd < 0) return FailErrno();
     ChunkWriter write = [fd](std::string_view piece) {
         return WriteAll(fd, piece.data(), piece.size());
     };
@@ -714,8 +763,9 @@ bool WriteFileSafely(std::string_view path, const std::function<bool(const Chunk
     if (close(fd) != 0) ok = false;
     if (ok) ok = rename(temp.c_str(), disk.c_str()) == 0;
     if (!ok) {
+        const int error = errno;
         unlink(temp.c_str());
-        return false;
+        return Fail(FsProblemFromErrno(error));
     }
     FsyncDir(DiskDirOf(disk));
     return true;

@@ -133,6 +133,25 @@ bool GetFileTimes(std::string_view path, FileTimes& times);
 bool SetFileTimes(std::string_view path, std::optional<FileTime> creation,
                   std::optional<FileTime> lastAccess, std::optional<FileTime> lastWrite);
 
+// Why the last call of this file on this thread failed. Every call that
+// returns false (or attr::Invalid) sets it; a call that succeeds leaves it
+// as it was.
+enum class FsProblem : uint8_t {
+    None,
+    Missing,    // nothing there, or a path that cannot name a file
+    Exists,     // the target name is taken
+    ReadOnly,   // the read-only attribute refuses it
+    NoAccess,   // permissions refuse it
+    NotAFile,   // a folder, device or link where a file was meant
+    NoSpace,    // the disk or a quota is full, or a name is too long
+    Io,         // anything else
+};
+FsProblem LastFsProblem();
+// For the few callers that fail for a reason of their own.
+void SetLastFsProblem(FsProblem problem);
+// The problem an errno value stands for.
+FsProblem FsProblemFromErrno(int error);
+
 // Renames or moves a file or folder; never replaces an existing target.
 bool MoveFile(std::string_view from, std::string_view to);
 // Copies a regular file, replacing an existing target unless failIfExists;

@@ -1,0 +1,68 @@
+#include "batch/run.h"
+
+#include "platform/codec.h"
+
+namespace ferro {
+
+std::string UndoneText(Undone why) {
+    const char16_t* text = u"";
+    switch (why) {
+        case Undone::None: text = u"已处理"; break;
+        case Undone::NameExists: text = u"目标名称已存在"; break;
+        case Undone::DuplicateName: text = u"与其他文件的新名称相同"; break;
+        case Undone::NameNotAllowed: text = u"新名称不允许"; break;
+        case Undone::Unchanged: text = u"未改变"; break;
+        case Undone::ReadOnly: text = u"只读文件"; break;
+        case Undone::Missing: text = u"文件不存在"; break;
+        case Undone::CannotRead: text = u"无法读取"; break;
+        case Undone::CannotWrite: text = u"无法写入"; break;
+        case Undone::NotSpreadsheet: text = u"不是有效的表格文件"; break;
+        case Undone::ConversionFailed: text = u"转换失败"; break;
+        case Undone::Stopped: text = u"已停止"; break;
+        case Undone::BackupFailed: text = u"备份失败"; break;
+        case Undone::NotText: text = u"含有空字节，不是文本文件"; break;
+        case Undone::TooLong: text = u"结果超出长度限制"; break;
+        case Undone::NoListLine: text = u"名称列表中没有对应的行"; break;
+    }
+    return Utf16ToGbk(text);
+}
+
+Undone UndoneFromFs(FsProblem problem, Undone otherwise) {
+    switch (problem) {
+        case FsProblem::Missing: return Undone::Missing;
+        case FsProblem::Exists: return Undone::NameExists;
+        case FsProblem::ReadOnly: return Undone::ReadOnly;
+        default: return otherwise;
+    }
+}
+
+RunTracker::RunTracker(RunHost* host, int total) : host_(host) {
+    summary_.total = total;
+    if (host_) host_->Started(total);
+}
+
+bool RunTracker::Next(int row, std::string_view path) {
+    if (!summary_.stopped && host_ && host_->StopRequested()) summary_.stopped = true;
+    if (summary_.stopped) return false;
+    if (host_) host_->FileStarted(index_, path);
+    ++index_;
+    return true;
+}
+
+void RunTracker::Done(int row, std::string_view path) {
+    ++summary_.done;
+    if (host_) host_->FileFinished(FileResult{row, std::string(path), Undone::None, {}});
+}
+
+void RunTracker::Skip(int row, std::string_view path, Undone why, std::string_view detail) {
+    FileResult r{row, std::string(path), why, std::string(detail)};
+    if (host_) host_->FileFinished(r);
+    summary_.undone.push_back(std::move(r));
+}
+
+void RunTracker::StopRemaining(int row, std::string_view path) {
+    summary_.stopped = true;
+    summary_.undone.push_back(FileResult{row, std::string(path), Undone::Stopped, {}});
+}
+
+}  // namespace ferro

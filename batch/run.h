@@ -1,0 +1,99 @@
+// What every batch run shares, whoever drives it (the window, the command
+// line, a test): the reason a ticked file was left undone, the host that
+// follows a run (progress, stop between files, a result per file) and the
+// tracker a run uses to keep its account.
+//
+// A run visits its files in order and tells the host about each one. It
+// stops only between files: a file is either processed whole or left as it
+// was. The files it never reached after a stop are reported as stopped.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/fs.h"
+
+namespace ferro {
+
+// Why a file was not processed. None: it was.
+enum class Undone : uint8_t {
+    None,
+    NameExists,        // the new name is taken on disk
+    DuplicateName,     // an earlier row of the run gets the same name
+    NameNotAllowed,    // the new name cannot name a file
+    Unchanged,         // the new name (or value) is the old one
+    ReadOnly,          // the read-only attribute refuses the change
+    Missing,           // the file is not there (any more)
+    CannotRead,
+    CannotWrite,
+    NotSpreadsheet,    // the source is not what its extension claims
+    ConversionFailed,
+    Stopped,           // the run was stopped before this file
+    BackupFailed,      // the .bak copy could not be made, so nothing was written
+    NotText,           // the file holds NUL bytes
+    TooLong,           // a value grew beyond the engine's bound
+    NoListLine,        // the name list has no line for this row
+};
+
+// The reason as the user reads it (GBK).
+std::string UndoneText(Undone why);
+
+// What a failed file-system call means for a file of a run.
+Undone UndoneFromFs(FsProblem problem, Undone otherwise);
+
+struct FileResult {
+    int row = 0;          // row of the file list (0 when the run has no list)
+    std::string path;     // GBK
+    Undone why = Undone::None;
+    std::string detail;   // GBK, optional: more about the reason
+    bool done() const { return why == Undone::None; }
+};
+
+// Follows a run. Every call happens on the run's own thread, between files.
+class RunHost {
+public:
+    virtual ~RunHost() = default;
+    // The run is about to visit `total` files.
+    virtual void Started(int total) {}
+    // The run starts on a file (index counts from 0).
+    virtual void FileStarted(int index, std::string_view path) {}
+    // A file has been dealt with.
+    virtual void FileFinished(const FileResult& result) {}
+    // Asked before each file; true ends the run there.
+    virtual bool StopRequested() { return false; }
+};
+
+struct RunSummary {
+    int total = 0;                    // files the run was to visit
+    int done = 0;                     // processed
+    bool stopped = false;             // ended by a stop request
+    std::vector<FileResult> undone;   // in the order of the files
+};
+
+// The account of one run: calls the host and keeps the summary. A null host
+// is allowed.
+class RunTracker {
+public:
+    RunTracker(RunHost* host, int total);
+
+    // Before a file: false when a stop was asked for (the run must end; call
+    // StopRemaining with what is left).
+    bool Next(int row, std::string_view path);
+    void Done(int row, std::string_view path);
+    void Skip(int row, std::string_view path, Undone why, std::string_view detail = {});
+    // Files the run did not reach after a stop.
+    void StopRemaining(int row, std::string_view path);
+
+    bool stopped() const { return summary_.stopped; }
+    const RunSummary& summary() const { return summary_; }
+    RunSummary Take() { return std::move(summary_); }
+
+private:
+    RunHost* host_;
+    RunSummary summary_;
+    int index_ = 0;
+};
+
+}  // namespace ferro
