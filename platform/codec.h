@@ -12,6 +12,13 @@ class QString;
 
 namespace ferro {
 
+// How text files are read and written. Auto: each file is read in the
+// encoding it is found in (UTF-8 or GBK, with or without a byte-order mark)
+// and written back the same way; files the program creates are UTF-8 with
+// LF. ClassicGbk: every file is code page 936 bytes, CR LF after every line,
+// exactly as the Windows program always wrote them.
+enum class TextMode { Auto, ClassicGbk };
+
 // GBK bytes <-> UTF-16. Undecodable bytes become U+FFFD; unencodable
 // characters become '?'.
 std::u16string GbkToUtf16(std::string_view gbk);
