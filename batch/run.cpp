@@ -23,6 +23,7 @@ std::string UndoneText(Undone why) {
         case Undone::NotText: text = u"含有空字节，不是文本文件"; break;
         case Undone::TooLong: text = u"结果超出长度限制"; break;
         case Undone::NoListLine: text = u"名称列表中没有对应的行"; break;
+        case Undone::NotReached: text = u"因前面的错误而未处理"; break;
     }
     return Utf16ToGbk(text);
 }
@@ -63,6 +64,15 @@ void RunTracker::Skip(int row, std::string_view path, Undone why, std::string_vi
 void RunTracker::StopRemaining(int row, std::string_view path) {
     summary_.stopped = true;
     summary_.undone.push_back(FileResult{row, std::string(path), Undone::Stopped, {}});
+}
+
+void RunTracker::Abort(int row, std::string_view path, Undone why, std::string_view message) {
+    Skip(row, path, why);
+    summary_.error.assign(message);
+}
+
+void RunTracker::NotReached(int row, std::string_view path) {
+    summary_.undone.push_back(FileResult{row, std::string(path), Undone::NotReached, {}});
 }
 
 }  // namespace ferro

@@ -35,6 +35,7 @@ enum class Undone : uint8_t {
     NotText,           // the file holds NUL bytes
     TooLong,           // a value grew beyond the engine's bound
     NoListLine,        // the name list has no line for this row
+    NotReached,        // an error ended the run before this file
 };
 
 // The reason as the user reads it (GBK).
@@ -42,6 +43,13 @@ std::string UndoneText(Undone why);
 
 // What a failed file-system call means for a file of a run.
 Undone UndoneFromFs(FsProblem problem, Undone otherwise);
+
+// A file a run is to visit: its row of the file list (0 when the run has no
+// list) and its path.
+struct BatchFile {
+    int row = 0;
+    std::string path;  // GBK
+};
 
 struct FileResult {
     int row = 0;          // row of the file list (0 when the run has no list)
@@ -69,6 +77,7 @@ struct RunSummary {
     int total = 0;                    // files the run was to visit
     int done = 0;                     // processed
     bool stopped = false;             // ended by a stop request
+    std::string error;                // GBK; not empty when an error ended the run early
     std::vector<FileResult> undone;   // in the order of the files
 };
 
@@ -85,6 +94,26 @@ public:
     void Skip(int row, std::string_view path, Undone why, std::string_view detail = {});
     // Files the run did not reach after a stop.
     void StopRemaining(int row, std::string_view path);
+    // A file whose failure ends the run, with the message that says so; the
+    // files after it are then NotReached.
+    void Abort(int row, std::string_view path, Undone why, std::string_view message);
+    void NotReached(int row, std::string_view path);
+    bool aborted() const { return !summary_.error.empty(); }
+
+    // Walks files in order: visit(file) for each until a stop or an abort,
+    // then records the rest as stopped or not reached.
+    template <class Visit>
+    void ForEach(const std::vector<BatchFile>& files, Visit&& visit) {
+        std::size_t i = 0;
+        for (; i < files.size(); ++i) {
+            if (aborted() || !Next(files[i].row, files[i].path)) break;
+            visit(files[i]);
+        }
+        for (; i < files.size(); ++i) {
+            if (aborted()) NotReached(files[i].row, files[i].path);
+            else StopRemaining(files[i].row, files[i].path);
+        }
+    }
 
     bool stopped() const { return summary_.stopped; }
     const RunSummary& summary() const { return summary_; }

@@ -11,11 +11,14 @@ namespace ferro {
 
 LineList LoadTextLines(std::string_view path) {
     std::string bytes;
-    if (!ReadFileBytes(path, bytes)) ThrowCannotOpen(path);
+    if (!ReadFileBytes(path, bytes))
+        throw TextFileError("Cannot open file " + std::string(path),
+                            UndoneFromFs(LastFsProblem(), Undone::CannotRead));
     if (bytes.find('\0') != std::string::npos)
         // Messages are GBK like every text inside the program.
-        throw Error(Utf16ToGbk(u"文件中含有空字节(NUL)，不是文本文件，未作任何修改：") +
-                    std::string(path));
+        throw TextFileError(Utf16ToGbk(u"文件中含有空字节(NUL)，不是文本文件，未作任何修改：") +
+                                std::string(path),
+                            Undone::NotText);
     return LineList::FromText(std::move(bytes));
 }
 
@@ -39,11 +42,13 @@ void SaveTextLines(std::string_view path, const LineList& lines) {
         }
         return chunk.empty() || write(chunk);
     });
-    if (!ok) ThrowCannotCreate(path);
+    if (!ok)
+        throw TextFileError("Cannot create file " + std::string(path),
+                            UndoneFromFs(LastFsProblem(), Undone::CannotWrite));
 }
 
-void BackupFile(std::string_view path) {
-    CopyFile(path, std::string(path) + ".bak", false);
+bool BackupFile(std::string_view path) {
+    return CopyFile(path, std::string(path) + ".bak", false);
 }
 
 std::vector<std::string> SplitKeywords(std::string_view text) {
