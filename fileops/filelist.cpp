@@ -122,6 +122,7 @@ int FileList::AddFile(const FindEntry& e, std::string_view folder) {
     bool append = rows_.empty() || !rows_.back().name.empty();
     if (append) rows_.emplace_back();
     Row& r = rows_.back();
+    r.checked = false;
     r.name = e.name;
     r.ext = ExtractFileExt(e.name);
     r.folder = InternFolder(folder);
@@ -146,7 +147,7 @@ int FileList::RemoveCheckedRows() {
     std::size_t kept = 0, n = rows_.size();
     if (observer_) observer_->BeginReset();
     for (std::size_t i = 0; i < n; ++i) {
-        if (Checked(static_cast<int>(i) + 1)) continue;
+        if (rows_[i].checked) continue;
         if (kept != i) rows_[kept] = std::move(rows_[i]);
         ++kept;
     }
@@ -189,22 +190,17 @@ void FileList::Sort(int column, bool ascending) {
     std::deque<Row> sorted;
     for (uint32_t i : order) sorted.push_back(std::move(rows_[i]));
     rows_.swap(sorted);
-    // Positions keep their meaning (ticks, the current cell): only texts move.
     NotifyChanged(1, LastRow());
 }
 
 bool FileList::Checked(int row) const {
-    return row >= 0 && static_cast<std::size_t>(row) < checked_.size() && checked_[row] != 0;
+    return row >= 1 && row <= LastRow() && rows_[Index(row)].checked;
 }
 
 void FileList::SetChecked(int row, bool checked) {
-    if (row < 1) return;
-    if (static_cast<std::size_t>(row) >= checked_.size()) {
-        if (!checked) return;
-        checked_.resize(std::max<std::size_t>(static_cast<std::size_t>(row) + 1, checked_.size() * 2));
-    }
-    checked_[row] = checked ? 1 : 0;
-    if (row <= LastRow()) NotifyChanged(row, row);
+    if (row < 1 || row > LastRow()) return;
+    rows_[Index(row)].checked = checked;
+    NotifyChanged(row, row);
 }
 
 void FileList::ToggleChecked(int row) { SetChecked(row, !Checked(row)); }
@@ -214,7 +210,7 @@ void FileList::NotifyChanged(int first, int last) {
 }
 
 std::size_t FileList::MemoryUse() const {
-    std::size_t bytes = rows_.size() * sizeof(Row) + checked_.capacity();
+    std::size_t bytes = rows_.size() * sizeof(Row);
     for (const Row& r : rows_) {
         if (r.name.capacity() > 15) bytes += r.name.capacity() + 1;
         if (r.ext.capacity() > 15) bytes += r.ext.capacity() + 1;

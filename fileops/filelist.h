@@ -1,6 +1,9 @@
-// The file list: one row per file, six text cells, and a tick flag per row
-// position. Row 0 is the header (its texts belong to the window); data rows
-// are 1 .. RowCount() - 1. An empty name in row 1 means an empty list.
+// The file list: one row per file, six text cells and a tick. Row 0 is the
+// header (its texts belong to the window); data rows are 1 .. RowCount() - 1.
+// An empty name in row 1 means an empty list.
+//
+// A tick belongs to the file of its row: it moves with the row when the list
+// is sorted and goes with it when the row is removed; rows come in unticked.
 //
 // Rows are stored compactly (a name, an interned folder, numbers for size
 // and times) so that a million of them fit comfortably; the cells are
@@ -60,22 +63,23 @@ public:
     // Folder cell, separator, name cell.
     std::string Path(int row) const;
 
-    // Empties the list: row count 2, row 1 cleared. Ticks stay.
+    // Empties the list: row count 2, row 1 cleared and unticked.
     void Clear();
     // The row-adding rule: when the last row's name is not empty a row is
-    // appended; the last row is then filled with the file. Returns its row.
+    // appended; the last row is then filled with the file, unticked.
+    // Returns its row.
     int AddFile(const FindEntry& entry, std::string_view folder);
-    // Removes one row: the rows below move up. Ticks stay with positions.
+    // Removes one row and its tick: the rows below move up.
     void RemoveRow(int row);
-    // Removes every ticked row at once (ticks stay with positions); returns
-    // how many went.
+    // Removes every ticked row at once; returns how many went.
     int RemoveCheckedRows();
     // Sorts the data rows by a column: sizes numerically, other columns by
     // the locale's case-insensitive collation with ties in the order of the
-    // row numbers as text. Ticks stay with positions.
+    // row numbers as text. Ticks go with their rows.
     void Sort(int column, bool ascending);
 
-    // Tick flags, by row position; rows beyond the stored flags read false.
+    // The tick of a data row; rows outside the list read false and cannot
+    // be ticked.
     bool Checked(int row) const;
     void SetChecked(int row, bool checked);
     void ToggleChecked(int row);
@@ -93,6 +97,7 @@ private:
         int64_t created = kNoNumber;   // packed local time yyyymmddhhnnss
         int64_t modified = kNoNumber;
         uint32_t folder = 0;
+        bool checked = false;
     };
     static constexpr int64_t kNoNumber = INT64_MIN;
 
@@ -104,7 +109,6 @@ private:
     std::deque<Row> rows_;
     std::vector<std::string> folders_;  // folders_[0] is the empty folder
     std::unordered_map<std::string, uint32_t> folderIndex_;
-    std::vector<uint8_t> checked_;
     FileListObserver* observer_ = nullptr;
 };
 

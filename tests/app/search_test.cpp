@@ -128,15 +128,15 @@ private slots:
         Search(form, t / "b;" + t / "b", "3.*;*.txt");
         QCOMPARE(Paths(form).size(), 6);
 
-        // Ticks stay with positions across a new search.
-        form.fileList().SetChecked(1, true);
-        form.fileList().SetChecked(3, true);
+        // A new search comes in without ticks.
+        form.Find<QToolButton>("btnSelAll")->click();
+        QVERIFY(form.fileList().Checked(1) && form.fileList().Checked(6));
         Search(form, t / "a/", "*.txt");
         QCOMPARE(Paths(form), (QStringList{a + "//1.txt", a + "//sub/2.txt"}));
         QCOMPARE(Q(form.fileList().Folder(1)), a + "/");
-        QVERIFY(form.fileList().Checked(1));
+        QVERIFY(!form.fileList().Checked(1));
         QVERIFY(!form.fileList().Checked(2));
-        QVERIFY(form.fileList().Checked(3));
+        QVERIFY(!form.fileModel()->index(0, 0).data(ferro::FileListModel::CheckedRole).toBool());
 
         // Sub-folders switched off.
         form.Find<QCheckBox>("ckSub")->click();

@@ -45,6 +45,14 @@ QStringList Names(TForm1& form) {
     return names;
 }
 
+// The names of the ticked rows, in display order.
+QStringList TickedNames(TForm1& form) {
+    QStringList names;
+    for (int r = 1; r <= form.fileList().LastRow(); ++r)
+        if (form.fileList().Checked(r)) names << ferro::GbkToQString(form.fileList().Name(r));
+    return names;
+}
+
 }  // namespace
 
 class WindowTest : public QObject {
@@ -167,7 +175,6 @@ private slots:
         TempFolder t;
         AddToList(form, {t.Write("b.txt", std::string(10, 'x')), t.Write("c.txt", std::string(9, 'x')),
                          t.Write("a.txt", std::string(100, 'x'))});
-        Tick(form, {1});
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         auto* grid = form.Find<QTableView>("sgFiles");
@@ -177,20 +184,34 @@ private slots:
                            header->height() / 2);
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, p);
         };
-        clickHeader(0);  // first click after start: ascending
+        auto clickName = [&](int row) {
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                              grid->visualRect(grid->model()->index(row - 1, 0)).center());
+        };
+        // Tick b.txt and a.txt by clicking their name cells (each click also
+        // inverts the direction of the next header sort).
+        clickName(1);
+        clickName(3);
+        QCOMPARE(TickedNames(form), (QStringList{"b.txt", "a.txt"}));
+        clickHeader(0);  // an even number of clicks since start: ascending
         QCOMPARE(Names(form), (QStringList{"a.txt", "b.txt", "c.txt"}));
+        QCOMPARE(TickedNames(form), (QStringList{"a.txt", "b.txt"}));
         clickHeader(0);  // right after: descending
         QCOMPARE(Names(form), (QStringList{"c.txt", "b.txt", "a.txt"}));
+        QCOMPARE(TickedNames(form), (QStringList{"b.txt", "a.txt"}));
         // A click on a cell in between inverts the direction once more.
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                           grid->visualRect(grid->model()->index(0, 3)).center());
         clickHeader(2);
         QCOMPARE(Names(form), (QStringList{"a.txt", "b.txt", "c.txt"}));  // 100, 10, 9: descending
+        QCOMPARE(TickedNames(form), (QStringList{"a.txt", "b.txt"}));
         clickHeader(2);
         QCOMPARE(Names(form), (QStringList{"c.txt", "b.txt", "a.txt"}));  // 9, 10, 100
-        // Ticks never moved with the texts.
-        QVERIFY(form.fileList().Checked(1));
-        QVERIFY(!form.fileList().Checked(2) && !form.fileList().Checked(3));
+        // The same files stayed ticked throughout, and the grid shows it.
+        QCOMPARE(TickedNames(form), (QStringList{"b.txt", "a.txt"}));
+        QVERIFY(!grid->model()->index(0, 0).data(ferro::FileListModel::CheckedRole).toBool());
+        QVERIFY(grid->model()->index(1, 0).data(ferro::FileListModel::CheckedRole).toBool());
+        QVERIFY(grid->model()->index(2, 0).data(ferro::FileListModel::CheckedRole).toBool());
     }
 
     void folderSortOrdersEqualFoldersByName() {
@@ -202,7 +223,7 @@ private slots:
         QCOMPARE(Names(form), (QStringList{"z.txt", "a.txt", "b.txt"}));
     }
 
-    void removingTickedRowsKeepsTicksByPosition() {
+    void removedRowsTakeTheirTicksAndNewRowsComeUnticked() {
         ScriptedDialogs dialogs;
         TForm1 form(&dialogs);
         TempFolder t;
@@ -213,10 +234,16 @@ private slots:
         Tick(form, {2, 4});
         form.Find<QToolButton>("btnDel")->click();
         QCOMPARE(Names(form), (QStringList{"r1", "r3", "r5"}));
-        QVERIFY(form.fileList().Checked(2));
+        QVERIFY(TickedNames(form).isEmpty());
         QCOMPARE(form.stSrcCount()->text(), QStringLiteral("3"));
         QVERIFY(t.Exists("r2") && t.Exists("r4"));  // the disk is not touched
         QCOMPARE(form.Find<QTableView>("sgFiles")->model()->rowCount(), 3);
+        // Files added later come in unticked, beside a ticked one.
+        Tick(form, {3});
+        dialogs.openFiles.push_back(QStringList{ferro::GbkToQString(paths[1])});
+        form.Find<QToolButton>("btnAdd")->click();
+        QCOMPARE(Names(form), (QStringList{"r1", "r3", "r5", "r2"}));
+        QCOMPARE(TickedNames(form), QStringList{"r5"});
     }
 
     void addingFilesFillsTheEmptyListFirst() {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -40,16 +41,19 @@ TEST(FileList, AddingUsesTheEmptyFirstRowThenAppends) {
     EXPECT_EQ(l.Cell(ferro::kColSize, 1), "12");
     EXPECT_EQ(l.Cell(ferro::kColType, 2), ".gz");
     EXPECT_EQ(l.Cell(ferro::kColType, 1), ".txt");
-    // A list emptied by a search keeps its ticks by position.
+    // A list emptied by a search starts without ticks, and a file put into
+    // a ticked empty row comes in unticked.
     l.SetChecked(2, true);
     l.Clear();
     EXPECT_EQ(l.RowCount(), 2);
     EXPECT_TRUE(l.IsEmpty());
     EXPECT_EQ(l.Cell(ferro::kColName, 1), "");
+    EXPECT_FALSE(l.Checked(1));
+    l.SetChecked(1, true);
     l.AddFile(Entry("c"), "/");
     l.AddFile(Entry("d"), "/");
-    EXPECT_TRUE(l.Checked(2));
     EXPECT_FALSE(l.Checked(1));
+    EXPECT_FALSE(l.Checked(2));
 }
 
 TEST(FileList, CellsReadBackAsWritten) {
@@ -63,23 +67,41 @@ TEST(FileList, CellsReadBackAsWritten) {
     EXPECT_EQ(l.Folder(1), "/d");
 }
 
-TEST(FileList, SortsSizesNumericallyAndTextByCollationWithTicksStaying) {
+TEST(FileList, SortsSizesNumericallyAndTextByCollationWithTicksFollowingTheirFiles) {
     FileList l;
     l.AddFile(Entry("ten", 10), "/b");
     l.AddFile(Entry("nine", 9), "/a");
     l.AddFile(Entry("hundred", 100), "/b");
     l.SetChecked(1, true);
-    l.Sort(ferro::kColSize, true);
-    EXPECT_EQ(Names(l), (std::vector<std::string>{"nine", "ten", "hundred"}));
-    EXPECT_TRUE(l.Checked(1));  // the tick stays at position 1
-    EXPECT_FALSE(l.Checked(2));
-    l.Sort(ferro::kColSize, false);
-    EXPECT_EQ(Names(l), (std::vector<std::string>{"hundred", "ten", "nine"}));
-    // Equal folders are ordered by name.
-    l.Sort(ferro::kColFolder, true);
-    EXPECT_EQ(Names(l), (std::vector<std::string>{"nine", "hundred", "ten"}));
-    l.Sort(ferro::kColName, true);
-    EXPECT_EQ(Names(l), (std::vector<std::string>{"hundred", "nine", "ten"}));
+    l.SetChecked(3, true);
+    auto ticked = [&l] {
+        std::vector<std::string> v;
+        for (int r = 1; r <= l.LastRow(); ++r)
+            if (l.Checked(r)) v.push_back(l.Name(r));
+        return v;
+    };
+    const std::vector<std::string> tickedNames{"ten", "hundred"};
+    struct Case {
+        ferro::FileColumn column;
+        bool ascending;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {ferro::kColSize, true, {"nine", "ten", "hundred"}},
+        {ferro::kColSize, false, {"hundred", "ten", "nine"}},
+        {ferro::kColFolder, true, {"nine", "hundred", "ten"}},  // equal folders by name
+        {ferro::kColName, true, {"hundred", "nine", "ten"}},
+        {ferro::kColName, false, {"ten", "nine", "hundred"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "column " << c.column << (c.ascending ? " up" : " down"));
+        l.Sort(c.column, c.ascending);
+        EXPECT_EQ(Names(l), c.names);
+        std::vector<std::string> got = ticked(), want = tickedNames;
+        std::sort(got.begin(), got.end());
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(got, want);
+    }
 }
 
 TEST(FileList, EqualNamesAreOrderedByTheirRowNumberAsText) {
@@ -93,17 +115,21 @@ TEST(FileList, EqualNamesAreOrderedByTheirRowNumberAsText) {
     EXPECT_EQ(l.Cell(ferro::kColSize, 2), "2");
 }
 
-TEST(FileList, RemovingTickedRowsMovesTextsButNotTicks) {
+TEST(FileList, RemovedRowsTakeTheirTicksWithThem) {
     FileList l;
     for (const char* n : {"r1", "r2", "r3", "r4", "r5"}) l.AddFile(Entry(n), "/");
     l.SetChecked(2, true);
     l.SetChecked(4, true);
     EXPECT_EQ(l.RemoveCheckedRows(), 2);
     EXPECT_EQ(Names(l), (std::vector<std::string>{"r1", "r3", "r5"}));
-    EXPECT_TRUE(l.Checked(2));  // r3 now stands at a ticked position
-    EXPECT_FALSE(l.Checked(3));
+    for (int r = 1; r <= 3; ++r) EXPECT_FALSE(l.Checked(r)) << r;
+    // One row at a time, as the disk deletion removes them: the ticks of the
+    // rows below move up with them.
+    l.SetChecked(3, true);
     l.RemoveRow(1);
     EXPECT_EQ(Names(l), (std::vector<std::string>{"r3", "r5"}));
+    EXPECT_FALSE(l.Checked(1));
+    EXPECT_TRUE(l.Checked(2));
     l.RemoveRow(1);
     l.RemoveRow(1);
     EXPECT_EQ(l.RowCount(), 1);  // the header alone
@@ -118,6 +144,7 @@ TEST(FileList, TicksGrowWithTheListWithoutALimit) {
     for (int i = 0; i < rows; ++i) l.AddFile(e, "/big");
     l.SetChecked(rows, true);
     EXPECT_TRUE(l.Checked(rows));
-    EXPECT_FALSE(l.Checked(rows + 1000));  // beyond the list: never ticked, never touched
+    l.SetChecked(rows + 1000, true);
+    EXPECT_FALSE(l.Checked(rows + 1000));  // beyond the list: never ticked
     EXPECT_EQ(l.Path(rows), "/big/f");
 }
