@@ -76,9 +76,9 @@ ConvertOutcome ConvertFile(std::string_view source, std::string_view item,
         case ConvertKind::CsvTo:
             return SpreadsheetTo(parsed.kind, source, parsed.argument, context);
         case ConvertKind::TxtTo:
-            return {TxtTo(source, parsed.argument), false};
+            return {TxtTo(source, parsed.argument, context.textMode)};
         case ConvertKind::VcfTo:
-            return {VcfTo(source, parsed.argument), false};
+            return {VcfTo(source, parsed.argument, context.textMode)};
         case ConvertKind::Unknown:
             break;
     }

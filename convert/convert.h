@@ -7,14 +7,20 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/run.h"
 #include "convert/convert_item.h"
 #include "convert/office.h"
+#include "platform/codec.h"
 
 namespace ferro {
 
 struct ConvertOutcome {
     std::string newPath;       // the file written; empty when the file does not count
     bool cannotStart = false;  // the spreadsheet application could not be started
+    // Why the file was not converted (None when it was), and more about it
+    // (GBK, may be empty).
+    Undone why = Undone::None;
+    std::string detail;
 };
 
 struct ConvertContext {
@@ -24,6 +30,11 @@ struct ConvertContext {
     // Sources of the rows that will be converted after this one, in order, at
     // most max of them; lets LibreOffice convert several in one run.
     std::function<std::vector<std::string>(std::size_t max)> upcoming;
+    // How the text files the conversions create are written.
+    TextMode textMode = TextMode::Auto;
+    // Asked while a conversion waits for LibreOffice; true stops it there
+    // (the file is reported as stopped).
+    std::function<bool()> stopRequested;
 };
 
 // The format code a spreadsheet conversion saves with for a target

@@ -1,107 +1,111 @@
 #include "convert/text_convert.h"
 
-#include <array>
-
 #include "convert/convert_item.h"
+#include "convert/sheet_text.h"
+#include "convert/source_text.h"
+#include "convert/vcard.h"
+#include "platform/error.h"
+#include "platform/fs.h"
 #include "platform/pump.h"
-#include "textops/textfile.h"
 
 namespace ferro {
-
-std::string TxtTo(std::string_view source, std::string_view argument) {
-    const std::string target = NewFilePath(source, argument);
-    if (target.empty()) return {};
-    const bool toCsv = NormalizeExtension(argument) == "csv";
-    const LineList in = LoadTextLines(source);
-    LineList out;
-    out.reserve(in.size(), in.byteSize());
-    std::string line;
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        ProcessPendingMessages();
-        line.assign(in[i]);
-        if (toCsv)
-            for (char& c : line)
-                if (c == '\t') c = ',';
-        out.push_back(line);
-    }
-    SaveTextLines(target, out);
-    return target;
-}
-
 namespace {
 
-// Columns of the table, in order, with the line prefixes that fill them.
-enum Column { kName, kCell, kTel, kEmail, kOrg, kAddr, kColumns };
-
-struct Prefix {
-    std::string_view text;
-    Column column;
-};
-constexpr std::array<Prefix, 7> kPrefixes = {{
-    {"N:", kName},
-    {"FN:", kName},
-    {"TEL;CELL", kCell},
-    {"TEL;WORK", kTel},
-    {"EMAIL", kEmail},
-    {"ORG", kOrg},
-    {"ADR", kAddr},
-}};
-constexpr std::array<std::string_view, kColumns> kHeaders = {"Name",  "Cell", "Tel",
-                                                             "Email", "Org",  "Address"};
-
-bool StartsWith(std::string_view line, std::string_view prefix) {
-    return line.substr(0, prefix.size()) == prefix;
+std::string ReadSource(std::string_view path) {
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes)) ThrowCannotOpen(path);
+    std::string gbk = SourceTextToGbk(std::move(bytes));
+    if (gbk.find('\0') != std::string::npos)
+        throw Error(Utf16ToGbk(u"文件中含有空字节(NUL)，不是文本文件，未作任何修改：") +
+                    std::string(path));
+    return gbk;
 }
 
-// The text after the first ":", or the whole line when it has none.
-std::string_view PropertyValue(std::string_view line) {
-    const std::size_t colon = line.find(':');
-    return colon == std::string_view::npos ? line : line.substr(colon + 1);
+void WriteCreated(std::string_view path, const LineList& lines, TextMode mode) {
+    if (!WriteFileSafely(path, CreatedText(lines, mode))) ThrowCannotCreate(path);
+}
+
+void AppendQuoted(std::string& out, std::string_view field, std::string_view special) {
+    if (field.find_first_of(special) == std::string_view::npos) {
+        out.append(field);
+        return;
+    }
+    out.push_back('"');
+    for (char c : field) {
+        if (c == '"') out.push_back('"');
+        out.push_back(c);
+    }
+    out.push_back('"');
 }
 
 }  // namespace
 
-LineList VcardTable(const LineList& card, char separator) {
-    LineList out;
-    std::string header;
-    for (std::size_t c = 0; c < kColumns; ++c) {
-        if (c) header.push_back(separator);
-        header.append(kHeaders[c]);
-    }
-    out.push_back(header);
-
-    // Each column is filled by the first matching line of a card; the values
-    // are kept apart from the separators so that no value is ever read as a
-    // placeholder or a column of another line.
-    std::array<std::string, kColumns> values;
-    std::array<bool, kColumns> filled{};
-    std::string record;
-    for (std::size_t i = 0; i < card.size(); ++i) {
-        ProcessPendingMessages();
-        const std::string_view line = card[i];
-        for (const Prefix& p : kPrefixes) {
-            if (!StartsWith(line, p.text)) continue;
-            if (!filled[p.column]) {
-                values[p.column].assign(PropertyValue(line));
-                filled[p.column] = true;
-            }
-            break;
-        }
-        if (!StartsWith(line, "END:")) continue;
-        record.clear();
-        for (std::size_t c = 0; c < kColumns; ++c) {
-            if (c) record.push_back(separator);
-            for (char ch : values[c])
-                if (ch != ';') record.push_back(ch);
-            values[c].clear();
-            filled[c] = false;
-        }
-        out.push_back(record);
-    }
-    return out;
+LineList LoadSourceLines(std::string_view path) {
+    return LineList::FromText(ReadSource(path));
 }
 
-std::string VcfTo(std::string_view source, std::string_view argument) {
+std::string TxtTo(std::string_view source, std::string_view argument, TextMode mode) {
+    const std::string target = NewFilePath(source, argument);
+    if (target.empty()) return {};
+    const bool toCsv = NormalizeExtension(argument) == "csv";
+    if (!toCsv && mode == TextMode::Auto && target == source) {
+        // The lines copied onto themselves: the file stays as it is.
+        ReadSource(source);
+        return target;
+    }
+    const LineList in = LoadSourceLines(source);
+    if (!toCsv) {
+        WriteCreated(target, in, mode);
+        return target;
+    }
+    LineList out;
+    out.reserve(in.size(), in.byteSize() + in.byteSize() / 8);
+    std::string line;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        ProcessPendingMessages();
+        line.clear();
+        const std::string_view text = in[i];
+        std::size_t start = 0;
+        while (true) {
+            const std::size_t tab = text.find('\t', start);
+            AppendQuoted(line, text.substr(start, tab - start), ",\"");
+            if (tab == std::string_view::npos) break;
+            line.push_back(',');
+            start = tab + 1;
+        }
+        out.push_back(line);
+    }
+    WriteCreated(target, out, mode);
+    return target;
+}
+
+std::string CommaTextToTabText(std::string_view source, std::string_view target,
+                               TextMode mode) {
+    const std::vector<SheetRow> rows = ParseSheetCsv(ReadSource(source));
+    LineList out;
+    std::string line;
+    for (const SheetRow& row : rows) {
+        ProcessPendingMessages();
+        line.clear();
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            if (c) line.push_back('\t');
+            // Breaks inside a field in one form; the writer gives them the
+            // mode's.
+            std::string field;
+            const std::string& t = row[c].text;
+            for (std::size_t k = 0; k < t.size(); ++k) {
+                if (t[k] == '\r' && k + 1 < t.size() && t[k + 1] == '\n') continue;
+                field.push_back(t[k] == '\r' ? '\n' : t[k]);
+            }
+            AppendQuoted(line, field, "\t\"\n");
+        }
+        out.push_back(line);
+    }
+    WriteCreated(target, out, mode);
+    return std::string(target);
+}
+
+std::string VcfTo(std::string_view source, std::string_view argument, TextMode mode) {
     const std::string ext = NormalizeExtension(argument);
     char separator;
     if (ext == "csv")
@@ -111,7 +115,12 @@ std::string VcfTo(std::string_view source, std::string_view argument) {
     else
         return {};
     const std::string target = NewFilePath(source, argument);
-    SaveTextLines(target, VcardTable(LoadTextLines(source), separator));
+    std::string bytes;
+    if (!ReadFileBytes(source, bytes)) ThrowCannotOpen(source);
+    if (SourceTextToGbk(bytes).find('\0') != std::string::npos)
+        throw Error(Utf16ToGbk(u"文件中含有空字节(NUL)，不是文本文件，未作任何修改：") +
+                    std::string(source));
+    WriteCreated(target, VcardTable(ReadVcards(std::move(bytes)), separator), mode);
     return target;
 }
 

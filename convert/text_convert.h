@@ -1,28 +1,40 @@
-// The two conversions that need no spreadsheet program: tab text to comma
-// text (or a plain copy), and vCard contacts to a table. Both take the
-// source path and the target-extension argument and return the new file's
-// path, or an empty text when nothing was written. A source that cannot be
-// read or a target that cannot be written throws (see textops/textfile.h).
+// The conversions that need no spreadsheet program: tab text to comma text
+// (or a plain copy), comma text to tab text, and vCard contacts to a table.
+// Each takes the source path and the target-extension argument and returns
+// the new file's path, or an empty text when nothing was written. Sources
+// are read in the encoding found in them; the files written are UTF-8 with
+// LF in TextMode::Auto and GBK with CR LF in TextMode::ClassicGbk. A source
+// that cannot be read, or that holds NUL bytes, or a target that cannot be
+// written throws (see textops/textfile.h).
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "platform/codec.h"
 #include "textops/lines.h"
 
 namespace ferro {
 
-// To "csv" every tab becomes ","; to any other extension the lines are
-// copied. Lines are written with CR LF.
-std::string TxtTo(std::string_view source, std::string_view argument);
+// A text source as GBK lines, whatever its encoding.
+LineList LoadSourceLines(std::string_view path);
+
+// To "csv" every line is cut at its tabs into fields, written with ","
+// between them; a field holding a comma or a quote is quoted (quotes
+// doubled). To any other extension the lines are copied. In Auto mode a
+// copy onto the source itself leaves the file as it is.
+std::string TxtTo(std::string_view source, std::string_view argument,
+                  TextMode mode = TextMode::Auto);
+
+// Comma-separated text to tab-separated text, row by row: quoted fields may
+// hold commas, quotes and line breaks; a field holding a tab, a quote or a
+// line break is written quoted. Every row of the source is kept.
+std::string CommaTextToTabText(std::string_view source, std::string_view target,
+                               TextMode mode = TextMode::Auto);
 
 // To "csv" or "txt" (comma- or tab-separated): a header line, then one line
-// per card ending in "END:", filled from its first N:/FN:, TEL;CELL,
-// TEL;WORK, EMAIL, ORG and ADR lines; ";" is dropped from the values. Any
-// other extension writes nothing.
-std::string VcfTo(std::string_view source, std::string_view argument);
-
-// The table lines of a vCard file's lines (header first), for a separator.
-LineList VcardTable(const LineList& card, char separator);
+// per card (see convert/vcard.h). Any other extension writes nothing.
+std::string VcfTo(std::string_view source, std::string_view argument,
+                  TextMode mode = TextMode::Auto);
 
 }  // namespace ferro

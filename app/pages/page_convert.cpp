@@ -1,5 +1,6 @@
 // 文件格式转换: each ticked file converted into a new file beside it, as the
 // conversion item of edtFileFormat says.
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -48,6 +49,10 @@ void TForm1::btnConvertClick() {
         int current = 0;
         ConvertContext context;
         context.office = &office;
+        // The text files written follow the window's text encoding setting
+        // (item 1: classic GBK) where the window has one.
+        if (auto* cmb = Find<QComboBox>("cmbTextEncoding"); cmb && cmb->currentIndex() == 1)
+            context.textMode = TextMode::ClassicGbk;
         context.upcoming = [&](std::size_t max) {
             std::vector<std::string> paths;
             for (int r = current + 1; r <= files_.LastRow() && paths.size() < max; ++r)

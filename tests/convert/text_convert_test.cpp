@@ -2,75 +2,259 @@
 
 #include "common/temp_folder.h"
 #include "convert/convert.h"
+#include "convert/source_text.h"
 #include "convert/text_convert.h"
 #include "platform/error.h"
 
+using ferro::TextMode;
 using ferro::TxtTo;
 using ferro::VcfTo;
 using ferro::testing::Gbk;
 using ferro::testing::TempFolder;
 
-TEST(TxtTo, TabsToCommasOrACopy) {
+namespace {
+
+// Every byte as "=XX".
+std::string Qp(std::string_view utf8) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : utf8) {
+        out.push_back('=');
+        out.push_back(hex[c >> 4]);
+        out.push_back(hex[c & 15]);
+    }
+    return out;
+}
+
+// What a created table holds in each mode, from its UTF-8 lines (inner
+// line breaks as "\n").
+std::string Expected(const std::vector<std::string>& utf8Lines, TextMode mode) {
+    std::string out;
+    for (const std::string& line : utf8Lines) {
+        if (mode == TextMode::Auto) {
+            out += line + "\n";
+            continue;
+        }
+        std::string crlf;
+        for (char c : line) {
+            if (c == '\n') crlf.push_back('\r');
+            crlf.push_back(c);
+        }
+        out += Gbk(crlf) + "\r\n";
+    }
+    return out;
+}
+
+const char* kCsvHeader = "Name,Cell,Tel,Email,Org,Address";
+const char* kTxtHeader = "Name\tCell\tTel\tEmail\tOrg\tAddress";
+
+struct CardCase {
+    const char* what;
+    std::string vcf;  // the file's bytes
+    std::string csv;  // the row, UTF-8
+    std::string txt;
+};
+
+std::vector<CardCase> CardCases() {
+    const std::string addr = Qp("北京市朝阳区建国路");
+    return {
+        {"vCard 2.1 quoted-printable UTF-8 (a phone's export), soft line break",
+         "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+         "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:" +
+             Qp("张") + ";" + Qp("三") +
+             ";;;\r\n"
+             "FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:" +
+             Qp("张三") +
+             "\r\n"
+             "TEL;CELL:13800000000\r\nTEL;HOME:010-12345678\r\n"
+             "ADR;HOME;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:;;" +
+             addr.substr(0, 27) + "=\r\n" + addr.substr(27) + Qp("一号") +
+             ";;;;\r\n"
+             "END:VCARD\r\n",
+         "张三,13800000000,010-12345678,,,北京市朝阳区建国路一号",
+         "张三\t13800000000\t010-12345678\t\t\t北京市朝阳区建国路一号"},
+        {"vCard 3.0: TYPE=CELL,VOICE, group prefixes, escapes, structured parts",
+         "BEGIN:VCARD\nVERSION:3.0\nN:Li;Si;;;\nFN:Li Si\nORG:Acme\\, Inc.;Sales\n"
+         "item1.TEL;type=pref:+86 10 1234\nTEL;TYPE=CELL,VOICE:139 0000 0000\n"
+         "item2.EMAIL;type=INTERNET;type=WORK:li@example.com\n"
+         "item3.ADR;type=HOME:;;1 Main St\\nFloor 2;Springfield;;;\nEND:VCARD\n",
+         "LiSi,139 0000 0000,+86 10 1234,li@example.com,\"Acme, Inc.Sales\","
+         "\"1 Main St\nFloor 2Springfield\"",
+         "LiSi\t139 0000 0000\t+86 10 1234\tli@example.com\tAcme, Inc.Sales\t"
+         "1 Main St Floor 2Springfield"},
+        {"vCard 4.0: quoted TYPE lists, tel: URIs, FN before N",
+         "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Wang Wu\r\nN:Wang;Wu;;;\r\n"
+         "TEL;VALUE=uri;TYPE=\"voice,work\":tel:+1-555-0100\r\n"
+         "TEL;VALUE=uri;TYPE=\"cell\":tel:+1-555-0199\r\n"
+         "EMAIL;TYPE=work:wang@example.com\r\nEND:VCARD\r\n",
+         "Wang Wu,+1-555-0199,+1-555-0100,wang@example.com,,",
+         "Wang Wu\t+1-555-0199\t+1-555-0100\twang@example.com\t\t"},
+        {"folded lines",
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Zhao\r\n  Liu\r\nEMAIL:zhao@exa\r\n\tmple.com\r\n"
+         "TEL;TYPE=WORK:\r\n 1\r\n 2\r\nEND:VCARD\r\n",
+         "Zhao Liu,,12,zhao@example.com,,", "Zhao Liu\t\t12\tzhao@example.com\t\t"},
+        {"lower-case names and parameters",
+         "begin:vcard\nversion:3.0\nfn:Sun Qi\ntel;type=cell:1\nTel;Type=Work:2\n"
+         "email;type=internet:s@example.com\nend:vcard\n",
+         "Sun Qi,1,2,s@example.com,,", "Sun Qi\t1\t2\ts@example.com\t\t"},
+        {"the first N or FN, the home number when there is no work one, commas, "
+         "quotes, a line without a colon",
+         "BEGIN:VCARD\nN;CHARSET=UTF-8:Li;Si;;;\nFN:Li Si\nTEL;HOME:1\nTEL:2\nTEL;TYPE=CELL:3\n"
+         "ORG:Acme, Inc.\nADR:say \"hi\"\nthis line has no colon\nEND:VCARD\n",
+         "LiSi,3,1,,\"Acme, Inc.\",\"say \"\"hi\"\"\"", "LiSi\t3\t1\t\tAcme, Inc.\tsay \"hi\""},
+        {"GBK values, a GBK charset and base64",
+         Gbk("BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=GBK:王;五\r\nTEL;PREF;CELL;VOICE:1\r\n") +
+             "ORG;CHARSET=UTF-8;ENCODING=BASE64:5YWs5Y+4\r\nEND:VCARD\r\n",
+         "王五,1,,,公司,", "王五\t1\t\t\t公司\t"},
+        {"a character GBK cannot hold",
+         "BEGIN:VCARD\nVERSION:3.0\nFN:笑😀\nEND:VCARD\n", "笑😀,,,,,", "笑😀\t\t\t\t\t"},
+    };
+}
+
+}  // namespace
+
+TEST(VcfTo, CardsOfEveryVersionToBothTablesInBothModes) {
+    for (const CardCase& c : CardCases()) {
+        for (TextMode mode : {TextMode::Auto, TextMode::ClassicGbk}) {
+            SCOPED_TRACE(std::string(c.what) +
+                         (mode == TextMode::Auto ? " (auto)" : " (classic)"));
+            TempFolder dir;
+            const std::string src = dir.Write("c.vcf", c.vcf);
+            ASSERT_EQ(VcfTo(src, "csv", mode), dir / "c.csv");
+            EXPECT_EQ(dir.Read("c.csv"), Expected({kCsvHeader, c.csv}, mode));
+            ASSERT_EQ(VcfTo(src, "txt", mode), dir / "c.txt");
+            EXPECT_EQ(dir.Read("c.txt"), Expected({kTxtHeader, c.txt}, mode));
+        }
+    }
+}
+
+TEST(VcfTo, ClassicCardsGiveTheClassicBytes) {
     TempFolder dir;
-    const std::string src = dir.Write("t.txt", Gbk("姓名\t电话\t地址,一号\n第二行\r\n\tx\t"));
+    const std::string card =
+        Gbk("BEGIN:VCARD\r\nVERSION:2.1\r\n"
+            "N:张;三;;;\r\nTEL;CELL:13800000000\r\nEND:VCARD\r\n"
+            "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:李四\r\nN:李;四\r\nTEL;WORK;VOICE:010-1\r\n"
+            "EMAIL;INTERNET:li@example.com\r\nEMAIL:second@example.com\r\nORG:公司\r\n"
+            "ADR;WORK:;;街道;城市\r\nEND:VCARD\r\n"
+            "BEGIN:VCARD\r\nEND:VCARD\r\n"
+            "N:after the last card is lost\r\n");
+    const std::string src = dir.Write("c.vcf", card);
+    EXPECT_EQ(VcfTo(src, " .CSV", TextMode::ClassicGbk), dir / "c.csv");
+    EXPECT_EQ(dir.Read("c.csv"), Gbk("Name,Cell,Tel,Email,Org,Address\r\n"
+                                     "张三,13800000000,,,,\r\n"
+                                     "李四,,010-1,li@example.com,公司,街道城市\r\n"
+                                     ",,,,,\r\n"));
+    EXPECT_EQ(VcfTo(src, "txt", TextMode::ClassicGbk), dir / "c.txt");
+    EXPECT_EQ(dir.Read("c.txt"), Gbk("Name\tCell\tTel\tEmail\tOrg\tAddress\r\n"
+                                     "张三\t13800000000\t\t\t\t\r\n"
+                                     "李四\t\t010-1\tli@example.com\t公司\t街道城市\r\n"
+                                     "\t\t\t\t\t\r\n"));
+    EXPECT_EQ(dir.Read("c.vcf"), card);
+    // The same cards in the automatic mode: the same table in UTF-8 with LF.
+    VcfTo(src, "csv");
+    EXPECT_EQ(dir.Read("c.csv"), "Name,Cell,Tel,Email,Org,Address\n张三,13800000000,,,,\n"
+                                 "李四,,010-1,li@example.com,公司,街道城市\n,,,,,\n");
+    // Other targets write nothing; a file without END holds the header only.
+    EXPECT_EQ(VcfTo(src, "xls"), "");
+    EXPECT_EQ(VcfTo(src, ""), "");
+    EXPECT_FALSE(dir.Exists("c.xls"));
+    VcfTo(dir.Write("open.vcf", "BEGIN:VCARD\nFN:x\n"), "csv");
+    EXPECT_EQ(dir.Read("open.csv"), "Name,Cell,Tel,Email,Org,Address\n");
+    EXPECT_THROW(VcfTo(dir / "none.vcf", "csv"), ferro::Error);
+}
+
+TEST(VcfTo, SourceEncodings) {
+    const std::string card = "BEGIN:VCARD\nFN:张三\nEND:VCARD\n";
+    struct Case {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"UTF-8", card},
+        {"UTF-8 with BOM", "\xEF\xBB\xBF" + card},
+        {"GBK", Gbk(card)},
+        {"UTF-16 LE with BOM", std::string("\xFF\xFE", 2) + [&] {
+             std::string s;
+             for (char16_t c : ferro::DecodeCodePage(card, "utf-8")) {
+                 s.push_back(static_cast<char>(c & 0xFF));
+                 s.push_back(static_cast<char>(c >> 8));
+             }
+             return s;
+         }()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder dir;
+        VcfTo(dir.Write("c.vcf", c.bytes), "csv", TextMode::ClassicGbk);
+        EXPECT_EQ(dir.Read("c.csv"), Gbk("Name,Cell,Tel,Email,Org,Address\r\n张三,,,,,\r\n"));
+    }
+    TempFolder dir;
+    EXPECT_THROW(VcfTo(dir.Write("nul.vcf", std::string("FN:a\0b\nEND:\n", 12)), "csv"),
+                 ferro::Error);
+    EXPECT_FALSE(dir.Exists("nul.csv"));
+}
+
+TEST(TxtTo, TabsToQuotedCommasOrACopyInBothModes) {
+    TempFolder dir;
+    const std::string gbk = Gbk("姓名\t电话\t地址,一号\n第二行\r\n\tx\t\n说\"好\"\tb");
+    const std::string src = dir.Write("t.txt", gbk);
     dir.Write("t.csv", "old contents that must go");
-    EXPECT_EQ(TxtTo(src, " .CSV"), dir / "t.csv");
-    EXPECT_EQ(dir.Read("t.csv"), Gbk("姓名,电话,地址,一号\r\n第二行\r\n,x,\r\n"));
-    EXPECT_EQ(TxtTo(src, "htm"), dir / "t.htm");
-    EXPECT_EQ(dir.Read("t.htm"), Gbk("姓名\t电话\t地址,一号\r\n第二行\r\n\tx\t\r\n"));
-    // The same extension rewrites the source where it is, with CR LF.
+    EXPECT_EQ(TxtTo(src, " .CSV", TextMode::ClassicGbk), dir / "t.csv");
+    EXPECT_EQ(dir.Read("t.csv"),
+              Gbk("姓名,电话,\"地址,一号\"\r\n第二行\r\n,x,\r\n\"说\"\"好\"\"\",b\r\n"));
+    EXPECT_EQ(TxtTo(src, "csv"), dir / "t.csv");
+    EXPECT_EQ(dir.Read("t.csv"), "姓名,电话,\"地址,一号\"\n第二行\n,x,\n\"说\"\"好\"\"\",b\n");
+    EXPECT_EQ(TxtTo(dir.Write("u.txt", "a\tb,c\td"), "csv"), dir / "u.csv");
+    EXPECT_EQ(dir.Read("u.csv"), "a,\"b,c\",d\n");
+    // A UTF-8 source: read as UTF-8, written as the mode says.
+    const std::string utf8 = dir.Write("w.txt", "甲\t乙\r\n");
+    TxtTo(utf8, "csv", TextMode::ClassicGbk);
+    EXPECT_EQ(dir.Read("w.csv"), Gbk("甲,乙\r\n"));
+    TxtTo(utf8, "htm");
+    EXPECT_EQ(dir.Read("w.htm"), "甲\t乙\n");
+
+    EXPECT_EQ(TxtTo(src, "htm", TextMode::ClassicGbk), dir / "t.htm");
+    EXPECT_EQ(dir.Read("t.htm"), Gbk("姓名\t电话\t地址,一号\r\n第二行\r\n\tx\t\r\n说\"好\"\tb\r\n"));
+    // The same extension: the automatic mode leaves the file as it is, the
+    // classic one rewrites it with CR LF.
     EXPECT_EQ(TxtTo(src, "txt"), src);
-    EXPECT_EQ(dir.Read("t.txt"), Gbk("姓名\t电话\t地址,一号\r\n第二行\r\n\tx\t\r\n"));
+    EXPECT_EQ(dir.Read("t.txt"), gbk);
+    EXPECT_EQ(TxtTo(src, "txt", TextMode::ClassicGbk), src);
+    EXPECT_EQ(dir.Read("t.txt"), Gbk("姓名\t电话\t地址,一号\r\n第二行\r\n\tx\t\r\n说\"好\"\tb\r\n"));
     EXPECT_EQ(TxtTo(src, ""), "");
     EXPECT_THROW(TxtTo(dir / "missing.txt", "csv"), ferro::Error);
     EXPECT_FALSE(dir.Exists("missing.csv"));
 }
 
-TEST(VcfTo, CardsToTableLines) {
+TEST(CommaTextToTabText, EveryRowWholeAndQuotedWhereNeeded) {
     TempFolder dir;
-    const std::string card =
-        Gbk("BEGIN:VCARD\r\nVERSION:2.1\r\n"
-            "N:张;三;;;\r\nTEL;CELL:13800000000\r\nEND:VCARD\r\n"
-            // Name with parameters: only FN fills it. Home telephone, vCard 3.0
-            // types: no column. EMAIL with a parameter.
-            "BEGIN:VCARD\r\nN;CHARSET=GBK:李;四\r\nFN:李四\r\nTEL;HOME:1\r\nTEL;TYPE=CELL:2\r\n"
-            "EMAIL;INTERNET:li@example.com\r\nEMAIL:second@example.com\r\nEND:VCARD\r\n"
-            // A comma shifts the columns; ORG and ADR; first of a kind wins.
-            "BEGIN:VCARD\r\nFN:Wang\r\nN:ignored\r\nTEL;WORK;VOICE:010-1\r\nORG:A,B\r\n"
-            "ADR;WORK:;;街道;城市\r\nEND:VCARD\r\n"
-            // Nothing recognised, and a value holding placeholder-like text.
-            "BEGIN:VCARD\r\nEND:VCARD\r\n"
-            "BEGIN:VCARD\r\nN:${Tel}\r\nTEL;WORK:9\r\nEND:VCARD\r\n"
-            "N:after the last card is lost\r\n");
-    const std::string src = dir.Write("c.vcf", card);
-    EXPECT_EQ(VcfTo(src, "csv"), dir / "c.csv");
-    EXPECT_EQ(dir.Read("c.csv"), Gbk("Name,Cell,Tel,Email,Org,Address\r\n"
-                                     "张三,13800000000,,,,\r\n"
-                                     "李四,,,li@example.com,,\r\n"
-                                     "Wang,,010-1,,A,B,街道城市\r\n"
-                                     ",,,,,\r\n"
-                                     "${Tel},,9,,,\r\n"));
-    EXPECT_EQ(VcfTo(src, ".TXT"), dir / "c.txt");
-    EXPECT_EQ(dir.Read("c.txt").substr(0, 40),
-              Gbk("Name\tCell\tTel\tEmail\tOrg\tAddress\r\n张三\t138").substr(0, 40));
-    EXPECT_EQ(dir.Read("c.vcf"), card);
-    // Other targets write nothing.
-    EXPECT_EQ(VcfTo(src, "xls"), "");
-    EXPECT_EQ(VcfTo(src, ""), "");
-    EXPECT_FALSE(dir.Exists("c.xls"));
+    const std::string src =
+        dir.Write("a.csv", Gbk("姓名,备注\r\n张三,\"含,逗号\"\r\n\"两\r\n行\",\"a\tb\"\r\n\r\n1.50,x"));
+    EXPECT_EQ(ferro::CommaTextToTabText(src, dir / "a.txt", TextMode::ClassicGbk), dir / "a.txt");
+    EXPECT_EQ(dir.Read("a.txt"),
+              Gbk("姓名\t备注\r\n张三\t含,逗号\r\n\"两\r\n行\"\t\"a\tb\"\r\n\r\n1.50\tx\r\n"));
+    ferro::CommaTextToTabText(src, dir / "a.txt", TextMode::Auto);
+    EXPECT_EQ(dir.Read("a.txt"), "姓名\t备注\n张三\t含,逗号\n\"两\n行\"\t\"a\tb\"\n\n1.50\tx\n");
 }
 
-TEST(VcfTo, CountsLinesAndMissingEnds) {
-    TempFolder dir;
-    std::string three;
-    for (int i = 0; i < 3; ++i) three += "BEGIN:VCARD\nFN:n" + std::to_string(i) + "\nEND:VCARD\n";
-    ferro::ConvertContext ctx;
-    const auto out = ferro::ConvertFile(dir.Write("three.vcf", three), "${VcfTo(CSV)}", ctx);
-    EXPECT_EQ(out.newPath, dir / "three.csv");
-    EXPECT_EQ(dir.Read("three.csv"),
-              "Name,Cell,Tel,Email,Org,Address\r\nn0,,,,,\r\nn1,,,,,\r\nn2,,,,,\r\n");
-    // Without any "END:" line only the header is written.
-    VcfTo(dir.Write("open.vcf", "BEGIN:VCARD\nFN:x\n"), "csv");
-    EXPECT_EQ(dir.Read("open.csv"), "Name,Cell,Tel,Email,Org,Address\r\n");
-    EXPECT_THROW(VcfTo(dir / "none.vcf", "csv"), ferro::Error);
+TEST(SourceText, EncodingIsFoundFromTheBytes) {
+    using ferro::FoundEncoding;
+    struct Case {
+        const char* what;
+        std::string bytes;
+        FoundEncoding expected;
+    } cases[] = {
+        {"ASCII", "abc", FoundEncoding::Gbk},
+        {"UTF-8", "中文", FoundEncoding::Utf8},
+        {"UTF-8 BOM", "\xEF\xBB\xBF" "abc", FoundEncoding::Utf8Bom},
+        {"UTF-16 LE", "\xFF\xFE" "a", FoundEncoding::Utf16Le},
+        {"UTF-16 BE", "\xFE\xFF", FoundEncoding::Utf16Be},
+        {"GBK", Gbk("中文"), FoundEncoding::Gbk},
+        {"valid UTF-8 in places, then an invalid sequence", "中文" + Gbk("中"),
+         FoundEncoding::Gbk},
+        {"UTF-8 cut in a character", std::string("中文").substr(0, 5), FoundEncoding::Gbk},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(ferro::DetectEncoding(c.bytes), c.expected);
+    }
 }

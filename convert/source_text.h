@@ -1,0 +1,44 @@
+// Text files as the conversions meet them: the encoding a source was
+// written in, found from its bytes, and the bytes of the text files the
+// conversions create, in the text mode of the run.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/codec.h"
+#include "textops/lines.h"
+
+namespace ferro {
+
+enum class FoundEncoding { Gbk, Utf8, Utf8Bom, Utf16Le, Utf16Be };
+
+// UTF-8 with a byte-order mark; UTF-16 LE/BE with one; valid UTF-8 holding at
+// least one multi-byte sequence; otherwise GBK (read as GB18030, its
+// superset). Pure ASCII is GBK, which reads it the same.
+FoundEncoding DetectEncoding(std::string_view bytes);
+
+// Whether the bytes are UTF-8 throughout and hold at least one multi-byte
+// sequence.
+bool IsMultiByteUtf8(std::string_view bytes);
+
+// A source's text as code page 936 bytes (GB18030), whatever it was written
+// in; the byte-order mark is dropped. GBK text is returned as it is, byte for
+// byte.
+std::string SourceTextToGbk(std::string bytes);
+
+// Text in a named character set ("UTF-8", "Big5", "ISO-8859-1", ...) as
+// code page 936 bytes. The GBK family is taken as it is; a set nobody knows
+// leaves the bytes as they are.
+std::string CharsetToGbk(std::string_view bytes, std::string_view charset);
+
+// UTF-8 <-> code page 936 (GB18030), losslessly for valid input.
+std::string Utf8ToGbk(std::string_view utf8);
+std::string GbkToUtf8(std::string_view gbk);
+
+// The bytes of a text file a conversion creates from GBK lines: UTF-8 with
+// LF after every line (Auto), or the GBK bytes with CR LF (ClassicGbk). A
+// line break inside a line (a quoted table field) takes the same form.
+std::string CreatedText(const LineList& lines, TextMode mode);
+
+}  // namespace ferro
