@@ -74,6 +74,15 @@ bool ParseNumber(std::string_view s, double& value) {
     }
     if (i != n) return false;
     double v = 0;
+    if (digits == n - mantissa && digits <= 15) {
+        // Whole numbers (nearly every argument) are exact in a double; no
+        // need for the general conversion.
+        long long whole = 0;
+        for (std::size_t k = mantissa; k < n; ++k) whole = whole * 10 + (s[k] - '0');
+        v = static_cast<double>(whole);
+        value = negative ? -v : v;
+        return true;
+    }
     auto [end, ec] = std::from_chars(s.data() + mantissa, s.data() + n, v);
     if (ec != std::errc() || end != s.data() + n) return false;
     value = negative ? -v : v;

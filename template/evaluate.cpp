@@ -1,7 +1,10 @@
-// EvaluateTemplate: escapes, the call, its name and arguments, the nested
-// ${...} items (innermost first, left to right), then the function.
+// EvaluateTemplate, the reference evaluator: escapes, the call, its name and
+// arguments, the nested ${...} items (innermost first, left to right), then
+// the function. It reads the template anew on every call; CompiledTemplate
+// (compiled.cpp) must give exactly its results.
 #include <vector>
 
+#include "platform/codec.h"
 #include "platform/text.h"
 #include "template/functions.h"
 #include "template/small_stack.h"
@@ -9,21 +12,6 @@
 
 namespace ferro {
 namespace {
-
-constexpr std::size_t kLongestName = 15;
-
-detail::TemplateFunction Lookup(std::string_view name) {
-    // Names are ASCII; any other byte (or a blank) makes an unknown name.
-    if (name.empty() || name.size() > kLongestName) return nullptr;
-    char lower[kLongestName];
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        char c = name[i];
-        if (static_cast<unsigned char>(c) >= 0x80) return nullptr;
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-        lower[i] = c;
-    }
-    return detail::FindFunction(std::string_view(lower, name.size()));
-}
 
 std::string EvaluateAt(std::string_view subject, std::string_view expression, bool topLevel);
 
@@ -121,7 +109,7 @@ std::string EvaluateAt(std::string_view subject, std::string_view expression, bo
     // The last byte of the call is taken as the closing ")".
     std::string_view args =
         call.size() >= b + 2 ? call.substr(b + 1, call.size() - b - 2) : std::string_view();
-    const detail::TemplateFunction fn = Lookup(call.substr(0, b));
+    const detail::TemplateFunction fn = detail::LookupFunction(call.substr(0, b));
     // An unknown function leaves the subject as it is; its arguments have no
     // effect, so they are not evaluated.
     if (!fn) return std::string(subject);
@@ -130,7 +118,10 @@ std::string EvaluateAt(std::string_view subject, std::string_view expression, bo
         resolved = ResolveNested(subject, args);
         args = resolved;
     }
-    return fn(subject, detail::SplitArguments(args));
+    std::string out;
+    detail::Workspace work;
+    fn(subject, detail::SplitArguments(args), out, work);
+    return out;
 }
 
 }  // namespace
@@ -140,7 +131,9 @@ std::string EvaluateTemplate(std::string_view subject, std::string_view expressi
 }
 
 bool IsTemplateFunction(std::string_view name) {
-    return Lookup(name) != nullptr;
+    return detail::LookupFunction(name) != nullptr;
 }
+
+ValueTooLong::ValueTooLong() : Error(Utf16ToGbk(u"结果超出长度限制")) {}
 
 }  // namespace ferro

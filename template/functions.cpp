@@ -1,9 +1,10 @@
 // The template functions. Each takes the working text and the arguments and
-// returns the new working text; every edge rule follows from the primitives
+// writes the new working text; every edge rule follows from the primitives
 // (Find, Copy, Delete, Insert, ReplaceAll) and the checks written here.
 #include "template/functions.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <utility>
@@ -17,20 +18,34 @@
 namespace ferro::detail {
 namespace {
 
-using Fn = std::string (*)(std::string_view, const Arguments&);
+constexpr std::size_t kDefaultValueLimit = std::size_t{256} << 20;
+std::atomic<std::size_t> valueLimitForTesting{0};
+std::atomic<Clock> clockForTesting{nullptr};
 
-std::string Unchanged(std::string_view w) {
-    return std::string(w);
+DateTime Now() {
+    const Clock clock = clockForTesting.load(std::memory_order_relaxed);
+    return clock ? clock() : LocalNow();
 }
 
-std::string Decimal(long long v) {
+void Decimal(long long v, std::string& out) {
     char buf[24];
     auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, end);
+    out.assign(buf, end);
 }
 
 long long Length(std::string_view w) {
     return static_cast<long long>(w.size());
+}
+
+// Copy(text, start, count) into out.
+void CopyInto(std::string_view text, long long start, long long count, std::string& out) {
+    out.clear();
+    if (count < 1) return;
+    if (start < 1) start = 1;
+    const long long len = Length(text);
+    if (start > len) return;
+    out.assign(text.substr(static_cast<std::size_t>(start - 1),
+                           static_cast<std::size_t>(std::min(count, len - start + 1))));
 }
 
 // The span of w from the first a1 through the first a2 after it, as 0-based
@@ -47,122 +62,126 @@ bool FindRange(std::string_view w, std::string_view a1, std::string_view a2, std
     return true;
 }
 
-std::string Date(std::string_view, const Arguments& a) {
-    DateTime t = LocalNow();
+void Date(std::string_view, const Arguments& a, std::string& out, Workspace&) {
+    DateTime t = Now();
     t.hour = t.minute = t.second = t.millisecond = 0;
-    return FormatDateTime(a.a1, t);
+    out = FormatDateTime(a.a1, t);
 }
 
-std::string Time(std::string_view, const Arguments& a) {
-    const DateTime now = LocalNow();
+void Time(std::string_view, const Arguments& a, std::string& out, Workspace&) {
+    const DateTime now = Now();
     // The time of day alone, on the zero date.
     const DateTime t{1899, 12, 30, now.hour, now.minute, now.second, now.millisecond};
-    return FormatDateTime(a.a1, t);
+    out = FormatDateTime(a.a1, t);
 }
 
-// Replacements that would exceed the limit leave the text as it was.
-std::string RepStr(std::string_view w, const Arguments& a) {
-    std::string r(w);
-    ReplaceAllBounded(r, a.a1, a.a2, ReplacementLimit(w.size()));
-    return r;
+void RepStr(std::string_view w, const Arguments& a, std::string& out, Workspace& work) {
+    if (!ReplaceAllInto(w, a.a1, a.a2, out, work, ValueLimit())) out.assign(w);
 }
 
-std::string DelStr(std::string_view w, const Arguments& a) {
-    return ReplaceAll(w, a.a1, {});
+void DelStr(std::string_view w, const Arguments& a, std::string& out, Workspace& work) {
+    if (!ReplaceAllInto(w, a.a1, {}, out, work, ValueLimit())) out.assign(w);
 }
 
-std::string DelRange(std::string_view w, const Arguments& a) {
+void DelRange(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
     std::size_t begin, end;
-    if (!FindRange(w, a.a1, a.a2, begin, end)) return Unchanged(w);
-    std::string r(w.substr(0, begin));
-    r.append(w.substr(end));
-    return r;
+    if (!FindRange(w, a.a1, a.a2, begin, end)) {
+        out.assign(w);
+        return;
+    }
+    out.assign(w.substr(0, begin));
+    out.append(w.substr(end));
 }
 
-std::string DelLeft(std::string_view w, const Arguments& a) {
+void DelLeft(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
     const long long n = NumberArgument(a.a1);
-    std::string r(w);
-    if (n > 0) Delete(r, 1, n);
-    return r;
+    out.assign(n > 0 ? w.substr(static_cast<std::size_t>(std::min(n, Length(w)))) : w);
 }
 
-std::string DelRight(std::string_view w, const Arguments& a) {
+void DelRight(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
     const long long n = NumberArgument(a.a1);
-    std::string r(w);
-    // More than the whole text starts before position 1, which Delete refuses.
-    if (n > 0) Delete(r, Length(w) - n + 1, n);
-    return r;
+    // More than the whole text would start before position 1, which Delete
+    // refuses: the text stays.
+    out.assign(n > 0 && n <= Length(w) ? w.substr(0, w.size() - static_cast<std::size_t>(n)) : w);
 }
 
-std::string DelMid(std::string_view w, const Arguments& a) {
-    std::string r(w);
-    Delete(r, NumberArgument(a.a1), NumberArgument(a.a2));
-    return r;
+void DelMid(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
+    out.assign(w);
+    Delete(out, NumberArgument(a.a1), NumberArgument(a.a2));
 }
 
-std::string AddLeft(std::string_view w, const Arguments& a) {
-    std::string r;
-    r.reserve(a.a1.size() + w.size());
-    r.append(a.a1);
-    r.append(w);
-    return r;
+void AddLeft(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
+    out.assign(a.a1);
+    out.append(w);
 }
 
-std::string AddRight(std::string_view w, const Arguments& a) {
-    std::string r;
-    r.reserve(a.a1.size() + w.size());
-    r.append(w);
-    r.append(a.a1);
-    return r;
+void AddRight(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
+    out.assign(w);
+    out.append(a.a1);
 }
 
-std::string AddMid(std::string_view w, const Arguments& a) {
+void AddMid(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
     const long long n = NumberArgument(a.a1);
-    std::string r(w);
-    if (n > 0) Insert(r, a.a2, n);
-    return r;
+    out.assign(w);
+    if (n > 0) Insert(out, a.a2, n);
 }
 
-std::string GetLeft(std::string_view w, const Arguments& a) {
+void GetLeft(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
     const long long n = NumberArgument(a.a1);
-    return n > 0 ? Copy(w, 1, n) : Unchanged(w);
+    if (n > 0)
+        CopyInto(w, 1, n, out);
+    else
+        out.assign(w);
 }
 
-std::string GetRight(std::string_view w, const Arguments& a) {
+void GetRight(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
     const long long n = NumberArgument(a.a1);
-    return n > 0 ? Copy(w, Length(w) - n + 1, n) : Unchanged(w);
+    if (n > 0)
+        CopyInto(w, Length(w) - n + 1, n, out);
+    else
+        out.assign(w);
 }
 
-std::string GetMid(std::string_view w, const Arguments& a) {
+void GetMid(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
     const long long n = NumberArgument(a.a1), m = NumberArgument(a.a2);
-    return n > 0 && m > 0 ? Copy(w, n, m) : Unchanged(w);
+    if (n > 0 && m > 0)
+        CopyInto(w, n, m, out);
+    else
+        out.assign(w);
 }
 
-std::string GetStr(std::string_view w, const Arguments& a) {
+void GetStr(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
     const std::size_t p = Find(w, a.a1);
     const long long n = NumberArgument(a.a2);
-    return p != 0 && n > 0 ? Copy(w, static_cast<long long>(p), n) : Unchanged(w);
+    if (p != 0 && n > 0)
+        CopyInto(w, static_cast<long long>(p), n, out);
+    else
+        out.assign(w);
 }
 
-std::string GetStr2(std::string_view w, const Arguments& a) {
+void GetStr2(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
     std::size_t begin, end;
-    if (!FindRange(w, a.a1, a.a2, begin, end)) return Unchanged(w);
-    return std::string(w.substr(begin, end - begin));
+    if (FindRange(w, a.a1, a.a2, begin, end))
+        out.assign(w.substr(begin, end - begin));
+    else
+        out.assign(w);
 }
 
-std::string AddMid2(std::string_view w, const Arguments& a) {
+void AddMid2(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
     const std::size_t p = Find(w, a.a1);
-    std::string r(w);
-    if (p != 0) Insert(r, a.a3, static_cast<long long>(p) + NumberArgument(a.a2));
-    return r;
+    out.assign(w);
+    if (p != 0) Insert(out, a.a3, static_cast<long long>(p) + NumberArgument(a.a2));
 }
 
-std::string NewLine(std::string_view w, const Arguments& a) {
+void NewLine(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
     const long long width = NumberArgument(a.a1);
-    if (width <= 0 || Length(w) <= width) return Unchanged(w);
+    if (width <= 0 || Length(w) <= width) {
+        out.assign(w);
+        return;
+    }
     const auto n = static_cast<std::size_t>(width);
-    std::string r;
-    r.reserve(w.size() + 2 * (w.size() / n + 1));
+    out.clear();
+    out.reserve(w.size() + 2 * (w.size() / n + 1));
     std::size_t off = 0;
     while (w.size() - off > n) {
         // Cut at the last character boundary within the width, so that no
@@ -175,77 +194,93 @@ std::string NewLine(std::string_view w, const Arguments& a) {
             cut += len;
         }
         if (cut == 0) cut = CharLength(w, off);
-        if (off != 0) r.append("\r\n");
-        r.append(w.substr(off, cut));
+        if (off != 0) out.append("\r\n");
+        out.append(w.substr(off, cut));
         off += cut;
     }
     // A whole character taken at the very end leaves nothing over; no empty
     // last line then.
     if (off < w.size()) {
-        r.append("\r\n");
-        r.append(w.substr(off));
+        out.append("\r\n");
+        out.append(w.substr(off));
     }
-    return r;
 }
 
-std::string Xchg(std::string_view w, const Arguments& a) {
+void Xchg(std::string_view w, const Arguments& a, std::string& out, Workspace& work) {
     // Marker text that real names and lines practically never hold.
     static constexpr std::string_view kMarker = "(!@#$%^&*)";
-    const std::size_t limit = ReplacementLimit(w.size());
-    std::string r(w);
-    for (auto [from, to] : {std::pair{a.a1, kMarker}, {a.a2, a.a1}, {kMarker, a.a2}})
-        if (ReplaceAllBounded(r, from, to, limit) == Replaced::kTooLong) return Unchanged(w);
-    return r;
+    const std::size_t limit = ValueLimit();
+    // Each pass reads the result of the one before and writes the other
+    // buffer.
+    std::string* buffers[2] = {&out, &work.spare};
+    std::string_view current = w;
+    int latest = -1;  // which buffer holds current; -1: none, it is w
+    for (auto [from, to] : {std::pair{a.a1, kMarker}, {a.a2, a.a1}, {kMarker, a.a2}}) {
+        const int target = latest == 0 ? 1 : 0;
+        if (ReplaceAllInto(current, from, to, *buffers[target], work, limit)) {
+            latest = target;
+            current = *buffers[target];
+        }
+    }
+    if (latest == -1)
+        out.assign(w);
+    else if (latest == 1)
+        out.swap(work.spare);
 }
 
-std::string DelStrL(std::string_view w, const Arguments& a) {
+void DelStrL(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
     const std::size_t p = Find(w, a.a1);
-    if (p == 0) return Unchanged(w);
     // Through the end of the keyword: a longer keyword is removed whole, never
     // split (which for a Chinese keyword would split a character).
-    return std::string(w.substr(p - 1 + a.a1.size()));
+    out.assign(p == 0 ? w : w.substr(p - 1 + a.a1.size()));
 }
 
-std::string DelStrR(std::string_view w, const Arguments& a) {
+void DelStrR(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
     const std::size_t p = Find(w, a.a1);
-    return p == 0 ? Unchanged(w) : std::string(w.substr(0, p - 1));
+    out.assign(p == 0 ? w : w.substr(0, p - 1));
 }
 
-std::string Pos(std::string_view w, const Arguments& a) {
-    return Decimal(static_cast<long long>(Find(w, a.a1)));
+void Pos(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
+    Decimal(static_cast<long long>(Find(w, a.a1)), out);
 }
 
-std::string GetMid2(std::string_view w, const Arguments& a) {
+void GetMid2(std::string_view w, const Arguments& a, std::string& out, Workspace&) {
     const std::size_t p = Find(w, a.a1);
-    if (p == 0) return Unchanged(w);
+    if (p == 0) {
+        out.assign(w);
+        return;
+    }
     const long long start = static_cast<long long>(p) + NumberArgument(a.a2);
     const long long m = NumberArgument(a.a3);
-    return m > 0 && start > 0 ? Copy(w, start, m) : Unchanged(w);
+    if (m > 0 && start > 0)
+        CopyInto(w, start, m, out);
+    else
+        out.assign(w);
 }
 
-std::string Gb2Big(std::string_view w, const Arguments&) {
-    return ConvertGbToBig5(w);
+void Gb2Big(std::string_view w, const Arguments&, std::string& out, Workspace&) {
+    out = ConvertGbToBig5(w);
 }
 
-std::string Big2Gb(std::string_view w, const Arguments&) {
-    return ConvertBig5ToGb(w);
+void Big2Gb(std::string_view w, const Arguments&, std::string& out, Workspace&) {
+    out = ConvertBig5ToGb(w);
 }
 
-std::string Len(std::string_view, const Arguments& a) {
-    return Decimal(Length(a.a1));
+void Len(std::string_view, const Arguments& a, std::string& out, Workspace&) {
+    Decimal(Length(a.a1), out);
 }
 
-std::string LineOrg(std::string_view w, const Arguments&) {
-    return Unchanged(w);
+void LineOrg(std::string_view w, const Arguments&, std::string& out, Workspace&) {
+    out.assign(w);
 }
 
-std::string Chs2Num(std::string_view, const Arguments& a) {
-    return ConvertChineseNumerals(a.a1);
+void Chs2Num(std::string_view, const Arguments& a, std::string& out, Workspace&) {
+    out = ConvertChineseNumerals(a.a1);
 }
 
 struct Entry {
     std::string_view name;
-    Fn fn;
+    TemplateFunction fn;
 };
 
 constexpr Entry kFunctions[] = {
@@ -257,6 +292,8 @@ constexpr Entry kFunctions[] = {
     {"pos", Pos},           {"getmid2", GetMid2},   {"gb2big", Gb2Big},   {"big2gb", Big2Gb},
     {"len", Len},           {"lineorg", LineOrg},   {"chs2num", Chs2Num}, {"delstr", DelStr},
 };
+
+constexpr std::size_t kLongestName = 15;
 
 }  // namespace
 
@@ -279,17 +316,37 @@ Arguments SplitArguments(std::string_view text) {
     return a;
 }
 
-TemplateFunction FindFunction(std::string_view name) {
+TemplateFunction LookupFunction(std::string_view name) {
+    // Names are ASCII; any other byte (or a blank) makes an unknown name.
+    if (name.empty() || name.size() > kLongestName) return nullptr;
+    char lower[kLongestName];
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (static_cast<unsigned char>(c) >= 0x80) return nullptr;
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        lower[i] = c;
+    }
+    const std::string_view key(lower, name.size());
     for (const Entry& e : kFunctions)
-        if (e.name == name) return e.fn;
+        if (e.name == key) return e.fn;
     return nullptr;
 }
 
-std::size_t ReplacementLimit(std::size_t workingLength) {
-    // Generous for real names and lines (a line may grow sixteen-fold, any
-    // text to a megabyte), and small enough that a run of nested items stays
-    // quick.
-    return 16 * workingLength + (std::size_t{1} << 20);
+bool IsSubjectFunction(TemplateFunction fn) {
+    return fn == LineOrg;
+}
+
+std::size_t ValueLimit() {
+    const std::size_t forTesting = valueLimitForTesting.load(std::memory_order_relaxed);
+    return forTesting != 0 ? forTesting : kDefaultValueLimit;
+}
+
+void SetValueLimitForTesting(std::size_t limit) {
+    valueLimitForTesting.store(limit, std::memory_order_relaxed);
+}
+
+void SetClockForTesting(Clock clock) {
+    clockForTesting.store(clock, std::memory_order_relaxed);
 }
 
 long long NumberArgument(std::string_view text) {

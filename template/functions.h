@@ -1,9 +1,15 @@
 // The engine's function table: one entry per ${name(...)} function, looked up
-// by its lower-case name.
+// by its name, and the pieces both evaluators share (argument splitting, the
+// work buffers, the value bound). Each function writes its result into a
+// buffer the caller owns, so an evaluator that keeps its buffers from one
+// evaluation to the next allocates nothing once they have grown.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+
+#include "platform/times.h"
 
 namespace ferro::detail {
 
@@ -15,25 +21,47 @@ struct Arguments {
 
 Arguments SplitArguments(std::string_view text);
 
-// Transforms the working text w (the subject) into the function's result.
-using TemplateFunction = std::string (*)(std::string_view w, const Arguments& args);
+// Scratch space a function may use besides its output; kept by the
+// evaluator between calls.
+struct Workspace {
+    std::string upperText, upperOld;  // upper-case copies, for replacements
+    std::string spare;                // an intermediate result
+};
 
-// nullptr for a name the engine does not know. name must be lower case.
-TemplateFunction FindFunction(std::string_view name);
+// Writes the function's result for the working text w (the subject) into
+// out. out is overwritten and never overlaps w or the arguments.
+using TemplateFunction = void (*)(std::string_view w, const Arguments& args, std::string& out,
+                                  Workspace& work);
+
+// nullptr for a name the engine does not know. Letter case does not matter;
+// a byte outside ASCII (or a blank) makes an unknown name.
+TemplateFunction LookupFunction(std::string_view name);
+
+// lineorg: its value is the subject itself, so an evaluator may use the
+// subject without a copy.
+bool IsSubjectFunction(TemplateFunction fn);
 
 // A number argument: the arithmetic value truncated toward zero.
 long long NumberArgument(std::string_view text);
 
-enum class Replaced { kNothing, kDone, kTooLong };
+// The longest value a replacing function (repstr, xchg) may give. Beyond it
+// the evaluation throws ValueTooLong.
+std::size_t ValueLimit();
 
-// ReplaceAllInPlace that leaves text unchanged (and says kTooLong) when the
-// result would be longer than maxSize.
-Replaced ReplaceAllBounded(std::string& text, std::string_view oldPart, std::string_view newPart,
-                           std::size_t maxSize);
+// Lowers (or restores, with 0) the bound for a test or a fuzz target, which
+// cannot afford values of hundreds of megabytes.
+void SetValueLimitForTesting(std::size_t limit);
 
-// The longest result a replacing function may give for a working text of
-// the given length. Replacing every byte of a text by a long argument, and
-// that nested, would otherwise grow as a power of the text length.
-std::size_t ReplacementLimit(std::size_t workingLength);
+// The clock of date and time. A test or a fuzz target fixes it, so that two
+// evaluations of the same template give the same text; nullptr restores the
+// real clock.
+using Clock = DateTime (*)();
+void SetClockForTesting(Clock clock);
+
+// ReplaceAll into out (which must not overlap text). False, with out
+// untouched, when nothing matched (then the result is text itself). Throws
+// ValueTooLong when the result would be longer than maxSize.
+bool ReplaceAllInto(std::string_view text, std::string_view oldPart, std::string_view newPart,
+                    std::string& out, Workspace& work, std::size_t maxSize);
 
 }  // namespace ferro::detail

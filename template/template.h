@@ -4,14 +4,77 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/error.h"
 
 namespace ferro {
 
-// Evaluates one template expression against a subject. Never fails, never
-// loops for ever: malformed input yields some text.
+// An evaluation whose value would grow beyond the engine's bound (256 MiB):
+// a replacement that multiplies a text, nested. Whoever processes a file
+// leaves it as it was and reports it.
+class ValueTooLong : public Error {
+public:
+    ValueTooLong();
+};
+
+// Evaluates one template expression against a subject. Never loops for
+// ever: malformed input yields some text. Throws ValueTooLong only.
 std::string EvaluateTemplate(std::string_view subject, std::string_view expression);
+
+// A template expression read once and evaluated against many subjects, with
+// exactly the results of EvaluateTemplate (which reads the text anew each
+// time). Function names are looked up and the nesting is worked out when it
+// is compiled; it keeps its buffers from one evaluation to the next, so once
+// they have grown an evaluation allocates nothing (date, time and the
+// Big5 conversions aside).
+class CompiledTemplate {
+public:
+    CompiledTemplate();  // the empty expression
+    explicit CompiledTemplate(std::string_view expression);
+    CompiledTemplate(CompiledTemplate&&) noexcept;
+    CompiledTemplate& operator=(CompiledTemplate&&) noexcept;
+    ~CompiledTemplate();
+
+    // Reads another expression, keeping the storage.
+    void Compile(std::string_view expression);
+    // The expression as given to Compile.
+    std::string_view expression() const;
+
+    // The value for one subject. It may be a view of the subject itself;
+    // otherwise it stays valid until the next Evaluate or Compile. The
+    // subject may be a value this object returned. Throws ValueTooLong.
+    std::string_view Evaluate(std::string_view subject);
+
+private:
+    struct Program;
+    std::unique_ptr<Program> program_;
+};
+
+// Evaluation of expressions whose text may change from call to call (a
+// pattern with a row's name or a line's fields put in): the last few texts
+// are kept compiled, so a text met again is not read again.
+class TemplateCache {
+public:
+    explicit TemplateCache(std::size_t capacity = 8);
+
+    // As CompiledTemplate(expression).Evaluate(subject). The value stays
+    // valid until the next call; the subject must not be one of its values.
+    std::string_view Evaluate(std::string_view subject, std::string_view expression);
+
+private:
+    struct Entry {
+        CompiledTemplate compiled;
+        std::uint64_t lastUse = 0;
+        bool used = false;
+    };
+    std::vector<Entry> entries_;
+    std::uint64_t clock_ = 0;
+};
 
 // True when name (any letter case) is a function the engine evaluates.
 // Variables that the operations substitute themselves (${filename}, ${sn(...)},

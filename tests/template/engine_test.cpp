@@ -2,6 +2,7 @@
 
 #include "platform/times.h"
 #include "template/datetime_format.h"
+#include "template/functions.h"
 #include "template/gbk.h"
 #include "template/template.h"
 
@@ -215,14 +216,75 @@ TEST(TemplateTermination, ValuesHoldingMarkupStayText) {
     EXPECT_EQ(Eval("${len(${lineorg()})}", "${len(a)}"), "9");
 }
 
-TEST(TemplateTermination, NestedReplacementsCannotGrowWithoutBound) {
-    // Each level would multiply the length by a thousand; a replacement that
-    // would pass a megabyte or so leaves its text as it was.
+// Both evaluators, so that the bound holds the same in each.
+std::string EvalBoth(std::string_view expression, std::string_view subject) {
+    const std::string plain = EvaluateTemplate(subject, expression);
+    CompiledTemplate compiled(expression);
+    EXPECT_EQ(compiled.Evaluate(subject), plain);
+    return plain;
+}
+
+void ExpectTooLong(std::string_view expression, std::string_view subject) {
+    EXPECT_THROW(EvaluateTemplate(subject, expression), ValueTooLong);
+    CompiledTemplate compiled(expression);
+    EXPECT_THROW(compiled.Evaluate(subject), ValueTooLong);
+}
+
+TEST(TemplateBound, LongLinesAreReplacedWhole) {
+    // A megabyte line whose every byte becomes twenty stays far below the
+    // bound.
+    const std::string line(1 << 20, 'a');
+    const std::string twenty = "abcdefghijklmnopqrst";
+    const std::string r = EvalBoth("${repstr(a," + twenty + ")}", line);
+    ASSERT_EQ(r.size(), line.size() * 20);
+    EXPECT_EQ(r.substr(0, 40), twenty + twenty);
+    EXPECT_EQ(r.substr(r.size() - 20), twenty);
+}
+
+TEST(TemplateBound, GrowthPastTheBoundThrows) {
+    // A thousandfold each level: a gigabyte at the second, refused before
+    // anything of that size is made.
     const std::string a(1000, 'a');
-    EXPECT_EQ(Eval("${repstr(a,${lineorg()})}", a), std::string(1000000, 'a'));
-    EXPECT_EQ(Eval("${repstr(a,${repstr(a,${repstr(a,${lineorg()})})})}", a),
-              std::string(1000000, 'a'));
-    EXPECT_EQ(Eval("${xchg(a,${repstr(a,${lineorg()})})}", a), a);
+    EXPECT_EQ(EvalBoth("${repstr(a,${lineorg()})}", a), std::string(1000000, 'a'));
+    ExpectTooLong("${repstr(a,${repstr(a,${lineorg()})})}", a);
+    ExpectTooLong("${xchg(a,${repstr(a,${lineorg()})})}", a);
+    ExpectTooLong("${addleft(${repstr(a,${repstr(a,${lineorg()})})})}", a);
+}
+
+TEST(TemplateBound, TheBoundItself) {
+    struct LowBound {
+        LowBound() { detail::SetValueLimitForTesting(1000); }
+        ~LowBound() { detail::SetValueLimitForTesting(0); }
+    } lowBound;
+    struct Case {
+        const char* expression;
+        std::size_t subjectLength;
+        bool tooLong;
+    };
+    const Case cases[] = {
+        {"${repstr(a,xx)}", 500, false},  // exactly the bound
+        {"${repstr(a,xx)}", 501, true},
+        // A swap goes through a ten-byte marker, whose text counts too.
+        {"${xchg(a,b)}", 100, false},
+        {"${xchg(a,b)}", 101, true},
+        {"${xchg(bb,a)}", 500, false},
+        {"${xchg(bb,a)}", 501, true},  // the second pass grows it
+        // A text already past the bound may be replaced as long as it does
+        // not grow.
+        {"${repstr(a,b)}", 5000, false},
+        {"${repstr(a,)}", 5000, false},
+        {"${repstr(x,yy)}", 5000, false},  // no match, no growth
+        {"${repstr(a,bb)}", 5000, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expression);
+        SCOPED_TRACE(c.subjectLength);
+        const std::string subject(c.subjectLength, 'a');
+        if (c.tooLong)
+            ExpectTooLong(c.expression, subject);
+        else
+            EvalBoth(c.expression, subject);
+    }
 }
 
 TEST(TemplateTermination, BracesInsideDoubleByteCharacters) {
