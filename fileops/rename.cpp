@@ -103,9 +103,10 @@ std::string ApplyReplacementLine(std::string_view line, const std::string& base)
 // Only text that holds an expression goes through the engine; plain text is
 // the new base as it stands (the engine would also turn "\n" and the like
 // in a plain name into control characters).
-std::string EvaluateName(const std::string& base, const std::string& text, bool hasFunction) {
+std::string EvaluateName(const std::string& base, const std::string& text, bool hasFunction,
+                         TemplateCache& templates) {
     if (!hasFunction) return text;
-    return EvaluateTemplate(base, text);
+    return std::string(templates.Evaluate(base, text));
 }
 
 }  // namespace
@@ -214,7 +215,7 @@ std::optional<std::string> RenameRule::NewName(const FileList& files, int row) {
             ++counter_;
         }
         text = Substitute(pattern_, sequenceItem_, number, base, name, extension, lastDir);
-        return EvaluateName(base, text, patternHasFunction_) + extension;
+        return EvaluateName(base, text, patternHasFunction_, templates_) + extension;
     } else {
         // Line n of the list belongs to grid row n, ticked or not.
         const std::size_t index = static_cast<std::size_t>(row - 1);
@@ -226,7 +227,7 @@ std::optional<std::string> RenameRule::NewName(const FileList& files, int row) {
             text = ApplyReplacementLine(lines_[index], base);
         }
     }
-    return EvaluateName(base, text, text.find("${") != std::string::npos) + extension;
+    return EvaluateName(base, text, text.find("${") != std::string::npos, templates_) + extension;
 }
 
 int RenameFiles(FileList& files, std::string_view typedPattern, std::string_view programDir,

@@ -15,6 +15,7 @@
 
 #include "fileops/filelist.h"
 #include "fileops/ticked_rows.h"
+#include "template/template.h"
 
 namespace ferro {
 
@@ -64,6 +65,9 @@ private:
     int mode_ = 0;
     bool patternHasFunction_ = false;
     std::vector<std::string> lines_;
+    // The text evaluated for the last row, compiled; a pattern without the
+    // row's own variables is read once for the whole run.
+    TemplateCache templates_{1};
 };
 
 // Renames every ticked row's file; returns how many were renamed. Column 0

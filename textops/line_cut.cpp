@@ -23,6 +23,7 @@ void AppendRest(LineList& out, std::string_view line, std::string_view cut, std:
 
 void CutLines(const LineCutSettings& s, const LineList& in, LineList& out) {
     std::string scratch;
+    CompiledTemplate format(s.format);
     if (s.choice == LineChoice::LineNumber) {
         if (in.empty()) return;
         const std::size_t target = ClampedLineIndex(s.lineNumber, in.size());
@@ -34,7 +35,7 @@ void CutLines(const LineCutSettings& s, const LineList& in, LineList& out) {
                 out.push_back(line);
                 continue;
             }
-            const std::string r = EvaluateTemplate(line, s.format);
+            const std::string_view r = format.Evaluate(line);
             if (s.keepCut)
                 out.push_back(r);
             else
@@ -53,7 +54,7 @@ void CutLines(const LineCutSettings& s, const LineList& in, LineList& out) {
             if (!s.keepCut) out.push_back(line);
             continue;
         }
-        const std::string r = EvaluateTemplate(line, s.format);
+        const std::string_view r = format.Evaluate(line);
         if (r == line) {
             if (!s.keepCut) out.push_back(line);
         } else if (s.keepCut) {

@@ -70,7 +70,9 @@ void InsertIntoLines(const LineInsertSettings& s, const LineList& in, LineList& 
     }
 
     long long n = s.sequence.start;
-    std::string templ;
+    // A numbered template is a new text for each line, read again into the
+    // same storage.
+    CompiledTemplate format(numbered ? std::string_view() : std::string_view(s.format));
     // Most templates add about the same to every line: measure the first
     // treated line and reserve for all, so the output is not regrown (and
     // briefly held twice) on large files.
@@ -82,8 +84,8 @@ void InsertIntoLines(const LineInsertSettings& s, const LineList& in, LineList& 
             out.push_back(line);
             continue;
         }
-        if (numbered) templ = Numbered(s, n++);
-        const std::string r = EvaluateTemplate(line, numbered ? templ : s.format);
+        if (numbered) format.Compile(Numbered(s, n++));
+        const std::string_view r = format.Evaluate(line);
         if (!reserved) {
             reserved = true;
             const std::size_t grow = r.size() > line.size() ? r.size() - line.size() + 2 : 2;

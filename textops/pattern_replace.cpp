@@ -1,5 +1,6 @@
 #include "textops/pattern_replace.h"
 
+#include <utility>
 #include <vector>
 
 #include "platform/pump.h"
@@ -28,12 +29,8 @@ bool IsUnknownCall(std::string_view item) {
     return paren != std::string_view::npos && !IsTemplateFunction(call.substr(0, paren));
 }
 
-// The length of the longest parameter name at pattern[i] (the prefix in any
-// letter case, then a number from 1 to count written without leading
-// zeros), and its number; 0 when no name begins there.
-}  // namespace
-
-std::string EvaluatePatternItems(std::string text) {
+// EvaluatePatternItems with the items compiled through templates.
+std::string EvaluateItems(std::string text, TemplateCache& templates) {
     if (text.find('}') == std::string::npos) return text;
     struct Known {
         std::string key, value;
@@ -72,7 +69,7 @@ std::string EvaluatePatternItems(std::string text) {
                 // far, this item included, and the rest not yet read.
                 std::string subject = out;
                 subject.append(text, i, std::string::npos);
-                value = EvaluateTemplate(subject, item);
+                value.assign(templates.Evaluate(subject, item));
                 known.push_back({std::move(key), value});
             }
             out.resize(start);
@@ -88,6 +85,13 @@ std::string EvaluatePatternItems(std::string text) {
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::string EvaluatePatternItems(std::string text) {
+    TemplateCache templates(1);
+    return EvaluateItems(std::move(text), templates);
 }
 
 std::string FillFields(std::string_view pattern, std::string_view prefix, int count,
@@ -106,7 +110,7 @@ std::string ApplyPattern(const PatternReplaceSettings& s, PatternReplaceState& s
     const std::string d = Trim(line);
     if (state.separator.empty()) state.separator = DecideSeparator(d);
     const std::vector<std::string> fields = SplitFields(d, state.separator);
-    return EvaluatePatternItems(FillFields(s.pattern, s.prefix, s.count, fields));
+    return EvaluateItems(FillFields(s.pattern, s.prefix, s.count, fields), state.templates);
 }
 
 void ReplaceByPattern(const PatternReplaceSettings& s, PatternReplaceState& state,

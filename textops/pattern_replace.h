@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "template/template.h"
 #include "textops/lines.h"
 
 namespace ferro {
@@ -22,6 +23,9 @@ struct PatternReplaceSettings {
 // (in that order of preference).
 struct PatternReplaceState {
     std::string separator;  // empty until decided
+    // The items met so far, compiled: an item whose text recurs from line
+    // to line is read once.
+    TemplateCache templates;
 };
 
 // One output text for one line (may hold CR LF when the pattern has several
