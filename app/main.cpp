@@ -1,25 +1,32 @@
-// Program entry: the application, its one window, the message loop. An
+// Program entry: the options that need no window, then the application, its
+// one window with the settings of the last run, and the message loop. An
 // exception that reaches here is shown in an error box.
 #include <QApplication>
 #include <QMessageBox>
 #include <exception>
 
 #include "app/qt_dialogs.h"
+#include "app/settings.h"
+#include "app/startup.h"
 #include "app/tform1.h"
 #include "platform/codec.h"
 #include "platform/error.h"
 
 int main(int argc, char* argv[]) {
+    if (const auto status = ferro::AnswerWithoutWindow(argc, argv)) return *status;
+
     QApplication app(argc, argv);
+    ferro::SetUpApplication();
     const QString title = QString::fromUtf8(ferro::kAppCaption);
-    QApplication::setApplicationName(title);
-    QApplication::setApplicationDisplayName(title);
     try {
         ferro::InstallMessagePump();
         ferro::QtDialogs dialogs;
         ferro::TForm1 form(&dialogs);
+        ferro::RestoreSettings(form);
+        ferro::OpenStartupPaths(form, QApplication::arguments().mid(1));
         form.show();
         app.exec();
+        ferro::SaveSettings(form);
     } catch (const ferro::Error& e) {
         QMessageBox::critical(nullptr, title, ferro::GbkToQString(e.what()));
     } catch (const std::exception& e) {

@@ -16,6 +16,7 @@
 
 #include "app/filelist_model.h"
 #include "app/filelist_view.h"
+#include "app/looks.h"
 #include "platform/codec.h"
 #include "platform/error.h"
 #include "platform/fs.h"
@@ -46,11 +47,7 @@ TForm1::TForm1(DialogProvider* dialogs, QWidget* parent)
     Timer1_->setInterval(15000);
 
     BuildWindow();
-    resize(800, 600);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(400, 300));
-    }
+    FitToScreen(*this, QSize(800, 600));
     FormCreate();
 }
 

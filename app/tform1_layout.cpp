@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
@@ -18,6 +19,8 @@
 
 #include "app/filelist_model.h"
 #include "app/filelist_view.h"
+#include "app/flow_layout.h"
+#include "app/looks.h"
 #include "app/tform1.h"
 
 namespace ferro {
@@ -41,6 +44,7 @@ QToolButton* FlatTool(const char* name, QStyle::StandardPixmap icon, const char*
     b->setIcon(parent->style()->standardIcon(icon));
     b->setToolTip(QString::fromUtf8(hint));
     b->setIconSize(QSize(16, 16));
+    b->setStyle(FlatButtonStyle());  // shows keyboard focus
     return b;
 }
 
@@ -76,13 +80,13 @@ void TForm1::BuildWindow() {
     Splitter1->setStretchFactor(1, 0);
     Splitter1->setSizes({350, 250});
     outer->addWidget(Splitter1);
-    setCentralWidget(central);
+    setCentralWidget(ScrollWhenSmall(central));
 }
 
 QWidget* TForm1::BuildSearchGroup() {
     auto* GroupBox7 = Named(new QGroupBox(QStringLiteral("搜索文件"), this), "GroupBox7");
     auto* g = new QGridLayout(GroupBox7);
-    g->setContentsMargins(6, 4, 6, 4);
+    g->setContentsMargins(4, 4, 4, 4);
     g->setHorizontalSpacing(4);
     g->setVerticalSpacing(3);
 
@@ -91,6 +95,7 @@ QWidget* TForm1::BuildSearchGroup() {
     line1->addWidget(Caption("文件目录：", GroupBox7));
     auto* edFolder = Named(new QLineEdit(GroupBox7), "edFolder");
     edFolder->setToolTip(QStringLiteral("可用分号(;)隔开多个目录"));
+    edFolder->setMinimumWidth(edFolder->fontMetrics().averageCharWidth() * 20);
     line1->addWidget(edFolder, 3);
     auto* btnOpen = FlatTool("btnOpen", QStyle::SP_DirOpenIcon, "请选择需要搜索文件的目录", GroupBox7);
     line1->addWidget(btnOpen);
@@ -113,48 +118,64 @@ QWidget* TForm1::BuildSearchGroup() {
     line1->addWidget(btnStopSearch);
     g->addLayout(line1, 0, 0);
 
-    // Second line: the filters and the sub-folder switch.
-    auto* line2 = new QHBoxLayout;
-    auto* ckFileSize = Named(new QCheckBox(QStringLiteral("文件大小(字节)"), GroupBox7), "ckFileSize");
-    line2->addWidget(ckFileSize);
-    line2->addWidget(Caption("从", GroupBox7));
-    auto* edMin = Named(new QLineEdit(QStringLiteral("0"), GroupBox7), "edMin");
-    auto* edMax = Named(new QLineEdit(QStringLiteral("50000"), GroupBox7), "edMax");
+    // Second line: the filters and the sub-folder switch, in three pieces
+    // that wrap onto further lines when the window is narrow.
+    auto piece = [GroupBox7] {
+        auto* w = new QWidget(GroupBox7);
+        auto* h = new QHBoxLayout(w);
+        h->setContentsMargins(0, 0, 0, 0);
+        h->setSpacing(2);
+        return std::make_pair(w, h);
+    };
+    auto [sizePiece, sizeRow] = piece();
+    auto* ckFileSize = Named(new QCheckBox(QStringLiteral("文件大小(字节)"), sizePiece), "ckFileSize");
+    sizeRow->addWidget(ckFileSize);
+    sizeRow->addWidget(Caption("从", sizePiece));
+    auto* edMin = Named(new QLineEdit(QStringLiteral("0"), sizePiece), "edMin");
+    auto* edMax = Named(new QLineEdit(QStringLiteral("50000"), sizePiece), "edMax");
     for (QLineEdit* e : {edMin, edMax}) {
         e->setEnabled(false);
-        e->setMaximumWidth(70);
+        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 10);
     }
-    line2->addWidget(edMin);
-    line2->addWidget(Caption("到", GroupBox7));
-    line2->addWidget(edMax);
-    line2->addSpacing(8);
-    auto* ckFileDate = Named(new QCheckBox(QStringLiteral("文件日期："), GroupBox7), "ckFileDate");
-    line2->addWidget(ckFileDate);
-    auto* cbDateType = Named(new QComboBox(GroupBox7), "cbDateType");
+    sizeRow->addWidget(edMin);
+    sizeRow->addWidget(Caption("到", sizePiece));
+    sizeRow->addWidget(edMax);
+    auto [datePiece, dateRow] = piece();
+    auto* ckFileDate = Named(new QCheckBox(QStringLiteral("文件日期："), datePiece), "ckFileDate");
+    dateRow->addWidget(ckFileDate);
+    auto* cbDateType = Named(new QComboBox(datePiece), "cbDateType");
     cbDateType->setEditable(true);
     cbDateType->setInsertPolicy(QComboBox::NoInsert);
     cbDateType->addItems({QStringLiteral("修改时间"), QStringLiteral("创建时间"),
                           QStringLiteral("最后访问时间")});
     cbDateType->setCurrentIndex(0);
     cbDateType->setEnabled(false);
-    line2->addWidget(cbDateType);
-    line2->addWidget(Caption("从", GroupBox7));
-    auto* dtMin = Named(new QDateEdit(GroupBox7), "dtMin");
-    line2->addWidget(dtMin);
-    line2->addWidget(Caption("到", GroupBox7));
-    auto* dtMax = Named(new QDateEdit(GroupBox7), "dtMax");
-    line2->addWidget(dtMax);
+    dateRow->addWidget(cbDateType);
+    dateRow->addWidget(Caption("从", datePiece));
+    auto* dtMin = Named(new QDateEdit(datePiece), "dtMin");
+    dateRow->addWidget(dtMin);
+    dateRow->addWidget(Caption("到", datePiece));
+    auto* dtMax = Named(new QDateEdit(datePiece), "dtMax");
+    dateRow->addWidget(dtMax);
     for (QDateEdit* d : {dtMin, dtMax}) {
         d->setCalendarPopup(true);
         d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
         d->setEnabled(false);
     }
-    line2->addSpacing(8);
     auto* ckSub = Named(new QCheckBox(QStringLiteral("搜索时包含子目录"), GroupBox7), "ckSub");
     ckSub->setChecked(true);
+    auto* line2 = new FlowLayout(4, 3);
+    line2->addWidget(sizePiece);
+    line2->addWidget(datePiece);
     line2->addWidget(ckSub);
-    line2->addStretch(1);
     g->addLayout(line2, 1, 0);
+
+    // Enter in the folder or the mask field searches, as the button does.
+    auto searchOnEnter = [this, cbSearch] {
+        if (cbSearch->isEnabled()) Guard([this] { cbSearchClick(); });
+    };
+    connect(edFolder, &QLineEdit::returnPressed, this, searchOnEnter);
+    connect(cmbFileType->lineEdit(), &QLineEdit::returnPressed, this, searchOnEnter);
 
     ConnectClick(btnOpen, &TForm1::btnOpenClick);
     ConnectClick(ckFileSize, &TForm1::ckFileSizeClick);
@@ -224,18 +245,18 @@ QWidget* TForm1::BuildLowerPanel() {
     auto* v = new QVBoxLayout(pnl2);
     v->setContentsMargins(4, 2, 4, 2);
     v->setSpacing(3);
-    auto counterRow = [&](const char* caption, const char* name, const char* color) {
+    auto counterRow = [&](const char* caption, const char* name, Tint tint) {
         auto* row = new QHBoxLayout;
         row->addWidget(Caption(caption, pnl2));
         auto* counter = Named(new QLabel(QStringLiteral("0"), pnl2), name);
-        counter->setStyleSheet(QStringLiteral("color: %1;").arg(QLatin1String(color)));
+        SetTint(counter, tint);
         row->addWidget(counter, 1);
         v->addLayout(row);
         return counter;
     };
-    stSrcCount_ = counterRow("搜索文件数量：", "stSrcCount", "blue");
-    stChangeCount_ = counterRow("更改文件数量：", "stChangeCount", "red");
-    stDeleteCount_ = counterRow("删除文件数量：", "stDeleteCount", "red");
+    stSrcCount_ = counterRow("搜索文件数量：", "stSrcCount", Tint::Link);
+    stChangeCount_ = counterRow("更改文件数量：", "stChangeCount", Tint::Count);
+    stDeleteCount_ = counterRow("删除文件数量：", "stDeleteCount", Tint::Count);
 
     v->addWidget(Caption("请选择批处理方式：", pnl2));
     cmbOpt_ = Named(new QComboBox(pnl2), "cmbOpt");
@@ -254,6 +275,9 @@ QWidget* TForm1::BuildLowerPanel() {
     cmbVar->setEditable(false);
     cmbVar->setMaxVisibleItems(10);
     cmbVar->setToolTip(QStringLiteral("变量或函数的使用说明"));
+    // Long items are cut in the narrow panel, never in the opened list.
+    cmbVar->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cmbVar->setMinimumContentsLength(12);
     v->addWidget(cmbVar);
 
     auto* helpRow = new QHBoxLayout;
@@ -263,7 +287,7 @@ QWidget* TForm1::BuildLowerPanel() {
     helpRow->addStretch(1);
     v->addLayout(helpRow);
     auto* Label11 = Named(new QLabel(pnl2), "Label11");
-    Label11->setStyleSheet(QStringLiteral("color: blue;"));
+    SetTint(Label11, Tint::Link);
     Label11->setCursor(Qt::PointingHandCursor);
     v->addWidget(Label11);
     v->addStretch(1);
@@ -318,6 +342,7 @@ QWidget* TForm1::BuildLowerPanel() {
     connect(cmbVar, &QComboBox::activated, this,
             [this](int index) { Guard([&] { cmbVarChange(index); }); });
     FillTemplatePicker();
+    cmbVar->view()->setMinimumWidth(cmbVar->view()->sizeHintForColumn(0) + 24);
     SetUpTips();
     return pnl1;
 }

@@ -1,14 +1,13 @@
 // The usage notes button, the web link and the tips line under the pages.
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QNetworkAccessManager>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 #include <functional>
 
+#include "app/notes_window.h"
 #include "app/tform1.h"
 #include "help/tips.h"
 #include "help/tips_download.h"
@@ -90,19 +89,23 @@ void TForm1::SetUpTips() {
         new ClickFilter(lblTips, [this] { Guard([this] { lblTipsClick(); }); }));
 
     ConnectClick(Find<QToolButton>("SpeedButton1"), &TForm1::SpeedButton1Click);
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, [this] { Guard([this] { SpeedButton1Click(); }); });
     connect(Timer1_, &QTimer::timeout, this, [this] { Guard([this] { Timer1Timer(); }); });
 }
 
 void TForm1::SpeedButton1Click() {
-    const QString name = QString::fromUtf8(kUsageNotes);
-    QString path = QDir::current().absoluteFilePath(name);
-    // Started from elsewhere, the program still finds the notes installed
-    // beside it.
-    if (!QFileInfo::exists(path)) {
-        const QString beside = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(name);
-        if (QFileInfo::exists(beside)) path = beside;
+    // The notes open in a window of the program, read again at each click.
+    const QString path = UsageNotesPath();
+    auto* notes = findChild<NotesWindow*>();
+    if (!notes) notes = new NotesWindow(this);
+    if (path.isEmpty() || !notes->Load(path)) {
+        ShowError(QStringLiteral("找不到使用说明文件“%1”。").arg(QString::fromUtf8(kUsageNotes)));
+        return;
     }
-    dialogs().OpenDocument(QUrl::fromLocalFile(path));
+    notes->show();
+    notes->raise();
+    notes->activateWindow();
 }
 
 void TForm1::Label11Click() {

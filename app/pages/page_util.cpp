@@ -1,5 +1,7 @@
 #include "app/pages/page_util.h"
 
+#include "app/looks.h"
+
 namespace ferro::page {
 
 QGridLayout* Grid(QWidget* page) {
@@ -22,7 +24,7 @@ QLabel* Label(QWidget* page, const char* text) { return new QLabel(QString::from
 
 QLabel* Note(QWidget* page, const char* text) {
     auto* l = new QLabel(QString::fromUtf8(text), page);
-    l->setStyleSheet(QStringLiteral("color: maroon;"));
+    SetTint(l, Tint::Caution);
     l->setWordWrap(true);
     return l;
 }

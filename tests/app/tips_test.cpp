@@ -1,7 +1,9 @@
-// The usage notes button, the web link and the tips line, with the tips
+// The usage notes window, the web link and the tips line, with the tips
 // served by a small HTTP server on 127.0.0.1 inside the test.
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QNetworkProxy>
 #include <QSet>
 #include <QSignalSpy>
@@ -12,12 +14,14 @@
 #include <QToolButton>
 #include <memory>
 
+#include "app/notes_window.h"
 #include "app/tform1.h"
 #include "common/temp_folder.h"
 #include "platform/codec.h"
 #include "platform/fs.h"
 #include "scripted_dialogs.h"
 
+using ferro::NotesWindow;
 using ferro::TForm1;
 using ferro::testing::Gbk;
 using ferro::testing::ScriptedDialogs;
@@ -84,6 +88,11 @@ std::string TipsFileBytes() {
 
 QLabel* Tips(TForm1& form) {
     return form.Find<QLabel>("lblTips");
+}
+
+// Types text of any script into a field, key by key.
+void Type(QWidget* field, const QString& text) {
+    for (QChar c : text) QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
 // Points the form at the server and lets the timer tick quickly; the first
@@ -207,10 +216,13 @@ private slots:
         TForm1 form(&dialogs);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::qWait(200);  // the window has found its place on the screen
+        const int width = form.width();
+        QVERIFY(width > 700);
         StartTips(form, server.url());
         QTRY_VERIFY_WITH_TIMEOUT(!Tips(form)->text().isEmpty(), 5000);
         QTest::qWait(50);  // the layout settles
-        QCOMPARE(form.width(), 800);
+        QCOMPARE(form.width(), width);
         QVERIFY(form.minimumSizeHint().width() <= 800);
         QVERIFY(Tips(form)->width() < 800);
     }
@@ -260,7 +272,7 @@ private slots:
         QCOMPARE(server.requests.size(), 1);
     }
 
-    void notesAndWebLink() {
+    void webLink() {
         ScriptedDialogs dialogs;
         TForm1 form(&dialogs);
         auto* Label11 = form.Find<QLabel>("Label11");
@@ -268,18 +280,105 @@ private slots:
         QTest::mouseClick(Label11, Qt::LeftButton);
         QCOMPARE(dialogs.opened.size(), size_t(1));
         QCOMPARE(dialogs.opened[0], QUrl(QStringLiteral("http://www.ferrovan.cn/")));
+    }
 
-        // The notes are looked for in the current folder.
+    // The notes open in a window of the program, from the button and from
+    // F1, with no outside program; the current folder's notes come first.
+    void notesOpenInsideTheProgram() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* SpeedButton1 = form.Find<QToolButton>("SpeedButton1");
+        QCOMPARE(SpeedButton1->toolTip(), QStringLiteral("查看使用说明"));
+
         TempFolder tmp;
-        tmp.Write(Gbk("使用说明.txt"), Gbk("说明"));
+        tmp.Write(Gbk("使用说明.txt"), "第一行\r\n说明\r\n");
         const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(ferro::GbkToQString(tmp.path())));
-        form.Find<QToolButton>("SpeedButton1")->click();
+        SpeedButton1->click();
+        auto* notes = form.findChild<NotesWindow*>();
+        QVERIFY(notes);
+        QVERIFY(notes->isVisible());
+        QCOMPARE(notes->windowTitle(), QStringLiteral("使用说明"));
+        QCOMPARE(notes->textView()->toPlainText(), QStringLiteral("第一行\n说明\n"));
+        QVERIFY(notes->textView()->isReadOnly());
+
+        // F1 in the main window shows the same window again.
+        notes->close();
+        QVERIFY(!notes->isVisible());
+        QTest::keyClick(&form, Qt::Key_F1);
         QDir::setCurrent(before);
-        QCOMPARE(dialogs.opened.size(), size_t(2));
-        QCOMPARE(dialogs.opened[1], QUrl::fromLocalFile(ferro::GbkToQString(tmp.path()) +
-                                                        QStringLiteral("/使用说明.txt")));
-        QCOMPARE(form.Find<QToolButton>("SpeedButton1")->toolTip(), QStringLiteral("查看使用说明"));
+        QVERIFY(notes->isVisible());
+        QCOMPARE(form.findChildren<NotesWindow*>().size(), 1);
+        QVERIFY(dialogs.opened.empty());
+        QVERIFY(dialogs.messages.empty());
+    }
+
+    // Typing searches as the text grows; Enter finds the next place, round
+    // the end; Shift+Enter goes back; a text that is nowhere is reported.
+    void notesFindText() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        TempFolder tmp;
+        tmp.Write(Gbk("使用说明.txt"), "abc\n批量改名 one\nxyz\n批量改名 two\n批处理\n");
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(ferro::GbkToQString(tmp.path())));
+        form.SpeedButton1Click();
+        QDir::setCurrent(before);
+        auto* notes = form.findChild<NotesWindow*>();
+        QVERIFY(notes);
+        QVERIFY(QTest::qWaitForWindowExposed(notes));
+        QLineEdit* find = notes->findField();
+        QCOMPARE(find->objectName(), QStringLiteral("edNotesFind"));
+        auto* status = notes->findChild<QLabel*>(QStringLiteral("lblNotesFind"));
+        const QString text = notes->textView()->toPlainText();
+        auto selection = [&] {
+            const QTextCursor c = notes->textView()->textCursor();
+            return std::make_pair(c.selectionStart(), c.selectedText());
+        };
+
+        find->setFocus();
+        Type(find, QStringLiteral("批"));
+        QCOMPARE(selection(), std::make_pair(int(text.indexOf(QStringLiteral("批量改名 one"))),
+                                             QStringLiteral("批")));
+        Type(find, QStringLiteral("量改名"));  // grows in place
+        const int first = text.indexOf(QStringLiteral("批量改名 one"));
+        const int second = text.indexOf(QStringLiteral("批量改名 two"));
+        QCOMPARE(selection(), std::make_pair(first, QStringLiteral("批量改名")));
+        QTest::keyClick(find, Qt::Key_Return);
+        QCOMPARE(selection().first, second);
+        QTest::keyClick(find, Qt::Key_Return);  // round the end
+        QCOMPARE(selection().first, first);
+        QTest::keyClick(find, Qt::Key_Return, Qt::ShiftModifier);  // back, round the start
+        QCOMPARE(selection().first, second);
+        QVERIFY(status->text().isEmpty());
+
+        Type(find, QStringLiteral("三"));
+        QCOMPARE(status->text(), QStringLiteral("找不到“批量改名三”"));
+        QCOMPARE(selection().first, second);  // the last match stays selected
+        QTest::keyClick(find, Qt::Key_Backspace);
+        QVERIFY(status->text().isEmpty());
+
+        find->clear();
+        QTest::keyClicks(find, QStringLiteral("XYZ"));  // case does not matter
+        QCOMPARE(selection(), std::make_pair(int(text.indexOf(QStringLiteral("xyz"))),
+                                             QStringLiteral("xyz")));
+        QVERIFY(dialogs.messages.empty());
+    }
+
+    void missingNotesAreReported() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        TempFolder empty;
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(ferro::GbkToQString(empty.path())));
+        const bool installed = !ferro::UsageNotesPath().isEmpty();
+        if (!installed) form.SpeedButton1Click();
+        QDir::setCurrent(before);
+        if (installed) QSKIP("the notes are installed on this machine");
+        QCOMPARE(dialogs.LastText(), QStringLiteral("找不到使用说明文件“使用说明.txt”。"));
+        QVERIFY(dialogs.opened.empty());
     }
 };
 

@@ -1,0 +1,113 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+#include <cstdio>
+#include <cstring>
+
+#include "app/filelist_model.h"
+#include "app/tform1.h"
+#include "platform/codec.h"
+#include "platform/fs.h"
+
+namespace ferro {
+
+namespace {
+
+const char* const kHelp =
+    "用法：ferrovan-batch [选项] [文件或目录...]\n"
+    "\n"
+    "Ferrovan文件批处理：批量更改文件名称、扩展名、日期和属性，按行批量修改文本文件的内容，\n"
+    "转换表格、文本和通讯录文件的格式。\n"
+    "\n"
+    "打开窗口时，命令行上的文件加入文件列表；目录填入“文件目录”（点击“搜索”或按回车后才搜索）。\n"
+    "\n"
+    "选项：\n"
+    "  -h, --help       显示本说明后退出\n"
+    "  -v, --version    显示版本后退出\n"
+    "  -style 名称      使用指定的 Qt 界面风格（如 Fusion）\n"
+    "  --               其后的参数都是文件或目录\n"
+    "\n"
+    "窗口大小、分隔条、上次的目录和文件类型、选择的处理方式和各设置页的内容保存在\n"
+    "$XDG_CONFIG_HOME/ferrovan-batch/ferrovan-batch.conf（默认 ~/.config/ferrovan-batch/），\n"
+    "下次启动时恢复。删除该文件即恢复默认设置。\n"
+    "\n"
+    "使用说明：在窗口中按 F1。\n";
+
+void Print(const char* text) {
+    std::fputs(text, stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+std::optional<int> AnswerWithoutWindow(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const char* a = argv[i];
+        if (std::strcmp(a, "--") == 0) break;
+        if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
+            Print(kHelp);
+            return 0;
+        }
+        if (std::strcmp(a, "--version") == 0 || std::strcmp(a, "-v") == 0) {
+            Print(kAppCaption);
+            Print(" " FERRO_VERSION "\n");
+            return 0;
+        }
+    }
+    return std::nullopt;
+}
+
+bool LoadQtTranslations() {
+    auto* qt = new QTranslator(QCoreApplication::instance());
+    if (!qt->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                  QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete qt;
+        return false;
+    }
+    return QCoreApplication::installTranslator(qt);
+}
+
+void SetUpApplication() {
+    const QString title = QString::fromUtf8(kAppCaption);
+    QApplication::setApplicationName(QStringLiteral("ferrovan-batch"));
+    QApplication::setApplicationDisplayName(title);
+    QApplication::setApplicationVersion(QStringLiteral(FERRO_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("cn.ferrovan.FerrovanBatch"));
+    QIcon icon = QIcon::fromTheme(QStringLiteral("ferrovan-batch"));
+    if (icon.isNull()) {
+        for (int size : {16, 32, 48, 64, 128, 256})
+            icon.addFile(QStringLiteral(":/icons/%1/ferrovan-batch.png").arg(size));
+    }
+    QApplication::setWindowIcon(icon);
+    // Dates, numbers and Qt's own dialogs speak the users' language whatever
+    // the system's locale is.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    LoadQtTranslations();
+}
+
+void OpenStartupPaths(TForm1& form, const QStringList& paths) {
+    bool added = false;
+    for (const QString& p : paths) {
+        if (p.isEmpty() || p == QLatin1String("--")) continue;
+        const std::string disk = p.toLocal8Bit().toStdString();
+        std::string path = DiskToGbk(disk);
+        if (path.size() > 1 && path.back() == '/') path.pop_back();
+        if (path.front() != '/') path = GetCurrentDir() + "/" + path;
+        FindEntry entry;
+        if (!StatPath(path, entry)) continue;
+        if (entry.attributes & attr::Directory) {
+            form.SetFieldText("edFolder", path);
+            continue;
+        }
+        form.fileList().AddFile(entry, ExtractFileDir(path));
+        TForm1::AddToCounter(form.stSrcCount(), 1);
+        added = true;
+    }
+    if (added) form.fileModel()->FlushPendingRows();
+}
+
+}  // namespace ferro

@@ -1,0 +1,183 @@
+// Settings kept between runs: a window saved, destroyed and made again comes
+// back as it was, through the functions the program's start-up calls, with
+// the settings file in a temporary XDG_CONFIG_HOME.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimeEdit>
+#include <memory>
+
+#include "app/settings.h"
+#include "app/tform1.h"
+#include "common/temp_folder.h"
+#include "platform/codec.h"
+#include "scripted_dialogs.h"
+
+using ferro::TForm1;
+using ferro::testing::ChooseOperation;
+using ferro::testing::Gbk;
+using ferro::testing::ScriptedDialogs;
+using ferro::testing::TempFolder;
+
+namespace {
+
+QString Q(const TempFolder& t, const char* sub = "") {
+    return ferro::GbkToQString(t.path()) + QString::fromUtf8(sub);
+}
+
+}  // namespace
+
+class SettingsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempFolder> config_;
+
+private slots:
+    void init() {
+        config_ = std::make_unique<TempFolder>();
+        qputenv("XDG_CONFIG_HOME", Q(*config_).toUtf8());
+    }
+    void cleanup() { qunsetenv("XDG_CONFIG_HOME"); }
+
+    void fileFollowsXdgConfigHome() {
+        QCOMPARE(ferro::SettingsFilePath(), Q(*config_, "/ferrovan-batch/ferrovan-batch.conf"));
+        qunsetenv("XDG_CONFIG_HOME");
+        QCOMPARE(ferro::SettingsFilePath(),
+                 QDir::homePath() + QStringLiteral("/.config/ferrovan-batch/ferrovan-batch.conf"));
+    }
+
+    // The first start has no settings: the home folder, the defaults of the
+    // window, and nothing searched.
+    void firstStart() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        ferro::RestoreSettings(form);
+        QCOMPARE(form.Find<QLineEdit>("edFolder")->text(), QDir::homePath());
+        QCOMPARE(form.Find<QComboBox>("cmbFileType")->currentText(), QStringLiteral("*.txt"));
+        QCOMPARE(form.Find<QComboBox>("cmbOpt")->currentIndex(), 1);
+        QCOMPARE(form.Find<QTabWidget>("pgcOne")->currentIndex(), 1);
+        QVERIFY(form.fileList().IsEmpty());
+        QCOMPARE(form.stSrcCount()->text(), QStringLiteral("0"));
+        QVERIFY(form.Find<QPushButton>("cbSearch")->isEnabled());
+        QVERIFY(dialogs.messages.empty());
+    }
+
+    // Everything the user set comes back in a new window.
+    void restoredAfterTheWindowIsMadeAgain() {
+        TempFolder data;
+        data.Write(Gbk("a.txt"), "x");
+        const QDate someDay(2020, 2, 29);
+        {
+            ScriptedDialogs dialogs;
+            TForm1 form(&dialogs);
+            ferro::RestoreSettings(form);
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            form.resize(700, 520);
+            form.Find<QSplitter>("Splitter1")->setSizes({200, 300});
+
+            // Two searches make the recent lists.
+            form.Find<QLineEdit>("edFolder")->setText(QStringLiteral("/nowhere/older"));
+            form.Find<QComboBox>("cmbFileType")->setEditText(QStringLiteral("*.ini"));
+            form.Find<QPushButton>("cbSearch")->click();
+            form.Find<QLineEdit>("edFolder")->setText(Q(data));
+            form.Find<QComboBox>("cmbFileType")->setEditText(QStringLiteral("*.csv;*.txt"));
+            form.Find<QPushButton>("cbSearch")->click();
+            QTRY_VERIFY(form.Find<QPushButton>("cbSearch")->isEnabled());
+
+            // Fields of several pages, of every kind.
+            ChooseOperation(form, 9);
+            form.Find<QLineEdit>("edtNewFilename")->setText(QStringLiteral("照片_${Sn(1,3)}"));
+            form.Find<QCheckBox>("ckModify")->setChecked(true);
+            form.Find<QDateEdit>("dtModify")->setDate(someDay);
+            form.Find<QTimeEdit>("dtpTime")->setTime(QTime(7, 8, 9));
+            form.Find<QPlainTextEdit>("mmPattern")->setPlainText(QStringLiteral("第一行\n第二行"));
+            form.Find<QRadioButton>("rbDelKeys")->setChecked(true);
+            form.Find<QCheckBox>("chkDelLine")->setChecked(false);
+            ferro::SaveSettings(form);
+        }
+        QVERIFY(QFile::exists(ferro::SettingsFilePath()));
+
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        ferro::RestoreSettings(form);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.size(), QSize(700, 520));
+        const QList<int> sizes = form.Find<QSplitter>("Splitter1")->sizes();
+        QCOMPARE(sizes.size(), 2);
+        QVERIFY2(qAbs(sizes[0] - 200) <= 2 || sizes[0] < sizes[1], "splitter");
+
+        QCOMPARE(form.Find<QLineEdit>("edFolder")->text(), Q(data));
+        QCOMPARE(form.Find<QComboBox>("cmbFileType")->currentText(), QStringLiteral("*.csv;*.txt"));
+        QCOMPARE(ferro::RecentFolders(form), QStringList({Q(data), QStringLiteral("/nowhere/older")}));
+        QCOMPARE(ferro::RecentMasks(form), QStringList({QStringLiteral("*.csv;*.txt"), QStringLiteral("*.ini")}));
+        QVERIFY(form.fileList().IsEmpty());  // restoring never searches
+
+        QCOMPARE(form.Find<QComboBox>("cmbOpt")->currentIndex(), 9);
+        QCOMPARE(form.Find<QTabWidget>("pgcOne")->currentIndex(), 9);
+        QVERIFY(form.Find<QTabWidget>("pgcOne")->isTabVisible(9));
+        QVERIFY(!form.Find<QTabWidget>("pgcOne")->isTabVisible(1));
+        QCOMPARE(form.Find<QLineEdit>("edtNewFilename")->text(), QStringLiteral("照片_${Sn(1,3)}"));
+        QVERIFY(form.Find<QCheckBox>("ckModify")->isChecked());
+        QVERIFY(form.Find<QDateEdit>("dtModify")->isEnabled());  // follows its box
+        QCOMPARE(form.Find<QDateEdit>("dtModify")->date(), someDay);
+        QCOMPARE(form.Find<QTimeEdit>("dtpTime")->time(), QTime(7, 8, 9));
+        QCOMPARE(form.Find<QPlainTextEdit>("mmPattern")->toPlainText(), QStringLiteral("第一行\n第二行"));
+        QVERIFY(form.Find<QRadioButton>("rbDelKeys")->isChecked());
+        QVERIFY(!form.Find<QCheckBox>("chkDelLine")->isChecked());
+        QVERIFY(dialogs.messages.empty());
+    }
+
+    // The recent lists keep the newest ten, each once.
+    void recentListsAreShort() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        ferro::RestoreSettings(form);
+        auto* edFolder = form.Find<QLineEdit>("edFolder");
+        for (int i = 0; i < 14; ++i) {
+            edFolder->setText(QStringLiteral("/nowhere/%1").arg(i % 12));
+            QTest::keyClick(edFolder, Qt::Key_Return);  // Enter searches too
+            QTRY_VERIFY(form.Find<QPushButton>("cbSearch")->isEnabled());
+        }
+        QStringList recent = ferro::RecentFolders(form);
+        QCOMPARE(recent.size(), ferro::kRecentCount);
+        QCOMPARE(recent.front(), QStringLiteral("/nowhere/1"));
+        QCOMPARE(recent[1], QStringLiteral("/nowhere/0"));
+        QCOMPARE(recent[2], QStringLiteral("/nowhere/11"));
+        QCOMPARE(recent.removeDuplicates(), 0);
+    }
+
+    // A file written by hand (or by an older program) with values that no
+    // longer fit: they are left out, nothing breaks.
+    void oddValuesAreIgnored() {
+        QDir().mkpath(Q(*config_, "/ferrovan-batch"));
+        {
+            QSettings s(ferro::SettingsFilePath(), QSettings::IniFormat);
+            s.setValue("operation/page", 99);
+            s.setValue("window/geometry", QByteArray("garbage"));
+            s.setValue("pages/dtModify", QStringLiteral("not a date"));
+            s.setValue("pages/noSuchField", QStringLiteral("x"));
+        }
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        ferro::RestoreSettings(form);
+        QCOMPARE(form.Find<QComboBox>("cmbOpt")->currentIndex(), 1);
+        QCOMPARE(form.Find<QDateEdit>("dtModify")->date(), QDate::currentDate());
+        QCOMPARE(form.size(), QSize(800, 600));
+    }
+};
+
+QTEST_MAIN(SettingsTest)
+#include "settings_test.moc"
