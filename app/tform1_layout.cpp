@@ -48,6 +48,19 @@ QToolButton* FlatTool(const char* name, QStyle::StandardPixmap icon, const char*
     return b;
 }
 
+// A column that asks for a given width and gives some of it up when the
+// window is narrow.
+class SideColumn : public QWidget {
+public:
+    SideColumn(int width, QWidget* parent) : QWidget(parent), width_(width) {
+        setMaximumWidth(width);
+    }
+    QSize sizeHint() const override { return {width_, QWidget::sizeHint().height()}; }
+
+private:
+    int width_;
+};
+
 }  // namespace
 
 void TForm1::BuildWindow() {
@@ -240,8 +253,8 @@ QWidget* TForm1::BuildLowerPanel() {
     h->setSpacing(2);
 
     // Left: counters, selectors, version and help.
-    auto* pnl2 = Named(new QWidget(pnl1), "pnl2");
-    pnl2->setFixedWidth(208);
+    auto* pnl2 = Named(new SideColumn(208, pnl1), "pnl2");
+    pnl2->setMinimumWidth(176);  // gives way to the pages in a narrow window
     auto* v = new QVBoxLayout(pnl2);
     v->setContentsMargins(4, 2, 4, 2);
     v->setSpacing(3);

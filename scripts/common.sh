@@ -6,6 +6,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6network6 libqt6test6 libgl-dev
+  qt6-translations-l10n
   libicu-dev libgtest-dev googletest
   fonts-wqy-zenhei
   libreoffice-calc-nogui

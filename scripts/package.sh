@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Builds the Debian package (a Release build in build-package, or in the
+# build folder given) and checks it: the program, its launcher entry, icon,
+# AppStream description and usage notes are in it; it names its libraries
+# and recommends LibreOffice Calc; apt can resolve its dependencies on this
+# Debian; and the packed program answers --version without a display.
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+install_missing
+build="${1:-$ROOT/build-package}"
+BUILD_TARGET=ferrovan-batch configure_and_build "$build" -DCMAKE_BUILD_TYPE=Release -DFERRO_BENCH=OFF
+rm -f "$build"/ferrovan-batch_*.deb
+(cd "$build" && cpack -G DEB)
+deb=$(ls "$build"/ferrovan-batch_*.deb)
+echo "== $deb"
+
+fail=0
+listing=$(dpkg -c "$deb")
+for path in \
+    ./usr/bin/ferrovan-batch \
+    ./usr/share/applications/cn.ferrovan.FerrovanBatch.desktop \
+    ./usr/share/metainfo/cn.ferrovan.FerrovanBatch.metainfo.xml \
+    ./usr/share/icons/hicolor/scalable/apps/ferrovan-batch.svg \
+    ./usr/share/icons/hicolor/48x48/apps/ferrovan-batch.png \
+    ./usr/share/icons/hicolor/256x256/apps/ferrovan-batch.png \
+    "./usr/share/ferrovan-batch/使用说明.txt"; do
+    if grep -qF -- " $path" <<<"$listing"; then
+        echo "has   $path"
+    else
+        echo "LACKS $path"
+        fail=1
+    fi
+done
+
+depends=$(dpkg-deb -f "$deb" Depends)
+recommends=$(dpkg-deb -f "$deb" Recommends)
+echo "Depends: $depends"
+echo "Recommends: $recommends"
+for want in libqt6widgets6 libqt6network6 libicu; do
+    grep -q "$want" <<<"$depends" || { echo "Depends lacks $want"; fail=1; }
+done
+grep -q libreoffice-calc <<<"$recommends" || { echo "Recommends lacks libreoffice-calc"; fail=1; }
+
+# apt resolves the package's dependencies (nothing is installed).
+if ! apt-get install --simulate --no-install-recommends "$deb" >/dev/null; then
+    echo "apt cannot resolve the dependencies"
+    fail=1
+fi
+
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+dpkg -x "$deb" "$unpacked"
+version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$unpacked/usr/bin/ferrovan-batch" --version)
+echo "--version: $version"
+grep -q "2\.6\.711" <<<"$version" || fail=1
+
+if [ "$fail" -ne 0 ]; then
+    echo "package check FAILED"
+    exit 1
+fi
+echo "package check passed"
