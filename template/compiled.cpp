@@ -144,7 +144,8 @@ void CompiledTemplate::Program::Compile(std::string_view expressionText) {
     }
     // Text before "${" is dropped; the last byte is taken as the closing "}".
     if (e.size() >= a + 3)
-        ReadCall(root, static_cast<std::uint32_t>(a + 2), static_cast<std::uint32_t>(e.size() - a - 3));
+        ReadCall(root, static_cast<std::uint32_t>(a + 2),
+                 static_cast<std::uint32_t>(e.size() - a - 3));
     else
         root.constant = {0, 0};
     if (root.form != Form::kCall && root.form != Form::kSubject) return;
@@ -164,8 +165,8 @@ void CompiledTemplate::Program::Compile(std::string_view expressionText) {
     root.argBegin = static_cast<std::uint32_t>(pieces.size());
     for (const Piece& p : current) {
         // Literal runs that an unclosed "${" split are one text again.
-        if (pieces.size() > root.argBegin && p.item == kLiteral &&
-            pieces.back().item == kLiteral && pieces.back().begin + pieces.back().size == p.begin)
+        if (pieces.size() > root.argBegin && p.item == kLiteral && pieces.back().item == kLiteral &&
+            pieces.back().begin + pieces.back().size == p.begin)
             pieces.back().size += p.size;
         else
             pieces.push_back(p);
@@ -174,9 +175,8 @@ void CompiledTemplate::Program::Compile(std::string_view expressionText) {
     root.fixedArgs = root.argEnd == root.argBegin ||
                      (root.argEnd - root.argBegin == 1 && pieces[root.argBegin].item == kLiteral);
     if (root.fixedArgs)
-        root.args = detail::SplitArguments(root.argEnd == root.argBegin
-                                               ? std::string_view()
-                                               : Literal(pieces[root.argBegin]));
+        root.args = detail::SplitArguments(
+            root.argEnd == root.argBegin ? std::string_view() : Literal(pieces[root.argBegin]));
 }
 
 // The call text (between "${" and the closing "}") of a fixed text: its
@@ -386,8 +386,7 @@ std::string_view CompiledTemplate::Program::EvaluateCallText(std::string_view ca
     return out;
 }
 
-std::string_view CompiledTemplate::Program::EvaluateItem(const Item& item,
-                                                         std::string_view subject,
+std::string_view CompiledTemplate::Program::EvaluateItem(const Item& item, std::string_view subject,
                                                          std::string& out) {
     switch (item.form) {
         case Form::kConstant:
@@ -398,7 +397,8 @@ std::string_view CompiledTemplate::Program::EvaluateItem(const Item& item,
             if (item.fixedArgs) {
                 item.fn(subject, item.args, out, work);
             } else {
-                const std::string_view args = ArgumentText(item.argBegin, item.argEnd, item.dropLast);
+                const std::string_view args =
+                    ArgumentText(item.argBegin, item.argEnd, item.dropLast);
                 item.fn(subject, detail::SplitArguments(args), out, work);
             }
             return out;

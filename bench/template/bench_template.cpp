@@ -107,7 +107,6 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "gen" && argc == 4) return Generate(argv[2], std::atoll(argv[3]));
     if (mode == "run" && argc == 5) return Run(argv[2], argv[3], argv[4]);
-    std::fprintf(stderr,
-                 "usage: bench_template gen FILE LINES | run FILE EXPRESSION OUT\n");
+    std::fprintf(stderr, "usage: bench_template gen FILE LINES | run FILE EXPRESSION OUT\n");
     return 2;
 }

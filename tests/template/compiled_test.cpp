@@ -6,8 +6,8 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <new>
 #include <fstream>
+#include <new>
 #include <random>
 #include <sstream>
 
