@@ -96,14 +96,26 @@ private:
     Tint tint_;
 };
 
+// Draws a dotted frame in the highlight colour round the whole of a focused
+// flat button, visible however small its icon.
 class FocusFrameStyle : public QProxyStyle {
 public:
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
                             QPainter* painter, const QWidget* widget) const override {
         QProxyStyle::drawComplexControl(control, option, painter, widget);
-        if (control != CC_ToolButton || !(option->state & State_HasFocus)) return;
-        // A frame in the highlight colour round the whole button, visible
-        // however small its icon.
+        if (control == CC_ToolButton && (option->state & State_HasFocus)) DrawFrame(option, painter);
+    }
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        if (element != CE_PushButton || !(option->state & State_HasFocus)) return;
+        if (auto* b = qstyleoption_cast<const QStyleOptionButton*>(option);
+            b && (b->features & QStyleOptionButton::Flat))
+            DrawFrame(option, painter);
+    }
+
+private:
+    static void DrawFrame(const QStyleOption* option, QPainter* painter) {
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing, false);
         QPen pen(option->palette.color(QPalette::Highlight));

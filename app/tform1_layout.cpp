@@ -224,6 +224,7 @@ QWidget* TForm1::BuildToolRow() {
     cbDel->setToolTip(QStringLiteral("删除当前选择的磁盘文件,删除后不能恢复."));
     for (QPushButton* b : {btnExp, btnExpDir, cbDel}) {
         b->setFlat(true);
+        b->setStyle(FlatButtonStyle());
         h->addWidget(b);
     }
     h->addStretch(1);

@@ -228,15 +228,15 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QApplication::setActiveWindow(&form);
-        for (const char* name : {"btnSelAll", "btnOpen", "SpeedButton1"}) {
-            auto* b = form.Find<QToolButton>(name);
-            QVERIFY(b->autoRaise());
+        for (const char* name : {"btnSelAll", "btnOpen", "SpeedButton1", "btnExp", "cbDel"}) {
+            auto* b = form.Find<QAbstractButton>(name);
             form.Find<QLineEdit>("edFolder")->setFocus(Qt::TabFocusReason);
             const QImage plain = b->grab().toImage();
             b->setFocus(Qt::TabFocusReason);
             QVERIFY(b->hasFocus());
             const QImage focused = b->grab().toImage();
             QVERIFY2(plain != focused, name);
+            QVERIFY2(b->focusPolicy() & Qt::TabFocus, name);
         }
     }
 };
