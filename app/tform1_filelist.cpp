@@ -63,10 +63,11 @@ void TForm1::btnAddClick() {
                  QStringLiteral("BMP文件(*.bmp)"),         QStringLiteral("所有文件(*.*)")};
     const QStringList chosen = dialogs_->OpenFiles(this, o);
     for (const QString& path : chosen) {
+        // The chosen path names one file: looked up as it stands, so that
+        // '?' and '*' in a name are plain characters.
         const std::string gbk = QStringToGbk(path);
-        FileFinder finder;
         FindEntry entry;
-        if (!finder.First(gbk, kListedAttributes, entry)) continue;
+        if (!StatPath(gbk, entry)) continue;
         ProcessPendingMessages();
         if (entry.attributes & ~kListedAttributes) continue;
         files_.AddFile(entry, ExtractFileDir(gbk));

@@ -63,7 +63,8 @@ struct FindEntry {
 // looks up one name). attrSet works as the run-time library's find-first
 // does: entries with hidden, system, volume or directory bits that attrSet
 // lacks are left out; all other entries are returned, "." and ".." included,
-// in the order the file system gives them.
+// in the order the file system gives them. '?' and '*' are legal in names
+// here, so a path that names one file is looked up with StatPath instead.
 class FileFinder {
 public:
     FileFinder();

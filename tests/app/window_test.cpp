@@ -271,6 +271,31 @@ private slots:
         QCOMPARE(form.fileList().LastRow(), 2);
     }
 
+    void wildcardCharactersInAChosenNameAreLiteral() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        TempFolder t;
+        QStringList all;
+        for (char c = 'a'; c <= 'j'; ++c) all << ferro::GbkToQString(t.Write(std::string("q") + c + ".txt"));
+        const QString odd = ferro::GbkToQString(t.Write("q?.txt"));
+        const QString star = ferro::GbkToQString(t.Write("*.txt"));
+        dialogs.openFiles.push_back(QStringList{odd, star});
+        form.Find<QToolButton>("btnAdd")->click();
+        QCOMPARE(Names(form), (QStringList{"q?.txt", "*.txt"}));
+        dialogs.openFiles.push_back(all);
+        form.Find<QToolButton>("btnAdd")->click();
+        QCOMPARE(form.fileList().LastRow(), 12);
+        // Removing the row of q?.txt removes that row alone, and no file.
+        Tick(form, {1});
+        form.Find<QToolButton>("btnDel")->click();
+        QCOMPARE(form.fileList().LastRow(), 11);
+        QVERIFY(!Names(form).contains("q?.txt"));
+        QCOMPARE(Names(form).first(), QStringLiteral("*.txt"));
+        QCOMPARE(form.stSrcCount()->text(), QStringLiteral("11"));
+        QVERIFY(t.Exists("q?.txt"));
+        for (char c = 'a'; c <= 'j'; ++c) QVERIFY(t.Exists(std::string("q") + c + ".txt"));
+    }
+
     void invertOnAnEmptyListTicksTheEmptyRow() {
         ScriptedDialogs dialogs;
         TForm1 form(&dialogs);
