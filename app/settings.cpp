@@ -40,7 +40,10 @@ public:
         for (int i = 0; i < cmbFileType->count(); ++i)
             if (!offered.contains(cmbFileType->itemText(i))) offered << cmbFileType->itemText(i);
         maskOffers_ = new QStringListModel(offered, this);
-        cmbFileType->setCompleter(MakeCompleter(maskOffers_));
+        // On the field itself: the list's own completer handling would pick
+        // the item of that text, and clear the field for a mask that is
+        // not one of its items.
+        cmbFileType->lineEdit()->setCompleter(MakeCompleter(maskOffers_));
 
         auto remember = [this] { Remember(); };
         connect(form.Find<QPushButton>("cbSearch"), &QPushButton::clicked, this, remember);

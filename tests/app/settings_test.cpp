@@ -2,7 +2,9 @@
 // back as it was, through the functions the program's start-up calls, with
 // the settings file in a temporary XDG_CONFIG_HOME.
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
@@ -157,6 +159,51 @@ private slots:
         QCOMPARE(recent[1], QStringLiteral("/nowhere/0"));
         QCOMPARE(recent[2], QStringLiteral("/nowhere/11"));
         QCOMPARE(recent.removeDuplicates(), 0);
+    }
+
+    // The recent entries are offered as completions of their fields; the
+    // one chosen fills the field.
+    void recentEntriesComplete() {
+        {
+            QDir().mkpath(Q(*config_, "/ferrovan-batch"));
+            QSettings s(ferro::SettingsFilePath(), QSettings::IniFormat);
+            s.setValue("search/recentFolders", QStringList{"/srv/数据/2024", "/srv/报表"});
+            s.setValue("search/recentMasks", QStringList{"*.csv;*.txt", "*.log"});
+        }
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        ferro::RestoreSettings(form);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const struct {
+            QLineEdit* field;
+            const char* typed;
+            QStringList offered;
+            const char* chosen;
+        } cases[] = {
+            {form.Find<QLineEdit>("edFolder"), "/srv/", {"/srv/数据/2024", "/srv/报表"}, "/srv/报表"},
+            {form.Find<QComboBox>("cmbFileType")->lineEdit(), "*.c", {"*.csv;*.txt", "*.csv"}, "*.csv;*.txt"},
+        };
+        for (const auto& c : cases) {
+            c.field->setFocus();
+            c.field->clear();
+            QTest::keyClicks(c.field, QString::fromUtf8(c.typed));
+            QCompleter* completer = c.field->completer();
+            QVERIFY(completer);
+            QTRY_VERIFY(completer->popup()->isVisible());
+            QStringList offered;
+            for (int i = 0; i < completer->completionCount(); ++i) {
+                completer->setCurrentRow(i);
+                offered << completer->currentCompletion();
+            }
+            QCOMPARE(offered, c.offered);
+            const int row = int(offered.indexOf(QString::fromUtf8(c.chosen)));
+            completer->popup()->setCurrentIndex(completer->completionModel()->index(row, 0));
+            QTest::keyClick(completer->popup(), Qt::Key_Tab);  // accept without searching
+            QCOMPARE(c.field->text(), QString::fromUtf8(c.chosen));
+        }
+        QCOMPARE(form.Find<QComboBox>("cmbFileType")->currentText(), QStringLiteral("*.csv;*.txt"));
+        QVERIFY(form.fileList().IsEmpty());
     }
 
     // A file written by hand (or by an older program) with values that no
