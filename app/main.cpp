@@ -9,6 +9,8 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "app/tform1.h"
+#include "convert/child_process.h"
+#include "convert/office.h"
 #include "platform/codec.h"
 #include "platform/error.h"
 
@@ -18,6 +20,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     ferro::SetUpApplication();
     const QString title = QString::fromUtf8(ferro::kAppCaption);
+    ferro::RemoveStaleOfficeFolders();
     try {
         ferro::InstallMessagePump();
         ferro::QtDialogs dialogs;
@@ -34,5 +37,7 @@ int main(int argc, char* argv[]) {
     } catch (...) {
         QMessageBox::critical(nullptr, title, QString());
     }
+    // No LibreOffice outlives the program.
+    ferro::KillChildProcesses();
     return 0;
 }

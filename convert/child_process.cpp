@@ -7,8 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <exception>
+#include <mutex>
+#include <set>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -43,12 +47,67 @@ bool HasEnded(pid_t pid, siginfo_t& info, bool& gone) {
     return info.si_pid == pid;
 }
 
+// Groups of the children running now. Kept in a fixed table besides the
+// set, so that a terminate handler can kill them without allocating.
+std::mutex& RegistryLock() {
+    static std::mutex m;
+    return m;
+}
+constexpr int kSlots = 64;
+std::atomic<pid_t> gGroups[kSlots];
+std::atomic<unsigned> gKills{0};  // how often every child was killed
+std::terminate_handler gPreviousTerminate = nullptr;
+
+void KillRegistered() {
+    for (auto& g : gGroups) {
+        const pid_t pid = g.exchange(0);
+        if (pid > 0) kill(-pid, SIGKILL);
+    }
+}
+
+[[noreturn]] void OnTerminate() {
+    KillRegistered();
+    if (gPreviousTerminate) gPreviousTerminate();
+    std::abort();
+}
+
+void InstallSafetyNet() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        std::atexit([] { KillChildProcesses(); });
+        gPreviousTerminate = std::set_terminate(OnTerminate);
+    });
+}
+
+void Register(pid_t pid) {
+    InstallSafetyNet();
+    std::lock_guard<std::mutex> lock(RegistryLock());
+    for (auto& g : gGroups) {
+        pid_t empty = 0;
+        if (g.compare_exchange_strong(empty, pid)) return;
+    }
+}
+
+void Unregister(pid_t pid) {
+    std::lock_guard<std::mutex> lock(RegistryLock());
+    for (auto& g : gGroups) {
+        pid_t mine = pid;
+        if (g.compare_exchange_strong(mine, 0)) return;
+    }
+}
+
 void Reap(pid_t pid) {
     while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
     }
 }
 
 }  // namespace
+
+void KillChildProcesses() {
+    ++gKills;
+    std::lock_guard<std::mutex> lock(RegistryLock());
+    KillRegistered();
+}
 
 std::string FindProgram(const std::string& program) {
     if (program.empty()) return {};
@@ -130,13 +189,37 @@ ChildResult RunChild(const std::string& program, const ChildOptions& options) {
         return result;
     }
 
+    const unsigned kills = gKills;
+    Register(pid);
+    if (options.started) options.started(static_cast<int>(pid));
+
+    // Asks politely, then makes sure: the whole group, helpers included.
+    auto killGroup = [&](ChildResult::Status why) {
+        kill(-pid, SIGTERM);
+        siginfo_t info;
+        bool gone = false;
+        const Clock::time_point asked = Clock::now();
+        while (!HasEnded(pid, info, gone) && Clock::now() - asked < std::chrono::seconds(2))
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (!gone) {
+            kill(-pid, SIGKILL);
+            Reap(pid);
+        }
+        Unregister(pid);
+        result.status = why;
+        return result;
+    };
+
     long long lastValue = options.progress ? options.progress() : 0;
-    Clock::time_point lastProgress = Clock::now();
+    const Clock::time_point begun = Clock::now();
+    Clock::time_point lastProgress = begun;
     auto pause = std::chrono::milliseconds(2);
     siginfo_t info;
     bool gone = false;
     while (!HasEnded(pid, info, gone)) {
         ProcessPendingMessagesNow();
+        if (gKills != kills) return killGroup(ChildResult::Stopped);
+        if (options.stop && options.stop()) return killGroup(ChildResult::Stopped);
         std::this_thread::sleep_for(pause);
         if (pause < std::chrono::milliseconds(20)) pause *= 2;
         if (options.progress) {
@@ -146,19 +229,18 @@ ChildResult RunChild(const std::string& program, const ChildOptions& options) {
                 lastProgress = Clock::now();
             }
         }
-        if (Clock::now() - lastProgress > std::chrono::milliseconds(options.stallTimeoutMs)) {
-            // Ask politely, then make sure: the whole group, helpers included.
-            kill(-pid, SIGTERM);
-            const Clock::time_point asked = Clock::now();
-            while (!HasEnded(pid, info, gone) && Clock::now() - asked < std::chrono::seconds(2))
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            if (!gone) {
-                kill(-pid, SIGKILL);
-                Reap(pid);
-            }
-            result.status = ChildResult::TimedOut;
-            return result;
-        }
+        const Clock::time_point now = Clock::now();
+        if (now - lastProgress > std::chrono::milliseconds(options.stallTimeoutMs) ||
+            (options.totalTimeoutMs > 0 &&
+             now - begun > std::chrono::milliseconds(options.totalTimeoutMs)))
+            return killGroup(ChildResult::TimedOut);
+    }
+    Unregister(pid);
+    if (gKills != kills) {
+        // Killed with every other child at exit.
+        if (!gone) Reap(pid);
+        result.status = ChildResult::Stopped;
+        return result;
     }
     if (gone) {
         result.status = ChildResult::Crashed;

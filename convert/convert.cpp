@@ -2,8 +2,12 @@
 
 #include <memory>
 
+#include "convert/source_check.h"
+#include "convert/source_text.h"
 #include "convert/spreadsheet_app.h"
 #include "convert/text_convert.h"
+#include "platform/fs.h"
+#include "platform/text.h"
 
 namespace ferro {
 
@@ -16,14 +20,114 @@ int SpreadsheetFormatCode(ConvertKind kind, std::string_view extension) {
     return 0;
 }
 
+namespace {
+
+ConvertOutcome NotConverted(Undone why, std::string detail = {}) {
+    ConvertOutcome out;
+    out.why = why;
+    out.detail = std::move(detail);
+    return out;
+}
+
+ConvertOutcome CannotStart() {
+    ConvertOutcome out;
+    out.cannotStart = true;
+    return out;
+}
+
+bool IsCommaText(ConvertKind kind, std::string_view source) {
+    return kind == ConvertKind::CsvTo || AnsiLower(ExtractFileExt(source)) == ".csv";
+}
+
+bool IsTabText(ConvertKind kind, std::string_view source) {
+    return kind == ConvertKind::XlsTo && AnsiLower(ExtractFileExt(source)) == ".txt";
+}
+
+// The source read and checked, and the job LibreOffice is given for it; or
+// why it is not converted.
+struct Checked {
+    ConvertOutcome refused;  // why is None when the source may be converted
+    OfficeJob job;
+};
+
+Checked CheckSource(ConvertKind kind, std::string_view source, int code, std::string_view target,
+                    TextMode mode) {
+    Checked c;
+    std::string bytes;
+    if (!ReadFileBytes(source, bytes)) {
+        c.refused = NotConverted(UndoneFromFs(LastFsProblem(), Undone::CannotRead));
+        return c;
+    }
+    const bool comma = IsCommaText(kind, source), tab = IsTabText(kind, source);
+    const SourceCheck check =
+        CheckSpreadsheetSource(bytes, ExtractFileExt(source), kind == ConvertKind::CsvTo);
+    if (!check.spreadsheet) {
+        c.refused = NotConverted(Undone::NotSpreadsheet);
+        return c;
+    }
+    c.job.source = std::string(source);
+    c.job.kind = kind == ConvertKind::CsvTo ? SourceKind::CommaText : SourceKind::Auto;
+    c.job.format = code;
+    c.job.target = std::string(target);
+    c.job.mode = mode;
+    c.job.activeSheet = check.activeSheet;
+    if (!comma && !tab) return c;
+    const FoundEncoding found = DetectEncoding(bytes);
+    c.job.utf8Source = found == FoundEncoding::Utf8 || found == FoundEncoding::Utf8Bom;
+    if (found == FoundEncoding::Utf16Le || found == FoundEncoding::Utf16Be)
+        bytes = SourceTextToGbk(std::move(bytes));
+    // A sheet holds so many rows and columns; a table that does not fit
+    // would lose the rest without a word.
+    const TextTableSize size = CountTextTable(bytes, comma ? ',' : '\t');
+    const bool xls = code == kFormatWorkbook;
+    const std::size_t maxRows = xls ? 65536 : 1048576, maxColumns = xls ? 256 : 16384;
+    const std::string format = xls ? "xls" : "LibreOffice";
+    if (size.rows > maxRows) {
+        c.refused = NotConverted(Undone::ConversionFailed,
+                                 Utf16ToGbk(u"源文件有 ") + std::to_string(size.rows) +
+                                     Utf16ToGbk(u" 行，超过 ") + format +
+                                     Utf16ToGbk(u" 表格最多的 ") + std::to_string(maxRows) +
+                                     Utf16ToGbk(u" 行"));
+    } else if (size.columns > maxColumns) {
+        c.refused = NotConverted(Undone::ConversionFailed,
+                                 Utf16ToGbk(u"源文件有 ") + std::to_string(size.columns) +
+                                     Utf16ToGbk(u" 列，超过 ") + format +
+                                     Utf16ToGbk(u" 表格最多的 ") + std::to_string(maxColumns) +
+                                     Utf16ToGbk(u" 列"));
+    }
+    return c;
+}
+
+// Comma text and tab text into each other need no spreadsheet: every row
+// is kept, whatever its number.
+ConvertOutcome PlainTextConversion(std::string_view source, std::string_view target, bool toTab,
+                                   TextMode mode) {
+    std::string bytes;
+    if (!ReadFileBytes(source, bytes))
+        return NotConverted(UndoneFromFs(LastFsProblem(), Undone::CannotRead));
+    if (!LooksLikeText(bytes)) return NotConverted(Undone::NotSpreadsheet);
+    ConvertOutcome out;
+    out.newPath = toTab ? CommaTextToTabText(source, target, mode) : TxtTo(source, "csv", mode);
+    return out;
+}
+
+}  // namespace
+
 ConvertOutcome SpreadsheetTo(ConvertKind kind, std::string_view source, std::string_view argument,
                              ConvertContext& context) {
     const std::string target = NewFilePath(source, argument);
-    if (target.empty()) return {};
-    const int code = SpreadsheetFormatCode(kind, NormalizeExtension(argument));
-    if (code == 0) return {};
-    const SourceKind sourceKind =
-        kind == ConvertKind::CsvTo ? SourceKind::CommaText : SourceKind::Auto;
+    const std::string ext = NormalizeExtension(argument);
+    if (target.empty()) return NotConverted(Undone::ConversionFailed);
+    if (IsCommaText(kind, source) && ext == "txt")
+        return PlainTextConversion(source, target, true, context.textMode);
+    if (IsTabText(kind, source) && ext == "csv")
+        return PlainTextConversion(source, target, false, context.textMode);
+    const int code = SpreadsheetFormatCode(kind, ext);
+    if (code == 0)
+        return NotConverted(Undone::ConversionFailed,
+                            Utf16ToGbk(u"不能转换为 ") + ext + Utf16ToGbk(u" 格式"));
+    Checked checked = CheckSource(kind, source, code, target, context.textMode);
+    if (checked.refused.why != Undone::None) return checked.refused;
 
     std::unique_ptr<OfficeSession> own;
     OfficeSession* office = context.office;
@@ -34,55 +138,71 @@ ConvertOutcome SpreadsheetTo(ConvertKind kind, std::string_view source, std::str
     // The session may read the following rows ahead while this call runs.
     struct Forget {
         OfficeSession* office;
-        ~Forget() { office->SetUpcoming(nullptr); }
+        ~Forget() {
+            office->SetUpcoming(nullptr);
+            office->SetStop(nullptr);
+        }
     } forget{office};
+    office->SetStop(context.stopRequested);
     if (context.upcoming) {
-        office->SetUpcoming([&context, argument, sourceKind, code](std::size_t max) {
+        office->SetUpcoming([&context, kind, argument, code](std::size_t max) {
             std::vector<OfficeJob> jobs;
             for (const std::string& s : context.upcoming(max)) {
                 const std::string t = NewFilePath(s, argument);
-                if (!t.empty()) jobs.push_back(OfficeJob{s, sourceKind, code, t});
+                if (t.empty() || (IsCommaText(kind, s) && NormalizeExtension(argument) == "txt") ||
+                    (IsTabText(kind, s) && NormalizeExtension(argument) == "csv"))
+                    continue;
+                Checked c = CheckSource(kind, s, code, t, context.textMode);
+                if (c.refused.why == Undone::None) jobs.push_back(std::move(c.job));
             }
             return jobs;
         });
     }
 
     std::unique_ptr<SpreadsheetApplication> app = SpreadsheetApplication::Create(*office);
-    if (!app) return {{}, true};
+    if (!app) return CannotStart();
     bool saved = false;
     try {
         app->SetVisible(false);
         app->SetDisplayAlerts(false);
-        app->WorkBooks().Open(source, sourceKind);
+        app->WorkBooks().Open(source, checked.job.kind, checked.job);
         SpreadsheetWorkbook& book = app->ActiveWorkBook();
         book.SaveAs(target, code);
         saved = true;
     } catch (const AutomationError&) {
-        // The application refused a step: the file is simply not converted.
+        // The application refused a step: the file is not converted.
     }
     // A workbook that never opened has nothing to close; the application is
     // told to quit either way.
     if (app->HasActiveWorkBook()) app->ActiveWorkBook().Close();
     app->Quit();
-    if (app->StartFailed()) return {{}, true};
-    return {saved ? target : std::string(), false};
+    if (app->StartFailed()) return CannotStart();
+    if (app->Stopped()) return NotConverted(Undone::Stopped);
+    if (!saved) return NotConverted(Undone::ConversionFailed);
+    ConvertOutcome out;
+    out.newPath = target;
+    return out;
 }
 
 ConvertOutcome ConvertFile(std::string_view source, std::string_view item,
                            ConvertContext& context) {
     const ConvertItem parsed = ParseConvertItem(item);
+    ConvertOutcome out;
     switch (parsed.kind) {
         case ConvertKind::XlsTo:
         case ConvertKind::CsvTo:
             return SpreadsheetTo(parsed.kind, source, parsed.argument, context);
         case ConvertKind::TxtTo:
-            return {TxtTo(source, parsed.argument, context.textMode)};
+            out.newPath = TxtTo(source, parsed.argument, context.textMode);
+            break;
         case ConvertKind::VcfTo:
-            return {VcfTo(source, parsed.argument, context.textMode)};
+            out.newPath = VcfTo(source, parsed.argument, context.textMode);
+            break;
         case ConvertKind::Unknown:
             break;
     }
-    return {};
+    if (out.newPath.empty()) out.why = Undone::ConversionFailed;
+    return out;
 }
 
 }  // namespace ferro

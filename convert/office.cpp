@@ -1,11 +1,14 @@
 #include "convert/office.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -18,6 +21,11 @@
 
 namespace ferro {
 namespace fs = std::filesystem;
+
+// The LibreOffice script (office_script.py), built in.
+static const char kOfficeScript[] =
+#include "office_script.inc"
+    ;
 
 namespace {
 
@@ -32,64 +40,66 @@ constexpr const char* kCharsetGbk = "67";
 constexpr const char* kCharsetUtf8 = "76";
 constexpr const char* kTextFilter = "Text - txt - csv (StarCalc)";
 
-struct Export {
-    const char* ext;  // of the file LibreOffice writes
-    std::string convertTo;
-    bool crlf;  // text whose rows end in CR LF
-};
+const char* OutputCharset(const OfficeJob& job) {
+    return job.mode == TextMode::ClassicGbk ? kCharsetGbk : kCharsetUtf8;
+}
 
 // Text export options: separator, quote, character set, first line, cell
 // formats, language, quote every text cell, numbers as numbers, contents as
-// shown, formulas, blanks trimmed, sheet (-1: every sheet to its own file).
-Export ExportFor(int format) {
-    const std::string text = std::string(kTextFilter) + ":";
-    switch (format) {
+// shown, formulas, blanks trimmed (the script adds the sheet).
+std::string TextExportOptions(const OfficeJob& job) {
+    const char* separator = job.format == kFormatTabText ? "9" : "44";
+    return std::string(separator) + ",34," + OutputCharset(job) +
+           ",1,,0,false,true,true,false,false";
+}
+
+// What a run writes for a job: the extension of the file, and how.
+struct Export {
+    const char* ext;
+    const char* action;  // of the script: text, store, cells
+    std::string options;
+};
+
+Export ExportFor(const OfficeJob& job) {
+    switch (job.format) {
         case kFormatTabText:
-            return {"txt",
-                    "txt:" + text + "9,34," + kCharsetGbk + ",1,,0,false,true,true,false,false",
-                    true};
+            return {"txt", "text", TextExportOptions(job)};
         case kFormatCommaText:
-            return {"csv",
-                    "csv:" + text + "44,34," + kCharsetGbk + ",1,,0,false,true,true,false,false",
-                    true};
+            return {"csv", "text", TextExportOptions(job)};
         case kFormatWorkbook:
-            return {"xls", "xls:MS Excel 97", false};
+            return {"xls", "store", "MS Excel 97"};
         case kFormatHtml:
-            return {"htm", "htm:HTML (StarCalc)", false};
+            return {"htm", "store", "HTML (StarCalc)"};
         default:
-            // The XML spreadsheet is written here from every sheet's cells:
-            // text cells quoted, values unformatted, in UTF-8.
-            return {
-                "csv",
-                "csv:" + text + "44,34," + kCharsetUtf8 + ",1,,0,true,true,false,false,false,-1",
-                false};
+            return {"cells", "cells", ""};
     }
 }
 
-bool StartsWithUtf8Mark(const std::string& gbkPath) {
-    std::string disk;
-    if (!GbkToDisk(gbkPath, disk)) return false;
-    std::ifstream in(disk, std::ios::binary);
-    char head[3] = {};
-    in.read(head, 3);
-    return in.gcount() == 3 && head[0] == '\xEF' && head[1] == '\xBB' && head[2] == '\xBF';
+// The separator of a text source; 0 for a workbook.
+const char* TextSeparator(const OfficeJob& job) {
+    const std::string ext = AnsiLower(ExtractFileExt(job.source));
+    if (job.kind == SourceKind::CommaText || ext == ".csv") return "44";
+    if (ext == ".txt") return "9";
+    return nullptr;
+}
+
+// Options of the text import filter; empty for a workbook (LibreOffice
+// recognises it).
+std::string TextImportOptions(const OfficeJob& job) {
+    const char* separator = TextSeparator(job);
+    if (!separator) return {};
+    return std::string(separator) + ",34," + (job.utf8Source ? kCharsetUtf8 : kCharsetGbk) + ",1";
 }
 
 // The input filter a source is read with; empty: LibreOffice recognises it.
 std::string InputFilter(const OfficeJob& job) {
-    const std::string ext = AnsiLower(ExtractFileExt(job.source));
-    const char* separator = nullptr;
-    if (job.kind == SourceKind::CommaText || ext == ".csv")
-        separator = "44";
-    else if (ext == ".txt")
-        separator = "9";
-    if (!separator) return {};
-    const char* charset = StartsWithUtf8Mark(job.source) ? kCharsetUtf8 : kCharsetGbk;
-    return std::string(kTextFilter) + ":" + separator + ",34," + charset + ",1";
+    const std::string options = TextImportOptions(job);
+    return options.empty() ? options : std::string(kTextFilter) + ":" + options;
 }
 
 std::string KeyOf(const OfficeJob& job, const std::string& filter) {
-    return job.source + '\n' + filter + '\n' + std::to_string(job.format);
+    return job.source + '\n' + filter + '\n' + std::to_string(job.format) + '\n' +
+           (job.mode == TextMode::ClassicGbk ? "gbk" : "auto") + '\n' + job.activeSheet;
 }
 
 std::string FileUrl(std::string_view diskPath) {
@@ -193,6 +203,27 @@ void SetDefaultOfficeOptions(const OfficeOptions& options) {
     Defaults() = options;
 }
 
+static std::string TempRoot() {
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+// The start time of a process (clock ticks since boot), or -1 when there is
+// no such process: a process id with its start time names one process only.
+static long long ProcessStart(long long pid) {
+    std::string stat;
+    if (!ReadDisk("/proc/" + std::to_string(pid) + "/stat", stat)) return -1;
+    const std::size_t paren = stat.rfind(')');
+    if (paren == std::string::npos) return -1;
+    std::size_t field = 3, pos = paren + 1;  // pos: the blank before a field
+    while (field < 22 && pos < stat.size()) {
+        pos = stat.find(' ', pos + 1);
+        if (pos == std::string::npos) return -1;
+        ++field;
+    }
+    return std::atoll(stat.c_str() + pos + 1);
+}
+
 OfficeSession::OfficeSession(OfficeOptions options) : options_(std::move(options)) {}
 
 OfficeSession::~OfficeSession() {
@@ -207,14 +238,22 @@ bool OfficeSession::Available() const {
 
 bool OfficeSession::EnsureFolders() {
     if (!base_.empty()) return true;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/ferro-office-XXXXXX";
+    std::string tmpl = TempRoot() + "/ferro-office-XXXXXX";
     if (!mkdtemp(tmpl.data())) return false;
     base_ = tmpl;
     profile_ = FileUrl(base_ + "/profile");
+    // Whose folder this is, for the clean-up of stale folders at start.
+    const long long pid = getpid();
+    WriteDisk(base_ + "/owner", std::to_string(pid) + " " + std::to_string(ProcessStart(pid)) + "\n");
     std::error_code ec;
     fs::create_directory(base_ + "/ready", ec);
-    return !ec;
+    return !ec && WriteDisk(base_ + "/office_script.py", kOfficeScript);
+}
+
+bool OfficeSession::UsesScript(const OfficeJob& job) const {
+    // Comma or tab text becomes a workbook or a web page by --convert-to;
+    // everything else is read by the script.
+    return !TextSeparator(job) || (job.format != kFormatWorkbook && job.format != kFormatHtml);
 }
 
 OfficeSession::Outcome OfficeSession::Convert(const OfficeJob& job, std::string& bytes) {
@@ -246,11 +285,13 @@ OfficeSession::Outcome OfficeSession::Convert(const OfficeJob& job, std::string&
     Outcome outcome = Outcome::Failed;
     if (take(outcome)) return outcome;
     std::vector<OfficeJob> jobs = soloOnly_.count(key) ? std::vector<OfficeJob>{job} : Batch(job);
-    if (Run(jobs) == Outcome::CannotStart) return Outcome::CannotStart;
+    Outcome run = Run(jobs);
+    if (run == Outcome::CannotStart || run == Outcome::Stopped) return run;
     if (take(outcome)) return outcome;
     if (jobs.size() > 1) {
         // The shared run broke off: this file alone.
-        if (Run({job}) == Outcome::CannotStart) return Outcome::CannotStart;
+        run = Run({job});
+        if (run == Outcome::CannotStart || run == Outcome::Stopped) return run;
         if (take(outcome)) return outcome;
     }
     return Outcome::Failed;
@@ -266,10 +307,12 @@ std::vector<OfficeJob> OfficeSession::Batch(const OfficeJob& job) {
     std::set<std::string> writtenBefore{job.target};
     for (const OfficeJob& next : upcoming_(options_.batchSize - 1)) {
         if (jobs.size() >= options_.batchSize) break;
-        if (next.format == job.format && !writtenBefore.count(next.source)) {
+        if (next.format == job.format && next.mode == job.mode &&
+            UsesScript(next) == UsesScript(job) && !writtenBefore.count(next.source)) {
             const std::string f = InputFilter(next);
             const std::string key = KeyOf(next, f);
-            if (f == filter && !keys.count(key) && !prepared_.count(key) && !soloOnly_.count(key)) {
+            if ((f == filter || UsesScript(job)) && !keys.count(key) && !prepared_.count(key) &&
+                !soloOnly_.count(key)) {
                 keys.insert(key);
                 jobs.push_back(next);
             }
@@ -277,6 +320,65 @@ std::vector<OfficeJob> OfficeSession::Batch(const OfficeJob& job) {
         writtenBefore.insert(next.target);
     }
     return jobs;
+}
+
+ChildOptions OfficeSession::ChildFor(const std::vector<Linked>& linked, const std::string& outDir,
+                                     const std::string& log) const {
+    ChildOptions child;
+    const OfficeJob& first = linked.front().job;
+    if (UsesScript(first)) {
+        // The job file of the script.
+        const std::string jobs = outDir + "/../jobs.txt";
+        std::string text = "soffice\t" + FindProgram(options_.program) + "\nprofile\t" + profile_ + "\n";
+        for (const Linked& l : linked) {
+            const Export ex = ExportFor(l.job);
+            const std::string options = TextImportOptions(l.job);
+            std::string sheet = l.job.activeSheet;
+            for (char& c : sheet)
+                if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+            text += "job\t" + l.stem + "\t" + FileUrl(l.link) + "\t" +
+                    (options.empty() ? "" : kTextFilter) + "\t" + options + "\t" + ex.action + "\t" +
+                    outDir + "/" + l.stem + "." + ex.ext + "\t" + sheet + "\t" + ex.options + "\n";
+        }
+        WriteDisk(jobs, text);
+        child.arguments = {base_ + "/office_script.py", jobs};
+    } else {
+        child.arguments = {"-env:UserInstallation=" + profile_,
+                           "--headless",
+                           "--invisible",
+                           "--norestore",
+                           "--nologo",
+                           "--nodefault",
+                           "--nolockcheck"};
+        const std::string filter = InputFilter(first);
+        if (!filter.empty()) child.arguments.push_back("--infilter=" + filter);
+        const Export ex = ExportFor(first);
+        child.arguments.push_back("--convert-to");
+        child.arguments.push_back(std::string(ex.ext) + ":" + ex.options);
+        child.arguments.push_back("--outdir");
+        child.arguments.push_back(outDir);
+        for (const Linked& l : linked) child.arguments.push_back(l.link);
+    }
+    long long bytes = 0;
+    for (const Linked& l : linked) bytes += l.size;
+    child.setEnv = ChildEnvironment();
+    child.outputFile = log;
+    child.stallTimeoutMs = options_.stallTimeoutMs;
+    child.totalTimeoutMs = options_.totalBaseMs + options_.totalPerMbMs * bytes / (1 << 20);
+    child.stop = stop_;
+    child.started = [base = base_](int group) {
+        WriteDisk(base + "/group", std::to_string(group) + "\n");
+    };
+    child.progress = [log, outDir] {
+        std::error_code e;
+        long long v = static_cast<long long>(fs::file_size(log, e));
+        if (e) v = 0;
+        for (auto it = fs::directory_iterator(outDir, e); !e && it != fs::directory_iterator();
+             it.increment(e))
+            ++v;
+        return v;
+    };
+    return child;
 }
 
 OfficeSession::Outcome OfficeSession::Run(const std::vector<OfficeJob>& jobs) {
@@ -288,7 +390,7 @@ OfficeSession::Outcome OfficeSession::Run(const std::vector<OfficeJob>& jobs) {
     fs::create_directories(outDir, ec);
     if (ec) return Outcome::Failed;
 
-    const bool xml = jobs.front().format == kFormatXml;
+    const bool script = UsesScript(jobs.front());
     std::vector<Linked> linked;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         Linked l;
@@ -300,20 +402,22 @@ OfficeSession::Outcome OfficeSession::Run(const std::vector<OfficeJob>& jobs) {
             (entry.attributes & attr::Directory))
             continue;
         if (disk.empty() || disk[0] != '/') disk = fs::absolute(disk, ec).string();
-        const std::string name = LinkName(ExtractFileName(disk), i);
-        l.stem = StemOf(name);
-        // LibreOffice names what it writes after the stem (and, for every
-        // sheet of a workbook, stem + "-" + sheet): no two may meet.
-        const bool clash = std::any_of(linked.begin(), linked.end(), [&](const Linked& o) {
-            if (o.stem == l.stem) return true;
-            return xml &&
-                   (o.stem.rfind(l.stem + "-", 0) == 0 || l.stem.rfind(o.stem + "-", 0) == 0);
-        });
-        if (clash) continue;
-        l.link = inDir + "/" + name;
         l.size = entry.size;
         l.modified = entry.lastWriteTime;
-        if (symlink(disk.c_str(), l.link.c_str()) != 0) continue;
+        if (script) {
+            // Read where it is, so that the workbook knows its own name.
+            l.link = disk;
+            l.stem = std::to_string(i + 1);
+        } else {
+            const std::string name = LinkName(ExtractFileName(disk), i);
+            l.stem = StemOf(name);
+            // LibreOffice names what it writes after the stem: no two may meet.
+            if (std::any_of(linked.begin(), linked.end(),
+                            [&](const Linked& o) { return o.stem == l.stem; }))
+                continue;
+            l.link = inDir + "/" + name;
+            if (symlink(disk.c_str(), l.link.c_str()) != 0) continue;
+        }
         linked.push_back(std::move(l));
     }
     if (linked.empty()) {
@@ -321,41 +425,24 @@ OfficeSession::Outcome OfficeSession::Run(const std::vector<OfficeJob>& jobs) {
         return Outcome::Failed;
     }
 
-    ChildOptions child;
-    child.arguments = {"-env:UserInstallation=" + profile_,
-                       "--headless",
-                       "--invisible",
-                       "--norestore",
-                       "--nologo",
-                       "--nodefault",
-                       "--nolockcheck"};
-    const std::string filter = InputFilter(linked.front().job);
-    if (!filter.empty()) child.arguments.push_back("--infilter=" + filter);
-    child.arguments.push_back("--convert-to");
-    child.arguments.push_back(ExportFor(linked.front().job.format).convertTo);
-    child.arguments.push_back("--outdir");
-    child.arguments.push_back(outDir);
-    for (const Linked& l : linked) child.arguments.push_back(l.link);
-    child.setEnv = ChildEnvironment();
-    child.outputFile = log;
-    child.stallTimeoutMs = options_.stallTimeoutMs;
-    child.progress = [&] {
-        std::error_code e;
-        long long v = static_cast<long long>(fs::file_size(log, e));
-        if (e) v = 0;
-        for (auto it = fs::directory_iterator(outDir, e); !e && it != fs::directory_iterator();
-             it.increment(e))
-            ++v;
-        return v;
-    };
     ++runs_;
-    const ChildResult r = RunChild(options_.program, child);
-    if (r.status == ChildResult::NotFound || r.status == ChildResult::FailedToStart) {
+    const ChildOptions child = ChildFor(linked, outDir, log);
+    const std::string program = script ? options_.python : options_.program;
+    ChildResult r = RunChild(program, child);
+    if (script && r.status == ChildResult::NotFound) r = RunChild("python3", child);
+    std::string logText;
+    ReadDisk(log, logText);
+    const bool noOffice = script && (logText.rfind("no-uno", 0) == 0 ||
+                                     logText.find("\nno-uno") != std::string::npos ||
+                                     logText.find("no-office") != std::string::npos);
+    if (r.status == ChildResult::NotFound || r.status == ChildResult::FailedToStart || noOffice) {
         fs::remove_all(dir, ec);
         return Outcome::CannotStart;
     }
-    std::string logText;
-    ReadDisk(log, logText);
+    if (r.status == ChildResult::Stopped) {
+        fs::remove_all(dir, ec);
+        return Outcome::Stopped;
+    }
     if (r.status == ChildResult::Exited) {
         for (const Linked& l : linked)
             prepared_[l.key] = Prepared{Finish(l, outDir, logText), l.size, l.modified};
@@ -371,62 +458,71 @@ OfficeSession::Outcome OfficeSession::Run(const std::vector<OfficeJob>& jobs) {
 
 std::string OfficeSession::Finish(const Linked& l, const std::string& outDir,
                                   const std::string& log) {
-    const Export ex = ExportFor(l.job.format);
+    const Export ex = ExportFor(l.job);
     const std::string ready = base_ + "/ready/" + std::to_string(runs_) + "-" + l.stem;
+    const std::string out = outDir + "/" + l.stem + "." + ex.ext;
+    if (UsesScript(l.job) && log.find("ok " + l.stem + "\n") == std::string::npos) return {};
+    if (!IsRegular(out)) return {};
+    std::string text;
+    if (l.job.format == kFormatXml) {
+        if (!ReadDisk(out, text) || !WriteDisk(ready, SheetCellsToXml(text))) return {};
+        return ready;
+    }
+    if ((l.job.format == kFormatTabText || l.job.format == kFormatCommaText) &&
+        l.job.mode == TextMode::ClassicGbk) {
+        if (!ReadDisk(out, text) || !WriteDisk(ready, WithCrLfRows(text))) return {};
+        return ready;
+    }
     std::error_code ec;
-    if (l.job.format != kFormatXml) {
-        const std::string out = outDir + "/" + l.stem + "." + ex.ext;
-        if (!IsRegular(out)) return {};
-        if (ex.crlf) {
-            std::string text;
-            if (!ReadDisk(out, text) || !WriteDisk(ready, WithCrLfRows(text))) return {};
-            return ready;
-        }
-        fs::rename(out, ready, ec);
-        return ec ? std::string() : ready;
-    }
+    fs::rename(out, ready, ec);
+    return ec ? std::string() : ready;
+}
 
-    // Every sheet went to a file of its own, "stem-sheet.csv"; LibreOffice
-    // tells them in sheet order as "Writing sheet <name> -> <path>".
-    const std::string prefix = l.stem + "-";
-    std::vector<std::pair<std::string, std::string>> sheets;  // name, file name
-    std::size_t pos = 0;
-    while (pos < log.size()) {
-        std::size_t end = log.find('\n', pos);
-        if (end == std::string::npos) end = log.size();
-        std::string_view line(log.data() + pos, end - pos);
-        pos = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        constexpr std::string_view kWriting = "Writing sheet ";
-        const std::size_t arrow = line.rfind(" -> ");
-        if (line.substr(0, kWriting.size()) != kWriting || arrow == std::string_view::npos ||
-            arrow < kWriting.size())
+// A process group still running whose members work in the folder.
+static bool GroupWorksIn(long long group, const std::string& folderName) {
+    if (group <= 1 || kill(static_cast<pid_t>(-group), 0) != 0) return false;
+    std::error_code ec;
+    for (auto it = fs::directory_iterator("/proc", ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
+        const pid_t pid = static_cast<pid_t>(std::atoll(name.c_str()));
+        if (getpgid(pid) != group) continue;
+        std::string cmdline;
+        if (ReadDisk("/proc/" + name + "/cmdline", cmdline) &&
+            cmdline.find(folderName) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+void RemoveStaleOfficeFolders() {
+    const std::string root = TempRoot();
+    std::error_code ec;
+    for (auto it = fs::directory_iterator(root, ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind("ferro-office-", 0) != 0) continue;
+        struct stat st {};
+        if (lstat(it->path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid())
             continue;
-        const std::string file(line.substr(line.rfind('/') + 1));
-        if (file.rfind(prefix, 0) == 0)
-            sheets.emplace_back(line.substr(kWriting.size(), arrow - kWriting.size()), file);
-    }
-    if (sheets.empty()) {
-        std::vector<std::string> files;
-        for (auto it = fs::directory_iterator(outDir, ec); !ec && it != fs::directory_iterator();
-             it.increment(ec)) {
-            const std::string f = it->path().filename().string();
-            if (f.rfind(prefix, 0) == 0 && f.size() > prefix.size() + 4 &&
-                f.compare(f.size() - 4, 4, ".csv") == 0)
-                files.push_back(f);
+        const std::string folder = it->path().string();
+        std::string owner;
+        if (ReadDisk(folder + "/owner", owner)) {
+            long long pid = 0, start = -2;
+            std::sscanf(owner.c_str(), "%lld %lld", &pid, &start);
+            if (pid > 0 && ProcessStart(pid) == start) continue;  // its program still runs
+        } else if (std::time(nullptr) - st.st_mtime < 3600) {
+            continue;  // just being made, perhaps
         }
-        std::sort(files.begin(), files.end());
-        for (const std::string& f : files)
-            sheets.emplace_back(f.substr(prefix.size(), f.size() - prefix.size() - 4), f);
+        std::string group;
+        if (ReadDisk(folder + "/group", group)) {
+            const long long g = std::atoll(group.c_str());
+            if (GroupWorksIn(g, name)) kill(static_cast<pid_t>(-g), SIGKILL);
+        }
+        std::error_code e;
+        fs::remove_all(folder, e);
     }
-    std::vector<SheetText> texts;
-    for (const auto& [name, file] : sheets) {
-        SheetText t{name, {}};
-        if (!IsRegular(outDir + "/" + file) || !ReadDisk(outDir + "/" + file, t.csv)) return {};
-        texts.push_back(std::move(t));
-    }
-    if (texts.empty() || !WriteDisk(ready, SpreadsheetXml(texts))) return {};
-    return ready;
 }
 
 }  // namespace ferro

@@ -1,6 +1,11 @@
-// LibreOffice as the program's spreadsheet application: conversions run by
-// "soffice --headless --convert-to" in a private user profile of their own,
-// so that they never meet a LibreOffice the user has open, with a time limit.
+// LibreOffice as the program's spreadsheet application, in a private user
+// profile of its own, so that it never meets a LibreOffice the user has
+// open, with time limits. Workbooks are read by a script that drives
+// LibreOffice through UNO (office_script.py, run by the system's Python):
+// loaded without recalculation, from their own path, the sheet that was
+// showing written as text, every cell with its type for the XML
+// spreadsheet. Comma-separated text becomes a workbook or a web page by
+// "soffice --headless --convert-to".
 //
 // Starting LibreOffice costs far more than converting a typical file, so a
 // session converts the files expected next (see SetUpcoming) in the same
@@ -15,13 +20,15 @@
 #include <string>
 #include <vector>
 
+#include "convert/child_process.h"
+#include "platform/codec.h"
 #include "platform/times.h"
 
 namespace ferro {
 
 // Format codes of the save call, as the spreadsheet application numbers them.
-inline constexpr int kFormatTabText = -4158;   // tab-separated text, code page 936
-inline constexpr int kFormatCommaText = 6;     // comma-separated text, code page 936
+inline constexpr int kFormatTabText = -4158;   // tab-separated text
+inline constexpr int kFormatCommaText = 6;     // comma-separated text
 inline constexpr int kFormatWorkbook = -4143;  // Excel 97-2003 workbook
 inline constexpr int kFormatHtml = 44;         // web page
 inline constexpr int kFormatXml = 46;          // Excel 2003 XML spreadsheet
@@ -36,6 +43,12 @@ struct OfficeOptions {
     std::string program = "soffice";  // a path, or a name looked up along PATH
     int stallTimeoutMs = 120000;      // a run making no progress this long is killed
     std::size_t batchSize = 25;       // most files in one LibreOffice run
+    // A run's total time: this much, and as much again per megabyte of its
+    // sources.
+    long long totalBaseMs = 180000;
+    long long totalPerMbMs = 30000;
+    // The Python that has LibreOffice's UNO module (python3-uno).
+    std::string python = "/usr/bin/python3";
 };
 // What new sessions use (tests point it elsewhere).
 OfficeOptions DefaultOfficeOptions();
@@ -46,6 +59,9 @@ struct OfficeJob {
     SourceKind kind = SourceKind::Auto;
     int format = 0;
     std::string target;  // GBK path the result will be saved to
+    TextMode mode = TextMode::Auto;  // of the text written: UTF-8 and LF, or GBK and CR LF
+    bool utf8Source = false;         // a text source found to be UTF-8
+    std::string activeSheet;         // UTF-8: the sheet to write as text, where the file says
 };
 
 class OfficeSession {
@@ -63,7 +79,10 @@ public:
     using Upcoming = std::function<std::vector<OfficeJob>(std::size_t max)>;
     void SetUpcoming(Upcoming upcoming) { upcoming_ = std::move(upcoming); }
 
-    enum class Outcome { Done, Failed, CannotStart };
+    // Asked while LibreOffice works; true kills it (the job is Stopped).
+    void SetStop(std::function<bool()> stop) { stop_ = std::move(stop); }
+
+    enum class Outcome { Done, Failed, CannotStart, Stopped };
     // Converts one job; on Done, bytes holds the new file's contents.
     Outcome Convert(const OfficeJob& job, std::string& bytes);
 
@@ -86,6 +105,9 @@ private:
     };
 
     bool EnsureFolders();
+    bool UsesScript(const OfficeJob& job) const;
+    ChildOptions ChildFor(const std::vector<Linked>& linked, const std::string& outDir,
+                          const std::string& log) const;
     std::vector<OfficeJob> Batch(const OfficeJob& job);
     // One LibreOffice run over jobs that share input and output filters.
     Outcome Run(const std::vector<OfficeJob>& jobs);
@@ -98,7 +120,15 @@ private:
     std::string profile_;  // its user profile, as a file URL
     std::map<std::string, Prepared> prepared_;
     std::map<std::string, bool> soloOnly_;  // jobs to be run alone after a failed batch
+    std::function<bool()> stop_;
+    bool stopped_ = false;
     int runs_ = 0;
 };
+
+// Removes the private LibreOffice folders that earlier runs of the program
+// left in the temporary folder (a run that was killed cannot remove its
+// own), and ends a LibreOffice still working in one. Folders of a program
+// still running are left alone.
+void RemoveStaleOfficeFolders();
 
 }  // namespace ferro

@@ -1,6 +1,6 @@
 #include "convert/sheet_text.h"
 
-#include <cctype>
+#include <cstdlib>
 
 namespace ferro {
 
@@ -50,30 +50,6 @@ std::vector<SheetRow> ParseSheetCsv(std::string_view csv) {
 
 namespace {
 
-// Digits with an optional sign, decimal point and exponent: what a number
-// cell looks like (no hexadecimal, infinity or blanks).
-bool IsDecimalNumber(std::string_view s) {
-    std::size_t i = 0;
-    auto digits = [&] {
-        const std::size_t start = i;
-        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
-        return i - start;
-    };
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
-    std::size_t n = digits();
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        n += digits();
-    }
-    if (n == 0) return false;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        ++i;
-        if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
-        if (digits() == 0) return false;
-    }
-    return i == s.size();
-}
-
 void AppendEscaped(std::string& out, std::string_view text) {
     for (char c : text) {
         const unsigned char u = static_cast<unsigned char>(c);
@@ -106,29 +82,60 @@ void AppendEscaped(std::string& out, std::string_view text) {
     }
 }
 
-void AppendCell(std::string& out, const SheetCell& cell, std::size_t column, bool skipped) {
-    const char* type = "String";
-    std::string_view value = cell.text;
-    if (!cell.quoted) {
-        if (IsDecimalNumber(value))
-            type = "Number";
-        else if (value == "TRUE" || value == "FALSE") {
-            type = "Boolean";
-            value = value == "TRUE" ? "1" : "0";
+// One line's fields at tabs, each with its escapes undone.
+std::vector<std::string> SplitTabs(std::string_view line) {
+    std::vector<std::string> fields(1);
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\t') {
+            fields.emplace_back();
+        } else if (c == '\\' && i + 1 < line.size()) {
+            const char n = line[++i];
+            fields.back().push_back(n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n);
+        } else {
+            fields.back().push_back(c);
         }
     }
-    out += "    <Cell";
-    if (skipped) out += " ss:Index=\"" + std::to_string(column + 1) + "\"";
-    out += "><Data ss:Type=\"";
-    out += type;
-    out += "\">";
-    AppendEscaped(out, value);
-    out += "</Data></Cell>\n";
+    return fields;
 }
 
 }  // namespace
 
-std::string SpreadsheetXml(const std::vector<SheetText>& sheets) {
+std::string SheetCellsToXml(std::string_view cells) {
+    std::vector<std::string> formats;  // by id - 1
+    struct Cell {
+        std::size_t row, column;
+        char type;
+        std::size_t format;  // 0: none
+        std::string value;
+    };
+    struct Sheet {
+        std::string name;
+        bool active = false, hidden = false;
+        std::vector<Cell> cells;
+    };
+    std::vector<Sheet> sheets;
+    std::size_t pos = 0;
+    while (pos < cells.size()) {
+        std::size_t end = cells.find('\n', pos);
+        if (end == std::string_view::npos) end = cells.size();
+        const std::vector<std::string> f = SplitTabs(cells.substr(pos, end - pos));
+        pos = end + 1;
+        if (f[0] == "W" && f.size() >= 4) {
+            sheets.push_back(Sheet{f[3], f[1] == "1", f[2] == "1", {}});
+        } else if (f[0] == "F" && f.size() >= 3) {
+            const std::size_t id = std::strtoul(f[1].c_str(), nullptr, 10);
+            if (id > 0 && id < 1000000) {
+                if (formats.size() < id) formats.resize(id);
+                formats[id - 1] = f[2];
+            }
+        } else if (f[0] == "C" && f.size() >= 6 && !sheets.empty() && f[3].size() == 1) {
+            sheets.back().cells.push_back(
+                Cell{std::strtoul(f[1].c_str(), nullptr, 10), std::strtoul(f[2].c_str(), nullptr, 10),
+                     f[3][0], f[4] == "-" ? 0 : std::strtoul(f[4].c_str(), nullptr, 10), f[5]});
+        }
+    }
+
     std::string out =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<?mso-application progid=\"Excel.Sheet\"?>\n"
@@ -137,36 +144,60 @@ std::string SpreadsheetXml(const std::vector<SheetText>& sheets) {
         " xmlns:x=\"urn:schemas-microsoft-com:office:excel\"\n"
         " xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\"\n"
         " xmlns:html=\"http://www.w3.org/TR/REC-html40\">\n";
-    for (const SheetText& sheet : sheets) {
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+        if (!sheets[i].active) continue;
+        out += " <ExcelWorkbook xmlns=\"urn:schemas-microsoft-com:office:excel\">\n  <ActiveSheet>" +
+               std::to_string(i) + "</ActiveSheet>\n </ExcelWorkbook>\n";
+        break;
+    }
+    out += " <Styles>\n  <Style ss:ID=\"Default\" ss:Name=\"Normal\"/>\n";
+    for (std::size_t id = 1; id <= formats.size(); ++id) {
+        if (formats[id - 1].empty()) continue;
+        out += "  <Style ss:ID=\"f" + std::to_string(id) + "\"><NumberFormat ss:Format=\"";
+        AppendEscaped(out, formats[id - 1]);
+        out += "\"/></Style>\n";
+    }
+    out += " </Styles>\n";
+    for (const Sheet& sheet : sheets) {
         out += " <Worksheet ss:Name=\"";
         AppendEscaped(out, sheet.name);
         out += "\">\n  <Table>\n";
-        const std::vector<SheetRow> rows = ParseSheetCsv(sheet.csv);
-        bool rowSkipped = false;
-        for (std::size_t r = 0; r < rows.size(); ++r) {
-            const SheetRow& row = rows[r];
-            bool any = false;
-            for (const SheetCell& c : row) any = any || !c.text.empty();
-            if (!any) {
-                rowSkipped = true;
-                continue;
+        std::size_t nextRow = 0, nextColumn = 0, row = 0;
+        bool rowOpen = false;
+        for (const Cell& c : sheet.cells) {
+            if (!rowOpen || c.row != row) {
+                if (rowOpen) out += "   </Row>\n";
+                out += "   <Row";
+                if (c.row != nextRow) out += " ss:Index=\"" + std::to_string(c.row + 1) + "\"";
+                out += ">\n";
+                row = c.row;
+                nextRow = row + 1;
+                nextColumn = 0;
+                rowOpen = true;
             }
-            out += "   <Row";
-            if (rowSkipped) out += " ss:Index=\"" + std::to_string(r + 1) + "\"";
-            out += ">\n";
-            rowSkipped = false;
-            bool cellSkipped = false;
-            for (std::size_t c = 0; c < row.size(); ++c) {
-                if (row[c].text.empty()) {
-                    cellSkipped = true;
-                    continue;
-                }
-                AppendCell(out, row[c], c, cellSkipped);
-                cellSkipped = false;
-            }
-            out += "   </Row>\n";
+            const char* type = "String";
+            if (c.type == 'n') type = "Number";
+            if (c.type == 'd') type = "DateTime";
+            if (c.type == 'b') type = "Boolean";
+            if (c.type == 'e') type = "Error";
+            out += "    <Cell";
+            if (c.column != nextColumn) out += " ss:Index=\"" + std::to_string(c.column + 1) + "\"";
+            if (c.format > 0 && c.format <= formats.size() && !formats[c.format - 1].empty() &&
+                (c.type == 'n' || c.type == 'd'))
+                out += " ss:StyleID=\"f" + std::to_string(c.format) + "\"";
+            out += "><Data ss:Type=\"";
+            out += type;
+            out += "\">";
+            AppendEscaped(out, c.value);
+            out += "</Data></Cell>\n";
+            nextColumn = c.column + 1;
         }
-        out += "  </Table>\n </Worksheet>\n";
+        if (rowOpen) out += "   </Row>\n";
+        out += "  </Table>\n";
+        if (sheet.hidden)
+            out += "  <WorksheetOptions xmlns=\"urn:schemas-microsoft-com:office:excel\">\n"
+                   "   <Visible>SheetHidden</Visible>\n  </WorksheetOptions>\n";
+        out += " </Worksheet>\n";
     }
     out += "</Workbook>\n";
     return out;

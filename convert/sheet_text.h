@@ -1,6 +1,6 @@
-// Sheets as text: the comma-separated text LibreOffice writes for a sheet,
-// read back into cells; the Excel 2003 XML spreadsheet built from such
-// sheets; and the CR LF row ends of the text formats.
+// Sheets as text: comma-separated text read into cells; the Excel 2003 XML
+// spreadsheet built from a workbook's typed cells; and the CR LF row ends
+// of the text formats.
 #pragma once
 
 #include <string>
@@ -20,15 +20,16 @@ using SheetRow = std::vector<SheetCell>;
 // no row.
 std::vector<SheetRow> ParseSheetCsv(std::string_view csv);
 
-struct SheetText {
-    std::string name;  // UTF-8
-    std::string csv;   // UTF-8, every text cell quoted
-};
-
-// The whole workbook as an XML spreadsheet (UTF-8): quoted cells are
-// strings, unquoted ones numbers when they read as decimal numbers, TRUE and
-// FALSE booleans, anything else strings; empty cells and rows are skipped.
-std::string SpreadsheetXml(const std::vector<SheetText>& sheets);
+// The whole workbook as an Excel 2003 XML spreadsheet (UTF-8), from the
+// typed cells the LibreOffice script writes, one item per line, fields
+// separated by tabs (backslash escapes \\ \t \n \r in texts):
+//   W <active 0/1> <hidden 0/1> <name>       a sheet; its cells follow
+//   F <id> <number format code>              a number format, before its use
+//   C <row> <column> <type> <format id or -> <value>
+// Types: n number, d date and time (ISO 8601), b boolean (0/1), e error
+// ("#DIV/0!"), s string; rows and columns count from 0. Numbers and dates
+// carry their number format as a style; hidden sheets are marked hidden.
+std::string SheetCellsToXml(std::string_view cells);
 
 // Row ends turned into CR LF; a line break inside a quoted cell is kept as
 // it is.

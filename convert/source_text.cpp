@@ -1,18 +1,12 @@
 #include "convert/source_text.h"
 
-#include <cctype>
+#include "platform/text.h"
 
 namespace ferro {
 namespace {
 
 bool StartsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
-}
-
-std::string LowerAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
 }
 
 bool IsGbkFamily(const std::string& lower) {
@@ -93,7 +87,7 @@ std::string SourceTextToGbk(std::string bytes) {
 }
 
 std::string CharsetToGbk(std::string_view bytes, std::string_view charset) {
-    const std::string lower = LowerAscii(charset);
+    const std::string lower = AnsiLower(charset);
     if (bytes.empty() || IsGbkFamily(lower)) return std::string(bytes);
     if (lower == "utf-8" || lower == "utf8") return Utf8ToGbk(bytes);
     const std::string name(charset);

@@ -23,7 +23,7 @@ void SpreadsheetApplication::Quit() {
     quit_ = true;
 }
 
-void SpreadsheetWorkbooks::Open(std::string_view path, SourceKind kind) {
+void SpreadsheetWorkbooks::Open(std::string_view path, SourceKind kind, const OfficeJob& details) {
     if (app_->quit_) throw AutomationError("application has quit");
     std::string disk;
     const int fd = GbkToDisk(path, disk) && FileExists(path) ? open(disk.c_str(), O_RDONLY) : -1;
@@ -31,15 +31,18 @@ void SpreadsheetWorkbooks::Open(std::string_view path, SourceKind kind) {
     close(fd);
     SpreadsheetWorkbook book;
     book.app_ = app_;
-    book.source_ = std::string(path);
-    book.kind_ = kind;
+    book.details_ = details;
+    book.details_.source = std::string(path);
+    book.details_.kind = kind;
     app_->active_ = std::move(book);
 }
 
 void SpreadsheetWorkbook::SaveAs(std::string_view path, int formatCode) {
     if (!IsKnownFormat(formatCode)) throw AutomationError("unknown file format");
     if (app_->displayAlerts_ && FileExists(path)) throw AutomationError("file exists");
-    const OfficeJob job{source_, kind_, formatCode, std::string(path)};
+    OfficeJob job = details_;
+    job.format = formatCode;
+    job.target = std::string(path);
     std::string bytes;
     switch (app_->office_.Convert(job, bytes)) {
         case OfficeSession::Outcome::Done:
@@ -49,6 +52,9 @@ void SpreadsheetWorkbook::SaveAs(std::string_view path, int formatCode) {
             throw AutomationError("cannot start");
         case OfficeSession::Outcome::Failed:
             throw AutomationError("cannot save");
+        case OfficeSession::Outcome::Stopped:
+            app_->stopped_ = true;
+            throw AutomationError("stopped");
     }
     // The old file stays whole until the new one is complete.
     if (!WriteFileSafely(path, bytes)) throw AutomationError("cannot write file");

@@ -33,14 +33,16 @@ private:
     friend class SpreadsheetWorkbooks;
     friend class SpreadsheetApplication;
     SpreadsheetApplication* app_ = nullptr;
-    std::string source_;
-    SourceKind kind_ = SourceKind::Auto;
+    OfficeJob details_;  // how the source is read and the text written
 };
 
 class SpreadsheetWorkbooks {
 public:
-    // Opens a workbook; the file must exist and be readable.
-    void Open(std::string_view path, SourceKind kind = SourceKind::Auto);
+    // Opens a workbook; the file must exist and be readable. details: how
+    // it is read and how text is written (its source, format and target
+    // are filled in by the calls).
+    void Open(std::string_view path, SourceKind kind = SourceKind::Auto,
+              const OfficeJob& details = {});
 
 private:
     friend class SpreadsheetApplication;
@@ -62,6 +64,8 @@ public:
 
     // Whether LibreOffice turned out not to start when it was needed.
     bool StartFailed() const { return startFailed_; }
+    // Whether a stop ended the work of LibreOffice.
+    bool Stopped() const { return stopped_; }
 
 private:
     friend class SpreadsheetWorkbook;
@@ -77,6 +81,7 @@ private:
     bool displayAlerts_ = true;
     bool quit_ = false;
     bool startFailed_ = false;
+    bool stopped_ = false;
 };
 
 }  // namespace ferro

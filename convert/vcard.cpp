@@ -9,14 +9,8 @@
 namespace ferro {
 namespace {
 
-std::string UpperAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && UpperAscii(s.substr(0, prefix.size())) == prefix;
+    return s.size() >= prefix.size() && AnsiUpper(s.substr(0, prefix.size())) == prefix;
 }
 
 std::string_view Unquoted(std::string_view s) {
@@ -70,13 +64,13 @@ bool ReadProperty(std::string_view line, Property& p) {
     std::string_view name = head[0];
     const std::size_t dot = name.rfind('.');
     if (dot != std::string_view::npos) name.remove_prefix(dot + 1);
-    p.name = UpperAscii(Trim(name));
+    p.name = AnsiUpper(Trim(name));
     for (std::size_t i = 1; i < head.size(); ++i) {
         const std::string_view param = head[i];
         const std::size_t eq = param.find('=');
         if (eq == std::string_view::npos) {
             // A bare 2.1 parameter: an encoding or a type.
-            const std::string v = UpperAscii(Trim(Unquoted(Trim(param))));
+            const std::string v = AnsiUpper(Trim(Unquoted(Trim(param))));
             if (v == "QUOTED-PRINTABLE")
                 p.encoding = Encoding::QuotedPrintable;
             else if (v == "BASE64" || v == "B")
@@ -85,17 +79,17 @@ bool ReadProperty(std::string_view line, Property& p) {
                 p.types.push_back(v);
             continue;
         }
-        const std::string key = UpperAscii(Trim(param.substr(0, eq)));
+        const std::string key = AnsiUpper(Trim(param.substr(0, eq)));
         const std::string_view value = param.substr(eq + 1);
         if (key == "TYPE") {
             for (std::string_view part : SplitOutsideQuotes(value, ',')) {
                 for (std::string_view t : SplitOutsideQuotes(Unquoted(Trim(part)), ',')) {
-                    const std::string v = UpperAscii(Trim(Unquoted(Trim(t))));
+                    const std::string v = AnsiUpper(Trim(Unquoted(Trim(t))));
                     if (!v.empty()) p.types.push_back(v);
                 }
             }
         } else if (key == "ENCODING") {
-            const std::string v = UpperAscii(Trim(Unquoted(Trim(value))));
+            const std::string v = AnsiUpper(Trim(Unquoted(Trim(value))));
             if (v == "QUOTED-PRINTABLE")
                 p.encoding = Encoding::QuotedPrintable;
             else if (v == "BASE64" || v == "B")

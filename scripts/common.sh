@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-translations-l10n
   libicu-dev libgtest-dev googletest
   fonts-wqy-zenhei
-  libreoffice-calc-nogui
+  libreoffice-calc-nogui python3-uno
 )
 
 install_missing() {

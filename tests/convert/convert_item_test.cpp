@@ -65,9 +65,11 @@ TEST(ConvertItem, DispatcherConvertsNothingForUnknownTextOrEmptyExtension) {
     EXPECT_FALSE(dir.Exists("a.xls"));
     EXPECT_EQ(dir.Read("a.txt"), "x\ty\n");
     // A conversion in the table with no application: reported, not counted.
-    out = ferro::ConvertFile(src, "${XlsTo(csv)}", ctx);
+    out = ferro::ConvertFile(src, "${XlsTo(htm)}", ctx);
     EXPECT_TRUE(out.newPath.empty());
     EXPECT_TRUE(out.cannotStart);
-    EXPECT_FALSE(dir.Exists("a.csv"));
+    EXPECT_FALSE(dir.Exists("a.htm"));
+    // Tab text to comma text needs no spreadsheet application.
+    EXPECT_EQ(ferro::ConvertFile(src, "${XlsTo(csv)}", ctx).newPath, dir / "a.csv");
     EXPECT_EQ(ferro::ConvertFile(src, "${TxtTo(csv)}", ctx).newPath, dir / "a.csv");
 }

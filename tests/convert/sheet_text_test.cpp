@@ -3,7 +3,6 @@
 #include "convert/sheet_text.h"
 
 using ferro::ParseSheetCsv;
-using ferro::SpreadsheetXml;
 using ferro::WithCrLfRows;
 
 TEST(SheetText, ReadsQuotedAndPlainCells) {
@@ -21,25 +20,49 @@ TEST(SheetText, ReadsQuotedAndPlainCells) {
     EXPECT_TRUE(ParseSheetCsv("").empty());
 }
 
-TEST(SheetText, XmlSpreadsheetTypesEscapesAndGaps) {
-    const std::string xml =
-        SpreadsheetXml({{"表<1>", "\"名称\",3.5,,\"a&b\"\n,,,\n-1.5E+20,\"012\",TRUE,1/2/2013\n"},
-                        {"S2", "0x1A,inf,\"line\nbreak\"\n"}});
-    EXPECT_NE(xml.find("<Worksheet ss:Name=\"表&lt;1&gt;\">"), std::string::npos);
-    EXPECT_NE(xml.find("<Cell><Data ss:Type=\"String\">名称</Data></Cell>"), std::string::npos);
-    EXPECT_NE(xml.find("<Cell><Data ss:Type=\"Number\">3.5</Data></Cell>"), std::string::npos);
-    // An empty cell and an empty row are skipped with an index.
-    EXPECT_NE(xml.find("<Cell ss:Index=\"4\"><Data ss:Type=\"String\">a&amp;b</Data>"),
-              std::string::npos);
-    EXPECT_NE(xml.find("<Row ss:Index=\"3\">"), std::string::npos);
-    EXPECT_NE(xml.find("<Data ss:Type=\"Number\">-1.5E+20</Data>"), std::string::npos);
-    EXPECT_NE(xml.find("<Data ss:Type=\"String\">012</Data>"), std::string::npos);
-    EXPECT_NE(xml.find("<Data ss:Type=\"Boolean\">1</Data>"), std::string::npos);
-    EXPECT_NE(xml.find("<Data ss:Type=\"String\">1/2/2013</Data>"), std::string::npos);
-    EXPECT_NE(xml.find("<Data ss:Type=\"String\">0x1A</Data>"), std::string::npos);
-    EXPECT_NE(xml.find("<Data ss:Type=\"String\">inf</Data>"), std::string::npos);
-    EXPECT_NE(xml.find("line&#10;break"), std::string::npos);
-    EXPECT_LT(xml.find("表&lt;1&gt;"), xml.find("\"S2\""));
+TEST(SheetText, XmlSpreadsheetFromTypedCells) {
+    const std::string xml = ferro::SheetCellsToXml(
+        "W\t0\t0\t表<1>\n"
+        "C\t0\t0\ts\t-\t名称\n"
+        "F\t1\t0.00%\n"
+        "C\t0\t1\tn\t1\t0.125\n"
+        "C\t0\t3\ts\t-\ta&b\\tc\\nd\n"
+        "F\t2\tYYYY-MM-DD HH:MM\n"
+        "C\t2\t0\td\t2\t2019-03-07T13:13:00.000\n"
+        "C\t2\t1\tb\t-\t1\n"
+        "C\t2\t2\te\t-\t#DIV/0!\n"
+        "C\t2\t3\tn\t-\t-1.5e+20\n"
+        "W\t1\t1\tHidden\n"
+        "C\t0\t0\ts\t-\t012\n");
+    struct Case {
+        const char* what;
+        const char* text;
+    } cases[] = {
+        {"sheet name escaped", "<Worksheet ss:Name=\"表&lt;1&gt;\">"},
+        {"the active sheet", "<ActiveSheet>1</ActiveSheet>"},
+        {"number formats as styles", "<Style ss:ID=\"f1\"><NumberFormat ss:Format=\"0.00%\"/>"},
+        {"date format", "<Style ss:ID=\"f2\"><NumberFormat ss:Format=\"YYYY-MM-DD HH:MM\"/>"},
+        {"string", "<Cell><Data ss:Type=\"String\">名称</Data></Cell>"},
+        {"percentage: a number with its style",
+         "<Cell ss:StyleID=\"f1\"><Data ss:Type=\"Number\">0.125</Data></Cell>"},
+        {"a gap in a row, escapes",
+         "<Cell ss:Index=\"4\"><Data ss:Type=\"String\">a&amp;b&#9;c&#10;d</Data>"},
+        {"an empty row skipped", "<Row ss:Index=\"3\">"},
+        {"date", "<Cell ss:StyleID=\"f2\"><Data ss:Type=\"DateTime\">2019-03-07T13:13:00.000</Data>"},
+        {"boolean", "<Cell><Data ss:Type=\"Boolean\">1</Data></Cell>"},
+        {"error", "<Cell><Data ss:Type=\"Error\">#DIV/0!</Data></Cell>"},
+        {"number", "<Cell><Data ss:Type=\"Number\">-1.5e+20</Data></Cell>"},
+        {"text that looks like a number", "<Data ss:Type=\"String\">012</Data>"},
+        {"hidden sheet", "<Worksheet ss:Name=\"Hidden\">\n  <Table>\n   <Row>\n    <Cell><Data "
+                         "ss:Type=\"String\">012</Data></Cell>\n   </Row>\n  </Table>\n  "
+                         "<WorksheetOptions xmlns=\"urn:schemas-microsoft-com:office:excel\">\n"
+                         "   <Visible>SheetHidden</Visible>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_NE(xml.find(c.text), std::string::npos) << xml;
+    }
+    EXPECT_EQ(xml.find("SheetHidden"), xml.rfind("SheetHidden"));
     EXPECT_EQ(xml.rfind("</Workbook>\n"), xml.size() - 12);
 }
 
