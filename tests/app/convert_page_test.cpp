@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "common/temp_folder.h"
+#include "convert/workbook_files.h"
 #include "scripted_dialogs.h"
 
 using ferro::DialogProvider;
@@ -136,8 +137,11 @@ private slots:
         TForm1 form(&dialogs);
         ChooseOperation(form, kConvertPage);
         TempFolder dir;
-        AddToList(form, {dir.Write("a.xls", "x"), dir.Write("b.xls", "y")});
-        Tick(form, {1, 2});
+        // Real workbooks: a file that is none is refused before anything starts.
+        const std::string book = ferro::testing::Xlsx({{"S", "visible", ""}});
+        AddToList(form, {dir.Write("a.xlsx", book), dir.Write("b.xlsx", book),
+                         dir.Write("c.xls", "not a workbook")});
+        Tick(form, {1, 2, 3});
         const std::string oldPath = std::getenv("PATH");
         setenv("PATH", dir.MakeFolder("empty").c_str(), 1);
         Run(form, "${XlsTo(csv)}");
@@ -151,6 +155,7 @@ private slots:
         QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 0 个文件!"));
         QVERIFY(!dir.Exists("a.csv"));
         QVERIFY(!dir.Exists("b.csv"));
+        QVERIFY(!dir.Exists("c.csv"));
     }
 
     void commaTextToWorkbooksWithLibreOffice() {
@@ -158,11 +163,18 @@ private slots:
         TForm1 form(&dialogs);
         ChooseOperation(form, kConvertPage);
         TempFolder dir;
+        std::string big;
+        for (int r = 0; r < 70000; ++r) big += std::to_string(r) + "\n";
         AddToList(form, {dir.Write(Gbk("名单.csv"), Gbk("姓名,数量\r\n张三,1\r\n")),
-                         dir.Write("b.csv", "1,2\r\n"), dir.Write("c.csv", "3,4\r\n")});
-        Tick(form, {1, 3});
+                         dir.Write("b.csv", "1,2\r\n"), dir.Write("c.csv", "3,4\r\n"),
+                         // Not text, and too many rows for an xls sheet: neither counts.
+                         dir.Write("d.csv", std::string("\x01\x02\xFF\0garbage", 11)),
+                         dir.Write("e.csv", big)});
+        Tick(form, {1, 3, 4, 5});
         Run(form, "${CsvTo(xls)}");
         QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 2 个文件!"));
+        QVERIFY(!dir.Exists("d.xls"));
+        QVERIFY(!dir.Exists("e.xls"));
         for (const std::string& name : {Gbk("名单.xls"), std::string("c.xls")}) {
             QVERIFY(dir.Exists(name));
             QCOMPARE(dir.Read(name).substr(0, 4), std::string("\xD0\xCF\x11\xE0", 4));
