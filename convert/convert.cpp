@@ -178,7 +178,7 @@ ConvertOutcome SpreadsheetTo(ConvertKind kind, std::string_view source, std::str
     app->Quit();
     if (app->StartFailed()) return CannotStart();
     if (app->Stopped()) return NotConverted(Undone::Stopped);
-    if (!saved) return NotConverted(Undone::ConversionFailed);
+    if (!saved) return NotConverted(Undone::ConversionFailed, office->LastProblem());
     ConvertOutcome out;
     out.newPath = target;
     return out;

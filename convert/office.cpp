@@ -257,6 +257,7 @@ bool OfficeSession::UsesScript(const OfficeJob& job) const {
 }
 
 OfficeSession::Outcome OfficeSession::Convert(const OfficeJob& job, std::string& bytes) {
+    lastProblem_.clear();
     if (!IsKnownFormat(job.format)) return Outcome::Failed;
     if (!Available()) return Outcome::CannotStart;
     const std::string key = KeyOf(job, InputFilter(job));
@@ -269,6 +270,7 @@ OfficeSession::Outcome OfficeSession::Convert(const OfficeJob& job, std::string&
         prepared_.erase(it);
         if (p.file.empty()) {
             outcome = Outcome::Failed;
+            lastProblem_ = p.problem;
             return true;
         }
         FindEntry now;
@@ -444,13 +446,20 @@ OfficeSession::Outcome OfficeSession::Run(const std::vector<OfficeJob>& jobs) {
         return Outcome::Stopped;
     }
     if (r.status == ChildResult::Exited) {
-        for (const Linked& l : linked)
-            prepared_[l.key] = Prepared{Finish(l, outDir, logText), l.size, l.modified};
+        for (const Linked& l : linked) {
+            Prepared p{Finish(l, outDir, logText), l.size, l.modified, {}};
+            if (p.file.empty()) p.problem = Utf16ToGbk(u"LibreOffice 未能转换此文件");
+            prepared_[l.key] = std::move(p);
+        }
     } else if (linked.size() > 1) {
         // What a broken-off run left may be incomplete: nothing of it is used.
         for (const Linked& l : linked) soloOnly_[l.key] = true;
     } else {
-        prepared_[linked.front().key] = Prepared{};
+        Prepared p;
+        p.problem = Utf16ToGbk(r.status == ChildResult::TimedOut
+                                   ? u"LibreOffice 超过时间限制，已被终止"
+                                   : u"LibreOffice 意外退出");
+        prepared_[linked.front().key] = std::move(p);
     }
     fs::remove_all(dir, ec);
     return Outcome::Done;

@@ -86,6 +86,9 @@ public:
     // Converts one job; on Done, bytes holds the new file's contents.
     Outcome Convert(const OfficeJob& job, std::string& bytes);
 
+    // Why the last job that failed did (GBK, for the user).
+    const std::string& LastProblem() const { return lastProblem_; }
+
     // How many times LibreOffice was started (for benchmarks).
     int runs() const { return runs_; }
 
@@ -94,6 +97,7 @@ private:
         std::string file;  // disk path of the finished result; empty when it failed
         int64_t size = 0;
         FileTime modified = 0;
+        std::string problem;  // why it failed
     };
     struct Linked {
         OfficeJob job;
@@ -121,7 +125,7 @@ private:
     std::map<std::string, Prepared> prepared_;
     std::map<std::string, bool> soloOnly_;  // jobs to be run alone after a failed batch
     std::function<bool()> stop_;
-    bool stopped_ = false;
+    std::string lastProblem_;
     int runs_ = 0;
 };
 

@@ -200,6 +200,7 @@ TEST(OfficeLimits, AnApplicationThatPrintsForEverIsStoppedByItsTimeLimitAndByASt
         const auto out = ConvertFile(src, "${CsvTo(xls)}", ctx);
         EXPECT_LT(Clock::now() - start, std::chrono::seconds(20));
         EXPECT_EQ(out.why, Undone::ConversionFailed);
+        EXPECT_EQ(out.detail, Gbk("LibreOffice 超过时间限制，已被终止"));
         EXPECT_FALSE(out.cannotStart);
         EXPECT_FALSE(dir.Exists("a.xls"));
     }
