@@ -156,7 +156,8 @@ TEST(SpreadsheetOffice, XmlSpreadsheetCellsKeepTheirTypes) {
                "<c r=\"B1\" s=\"2\"><v>0.125</v></c><c r=\"C1\" t=\"b\"><v>1</v></c>"
                "<c r=\"D1\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c>"
                "<c r=\"E1\" t=\"inlineStr\"><is><t>012</t></is></c><c r=\"F1\"><v>3.5</v></c></row>"},
-              {"Hidden", "hidden", "<row r=\"1\"><c r=\"A1\"><v>7</v></c></row>"}},
+              {"Hidden", "hidden", "<row r=\"1\"><c r=\"A1\"><v>7</v></c></row>"},
+              {"Chart", "visible", "", "Visible!$F$1:$F$1"}},
              0, styles));
     ConvertContext ctx;
     const auto out = ConvertFile(src, "${XlsTo(xml)}", ctx);
@@ -194,6 +195,8 @@ TEST(SpreadsheetOffice, XmlSpreadsheetCellsKeepTheirTypes) {
     EXPECT_NE(format.find("dd"), std::string::npos) << format;
     EXPECT_EQ(xml.find("SheetHidden"), xml.rfind("SheetHidden"));
     EXPECT_LT(xml.find("ss:Name=\"Visible\""), xml.find("ss:Name=\"Hidden\""));
+    // A chart sheet has no cells to write.
+    EXPECT_EQ(xml.find("ss:Name=\"Chart\""), std::string::npos);
 }
 
 TEST(SpreadsheetOffice, CommaTextToWorkbookWebPageAndXmlSpreadsheet) {

@@ -59,6 +59,8 @@ struct XlsxSheet {
     std::string name;
     std::string state = "visible";  // or "hidden"
     std::string rows;               // the <sheetData> contents
+    // A chart sheet instead: a bar chart of these cells ("Data!$A$1:$A$2").
+    std::string chartOf;
 };
 
 // An .xlsx workbook: its sheets, the one showing (activeTab), and the
@@ -87,6 +89,58 @@ inline std::string Xlsx(const std::vector<XlsxSheet>& sheets, int activeTab = 0,
     std::vector<std::pair<std::string, std::string>> parts;
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         const std::string n = std::to_string(i + 1);
+        if (!sheets[i].chartOf.empty()) {
+            const std::string ct = "application/vnd.openxmlformats-officedocument.";
+            types += "<Override PartName=\"/xl/chartsheets/sheet" + n + ".xml\" ContentType=\"" +
+                     ct + "spreadsheetml.chartsheet+xml\"/><Override PartName=\"/xl/drawings/drawing" +
+                     n + ".xml\" ContentType=\"" + ct +
+                     "drawing+xml\"/><Override PartName=\"/xl/charts/chart" + n +
+                     ".xml\" ContentType=\"" + ct + "drawingml.chart+xml\"/>";
+            book += "<sheet name=\"" + sheets[i].name + "\" sheetId=\"" + n + "\" r:id=\"rId" + n +
+                    "\"/>";
+            rels += "<Relationship Id=\"rId" + n + "\" Type=\"" + rel +
+                    "/chartsheet\" Target=\"chartsheets/sheet" + n + ".xml\"/>";
+            const std::string relsHead =
+                head + "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+                       "relationships\"><Relationship Id=\"rId1\" Type=\"" + rel;
+            parts.emplace_back("xl/chartsheets/sheet" + n + ".xml",
+                               head + "<chartsheet xmlns=\"" + main + "\" xmlns:r=\"" + rel +
+                                   "\"><sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>"
+                                   "<drawing r:id=\"rId1\"/></chartsheet>");
+            parts.emplace_back("xl/chartsheets/_rels/sheet" + n + ".xml.rels",
+                               relsHead + "/drawing\" Target=\"../drawings/drawing" + n +
+                                   ".xml\"/></Relationships>");
+            parts.emplace_back(
+                "xl/drawings/drawing" + n + ".xml",
+                head +
+                    "<xdr:wsDr xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/2006/"
+                    "spreadsheetDrawing\" xmlns:a=\"http://schemas.openxmlformats.org/drawingml/"
+                    "2006/main\" xmlns:r=\"" + rel +
+                    "\" xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\">"
+                    "<xdr:absoluteAnchor><xdr:pos x=\"0\" y=\"0\"/><xdr:ext cx=\"8000000\" "
+                    "cy=\"5000000\"/><xdr:graphicFrame macro=\"\"><xdr:nvGraphicFramePr><xdr:cNvPr "
+                    "id=\"2\" name=\"Chart 1\"/><xdr:cNvGraphicFramePr/></xdr:nvGraphicFramePr>"
+                    "<xdr:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"0\" cy=\"0\"/></xdr:xfrm>"
+                    "<a:graphic><a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/"
+                    "2006/chart\"><c:chart r:id=\"rId1\"/></a:graphicData></a:graphic>"
+                    "</xdr:graphicFrame><xdr:clientData/></xdr:absoluteAnchor></xdr:wsDr>");
+            parts.emplace_back("xl/drawings/_rels/drawing" + n + ".xml.rels",
+                               relsHead + "/chart\" Target=\"../charts/chart" + n +
+                                   ".xml\"/></Relationships>");
+            parts.emplace_back(
+                "xl/charts/chart" + n + ".xml",
+                head +
+                    "<c:chartSpace xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/"
+                    "chart\"><c:chart><c:plotArea><c:layout/><c:barChart><c:barDir val=\"col\"/>"
+                    "<c:grouping val=\"clustered\"/><c:ser><c:idx val=\"0\"/><c:order val=\"0\"/>"
+                    "<c:val><c:numRef><c:f>" + sheets[i].chartOf +
+                    "</c:f></c:numRef></c:val></c:ser><c:axId val=\"1\"/><c:axId val=\"2\"/>"
+                    "</c:barChart><c:catAx><c:axId val=\"1\"/><c:scaling/><c:axPos val=\"b\"/>"
+                    "<c:crossAx val=\"2\"/></c:catAx><c:valAx><c:axId val=\"2\"/><c:scaling/>"
+                    "<c:axPos val=\"l\"/><c:crossAx val=\"1\"/></c:valAx></c:plotArea></c:chart>"
+                    "</c:chartSpace>");
+            continue;
+        }
         types += "<Override PartName=\"/xl/worksheets/sheet" + n +
                  ".xml\" ContentType=\"application/"
                  "vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>";
