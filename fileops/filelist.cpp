@@ -182,7 +182,7 @@ void FileList::Sort(int column, bool ascending) {
     } else {
         std::vector<std::string> keys(n);
         for (std::size_t i = 0; i < n; ++i)
-            keys[i] = CollationKey(AnsiLower(RowKey(column, static_cast<int>(i) + 1)));
+            keys[i] = WordSortKey(AnsiLower(RowKey(column, static_cast<int>(i) + 1)));
         std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
             return ascending ? keys[a] < keys[b] : keys[b] < keys[a];
         });

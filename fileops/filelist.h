@@ -74,8 +74,9 @@ public:
     // Removes every ticked row at once; returns how many went.
     int RemoveCheckedRows();
     // Sorts the data rows by a column: sizes numerically, other columns by
-    // the locale's case-insensitive collation with ties in the order of the
-    // row numbers as text. Ticks go with their rows.
+    // the locale's case-insensitive word sort (hyphens and apostrophes
+    // count only between texts otherwise equal) with ties in the order of
+    // the row numbers as text. Ticks go with their rows.
     void Sort(int column, bool ascending);
 
     // The tick of a data row; rows outside the list read false and cannot

@@ -14,4 +14,17 @@ std::string CollationKey(std::string_view text);
 // Case-insensitive equality as the locale sees it (AnsiLower, then collation).
 bool SameTextLocale(std::string_view a, std::string_view b);
 
+// A binary sort key for the word sort of lists: the collation of the text
+// with its hyphens and apostrophes left out ("ab", "a-c", "ad"), then, for
+// texts equal that way, the collation of the whole text, then its bytes.
+std::string WordSortKey(std::string_view text);
+
+// The order of names in a folder listing of a Windows file system: the
+// names as UTF-16 code units, each unit upper-cased, compared as numbers
+// (case-insensitive and ordinal). AppendFileNameKey appends the units of a
+// name's key; CompareFileNames compares two names by their keys, and names
+// equal that way by their bytes.
+void AppendFileNameKey(std::string_view gbkName, std::u16string& key);
+int CompareFileNames(std::string_view gbkA, std::string_view gbkB);
+
 }  // namespace ferro

@@ -7,6 +7,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "platform/codec.h"
+#include "platform/collate.h"
 #include "platform/dosattrib.h"
 #include "platform/text.h"
 
@@ -67,16 +69,15 @@ bool ReadDosAttrib(const std::string& diskPath, DosAttrib& value) {
     return DecodeDosAttrib(std::string_view(buf, static_cast<std::size_t>(n)), value);
 }
 
-// The record of an entry of an open folder. getxattrat (Linux 6.13) spares
-// the kernel a walk of the whole path for every entry of a search; older
-// kernels take the path.
-bool ReadDosAttribAt(int dirFd, const std::string& name, const std::string& diskPath,
-                     DosAttrib& value) {
+// The record of an entry of an open folder, by its name alone, so that it
+// is found at any depth. getxattrat (Linux 6.13) spares the kernel a path
+// walk; older kernels read it through the folder's descriptor in /proc.
+bool ReadDosAttribAt(int dirFd, const std::string& name, DosAttrib& value) {
     char buf[256];
     ssize_t n = -1;
-#if defined(__x86_64__) || defined(__aarch64__)
     static bool noGetxattrat = false;
-    if (!noGetxattrat && dirFd >= 0) {
+#if defined(__x86_64__) || defined(__aarch64__)
+    if (!noGetxattrat) {
         struct {
             uint64_t value;
             uint32_t size;
@@ -88,8 +89,13 @@ bool ReadDosAttribAt(int dirFd, const std::string& name, const std::string& disk
         if (n < 0 && errno == ENOSYS) noGetxattrat = true;
         if (n <= 0 && !noGetxattrat) return false;
     }
+#else
+    noGetxattrat = true;
 #endif
-    if (n < 0) n = lgetxattr(diskPath.c_str(), kDosAttribName, buf, sizeof buf);
+    if (noGetxattrat) {
+        const std::string path = "/proc/self/fd/" + std::to_string(dirFd) + "/" + name;
+        n = lgetxattr(path.c_str(), kDosAttribName, buf, sizeof buf);
+    }
     if (n <= 0) return false;
     return DecodeDosAttrib(std::string_view(buf, static_cast<std::size_t>(n)), value);
 }
@@ -128,27 +134,27 @@ uint32_t ComputeAttributes(const struct stat& st, std::string_view gbkName, cons
     return a;
 }
 
-bool LinkTargetIsDir(const std::string& diskPath) {
+// Whether a link leads to a folder: by its name in an open folder
+// (dirFd >= 0) or by its full disk path.
+bool LinkTargetIsDir(int dirFd, const std::string& name) {
     struct stat t{};
-    return stat(diskPath.c_str(), &t) == 0 && S_ISDIR(t.st_mode);
+    return fstatat(dirFd >= 0 ? dirFd : AT_FDCWD, name.c_str(), &t, 0) == 0 && S_ISDIR(t.st_mode);
 }
 
 // Everything about one entry: by its name in an open folder (dirFd >= 0)
-// or by its full disk path.
-bool FillEntry(int dirFd, const std::string& name, const std::string& diskPath,
-               std::string_view gbkName, FindEntry& e) {
+// or by its full disk path (dirFd < 0).
+bool FillEntry(int dirFd, const std::string& name, std::string_view gbkName, FindEntry& e) {
     struct statx sx{};
     const bool relative = dirFd >= 0;
-    if (statx(relative ? dirFd : AT_FDCWD, relative ? name.c_str() : diskPath.c_str(),
-              AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
+    if (statx(relative ? dirFd : AT_FDCWD, name.c_str(), AT_SYMLINK_NOFOLLOW,
+              STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
         return false;
     struct stat st{};
     st.st_mode = sx.stx_mode;
     DosAttrib dos;
-    bool hasDos = !S_ISLNK(st.st_mode) &&
-                  (relative ? ReadDosAttribAt(dirFd, name, diskPath, dos)
-                            : ReadDosAttrib(diskPath, dos));
-    bool targetDir = S_ISLNK(st.st_mode) && LinkTargetIsDir(diskPath);
+    bool hasDos = !S_ISLNK(st.st_mode) && (relative ? ReadDosAttribAt(dirFd, name, dos)
+                                                    : ReadDosAttrib(name, dos));
+    bool targetDir = S_ISLNK(st.st_mode) && LinkTargetIsDir(dirFd, name);
     e.name.assign(gbkName);
     e.attributes = ComputeAttributes(st, gbkName, hasDos ? &dos : nullptr, targetDir);
     e.size = S_ISREG(st.st_mode) ? static_cast<int64_t>(sx.stx_size) : 0;
@@ -327,9 +333,69 @@ bool WriteInPlace(const std::string& diskPath,
 // FolderReader
 
 struct FolderReader::Impl {
-    DIR* dir = nullptr;
-    std::string diskFolder;
+    struct Item {
+        uint32_t disk, diskLength;  // in diskNames
+        uint32_t gbk, gbkLength;    // in gbkNames
+        uint32_t key, keyLength;    // in keys
+        unsigned char type;
+    };
+    int fd = -1;
+    std::vector<Item> items;
+    std::size_t next = 0;
+    std::string diskNames, gbkNames;
+    std::u16string keys;
+    std::vector<char> buffer;
+
+    std::string_view Disk(const Item& i) const { return {diskNames.data() + i.disk, i.diskLength}; }
+    std::string_view Gbk(const Item& i) const { return {gbkNames.data() + i.gbk, i.gbkLength}; }
+    std::u16string_view Key(const Item& i) const { return {keys.data() + i.key, i.keyLength}; }
+    bool ReadListing();
 };
+
+// The whole listing at once, in the order a Windows file system lists a
+// folder: "." and "..", then the names by CompareFileNames.
+bool FolderReader::Impl::ReadListing() {
+    items.clear();
+    diskNames.clear();
+    gbkNames.clear();
+    keys.clear();
+    next = 0;
+    if (buffer.empty()) buffer.resize(64 * 1024);
+    for (;;) {
+        const ssize_t n = getdents64(fd, buffer.data(), buffer.size());
+        if (n < 0) return FailErrno();
+        if (n == 0) break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* d = reinterpret_cast<const dirent64*>(buffer.data() + at);
+            at += d->d_reclen;
+            const std::string_view disk(d->d_name);
+            Item item{};
+            item.disk = static_cast<uint32_t>(diskNames.size());
+            item.diskLength = static_cast<uint32_t>(disk.size());
+            diskNames.append(disk);
+            item.gbk = static_cast<uint32_t>(gbkNames.size());
+            gbkNames += DiskToGbk(disk);
+            item.gbkLength = static_cast<uint32_t>(gbkNames.size() - item.gbk);
+            item.key = static_cast<uint32_t>(keys.size());
+            AppendFileNameKey(Gbk(item), keys);
+            item.keyLength = static_cast<uint32_t>(keys.size() - item.key);
+            item.type = d->d_type;
+            items.push_back(item);
+        }
+    }
+    auto rank = [this](const Item& i) {
+        const std::string_view d = Disk(i);
+        return d == "." ? 0 : d == ".." ? 1 : 2;
+    };
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        const int ra = rank(a), rb = rank(b);
+        if (ra != rb) return ra < rb;
+        const int c = Key(a).compare(Key(b));
+        if (c != 0) return c < 0;
+        return Gbk(a) < Gbk(b);
+    });
+    return true;
+}
 
 FolderReader::FolderReader() : impl_(new Impl) {}
 FolderReader::~FolderReader() {
@@ -341,28 +407,22 @@ bool FolderReader::Open(std::string_view folder) {
     Close();
     std::string disk;
     if (folder.empty()) disk = "/";
-    else if (!ToDisk(folder, disk)) return false;
+    else if (!ToDisk(folder, disk)) return Fail(FsProblem::Missing);
     // A folder named by a link is read through it; callers that must not
     // follow links check the entry's attributes before they open it.
-    int fd = open(disk.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    impl_->dir = fdopendir(fd);
-    if (!impl_->dir) {
-        close(fd);
-        return false;
-    }
-    impl_->diskFolder = disk;
-    return true;
+    impl_->fd = open(disk.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (impl_->fd < 0) return FailErrno();
+    if (impl_->ReadListing()) return true;
+    Close();
+    return false;
 }
 
 bool FolderReader::Next(DirItem& item) {
-    if (!impl_->dir) return false;
-    errno = 0;
-    dirent* d = readdir(impl_->dir);
-    if (!d) return false;
-    item.diskName.assign(d->d_name);
-    item.name = DiskToGbk(item.diskName);
-    switch (d->d_type) {
+    if (impl_->next >= impl_->items.size()) return false;
+    const Impl::Item& i = impl_->items[impl_->next++];
+    item.diskName.assign(impl_->Disk(i));
+    item.name.assign(impl_->Gbk(i));
+    switch (i.type) {
         case DT_REG: item.kind = DirItem::File; break;
         case DT_DIR: item.kind = DirItem::Folder; break;
         case DT_LNK: item.kind = DirItem::Link; break;
@@ -373,26 +433,29 @@ bool FolderReader::Next(DirItem& item) {
 }
 
 bool FolderReader::Stat(const DirItem& item, FindEntry& entry) {
-    if (!impl_->dir) return false;
-    return FillEntry(dirfd(impl_->dir), item.diskName, JoinDisk(impl_->diskFolder, item.diskName),
-                     item.name, entry);
+    if (impl_->fd < 0) return Fail(FsProblem::Missing);
+    return FillEntry(impl_->fd, item.diskName, item.name, entry) || FailErrno();
 }
 
 uint32_t FolderReader::Attributes(const DirItem& item) {
-    if (!impl_->dir) return attr::Invalid;
-    const int fd = dirfd(impl_->dir);
-    const std::string path = JoinDisk(impl_->diskFolder, item.diskName);
+    if (impl_->fd < 0) return attr::Invalid;
+    const int fd = impl_->fd;
     struct stat st{};
-    if (fstatat(fd, item.diskName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return attr::Invalid;
+    if (fstatat(fd, item.diskName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        FailErrno();
+        return attr::Invalid;
+    }
     DosAttrib dos;
-    bool hasDos = !S_ISLNK(st.st_mode) && ReadDosAttribAt(fd, item.diskName, path, dos);
+    bool hasDos = !S_ISLNK(st.st_mode) && ReadDosAttribAt(fd, item.diskName, dos);
     return ComputeAttributes(st, item.name, hasDos ? &dos : nullptr,
-                             S_ISLNK(st.st_mode) && LinkTargetIsDir(path));
+                             S_ISLNK(st.st_mode) && LinkTargetIsDir(fd, item.diskName));
 }
 
 void FolderReader::Close() {
-    if (impl_->dir) closedir(impl_->dir);
-    impl_->dir = nullptr;
+    if (impl_->fd >= 0) close(impl_->fd);
+    impl_->fd = -1;
+    impl_->items.clear();
+    impl_->next = 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -476,7 +539,7 @@ FsProblem FsProblemFromErrno(int error) {
 bool StatPath(std::string_view path, FindEntry& entry) {
     std::string disk;
     if (!ToDisk(path, disk)) return Fail(FsProblem::Missing);
-    return FillEntry(-1, std::string(), disk, ExtractFileName(path), entry) || FailErrno();
+    return FillEntry(-1, disk, ExtractFileName(path), entry) || FailErrno();
 }
 
 bool FileExists(std::string_view path) {
@@ -555,7 +618,7 @@ bool SetFileTimes(std::string_view path, std::optional<FileTime> creation,
         DosAttrib next = old;
         if (!hadDos) {
             FindEntry e;
-            if (!FillEntry(-1, std::string(), disk, ExtractFileName(path), e)) return FailErrno();
+            if (!FillEntry(-1, disk, ExtractFileName(path), e)) return FailErrno();
             next.attributes = (e.attributes & (kStoredBits | attr::ReadOnly)) |
                               (S_ISDIR(st.st_mode) ? attr::Directory : 0);
             if (S_ISREG(st.st_mode) && (next.attributes & kStoredBits) == 0 &&

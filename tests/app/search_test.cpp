@@ -151,6 +151,20 @@ private slots:
         QCOMPARE(form.fileModel()->rowCount(), 1);
     }
 
+    void aFolderIsListedInNameOrder() {
+        TempFolder t;
+        const QStringList names = {"a-1.txt", "A2.txt", "b.txt", "C.txt", "_z.txt",
+                                   QStringLiteral("报告.txt")};
+        for (auto it = names.crbegin(); it != names.crend(); ++it)
+            t.Write("r/" + ferro::QStringToGbk(*it));
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        Search(form, t / "r", "*.txt");
+        QStringList want;
+        for (const QString& n : names) want << Q(t / "r/") + n;
+        QCOMPARE(Paths(form), want);
+    }
+
     void filtersFollowTheirSwitches() {
         TempFolder t;
         t.Write("s/exact.txt", std::string(50000, 'x'));

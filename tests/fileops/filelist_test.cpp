@@ -104,6 +104,15 @@ TEST(FileList, SortsSizesNumericallyAndTextByCollationWithTicksFollowingTheirFil
     }
 }
 
+TEST(FileList, NameSortLeavesOutHyphensAndApostrophes) {
+    FileList l;
+    for (const char* n : {"ad", "o'b", "a-c", "AB", "oa"}) l.AddFile(Entry(n), "/");
+    l.Sort(ferro::kColName, true);
+    EXPECT_EQ(Names(l), (std::vector<std::string>{"AB", "a-c", "ad", "oa", "o'b"}));
+    l.Sort(ferro::kColName, false);
+    EXPECT_EQ(Names(l), (std::vector<std::string>{"o'b", "oa", "ad", "a-c", "AB"}));
+}
+
 TEST(FileList, EqualNamesAreOrderedByTheirRowNumberAsText) {
     FileList l;
     for (int i = 1; i <= 10; ++i) l.AddFile(Entry(i == 2 || i == 10 ? "same" : "z" + std::to_string(i)), "/");

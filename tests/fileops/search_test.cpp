@@ -165,6 +165,25 @@ TEST(RunSearch, OrderIsMasksThenFoldersThenDepthFirst) {
     EXPECT_EQ(Search(h, "*.txt;4.*", b + ";" + b + ";" + t / "missing").size(), 6u);
 }
 
+TEST(RunSearch, EachFolderIsListedInNameOrder) {
+    // Made in the reverse of the order wanted, so neither the order of
+    // making nor the directory's hash order can pass for it.
+    TempFolder t;
+    const std::vector<std::string> files = {"A.txt", "b10.txt", "B2.txt", "Z.txt", "_x.txt",
+                                            Gbk("中.txt"), Gbk("啊.txt")};
+    for (auto it = files.rbegin(); it != files.rend(); ++it) {
+        t.Write("r/b/" + *it);
+        t.Write("r/" + *it);
+    }
+    t.Write("r/a/1.txt");
+    FakeHost h;
+    std::vector<std::string> want;
+    for (const std::string& f : files) want.push_back(t / "r/" + f);
+    want.push_back(t / "r/a/1.txt");  // sub-folders in name order too, after the files
+    for (const std::string& f : files) want.push_back(t / "r/b/" + f);
+    EXPECT_EQ(Search(h, "*.txt", t / "r"), want);
+}
+
 TEST(RunSearch, AttributeSetsDecideWhatIsListedAndEntered) {
     TempFolder t;
     const bool xattrs = ferro::SupportsExtendedAttributes(t.path());
