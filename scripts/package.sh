@@ -7,7 +7,8 @@
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 install_missing
 build="${1:-$ROOT/build-package}"
-BUILD_TARGET=ferrovan-batch configure_and_build "$build" -DCMAKE_BUILD_TYPE=Release -DFERRO_BENCH=OFF
+BUILD_TARGET=ferrovan-batch configure_and_build "$build" -DCMAKE_BUILD_TYPE=Release -DFERRO_BENCH=OFF \
+    -DCMAKE_INSTALL_PREFIX=/usr
 rm -f "$build"/ferrovan-batch_*.deb
 (cd "$build" && cpack -G DEB)
 deb=$(ls "$build"/ferrovan-batch_*.deb)
