@@ -8,6 +8,8 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -204,6 +206,23 @@ private slots:
         }
         QCOMPARE(form.Find<QComboBox>("cmbFileType")->currentText(), QStringLiteral("*.csv;*.txt"));
         QVERIFY(form.fileList().IsEmpty());
+    }
+
+    // A place kept from a larger screen (or a larger scale factor) is
+    // brought back inside the screen at hand.
+    void placeFromALargerScreen() {
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        {
+            ScriptedDialogs dialogs;
+            TForm1 form(&dialogs);
+            form.setGeometry(QRect(area.topLeft() + QPoint(900, 700), area.size() * 2));
+            ferro::SaveSettings(form);
+        }
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        ferro::RestoreSettings(form);
+        QVERIFY2(area.contains(form.frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(form.x()).arg(form.y()).arg(form.width()).arg(form.height())));
     }
 
     // A file written by hand (or by an older program) with values that no
