@@ -13,6 +13,7 @@
 #include "convert/office.h"
 #include "platform/codec.h"
 #include "platform/error.h"
+#include "platform/rescue.h"
 
 int main(int argc, char* argv[]) {
     if (const auto status = ferro::AnswerWithoutWindow(argc, argv)) return *status;
@@ -22,6 +23,7 @@ int main(int argc, char* argv[]) {
     const QString title = QString::fromUtf8(ferro::kAppCaption);
     ferro::RemoveStaleOfficeFolders();
     try {
+        ferro::RecoverInterruptedWrites();  // rewrites a kill or a power cut left unfinished
         ferro::InstallMessagePump();
         ferro::QtDialogs dialogs;
         ferro::TForm1 form(&dialogs);

@@ -156,7 +156,12 @@ FsProblem FsProblemFromErrno(int error);
 // Renames or moves a file or folder; never replaces an existing target.
 bool MoveFile(std::string_view from, std::string_view to);
 // Copies a regular file, replacing an existing target unless failIfExists;
-// a read-only target is not replaced. Mode and DOS attributes go along.
+// a read-only target is not replaced. Owner and group (where allowed), mode
+// with its setuid, setgid and sticky bits, ACL, extended attributes, DOS
+// attributes and the modified time go along. The copy appears whole or not
+// at all; where no new file can take the target's place (a folder the user
+// cannot write, a sticky folder), an existing target the user may write is
+// overwritten in place. False for every failure, a partial copy included.
 bool CopyFile(std::string_view from, std::string_view to, bool failIfExists);
 // Deletes a file (not a folder); refuses read-only files.
 bool DeleteFile(std::string_view path);
@@ -165,18 +170,51 @@ bool DeleteFile(std::string_view path);
 // blocks on them) and for files that cannot be read.
 bool ReadFileBytes(std::string_view path, std::string& data);
 
-// Replaces the contents of a file without ever leaving it half-written:
-// the bytes go to a temporary file in the same folder, which takes the
-// original's mode, owner (where allowed) and extended attributes, is flushed
-// and renamed over the original; the folder is flushed too. A file with more
-// than one hard link is written in place, and its old bytes are put back if
-// the write fails. A new file is created the same way. Read-only files are
-// refused. On failure the original is untouched and nothing is left behind.
-bool WriteFileSafely(std::string_view path, std::string_view data);
+// Keeps the old content of a file that a safe write is about to change, in
+// place of the write's own rescue copy (an undo journal does this).
+class OldContentKeeper {
+public:
+    virtual ~OldContentKeeper() = default;
+    // Called once per write of an existing file, before the first step that
+    // changes it; path is GBK (the file itself when the path named a link).
+    // inPlace: the file is about to be overwritten where it stands, so its
+    // bytes must be copied now. Otherwise it is about to be replaced by a new
+    // file and the old inode stays whole as long as a hard link to it does.
+    // False gives up the write, which then changes nothing.
+    virtual bool Keep(const std::string& path, bool inPlace) = 0;
+    // After Keep(path, true): the GBK path of the copy, read back should the
+    // write fail part-way. Empty: there is none, and the write keeps its own
+    // rescue copy as well.
+    virtual std::string KeptCopy(const std::string& path) { return {}; }
+};
+
+// Replaces the contents of a file without ever leaving it half-written, and
+// keeps every property of it: owner, group, mode (setuid, setgid and sticky
+// bits included), ACL and extended attributes, DOS attributes and created
+// time. Read-only files are refused. A new file is created the same way.
+//
+// The bytes go to an unnamed new file in the same folder (a hidden
+// temporary name where the file system has no unnamed files), which takes
+// the original's properties, is flushed and takes the original's name in one
+// step; the folder is flushed too. On failure the original is untouched and
+// nothing is left behind.
+//
+// Where the new file could not keep the owner (the user is not root and the
+// file is someone else's) or cannot be made beside the file (a folder the
+// user cannot write, a sticky folder), and for files with several hard
+// links, the file is written in place instead: its old bytes are first kept
+// durably (by the keeper, or in a rescue copy under the state folder, see
+// rescue.h), then written over, cut to length and flushed; a failure puts
+// them back, and a kill is mended by RecoverInterruptedWrites() at the next
+// start.
+bool WriteFileSafely(std::string_view path, std::string_view data,
+                     OldContentKeeper* keeper = nullptr);
 // The same, with the contents produced piece by piece: produce calls write
 // with each piece in order and returns false to give up (nothing changes).
+// produce is called at most once.
 using ChunkWriter = std::function<bool(std::string_view piece)>;
-bool WriteFileSafely(std::string_view path, const std::function<bool(const ChunkWriter&)>& produce);
+bool WriteFileSafely(std::string_view path, const std::function<bool(const ChunkWriter&)>& produce,
+                     OldContentKeeper* keeper = nullptr);
 
 std::string GetCurrentDir();
 bool SetCurrentDir(std::string_view path);

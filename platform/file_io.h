@@ -1,0 +1,35 @@
+// Small helpers of the platform's own file code (safe writes, rescue copies,
+// the trash) over disk paths and descriptors. Not for use outside platform/.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <string_view>
+
+namespace ferro::io {
+
+// GBK path to disk bytes; false for an empty path, a NUL byte or text that
+// is not GB18030.
+bool ToDisk(std::string_view gbk, std::string& disk);
+
+// The folder of a disk path ("." when it has none) and its last part.
+std::string FolderOf(const std::string& disk);
+std::string NameOf(const std::string& disk);
+
+bool WriteAll(int fd, const char* p, std::size_t n);
+bool PWriteAll(int fd, const char* p, std::size_t n, off_t at);
+bool FsyncFolder(const std::string& disk);
+
+// Renames a file (not a folder) without ever replacing an existing target,
+// also on file systems that lack the kernel's no-replace flag.
+bool MoveNoReplace(const std::string& from, const std::string& to);
+
+// Copies the bytes of in to out, both from offset 0; true when exactly
+// `size` bytes were copied and in held no more (errno set otherwise).
+bool CopyBytes(int in, int out, off_t size);
+
+// Six random letters and digits, for names nobody else uses.
+std::string RandomTag();
+
+}  // namespace ferro::io
