@@ -166,12 +166,6 @@ bool FillEntry(int dirFd, const std::string& name, std::string_view gbkName, Fin
     return true;
 }
 
-std::string JoinDisk(const std::string& folder, const std::string& name) {
-    if (folder.empty()) return name;
-    if (folder.back() == '/') return folder + name;
-    return folder + "/" + name;
-}
-
 bool HasWildcards(std::string_view mask) {
     return mask.find_first_of("*?") != std::string_view::npos;
 }
