@@ -265,7 +265,13 @@ RunSummary RenameFiles(FileList& files, std::string_view typedPattern, std::stri
             // The run ends where a name list ends: every later row is
             // reported for the same reason.
             std::optional<std::string> newName;
-            if (!listEnded) newName = rule.NameFor(files, row, ordinal++);
+            try {
+                if (!listEnded) newName = rule.NameFor(files, row, ordinal);
+            } catch (const ValueTooLong&) {
+                ++ordinal;
+                return Undone::TooLong;
+            }
+            ++ordinal;
             if (!newName) {
                 listEnded = true;
                 return Undone::NoListLine;

@@ -12,6 +12,7 @@
 #include "platform/codec.h"
 #include "platform/pump.h"
 #include "scripted_dialogs.h"
+#include "template/functions.h"
 
 using ferro::TForm1;
 using ferro::testing::AddToList;
@@ -162,6 +163,28 @@ private slots:
                  ferro::GbkToQString(t / "ab2.txt") + QStringLiteral("\t与其他文件的新名称相同\n") +
                      ferro::GbkToQString(t / "xy1.txt") + QStringLiteral("\t目标名称已存在\n"));
         QCOMPARE(t.Read("xy.txt"), std::string("taken"));
+    }
+
+    void aValueOverTheEngineBoundLeavesOnlyItsFileUndone() {
+        TempFolder t;
+        const std::string big(400, 'a');
+        const std::vector<std::string> paths = {t.Write("small.txt", "aa\r\n"),
+                                                t.Write("big.txt", big + "\r\n"),
+                                                t.Write("last.txt", "a\r\n")};
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        AddToList(form, paths);
+        TickAll(form);
+        ChooseOperation(form, 7);
+        form.Find<QLineEdit>("edtInsFormat")->setText(QStringLiteral("${repstr(a,bbb)}"));
+        ferro::detail::SetValueLimitForTesting(1000);
+        form.Find<QPushButton>("btnIns")->click();
+        ferro::detail::SetValueLimitForTesting(0);
+        QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 2 个文件!\n另有 1 个文件未处理"));
+        QCOMPARE(dialogs.Last().details,
+                 ferro::GbkToQString(t / "big.txt") + QStringLiteral("\t结果超出长度限制\n"));
+        QCOMPARE(t.Read("big.txt"), big + "\r\n");
+        QVERIFY(t.Read("last.txt") != "a\r\n");
     }
 };
 
