@@ -29,8 +29,19 @@ public:
     virtual ~DialogProvider() = default;
     // A modal box with one OK button.
     virtual void Message(QWidget* parent, Icon icon, const QString& title, const QString& text) = 0;
+    // The same with a list the user can unfold, select and copy (one entry a
+    // line); the text says what the list holds.
+    virtual void MessageWithDetails(QWidget* parent, Icon icon, const QString& title,
+                                    const QString& text, const QString& details) {
+        Message(parent, icon, title, text);
+    }
     // A modal Yes/No box; true for Yes.
     virtual bool Question(QWidget* parent, const QString& title, const QString& text) = 0;
+    // The same with No as the default button, for questions whose Yes cannot
+    // be taken back.
+    virtual bool QuestionDefaultNo(QWidget* parent, const QString& title, const QString& text) {
+        return Question(parent, title, text);
+    }
     // Chosen files (several may be chosen); empty when cancelled.
     virtual QStringList OpenFiles(QWidget* parent, const FileDialogOptions& options) = 0;
     // Chosen file; empty when cancelled.

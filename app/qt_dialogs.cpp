@@ -36,7 +36,9 @@ QStringList QtFilters(const QStringList& filters) {
 
 }  // namespace
 
-void QtDialogs::Message(QWidget* parent, Icon icon, const QString& title, const QString& text) {
+namespace {
+QMessageBox::Icon BoxIcon(DialogProvider::Icon icon) {
+    using Icon = DialogProvider::Icon;
     QMessageBox::Icon i = QMessageBox::Information;
     switch (icon) {
         case Icon::Error:
@@ -52,16 +54,39 @@ void QtDialogs::Message(QWidget* parent, Icon icon, const QString& title, const 
             i = QMessageBox::Warning;
             break;
     }
-    QMessageBox box(i, title, text, QMessageBox::Ok, parent);
+    return i;
+}
+
+bool AskYesNo(QWidget* parent, const QString& title, const QString& text, bool noIsDefault) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("是(&Y)"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("否(&N)"));
+    box.setDefaultButton(noIsDefault ? QMessageBox::No : QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+}  // namespace
+
+void QtDialogs::Message(QWidget* parent, Icon icon, const QString& title, const QString& text) {
+    QMessageBox box(BoxIcon(icon), title, text, QMessageBox::Ok, parent);
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box.exec();
 }
 
+void QtDialogs::MessageWithDetails(QWidget* parent, Icon icon, const QString& title,
+                                   const QString& text, const QString& details) {
+    QMessageBox box(BoxIcon(icon), title, text, QMessageBox::Ok, parent);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    // The list unfolds under the text; its text can be selected and copied.
+    box.setDetailedText(details);
+    box.exec();
+}
+
 bool QtDialogs::Question(QWidget* parent, const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
-    box.button(QMessageBox::Yes)->setText(QStringLiteral("是(&Y)"));
-    box.button(QMessageBox::No)->setText(QStringLiteral("否(&N)"));
-    return box.exec() == QMessageBox::Yes;
+    return AskYesNo(parent, title, text, false);
+}
+
+bool QtDialogs::QuestionDefaultNo(QWidget* parent, const QString& title, const QString& text) {
+    return AskYesNo(parent, title, text, true);
 }
 
 QStringList QtDialogs::OpenFiles(QWidget* parent, const FileDialogOptions& o) {

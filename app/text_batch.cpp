@@ -1,9 +1,9 @@
 // The frame shared by the line operations.
 #include <QLabel>
 
+#include "app/run_host.h"
 #include "app/tform1.h"
-#include "platform/codec.h"
-#include "platform/error.h"
+#include "fileops/ticked_rows.h"
 #include "textops/text_batch.h"
 
 namespace ferro {
@@ -11,20 +11,14 @@ namespace ferro {
 void TForm1::RunTextFileBatch(bool backup,
                               const std::function<void(const LineList& in, LineList& out)>& transform) {
     SetCounter(stChangeCount_, 0);
-    std::vector<BatchFile> files;
-    ForEachTickedRow(false, [&](int row) { files.push_back(BatchFile{row, files_.Path(row)}); });
-    struct CountingHost : RunHost {
-        TForm1* form;
-        void FileFinished(const FileResult& r) override {
-            if (r.done()) AddToCounter(form->stChangeCount(), 1);
-        }
-    } host;
-    host.form = this;
     TextBatchOptions options;
     options.backup = backup;
-    const RunSummary summary = RewriteTextFiles(files, options, transform, &host);
-    if (!summary.error.empty()) throw Error(summary.error);
-    SetClosingMessage(QStringLiteral("成功处理完成,共处理 %1 个文件!").arg(stChangeCount_->text()));
+    RunSummary summary;
+    {
+        WindowRunHost host(*this, stChangeCount_);
+        summary = RewriteTextFiles(TickedFiles(files_), options, transform, &host);
+    }
+    SetRunReport(summary, QStringLiteral("成功处理完成,共处理 %1 个文件!").arg(summary.done));
 }
 
 }  // namespace ferro

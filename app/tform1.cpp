@@ -99,6 +99,9 @@ void TForm1::ShowOperationPage(int first, int second) {
 }
 
 bool TForm1::CheckSelection() {
+    // Another command is running: its controls are off, and no shortcut
+    // may start a second one over the same list.
+    if (IsBusy()) return false;
     if (files_.IsEmpty()) {
         ShowError(QStringLiteral("没有源文件，请搜索后再试！"));
         return false;
@@ -157,27 +160,87 @@ void TForm1::ShowException(const std::exception& e) {
 
 bool TForm1::RunCommand(QAbstractButton* button, const std::function<void()>& body) {
     QPointer<QAbstractButton> b(button);
+    BeginBusy();
     if (b) b->setEnabled(false);
     closingMessage_.clear();
+    closingDetails_.clear();
+    closingIsError_ = false;
     bool ok = true;
     try {
         body();
     } catch (const std::exception& e) {
         ok = false;
         closingMessage_.clear();
+        EndBusy();
         if (b) b->setEnabled(true);
         model_->FlushPendingRows();
         ShowException(e);
+        return false;
     }
+    EndBusy();
     if (b) b->setEnabled(true);
     model_->FlushPendingRows();
-    if (ok && !closingMessage_.isEmpty()) {
-        const QString text = closingMessage_;
+    if (!closingMessage_.isEmpty()) {
+        const QString text = closingMessage_, details = closingDetails_;
+        const auto icon = closingIsError_ ? DialogProvider::Icon::Error
+                                          : DialogProvider::Icon::Information;
         closingMessage_.clear();
-        ShowInfo(text);
+        closingDetails_.clear();
+        if (details.isEmpty())
+            dialogs_->Message(this, icon, QString::fromUtf8(kAppCaption), text);
+        else
+            dialogs_->MessageWithDetails(this, icon, QString::fromUtf8(kAppCaption), text, details);
+        // An error that ended the run counts as the command failing.
+        if (closingIsError_) return false;
     }
     return ok;
 }
+
+void TForm1::SetRunReport(const RunSummary& summary, const QString& closingText) {
+    QString text;
+    if (!summary.error.empty()) text = GbkToQString(summary.error);
+    else if (summary.stopped) text = QStringLiteral("已停止：已处理 %1 个文件").arg(summary.done);
+    else text = closingText;
+    QString details;
+    if (!summary.undone.empty()) {
+        text += QStringLiteral("\n另有 %1 个文件未处理").arg(summary.undone.size());
+        for (const FileResult& r : summary.undone) {
+            details += GbkToQString(r.path) + QLatin1Char('\t') + GbkToQString(UndoneText(r.why));
+            if (!r.detail.empty()) details += QStringLiteral("：") + GbkToQString(r.detail);
+            details += QLatin1Char('\n');
+        }
+    }
+    closingMessage_ = text;
+    closingDetails_ = details;
+    closingIsError_ = !summary.error.empty();
+}
+
+void TForm1::BeginBusy() {
+    if (busyDepth_++ > 0) return;
+    // Everything that changes the list or starts another command.
+    static const char* const kCommands[] = {
+        "cbSearch", "btnSelAll", "btnDeSelAll", "btnInverse", "btnAdd", "btnDel",
+        "btnExp", "btnExpDir", "cbDel", "cmbOpt", "btnUndo", "btnPreview", "cmbTextEncoding",
+        "btnExt", "btnFilename", "btnDate", "btnProp", "btnFileInfo", "btnSyn", "btnCut",
+        "btnIns", "btnReplace", "btnDelLine", "btnGetLine", "btnLineSyn", "btnInsLine",
+        "btnFileCombine", "btnConvert"};
+    busyControls_.clear();
+    for (const char* name : kCommands) {
+        if (auto* w = Find<QWidget>(name)) {
+            busyControls_.emplace_back(w, w->isEnabled());
+            w->setEnabled(false);
+        }
+    }
+}
+
+void TForm1::EndBusy() {
+    if (busyDepth_ == 0 || --busyDepth_ > 0) return;
+    for (auto& [w, enabled] : busyControls_)
+        if (w) w->setEnabled(enabled);
+    busyControls_.clear();
+}
+
+void TForm1::btnStopRunClick() { FStopRun = true; }
 
 void TForm1::ForEachTickedRow(bool pumpBeforeRow, const std::function<void(int row)>& visit) {
     for (int r = 1; r <= files_.LastRow(); ++r) {

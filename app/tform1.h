@@ -17,6 +17,7 @@
 #include <string>
 
 #include "app/dialogs.h"
+#include "batch/run.h"
 #include "fileops/filelist.h"
 
 class QAbstractButton;
@@ -76,12 +77,28 @@ public:
     // Runs a command with its start button disabled; an exception that ends
     // it is shown by the standard error display; the button is enabled
     // again however the command ends. Returns false when it ended by an
-    // exception.
+    // exception. While it runs the window is busy (see BeginBusy).
     bool RunCommand(QAbstractButton* button, const std::function<void()>& body);
     // A closing message for the command that RunCommand is running: shown
     // as an information box after the button is enabled again, and only
     // when the command ran to its end.
     void SetClosingMessage(const QString& text) { closingMessage_ = text; }
+    // The closing message of a batch run from its summary: the operation's
+    // own text when it ran to its end, "已停止：已处理 N 个文件" when it
+    // was stopped, an error box when an error ended it early; a line
+    // "另有 N 个文件未处理" and the list of those files with their reasons
+    // whenever files were left undone.
+    void SetRunReport(const RunSummary& summary, const QString& closingText);
+
+    // While a command runs, everything that changes the list or starts
+    // another command is disabled (the search's own stop button and the run's
+    // stop button excepted), and the grid takes no ticks or sorts. Nested
+    // calls count; the controls come back as they were.
+    void BeginBusy();
+    void EndBusy();
+    bool IsBusy() const { return busyDepth_ > 0; }
+    // Asks the running batch to stop after the file it is working on.
+    void btnStopRunClick();
     // Visits the ticked data rows in display order, re-reading the row count
     // as it goes (the list may change while messages are pumped).
     void ForEachTickedRow(bool pumpBeforeRow, const std::function<void(int row)>& visit);
@@ -169,6 +186,7 @@ public:
 
     // Window state used across commands.
     bool FStopSearch = false;
+    bool FStopRun = false;  // a stop of the running batch was requested
     bool FSortAscending = false;
     bool FTipsLoaded = false;
     std::string FSearchMask;
@@ -186,6 +204,7 @@ private:
     QWidget* BuildSearchGroup();
     QWidget* BuildToolRow();
     QWidget* BuildLowerPanel();
+    QWidget* BuildRunStrip(QWidget* parent);
     QWidget* AddPage(const char* objectName, const char* caption);
 
     // One builder per page (pages/*.cpp).
@@ -222,8 +241,12 @@ private:
     QTimer* Timer1_ = nullptr;
     QNetworkAccessManager* network_ = nullptr;
     QUrl tipsUrl_;
-    QString lastSaveName_;
-    QString closingMessage_;  // the save dialog offers the last chosen name again
+    QString lastSaveName_;  // the save dialog offers the last chosen name again
+    QString closingMessage_;
+    QString closingDetails_;
+    bool closingIsError_ = false;
+    int busyDepth_ = 0;
+    std::vector<std::pair<QPointer<QWidget>, bool>> busyControls_;
 };
 
 // Installs the throttled message pump for long loops of the core libraries.

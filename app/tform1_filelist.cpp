@@ -20,6 +20,7 @@ constexpr uint32_t kListedAttributes = attr::ReadOnly | attr::Hidden | attr::Sys
 }  // namespace
 
 void TForm1::sgFilesMouseUp(bool onHeader, int headerColumn) {
+    if (IsBusy()) return;  // ticks and order hold still while a command runs
     FSortAscending = !FSortAscending;
     if (onHeader) {
         if (headerColumn >= 0) SortByColumn(headerColumn, FSortAscending);
@@ -38,20 +39,24 @@ void TForm1::SortByColumn(int column, bool ascending) {
 }
 
 void TForm1::btnSelAllClick() {
+    if (IsBusy()) return;
     for (int r = 1; r <= files_.LastRow(); ++r)
         if (!files_.Checked(r)) files_.SetChecked(r, true);
 }
 
 void TForm1::btnDeSelAllClick() {
+    if (IsBusy()) return;
     for (int r = 1; r <= files_.LastRow(); ++r)
         if (files_.Checked(r)) files_.SetChecked(r, false);
 }
 
 void TForm1::btnInverseClick() {
+    if (IsBusy()) return;
     for (int r = 1; r <= files_.LastRow(); ++r) files_.ToggleChecked(r);
 }
 
 void TForm1::btnAddClick() {
+    if (IsBusy()) return;
     FileDialogOptions o;
     o.title = QStringLiteral("请选择需要修改属性的文件 - 添加文件");
     o.directory = QStringLiteral(".");
@@ -77,6 +82,7 @@ void TForm1::btnAddClick() {
 }
 
 void TForm1::btnDelClick() {
+    if (IsBusy()) return;
     const int removed = files_.RemoveCheckedRows();
     AddToCounter(stSrcCount_, -removed);
 }

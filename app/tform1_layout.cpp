@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
@@ -240,6 +241,31 @@ QWidget* TForm1::BuildToolRow() {
     return row;
 }
 
+// Under the pages: the progress of the running batch (files done of files
+// ticked, the current file beside it) and its stop button.
+QWidget* TForm1::BuildRunStrip(QWidget* parent) {
+    auto* strip = Named(new QWidget(parent), "pnlRun");
+    auto* h = new QHBoxLayout(strip);
+    h->setContentsMargins(4, 2, 4, 2);
+    h->setSpacing(6);
+    auto* pbRun = Named(new QProgressBar(strip), "pbRun");
+    pbRun->setRange(0, 1);
+    pbRun->setValue(0);
+    pbRun->setFormat(QStringLiteral("%v / %m"));
+    pbRun->setMaximumWidth(220);
+    h->addWidget(pbRun, 1);
+    auto* lblRunFile = Named(new QLabel(strip), "lblRunFile");
+    lblRunFile->setMinimumWidth(60);
+    lblRunFile->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    h->addWidget(lblRunFile, 2);
+    auto* btnStopRun = Named(new QPushButton(QStringLiteral("停止"), strip), "btnStopRun");
+    btnStopRun->setToolTip(QStringLiteral("处理完当前文件后停止"));
+    btnStopRun->setEnabled(false);
+    h->addWidget(btnStopRun);
+    ConnectClick(btnStopRun, &TForm1::btnStopRunClick);
+    return strip;
+}
+
 QWidget* TForm1::AddPage(const char* objectName, const char* caption) {
     auto* page = Named(new QWidget(pgcOne_), objectName);
     pgcOne_->addTab(page, QString::fromUtf8(caption));
@@ -314,6 +340,7 @@ QWidget* TForm1::BuildLowerPanel() {
     pv->setSpacing(0);
     pgcOne_ = Named(new QTabWidget(Panel2), "pgcOne");
     pv->addWidget(pgcOne_, 1);
+    pv->addWidget(BuildRunStrip(Panel2));
     auto* Panel3 = Named(new QWidget(Panel2), "Panel3");
     Panel3->setFixedHeight(20);
     auto* tipsRow = new QHBoxLayout(Panel3);

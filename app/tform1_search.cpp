@@ -108,11 +108,15 @@ void TForm1::ckFileDateClick() {
 }
 
 void TForm1::cbSearchClick() {
+    // A search may run inside another search (started after a stop), never
+    // inside another command.
+    if (IsBusy() && property(kDepthProperty).toInt() == 0) return;
     const std::string masks = Trim(FieldText("cmbFileType"));
     if (masks.empty()) {
         ShowError(QStringLiteral("文件类型为空,请设置好后再试！"));
         return;
     }
+    BeginBusy();  // the list is the search's until it ends
     SetSearchRunning(*this, true);
     FStopSearch = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -131,6 +135,7 @@ void TForm1::cbSearchClick() {
     model_->FlushPendingRows();
     SetCounter(stSrcCount_, SearchRowCount(files_));
     QApplication::restoreOverrideCursor();
+    EndBusy();
     // A search this one ran inside goes on now, and must stay stoppable.
     SetSearchRunning(*this, depth > 0 && !FStopSearch);
     if (!failure) return;

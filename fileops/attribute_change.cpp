@@ -15,15 +15,18 @@ uint32_t AttributeSettings::Value() const {
     return v;
 }
 
-int ChangeAttributes(FileList& files, const AttributeSettings& settings,
-                     const ChangedRowCallback& onChanged) {
+RunSummary ChangeAttributes(FileList& files, const AttributeSettings& settings, RunHost* host) {
     const uint32_t value = settings.Value();
-    if (value == 0) return 0;
-    auto changeFile = [&](int row) { return SetFileAttributes(files.Path(row), value); };
+    if (value == 0) return RunSummary{};
+    auto changeFile = [&](int row) {
+        return SetFileAttributes(files.Path(row), value)
+                   ? Undone::None
+                   : UndoneFromFs(LastFsProblem(), Undone::CannotWrite);
+    };
     std::function<bool(const std::string&)> changeFolder;
     if (settings.foldersToo)
         changeFolder = [&](const std::string& folder) { return SetFileAttributes(folder, value); };
-    return ForEachTickedFile(files, changeFile, changeFolder, onChanged);
+    return ForEachTickedFile(files, changeFile, changeFolder, host);
 }
 
 }  // namespace ferro

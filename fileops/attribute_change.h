@@ -21,9 +21,9 @@ struct AttributeSettings {
 };
 
 // Sets every ticked row's file, then its folder when asked and not the
-// folder just set; returns how many files changed (folders are not
-// counted). The list itself does not change.
-int ChangeAttributes(FileList& files, const AttributeSettings& settings,
-                     const ChangedRowCallback& onChanged = {});
+// folder just set (folders are not counted). The list itself does not
+// change.
+RunSummary ChangeAttributes(FileList& files, const AttributeSettings& settings,
+                            RunHost* host = nullptr);
 
 }  // namespace ferro

@@ -47,33 +47,37 @@ NewFileTimes ComputeNewTimes(const FileTimes& old, const DateSettings& s) {
     return t;
 }
 
-bool ApplyDates(std::string_view path, const DateSettings& settings, NewFileTimes* written) {
+Undone ApplyDates(std::string_view path, const DateSettings& settings, NewFileTimes* written) {
     FileTimes old;
-    if (!GetFileTimes(path, old)) return false;
+    if (!GetFileTimes(path, old)) return UndoneFromFs(LastFsProblem(), Undone::CannotRead);
     const NewFileTimes t = ComputeNewTimes(old, settings);
-    if (!t.Any()) return false;
-    if (!SetFileTimes(path, t.creation, t.lastAccess, t.lastWrite)) return false;
+    if (!t.Any()) return Undone::Unchanged;
+    if (!SetFileTimes(path, t.creation, t.lastAccess, t.lastWrite))
+        return UndoneFromFs(LastFsProblem(), Undone::CannotWrite);
     if (written) *written = t;
-    return true;
+    return Undone::None;
 }
 
-int ChangeDates(FileList& files, const DateSettings& settings, const ChangedRowCallback& onChanged) {
-    if (!settings.AnyChosen()) return 0;
+RunSummary ChangeDates(FileList& files, const DateSettings& settings, RunHost* host) {
+    if (!settings.AnyChosen()) return RunSummary{};
     auto changeFile = [&](int row) {
         NewFileTimes t;
-        if (!ApplyDates(files.Path(row), settings, &t)) return false;
+        const Undone why = ApplyDates(files.Path(row), settings, &t);
+        if (why != Undone::None) return why;
         // The list shows what was written; with the time alone the columns
         // stay as they are.
         if (settings.setModified && t.lastWrite)
             files.SetCell(kColModified, row, PackedTimeText(PackLocalTime(*t.lastWrite)));
         if (settings.setCreated && t.creation)
             files.SetCell(kColCreated, row, PackedTimeText(PackLocalTime(*t.creation)));
-        return true;
+        return Undone::None;
     };
     std::function<bool(const std::string&)> changeFolder;
     if (settings.foldersToo)
-        changeFolder = [&](const std::string& folder) { return ApplyDates(folder, settings); };
-    return ForEachTickedFile(files, changeFile, changeFolder, onChanged);
+        changeFolder = [&](const std::string& folder) {
+            return ApplyDates(folder, settings) == Undone::None;
+        };
+    return ForEachTickedFile(files, changeFile, changeFolder, host);
 }
 
 }  // namespace ferro

@@ -44,17 +44,15 @@ struct NewFileTimes {
 };
 NewFileTimes ComputeNewTimes(const FileTimes& old, const DateSettings& settings);
 
-// Reads a file's or folder's times and writes the new ones; false when it
-// could not be read or written, or nothing was to change. `written` gets
-// what was written.
-bool ApplyDates(std::string_view path, const DateSettings& settings,
-                NewFileTimes* written = nullptr);
+// Reads a file's or folder's times and writes the new ones; the reason when
+// they could not be read or written, or nothing was to change. `written`
+// gets what was written.
+Undone ApplyDates(std::string_view path, const DateSettings& settings,
+                  NewFileTimes* written = nullptr);
 
 // Every ticked row's file, then its folder when asked and not the folder
-// just set; returns how many files changed (folders are not counted). The
-// created and modified columns of a changed row show the new times when
-// their dates were chosen.
-int ChangeDates(FileList& files, const DateSettings& settings,
-                const ChangedRowCallback& onChanged = {});
+// just set (folders are not counted). The created and modified columns of a
+// changed row show the new times when their dates were chosen.
+RunSummary ChangeDates(FileList& files, const DateSettings& settings, RunHost* host = nullptr);
 
 }  // namespace ferro

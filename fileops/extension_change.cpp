@@ -27,26 +27,19 @@ std::string NameWithNewExtension(std::string_view name, std::string_view pattern
     return newName;
 }
 
-int ChangeExtensions(FileList& files, std::string_view typedPattern,
-                     const ChangedRowCallback& onRenamed) {
+RunSummary ChangeExtensions(FileList& files, std::string_view typedPattern, RunHost* host) {
     const std::string pattern = NormalizeExtensionPattern(typedPattern);
-    if (pattern.empty()) return 0;
-    std::string target;
+    if (pattern.empty()) return RunSummary{};
+    std::unordered_set<std::string> given;
     auto changeFile = [&](int row) {
         const std::string newExt = NewExtension(files.Name(row), pattern);
-        const std::string newName = NameWithNewExtension(files.Name(row), pattern);
-        if (newName == files.Name(row) || !IsAcceptableFileName(newName)) return false;
-        target = files.Folder(row);
-        target.push_back(kPathSep);
-        target += newName;
-        if (!MoveFile(files.Path(row), target)) return false;
-        files.SetCell(kColName, row, newName);
+        const Undone why = RenameRow(files, row, NameWithNewExtension(files.Name(row), pattern), given);
         // The type column takes the new extension as the pattern gave it
         // (".TXT.bak" for "${ext}.bak" on a.TXT).
-        files.SetCell(kColType, row, newExt);
-        return true;
+        if (why == Undone::None) files.SetCell(kColType, row, newExt);
+        return why;
     };
-    return ForEachTickedFile(files, changeFile, nullptr, onRenamed);
+    return ForEachTickedFile(files, changeFile, nullptr, host);
 }
 
 }  // namespace ferro

@@ -19,9 +19,14 @@ std::string NormalizeExtensionPattern(std::string_view typed);
 // The new name of a file under a normalized pattern.
 std::string NameWithNewExtension(std::string_view name, std::string_view pattern);
 
-// Renames every ticked row's file; returns how many were renamed. Columns 0
-// and 5 of each renamed row follow the new name.
-int ChangeExtensions(FileList& files, std::string_view typedPattern,
-                     const ChangedRowCallback& onRenamed = {});
+// The new extension (with its dot) a name gets under a normalized pattern,
+// as the type column shows it.
+std::string NewExtension(std::string_view name, std::string_view pattern);
+
+// Renames every ticked row's file, processing window messages between
+// files; columns 0 and 5 of each renamed row follow the new name. Every
+// file left as it was is reported with its reason.
+RunSummary ChangeExtensions(FileList& files, std::string_view typedPattern,
+                            RunHost* host = nullptr);
 
 }  // namespace ferro

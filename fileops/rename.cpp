@@ -166,7 +166,7 @@ RenameRule::RenameRule(std::string_view typedPattern, std::string_view programDi
         const std::string start = comma == std::string_view::npos ? "" : Trim(args.substr(0, comma));
         const std::string width =
             comma == std::string_view::npos ? Trim(args) : Trim(args.substr(comma + 1));
-        counter_ = StrToInt(start);
+        start_ = StrToInt(start);
         width_ = StrToInt(width);
     }
     // Whether anything is left for the engine once the variables are in: an
@@ -193,7 +193,7 @@ RenameRule::RenameRule(std::string_view typedPattern, std::string_view programDi
     }
 }
 
-std::optional<std::string> RenameRule::NewName(const FileList& files, int row) {
+std::optional<std::string> RenameRule::NameFor(const FileList& files, int row, int64_t ordinal) {
     const std::string& name = files.Name(row);
     std::string base, extension;
     SplitName(name, base, extension);
@@ -206,13 +206,12 @@ std::optional<std::string> RenameRule::NewName(const FileList& files, int row) {
             slash == std::string::npos ? std::string_view() : std::string_view(folder).substr(slash + 1);
         std::string number;
         if (!sequenceItem_.empty()) {
-            number = std::to_string(counter_);
+            number = std::to_string(start_ + ordinal);
             if (number.size() < static_cast<std::size_t>(std::max(width_, 0))) {
                 number.insert(0, kSixteenZeros);
                 const std::size_t keep = std::min<std::size_t>(number.size(), width_);
                 number.erase(0, number.size() - keep);
             }
-            ++counter_;
         }
         text = Substitute(pattern_, sequenceItem_, number, base, name, extension, lastDir);
         return EvaluateName(base, text, patternHasFunction_, templates_) + extension;
@@ -230,26 +229,56 @@ std::optional<std::string> RenameRule::NewName(const FileList& files, int row) {
     return EvaluateName(base, text, text.find("${") != std::string::npos, templates_) + extension;
 }
 
-int RenameFiles(FileList& files, std::string_view typedPattern, std::string_view programDir,
-                const ChangedRowCallback& onRenamed) {
+Undone CheckNewName(const FileList& files, int row, const std::string& newName,
+                    const std::unordered_set<std::string>& given) {
+    if (newName == files.Name(row)) return Undone::Unchanged;
+    if (!IsAcceptableFileName(newName)) return Undone::NameNotAllowed;
+    std::string target = files.Folder(row);
+    target.push_back(kPathSep);
+    target += newName;
+    if (given.count(target)) return Undone::DuplicateName;
+    return Undone::None;
+}
+
+Undone RenameRow(FileList& files, int row, const std::string& newName,
+                 std::unordered_set<std::string>& given) {
+    const Undone problem = CheckNewName(files, row, newName, given);
+    if (problem != Undone::None) return problem;
+    std::string target = files.Folder(row);
+    target.push_back(kPathSep);
+    target += newName;
+    if (!MoveFile(files.Path(row), target)) return UndoneFromFs(LastFsProblem(), Undone::CannotWrite);
+    given.insert(std::move(target));
+    files.SetCell(kColName, row, newName);
+    return Undone::None;
+}
+
+RunSummary RenameFiles(FileList& files, std::string_view typedPattern, std::string_view programDir,
+                       RunHost* host) {
     RenameRule rule(typedPattern, programDir);
-    int renamed = 0;
-    std::string target;
-    for (int row = 1; row <= files.LastRow(); ++row) {
-        if (!files.Checked(row)) continue;
-        std::optional<std::string> newName = rule.NewName(files, row);
-        if (!newName) break;
-        const std::string& name = files.Name(row);
-        if (name.empty() || *newName == name || !IsAcceptableFileName(*newName)) continue;
-        target = files.Folder(row);
-        target.push_back(kPathSep);
-        target += *newName;
-        if (!MoveFile(files.Path(row), target)) continue;
-        files.SetCell(kColName, row, *newName);
-        ++renamed;
-        if (onRenamed) onRenamed(row);
-    }
-    return renamed;
+    std::unordered_set<std::string> given;
+    int64_t ordinal = 0;
+    bool listEnded = false;
+    return ForEachTickedFile(
+        files,
+        [&](int row) {
+            // The run ends where a name list ends: every later row is
+            // reported for the same reason.
+            std::optional<std::string> newName;
+            try {
+                if (!listEnded) newName = rule.NameFor(files, row, ordinal);
+            } catch (const ValueTooLong&) {
+                ++ordinal;
+                return Undone::TooLong;
+            }
+            ++ordinal;
+            if (!newName) {
+                listEnded = true;
+                return Undone::NoListLine;
+            }
+            return RenameRow(files, row, *newName, given);
+        },
+        nullptr, host);
 }
 
 }  // namespace ferro

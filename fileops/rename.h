@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "fileops/filelist.h"
@@ -50,17 +51,18 @@ public:
     // from the current folder), then in programDir.
     RenameRule(std::string_view typedPattern, std::string_view programDir);
 
-    // The new name with extension for a row, or nullopt when the run ends
-    // at this row (a name list has no line for it). Call once per ticked row
-    // in display order: the sequence number advances with every call.
-    std::optional<std::string> NewName(const FileList& files, int row);
+    // The new name with extension of a row that is the ordinal-th ticked row
+    // (from 0; the sequence number is start + ordinal), or nullopt when the
+    // run ends at this row (a name list has no line for it). Depends on
+    // nothing else, so a preview and the run give the same names.
+    std::optional<std::string> NameFor(const FileList& files, int row, int64_t ordinal);
 
     int mode() const { return mode_; }  // 0 pattern, 1 name list, 2 replacement list
 
 private:
     std::string pattern_;
     std::string sequenceItem_;
-    int64_t counter_ = 0;
+    int64_t start_ = 0;
     int width_ = 0;
     int mode_ = 0;
     bool patternHasFunction_ = false;
@@ -70,10 +72,21 @@ private:
     TemplateCache templates_{1};
 };
 
-// Renames every ticked row's file; returns how many were renamed. Column 0
-// of each renamed row gets the new name. Rows are handled in display order
-// without pumping window messages.
-int RenameFiles(FileList& files, std::string_view typedPattern, std::string_view programDir,
-                const ChangedRowCallback& onRenamed = {});
+// What stands in the way of giving a row's file a new name, before the
+// disk is asked: Unchanged, NameNotAllowed, or DuplicateName when an
+// earlier row of the run has been given that path (`given`); None otherwise.
+Undone CheckNewName(const FileList& files, int row, const std::string& newName,
+                    const std::unordered_set<std::string>& given);
+
+// Gives the file of a row a new name in its folder, never replacing an
+// existing file; the name cell follows. The path given is added to `given`.
+Undone RenameRow(FileList& files, int row, const std::string& newName,
+                 std::unordered_set<std::string>& given);
+
+// Renames every ticked row's file in display order, processing window
+// messages between files; column 0 of each renamed row gets the new name.
+// Every file left as it was is reported with its reason.
+RunSummary RenameFiles(FileList& files, std::string_view typedPattern, std::string_view programDir,
+                       RunHost* host = nullptr);
 
 }  // namespace ferro

@@ -1,28 +1,38 @@
 #include "fileops/ticked_rows.h"
 
+#include "platform/pump.h"
+
 namespace ferro {
 
-int ForEachTickedFile(FileList& files, const std::function<bool(int row)>& changeFile,
-                      const std::function<bool(const std::string& folder)>& changeFolder,
-                      const ChangedRowCallback& onChanged) {
-    int changed = 0;
+std::vector<BatchFile> TickedFiles(const FileList& files) {
+    std::vector<BatchFile> ticked;
+    for (int row = 1; row <= files.LastRow(); ++row)
+        if (files.Checked(row) && !files.Name(row).empty())
+            ticked.push_back(BatchFile{row, files.Path(row)});
+    return ticked;
+}
+
+RunSummary ForEachTickedFile(FileList& files, const std::function<Undone(int row)>& changeFile,
+                             const std::function<bool(const std::string& folder)>& changeFolder,
+                             RunHost* host) {
+    const std::vector<BatchFile> ticked = TickedFiles(files);
+    RunTracker run(host, static_cast<int>(ticked.size()));
     std::string lastFolder;
     bool haveLastFolder = false;
-    for (int row = 1; row <= files.LastRow(); ++row) {
-        if (!files.Checked(row) || files.Name(row).empty()) continue;
-        if (changeFile(row)) {
-            ++changed;
-            if (onChanged) onChanged(row);
-        }
-        if (!changeFolder) continue;
-        const std::string& folder = files.Folder(row);
-        if (haveLastFolder && folder == lastFolder) continue;
+    run.ForEach(ticked, [&](const BatchFile& f) {
+        ProcessPendingMessages();
+        const Undone why = changeFile(f.row);
+        if (why == Undone::None) run.Done(f.row, f.path);
+        else run.Skip(f.row, f.path, why);
+        if (!changeFolder) return;
+        const std::string& folder = files.Folder(f.row);
+        if (haveLastFolder && folder == lastFolder) return;
         if (changeFolder(folder)) {
             lastFolder = folder;
             haveLastFolder = true;
         }
-    }
-    return changed;
+    });
+    return run.Take();
 }
 
 }  // namespace ferro

@@ -1,7 +1,11 @@
 // Joining the contents of several files into one list of lines.
 #pragma once
 
+#include <vector>
+
+#include "batch/run.h"
 #include "textops/lines.h"
+#include "textops/text_batch.h"
 
 namespace ferro {
 
@@ -9,5 +13,12 @@ namespace ferro {
 // goes between two files; a file that ended without a line break still ends
 // with a whole line, so the next one starts on a line of its own.
 void AppendFileLines(LineList& combined, const LineList& file);
+
+// Joins the files, in order, into the last one (backed up first when asked).
+// Every file is read before anything is written, so a stop, or a file that
+// cannot be read, leaves every file as it was: the summary then counts none
+// as done.
+RunSummary CombineFiles(const std::vector<BatchFile>& files, const TextBatchOptions& options,
+                        RunHost* host);
 
 }  // namespace ferro

@@ -24,6 +24,9 @@ RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatch
             run.Done(f.row, f.path);
         } catch (const TextFileError& e) {
             run.Abort(f.row, f.path, e.why(), e.what());
+        } catch (const ValueTooLong&) {
+            // The file is left as it was; the others may well be fine.
+            run.Skip(f.row, f.path, Undone::TooLong);
         }
     });
     return run.Take();

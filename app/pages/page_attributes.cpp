@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 
 #include "app/pages/page_util.h"
+#include "app/run_host.h"
 #include "app/tform1.h"
 #include "fileops/attribute_change.h"
 
@@ -39,11 +40,12 @@ void TForm1::btnPropClick() {
         ShowError(QStringLiteral("请选择新的属性！"));
         return;
     }
-    const bool finished = RunCommand(Find<QPushButton>("btnProp"), [&] {
+    RunCommand(Find<QPushButton>("btnProp"), [&] {
         SetCounter(stChangeCount_, 0);
-        ChangeAttributes(files_, s, [this](int) { AddToCounter(stChangeCount_, 1); });
+        WindowRunHost host(*this, stChangeCount_);
+        const RunSummary summary = ChangeAttributes(files_, s, &host);
+        SetRunReport(summary, QStringLiteral("成功处理文件总数量：%1").arg(summary.done));
     });
-    if (finished) ShowInfo(QStringLiteral("成功处理文件总数量：") + stChangeCount_->text());
 }
 
 }  // namespace ferro

@@ -1,6 +1,8 @@
 // 文件内容合并: the ticked files, in display order, are joined into the
 // last ticked one.
 #include "app/pages/page_util.h"
+#include "app/run_host.h"
+#include "fileops/ticked_rows.h"
 #include "app/tform1.h"
 #include "textops/file_combine.h"
 #include "textops/textfile.h"
@@ -24,22 +26,17 @@ void TForm1::BuildCombinePage(QWidget* page) {
 void TForm1::btnFileCombineClick() {
     if (!CheckSelection()) return;
     const bool backup = Find<QCheckBox>("chkFileCombine")->isChecked();
-    const bool ok = RunCommand(Find<QPushButton>("btnFileCombine"), [&] {
+    RunCommand(Find<QPushButton>("btnFileCombine"), [&] {
         SetCounter(stChangeCount_, 0);
-        LineList combined;
-        std::string target;
-        ForEachTickedRow(true, [&](int row) {
-            target = files_.Path(row);
-            AppendFileLines(combined, LoadTextLines(target));
-            AddToCounter(stChangeCount_, 1);
-        });
-        // Rows may have been removed from the list while messages were
-        // processed; with nothing read there is nothing to write.
-        if (target.empty()) return;
-        if (backup) BackupFile(target);
-        SaveTextLines(target, combined);
+        TextBatchOptions options;
+        options.backup = backup;
+        RunSummary s;
+        {
+            WindowRunHost host(*this, stChangeCount_);
+            s = CombineFiles(TickedFiles(files_), options, &host);
+        }
+        SetRunReport(s, QStringLiteral("成功处理完成,共处理 %1 个文件!").arg(s.done));
     });
-    if (ok) ShowInfo(QStringLiteral("成功处理完成,共处理 %1 个文件!").arg(stChangeCount_->text()));
 }
 
 }  // namespace ferro

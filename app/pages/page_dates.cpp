@@ -4,6 +4,7 @@
 #include <QTimeEdit>
 
 #include "app/pages/page_util.h"
+#include "app/run_host.h"
 #include "app/tform1.h"
 #include "fileops/date_change.h"
 
@@ -91,11 +92,12 @@ void TForm1::btnDateClick() {
     const QTime t = Find<QTimeEdit>("dtpTime")->time();
     s.time = TimeOfDay{t.hour(), t.minute(), t.second(), t.msec()};
 
-    const bool finished = RunCommand(Find<QPushButton>("btnDate"), [&] {
+    RunCommand(Find<QPushButton>("btnDate"), [&] {
         SetCounter(stChangeCount_, 0);
-        ChangeDates(files_, s, [this](int) { AddToCounter(stChangeCount_, 1); });
+        WindowRunHost host(*this, stChangeCount_);
+        const RunSummary summary = ChangeDates(files_, s, &host);
+        SetRunReport(summary, QStringLiteral("成功处理文件总数量：%1").arg(summary.done));
     });
-    if (finished) ShowInfo(QStringLiteral("成功处理文件总数量：") + stChangeCount_->text());
 }
 
 }  // namespace ferro

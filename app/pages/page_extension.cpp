@@ -1,5 +1,6 @@
 // 更改文件扩展名: gives the ticked files a new extension.
 #include "app/pages/page_util.h"
+#include "app/run_host.h"
 #include "app/tform1.h"
 #include "fileops/extension_change.h"
 
@@ -26,11 +27,12 @@ void TForm1::btnExtClick() {
         ShowError(QStringLiteral("请输入新扩展名格式！"));
         return;
     }
-    const bool finished = RunCommand(Find<QPushButton>("btnExt"), [&] {
+    RunCommand(Find<QPushButton>("btnExt"), [&] {
         SetCounter(stChangeCount_, 0);
-        ChangeExtensions(files_, typed, [this](int) { AddToCounter(stChangeCount_, 1); });
+        WindowRunHost host(*this, stChangeCount_);
+        const RunSummary s = ChangeExtensions(files_, typed, &host);
+        SetRunReport(s, QStringLiteral("成功处理文件总数量：%1").arg(s.done));
     });
-    if (finished) ShowInfo(QStringLiteral("成功处理文件总数量：") + stChangeCount_->text());
 }
 
 }  // namespace ferro

@@ -1,5 +1,6 @@
 // 更改文件名称: renames the ticked files by a name pattern.
 #include "app/pages/page_util.h"
+#include "app/run_host.h"
 #include "app/tform1.h"
 #include "fileops/rename.h"
 #include "platform/fs.h"
@@ -34,11 +35,12 @@ void TForm1::btnFilenameClick() {
         case RenamePatternProblem::None:
             break;
     }
-    const bool finished = RunCommand(Find<QPushButton>("btnFilename"), [&] {
+    RunCommand(Find<QPushButton>("btnFilename"), [&] {
         SetCounter(stChangeCount_, 0);
-        RenameFiles(files_, typed, ProgramDir(), [this](int) { AddToCounter(stChangeCount_, 1); });
+        WindowRunHost host(*this, stChangeCount_);
+        const RunSummary s = RenameFiles(files_, typed, ProgramDir(), &host);
+        SetRunReport(s, QStringLiteral("成功处理文件总数量：%1").arg(s.done));
     });
-    if (finished) ShowInfo(QStringLiteral("成功处理文件总数量：") + stChangeCount_->text());
 }
 
 }  // namespace ferro

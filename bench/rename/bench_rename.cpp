@@ -97,9 +97,16 @@ int main(int argc, char** argv) {
         }
         model.FlushPendingRows();
         auto t0 = std::chrono::steady_clock::now();
-        const int renamed = ferro::RenameFiles(list, "img_${sn(1,5)}", ferro::ProgramDir(), [&](int) {
-            ferro::TForm1::AddToCounter(&stChangeCount, 1);
-        });
+        // The counter moves with every file, as the window's does.
+        struct Counting : ferro::RunHost {
+            QLabel* counter;
+            void FileFinished(const ferro::FileResult& r) override {
+                if (r.done()) ferro::TForm1::AddToCounter(counter, 1);
+            }
+        } host;
+        host.counter = &stChangeCount;
+        const int renamed =
+            ferro::RenameFiles(list, "img_${sn(1,5)}", ferro::ProgramDir(), &host).done;
         const double took = Seconds(t0);
         if (renamed != files || CountPrefixed(ours, "img_") != files) {
             std::fprintf(stderr, "renamed %d of %d\n", renamed, files);

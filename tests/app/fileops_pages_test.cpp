@@ -105,8 +105,11 @@ private slots:
         QCOMPARE(QString::fromStdString(t.Read("img_002.jpg")), QStringLiteral("B"));
         QVERIFY(form.Find<QPushButton>("btnFilename")->isEnabled());
 
-        // Run again: every name is taken by itself, nothing is counted.
-        QVERIFY(OneInfo(Press(form, dialogs, "btnFilename"), kDone + "0"));
+        // Run again: every name is taken by itself, nothing is counted, and
+        // the message says so file by file.
+        const auto again = Press(form, dialogs, "btnFilename");
+        QVERIFY(OneInfo(again, kDone + QStringLiteral("0\n另有 3 个文件未处理")));
+        QCOMPARE(again[0].details.count(QStringLiteral("\t未改变\n")), 3);
         QCOMPARE(form.stChangeCount()->text(), QStringLiteral("0"));
     }
 
@@ -174,7 +177,9 @@ private slots:
         form.Find<QCheckBox>("chkDirDate")->click();
         form.Find<QDateEdit>("dtModify")->setDate(QDate(2019, 3, 4));
         time->setTime(QTime(6, 7, 8));
-        QVERIFY(OneInfo(Press(form, dialogs, "btnDate"), kDone + "1"));
+        const auto shown = Press(form, dialogs, "btnDate");
+        QVERIFY(OneInfo(shown, kDone + QStringLiteral("1\n另有 1 个文件未处理")));
+        QCOMPARE(shown[0].details, ferro::GbkToQString(b) + QStringLiteral("\t只读文件\n"));
         QCOMPARE(form.stChangeCount()->text(), QStringLiteral("1"));
         QCOMPARE(GridCell(form, 1, 4), QStringLiteral("2019-03-04 06:07:08"));
         const QDateTime expected(QDate(2019, 3, 4), QTime(6, 7, 8));

@@ -291,9 +291,14 @@ private slots:
         Choose(form, "rbDelEmpty");
         Click(form, "btnDelLine");
         // The first file was written, the second refused (as root, too): the
-        // run ends there, with no closing message.
-        QCOMPARE(dialogs.LastText(),
-                 U("Cannot create file ") + ferro::GbkToQString(files.t / "b.txt"));
+        // run ends there, with no closing message; the files left undone are
+        // listed with the error.
+        QCOMPARE(dialogs.LastText(), U("Cannot create file ") +
+                                         ferro::GbkToQString(files.t / "b.txt") +
+                                         U("\n另有 2 个文件未处理"));
+        QCOMPARE(dialogs.Last().details,
+                 ferro::GbkToQString(files.t / "b.txt") + U("\t只读文件\n") +
+                     ferro::GbkToQString(files.t / "c.txt") + U("\t因前面的错误而未处理\n"));
         QCOMPARE(dialogs.Last().icon, Icon::Error);
         QCOMPARE(dialogs.messages.size(), size_t(1));
         QCOMPARE(Changed(form), U("1"));

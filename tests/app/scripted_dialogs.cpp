@@ -8,11 +8,21 @@
 namespace ferro::testing {
 
 void ScriptedDialogs::Message(QWidget*, Icon icon, const QString& title, const QString& text) {
-    messages.push_back({icon, title, text});
+    messages.push_back({icon, title, text, QString()});
+}
+
+void ScriptedDialogs::MessageWithDetails(QWidget*, Icon icon, const QString& title,
+                                         const QString& text, const QString& details) {
+    messages.push_back({icon, title, text, details});
+}
+
+bool ScriptedDialogs::QuestionDefaultNo(QWidget* parent, const QString& title, const QString& text) {
+    questionsDefaultNo.push_back(text);
+    return Question(parent, title, text);
 }
 
 bool ScriptedDialogs::Question(QWidget*, const QString& title, const QString& text) {
-    messages.push_back({Icon::Question, title, text});
+    messages.push_back({Icon::Question, title, text, QString()});
     questions.push_back(text);
     if (answers.empty()) return false;
     bool a = answers.front();
@@ -49,13 +59,14 @@ void ScriptedDialogs::SetClipboardText(const QString& text) { clipboard = text; 
 void ScriptedDialogs::OpenDocument(const QUrl& url) { opened.push_back(url); }
 
 ScriptedDialogs::Shown ScriptedDialogs::Last() const {
-    if (messages.empty()) return {Icon::Information, QString(), QString()};
+    if (messages.empty()) return {Icon::Information, QString(), QString(), QString()};
     return messages.back();
 }
 
 void ScriptedDialogs::Clear() {
     messages.clear();
     questions.clear();
+    questionsDefaultNo.clear();
     fileDialogs.clear();
     folderTitles.clear();
     opened.clear();

@@ -19,10 +19,14 @@ public:
         Icon icon;
         QString title;
         QString text;
+        QString details;  // the list under a message, when it has one
     };
 
     void Message(QWidget* parent, Icon icon, const QString& title, const QString& text) override;
+    void MessageWithDetails(QWidget* parent, Icon icon, const QString& title, const QString& text,
+                            const QString& details) override;
     bool Question(QWidget* parent, const QString& title, const QString& text) override;
+    bool QuestionDefaultNo(QWidget* parent, const QString& title, const QString& text) override;
     QStringList OpenFiles(QWidget* parent, const FileDialogOptions& options) override;
     QString SaveFile(QWidget* parent, const FileDialogOptions& options) override;
     QString ChooseFolder(QWidget* parent, const QString& title) override;
@@ -43,6 +47,7 @@ public:
     // What was shown.
     std::vector<Shown> messages;
     std::vector<QString> questions;
+    std::vector<QString> questionsDefaultNo;  // asked with No as the default
     std::vector<FileDialogOptions> fileDialogs;
     std::vector<QString> folderTitles;
     QString clipboard;

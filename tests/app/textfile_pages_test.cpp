@@ -195,11 +195,14 @@ private slots:
         QCOMPARE(t.Read("c.txt.bak"), std::string("c1\n"));
         QCOMPARE(t.Read("a.txt"), std::string("a1\na2"));
         QVERIFY(!t.Exists("a.txt.bak"));
-        // A file that cannot be read ends the run before the target is written.
+        // A file that cannot be read ends the run before the target is
+        // written: no file counts as done, and all three are listed.
         ::unlink((t / "b.txt").c_str());
         Click(form, "btnFileCombine");
-        ExpectError(dialogs, ferro::GbkToQString("Cannot open file " + t / "b.txt"));
-        QCOMPARE(form.stChangeCount()->text(), QStringLiteral("1"));
+        ExpectError(dialogs, ferro::GbkToQString("Cannot open file " + t / "b.txt") +
+                                 QStringLiteral("\n另有 3 个文件未处理"));
+        QVERIFY(dialogs.Last().details.contains(QStringLiteral("b.txt\t文件不存在\n")));
+        QCOMPARE(form.stChangeCount()->text(), QStringLiteral("0"));
         QCOMPARE(t.Read("c.txt"), std::string("a1\r\na2\r\nc1\r\n"));
     }
 

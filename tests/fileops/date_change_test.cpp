@@ -61,9 +61,7 @@ TEST_F(DateChange, TimeAloneKeepsEachLocalDate) {
     DateSettings s;
     s.useTime = true;
     s.time = {17, 30, 0, 250};
-    int seen = 0;
-    EXPECT_EQ(ChangeDates(list_, s, [&](int) { ++seen; }), 2);
-    EXPECT_EQ(seen, 2);
+    EXPECT_EQ(ChangeDates(list_, s).done, 2);
     const FileTime expected = 1341135000LL * kSecond + 250000000LL;  // 09:30:00.25 UTC
     const FileTimes ta = Times(a), tb = Times(b);
     EXPECT_EQ(ta.lastWrite, expected);
@@ -81,7 +79,7 @@ TEST_F(DateChange, ChosenDateKeepsOrReplacesTheTimeOfDay) {
     DateSettings s;
     s.setModified = true;
     s.modified = {2020, 2, 29};
-    EXPECT_EQ(ChangeDates(list_, s), 1);
+    EXPECT_EQ(ChangeDates(list_, s).done, 1);
     FileTimes after = Times(a);
     EXPECT_EQ(after.lastWrite, FromLocal({2020, 2, 29, 8, 15, 42}));  // whole seconds
     EXPECT_EQ(after.creation, before.creation);  // not chosen, not touched
@@ -95,7 +93,7 @@ TEST_F(DateChange, ChosenDateKeepsOrReplacesTheTimeOfDay) {
     s.useTime = true;
     s.created = {2019, 1, 2};
     s.time = {9, 0, 5, 999};
-    EXPECT_EQ(ChangeDates(list_, s), 1);
+    EXPECT_EQ(ChangeDates(list_, s).done, 1);
     after = Times(a);
     EXPECT_EQ(after.creation, FromLocal({2019, 1, 2, 9, 0, 5}));
     EXPECT_EQ(after.lastWrite, FromLocal({2020, 2, 29, 8, 15, 42}));
@@ -111,7 +109,7 @@ TEST_F(DateChange, AccessedTimeChangesOnDiskOnly) {
     DateSettings s;
     s.setAccessed = true;
     s.accessed = {2016, 6, 6};
-    EXPECT_EQ(ChangeDates(list_, s), 1);
+    EXPECT_EQ(ChangeDates(list_, s).done, 1);
     const FileTimes after = Times(a);
     EXPECT_EQ(after.lastAccess, FromLocal({2016, 6, 6, 5, 5, 5}));
     EXPECT_EQ(after.lastWrite, before.lastWrite);
@@ -130,12 +128,12 @@ TEST_F(DateChange, FailuresAreNotCounted) {
     DateSettings s;
     s.setModified = s.setCreated = true;
     s.modified = s.created = {2001, 1, 1};
-    EXPECT_EQ(ChangeDates(list_, s), 1);
+    EXPECT_EQ(ChangeDates(list_, s).done, 1);
     EXPECT_EQ(Times(a).lastWrite, before.lastWrite);
     EXPECT_EQ(Times(a).creation, before.creation);
     EXPECT_EQ(list_.Cell(kColModified, 1), "2015-05-05 05:05:05");
     EXPECT_EQ(list_.Cell(kColModified, 3), "2001-01-01 05:05:05");
-    EXPECT_EQ(ChangeDates(list_, DateSettings{}), 0);  // nothing chosen
+    EXPECT_EQ(ChangeDates(list_, DateSettings{}).done, 0);  // nothing chosen
 }
 
 TEST_F(DateChange, FolderOfARunOfRowsIsSetOnce) {
@@ -146,7 +144,7 @@ TEST_F(DateChange, FolderOfARunOfRowsIsSetOnce) {
     s.setModified = true;
     s.foldersToo = true;
     s.modified = {2018, 8, 8};
-    EXPECT_EQ(ChangeDates(list_, s), 10);  // folders are not counted
+    EXPECT_EQ(ChangeDates(list_, s).done, 10);  // folders are not counted
     EXPECT_EQ(Times(folder).lastWrite, FromLocal({2018, 8, 8, 14, 0, 0}));
 
     // The rule itself: a folder is visited again only after another one,
@@ -159,12 +157,12 @@ TEST_F(DateChange, FolderOfARunOfRowsIsSetOnce) {
     std::string visited;
     int calls = 0;
     const int files = ForEachTickedFile(
-        list, [](int row) { return row != 2; },
+        list, [](int row) { return row != 2 ? Undone::None : Undone::ReadOnly; },
         [&](const std::string& f) {
             visited += f;
             return f != "C" || ++calls > 1;
         },
-        nullptr);
+        nullptr).done;
     EXPECT_EQ(files, 6);
     EXPECT_EQ(visited, "ABACC");
 }

@@ -40,7 +40,7 @@ TEST(Rename, SequenceNumbersPadAndAdvanceOnEveryTickedRow) {
     {
         TempFolder dir;
         FileList list = Listed(dir, {"a.jpg", "b.jpg", "c.png"});
-        EXPECT_EQ(RenameFiles(list, "  img_${sn(1,3)}  ", ""), 3);
+        EXPECT_EQ(RenameFiles(list, "  img_${sn(1,3)}  ", "").done, 3);
         EXPECT_EQ(Names(list), (Names_{"img_001.jpg", "img_002.jpg", "img_003.png"}));
         EXPECT_EQ(dir.Read("img_002.jpg"), "b.jpg");
         EXPECT_EQ(dir.Read("img_003.png"), "c.png");
@@ -49,13 +49,13 @@ TEST(Rename, SequenceNumbersPadAndAdvanceOnEveryTickedRow) {
     {
         TempFolder dir;  // the pattern is lower-cased, function names included
         FileList list = Listed(dir, {"a.jpg", "b.jpg", "c.png"});
-        EXPECT_EQ(RenameFiles(list, "IMG_${SN(1,3)}", ""), 3);
+        EXPECT_EQ(RenameFiles(list, "IMG_${SN(1,3)}", "").done, 3);
         EXPECT_EQ(Names(list), (Names_{"img_001.jpg", "img_002.jpg", "img_003.png"}));
     }
     {
         TempFolder dir;  // longer than the width: not cut; width past sixteen zeros
         FileList list = Listed(dir, {"a.txt", "b.txt"});
-        EXPECT_EQ(RenameFiles(list, "${sn(1000,3)}", ""), 2);
+        EXPECT_EQ(RenameFiles(list, "${sn(1000,3)}", "").done, 2);
         EXPECT_EQ(Names(list), (Names_{"1000.txt", "1001.txt"}));
         FileList wide = Listed(dir, {"c.txt"});
         RenameFiles(wide, "${sn( 5 , 20 )}", "");
@@ -68,7 +68,7 @@ TEST(Rename, SequenceNumbersPadAndAdvanceOnEveryTickedRow) {
         FileList list = Listed(dir, {"a.txt", "b.txt", "f_3.txt", "d.txt", "e.txt"});
         dir.Write("f_2.txt", "keep");
         list.SetChecked(4, false);
-        EXPECT_EQ(RenameFiles(list, "f_${sn(1,1)}", ""), 2);
+        EXPECT_EQ(RenameFiles(list, "f_${sn(1,1)}", "").done, 2);
         EXPECT_EQ(Names(list), (Names_{"f_1.txt", "b.txt", "f_3.txt", "d.txt", "f_4.txt"}));
         EXPECT_EQ(dir.Read("f_2.txt"), "keep");
         EXPECT_EQ(dir.Read("b.txt"), "b.txt");
@@ -78,41 +78,41 @@ TEST(Rename, SequenceNumbersPadAndAdvanceOnEveryTickedRow) {
 TEST(Rename, VariablesOfTheOldNameAndFolder) {
     TempFolder dir;
     FileList list = Listed(dir, {"Report.TXT"});
-    EXPECT_EQ(RenameFiles(list, "New_${filename}", ""), 1);
+    EXPECT_EQ(RenameFiles(list, "New_${filename}", "").done, 1);
     EXPECT_EQ(list.Name(1), "new_Report.TXT");  // the old name keeps its case
     EXPECT_TRUE(dir.Exists("new_Report.TXT"));
 
     FileList photos = Listed(dir, {"x.jpg", "y.jpg"}, "photos/2012");
-    EXPECT_EQ(RenameFiles(photos, "${lastdir}_${sn(1,2)}", ""), 2);
+    EXPECT_EQ(RenameFiles(photos, "${lastdir}_${sn(1,2)}", "").done, 2);
     EXPECT_EQ(Names(photos), (Names_{"2012_01.jpg", "2012_02.jpg"}));
     EXPECT_TRUE(dir.Exists("photos/2012/2012_02.jpg"));
 
     // No dot: no extension; several dots: only the last part is the extension.
     FileList dots = Listed(dir, {"README", "a.b.c"});
-    EXPECT_EQ(RenameFiles(dots, "${filename}_v2", ""), 2);
+    EXPECT_EQ(RenameFiles(dots, "${filename}_v2", "").done, 2);
     EXPECT_EQ(Names(dots), (Names_{"README_v2", "a.b_v2.c"}));
 
     // ${ext} and ${fullname} stand for the old extension and whole name, in
     // any case; a name holding variable text is not read again.
     FileList ext = Listed(dir, {"p.Jpeg", "${ext}.png", "noext"});
-    EXPECT_EQ(RenameFiles(ext, "${EXT}-${FullName}", ""), 3);
+    EXPECT_EQ(RenameFiles(ext, "${EXT}-${FullName}", "").done, 3);
     EXPECT_EQ(Names(ext), (Names_{"Jpeg-p.Jpeg.Jpeg", "png-${ext}.png.png", "-noext"}));
 
     // Chinese names: the base is split at bytes, the case mapping leaves
     // them alone.
     FileList chinese = Listed(dir, {Gbk("报告.doc")});
-    EXPECT_EQ(RenameFiles(chinese, Gbk("月报_${filename}"), ""), 1);
+    EXPECT_EQ(RenameFiles(chinese, Gbk("月报_${filename}"), "").done, 1);
     EXPECT_EQ(chinese.Name(1), Gbk("月报_报告.doc"));
 }
 
 TEST(Rename, TemplateFunctionsEvaluateAgainstTheOldBase) {
     TempFolder dir;
     FileList list = Listed(dir, {"abcdef.txt"});
-    EXPECT_EQ(RenameFiles(list, "${GetLeft(3)}", ""), 1);
+    EXPECT_EQ(RenameFiles(list, "${GetLeft(3)}", "").done, 1);
     EXPECT_EQ(list.Name(1), "abc.txt");
 
     FileList again = Listed(dir, {"uvwxyz.txt"});
-    EXPECT_EQ(RenameFiles(again, "x${getleft(3)}", ""), 1);  // text before the call is dropped
+    EXPECT_EQ(RenameFiles(again, "x${getleft(3)}", "").done, 1);  // text before the call is dropped
     EXPECT_EQ(again.Name(1), "uvw.txt");
 
     // Text after the call must not hang the run.
@@ -127,7 +127,7 @@ TEST(Rename, NameListGivesOneNamePerGridRow) {
     dir.Write("names.txt", " First \r\nSecond\n");
     list.SetChecked(1, false);  // row 1 still uses up line 1
     const std::string pattern = "${file(" + (dir / "names.txt") + ")}";
-    EXPECT_EQ(RenameFiles(list, pattern, ""), 1);
+    EXPECT_EQ(RenameFiles(list, pattern, "").done, 1);
     EXPECT_EQ(Names(list), (Names_{"1.txt", "Second.txt", "3.txt", "4.txt", "5.txt"}));
 
     // Every line ending counts; an empty line keeps the old name; the path
@@ -136,21 +136,21 @@ TEST(Rename, NameListGivesOneNamePerGridRow) {
     TempFolder programDir;
     programDir.Write("Lists/Names.txt", "one\rtwo\r\n\nfour\nfive");
     FileList more = Listed(dir, {"a.log", "b.log", "c.log", "d.log", "e.log", "f.log"});
-    EXPECT_EQ(RenameFiles(more, "${File(Lists/Names.txt)}", programDir.path() + "/"), 4);
+    EXPECT_EQ(RenameFiles(more, "${File(Lists/Names.txt)}", programDir.path() + "/").done, 4);
     EXPECT_EQ(Names(more), (Names_{"one.log", "two.log", "c.log", "four.log", "five.log", "f.log"}));
 
     const std::string before = GetCurrentDir();
     ASSERT_TRUE(SetCurrentDir(dir.path()));
     dir.Write("here.txt", "local");
     FileList local = Listed(dir, {"g.dat"});
-    const int renamed = RenameFiles(local, "${file(here.txt)}", programDir.path());
+    const int renamed = RenameFiles(local, "${file(here.txt)}", programDir.path()).done;
     SetCurrentDir(before);
     EXPECT_EQ(renamed, 1);
     EXPECT_EQ(local.Name(1), "local.dat");
 
     // A list that is nowhere to be found ends the run at the first row.
     FileList none = Listed(dir, {"h.dat"});
-    EXPECT_EQ(RenameFiles(none, "${file(missing.txt)}", programDir.path()), 0);
+    EXPECT_EQ(RenameFiles(none, "${file(missing.txt)}", programDir.path()).done, 0);
     EXPECT_EQ(none.Name(1), "h.dat");
 }
 
@@ -159,7 +159,7 @@ TEST(Rename, ReplacementListAppliesOldNewPairs) {
     FileList list = Listed(dir, {"Old_OLD_x.txt", "keep.txt", "a b.txt", "t1.txt", "m_n.txt"});
     dir.Write("pairs.txt", " old ; new \r\nnoseparator\r\na b:c\r\nt\tT\r\nm_n x y\r\n");
     const std::string pattern = "${file2(" + (dir / "pairs.txt") + ")}";
-    EXPECT_EQ(RenameFiles(list, pattern, ""), 4);
+    EXPECT_EQ(RenameFiles(list, pattern, "").done, 4);
     EXPECT_EQ(Names(list), (Names_{"new_new_x.txt", "keep.txt", "c.txt", "T1.txt", "x y.txt"}));
 
     // With both items the replacement list wins when it exists, else the
@@ -168,7 +168,7 @@ TEST(Rename, ReplacementListAppliesOldNewPairs) {
     FileList both = Listed(dir, {"qq.txt"});
     const std::string mixed =
         "${file(" + (dir / "plain.txt") + ")}${file2(" + (dir / "nothere.txt") + ")}";
-    EXPECT_EQ(RenameFiles(both, mixed, ""), 1);
+    EXPECT_EQ(RenameFiles(both, mixed, "").done, 1);
     EXPECT_EQ(both.Name(1), "zz.txt");
 }
 
@@ -176,7 +176,11 @@ TEST(Rename, NeverOverwritesAndRefusesImpossibleNames) {
     TempFolder dir;
     FileList list = Listed(dir, {"a.txt", "b.txt"});
     dir.Write("taken.txt", "precious");
-    EXPECT_EQ(RenameFiles(list, "${repstr(a,taken)}", ""), 0);  // a -> taken exists
+    RunSummary s = RenameFiles(list, "${repstr(a,taken)}", "");
+    EXPECT_EQ(s.done, 0);  // a -> taken exists, b unchanged
+    ASSERT_EQ(s.undone.size(), 2u);
+    EXPECT_EQ(s.undone[0].why, Undone::NameExists);
+    EXPECT_EQ(s.undone[1].why, Undone::Unchanged);
     EXPECT_EQ(Names(list), (Names_{"a.txt", "b.txt"}));
     EXPECT_EQ(dir.Read("taken.txt"), "precious");
     EXPECT_EQ(dir.Read("a.txt"), "a.txt");
@@ -184,7 +188,11 @@ TEST(Rename, NeverOverwritesAndRefusesImpossibleNames) {
     // Two rows of one batch asking for the same name: the later one fails.
     TempFolder same;
     FileList twins = Listed(same, {"x1.txt", "x2.txt"});
-    EXPECT_EQ(RenameFiles(twins, "${getleft(1)}", ""), 1);
+    s = RenameFiles(twins, "${getleft(1)}", "");
+    EXPECT_EQ(s.done, 1);
+    ASSERT_EQ(s.undone.size(), 1u);
+    EXPECT_EQ(s.undone[0].why, Undone::DuplicateName);
+    EXPECT_EQ(s.undone[0].path, same / "x2.txt");
     EXPECT_EQ(Names(twins), (Names_{"x.txt", "x2.txt"}));
     EXPECT_EQ(same.Read("x.txt"), "x1.txt");
     EXPECT_EQ(same.Read("x2.txt"), "x2.txt");
@@ -195,7 +203,11 @@ TEST(Rename, NeverOverwritesAndRefusesImpossibleNames) {
     FileList bad = Listed(odd, {"sep", "empty", "dot", "dotdot", "tab"});
     odd.Write("nameslist", "a/b\r\n\r\n.\r\n..\r\nx\ty\r\n");
     odd.MakeFolder("a");  // "a/b" would move the file into it
-    EXPECT_EQ(RenameFiles(bad, "${file(" + (odd / "nameslist") + ")}", ""), 0);
+    s = RenameFiles(bad, "${file(" + (odd / "nameslist") + ")}", "");
+    EXPECT_EQ(s.done, 0);
+    ASSERT_EQ(s.undone.size(), 5u);
+    for (const FileResult& r : s.undone)  // an empty line keeps the old name
+        EXPECT_EQ(r.why, r.path == odd / "empty" ? Undone::Unchanged : Undone::NameNotAllowed);
     EXPECT_EQ(Names(bad), (Names_{"sep", "empty", "dot", "dotdot", "tab"}));
     EXPECT_TRUE(odd.Exists("sep"));
     EXPECT_FALSE(odd.Exists("a/b"));
