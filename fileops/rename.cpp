@@ -247,7 +247,11 @@ Undone RenameRow(FileList& files, int row, const std::string& newName,
     std::string target = files.Folder(row);
     target.push_back(kPathSep);
     target += newName;
-    if (!MoveFile(files.Path(row), target)) return UndoneFromFs(LastFsProblem(), Undone::CannotWrite);
+    // A path this run has given to another file no longer names this row's
+    // file (it went away before the run): never rename the other one.
+    const std::string source = files.Path(row);
+    if (given.count(source)) return Undone::Missing;
+    if (!MoveFile(source, target)) return UndoneFromFs(LastFsProblem(), Undone::CannotWrite);
     given.insert(std::move(target));
     files.SetCell(kColName, row, newName);
     return Undone::None;

@@ -1,0 +1,195 @@
+#include "fileops/preview.h"
+
+#include <chrono>
+
+#include "fileops/extension_change.h"
+#include "platform/codec.h"
+#include "platform/fs.h"
+#include "template/template.h"
+
+namespace ferro {
+namespace {
+
+bool Taken(const std::string& path) { return GetFileAttributes(path) != attr::Invalid; }
+
+std::string Join(const std::string& folder, std::string_view name) {
+    std::string path = folder;
+    path.push_back(kPathSep);
+    path += name;
+    return path;
+}
+
+std::string TimesText(const NewFileTimes& t) {
+    std::string text;
+    auto add = [&](const char16_t* label, const std::optional<FileTime>& time) {
+        if (!time) return;
+        if (!text.empty()) text += "  ";
+        text += Utf16ToGbk(label);
+        text.push_back(' ');
+        text += PackedTimeText(PackLocalTime(*time));
+    };
+    add(u"创建", t.creation);
+    add(u"修改", t.lastWrite);
+    add(u"访问", t.lastAccess);
+    return text;
+}
+
+}  // namespace
+
+std::string AttributeLetters(uint32_t attributes) {
+    std::string letters;
+    for (auto [bit, letter] : {std::pair{attr::ReadOnly, 'R'}, std::pair{attr::Hidden, 'H'},
+                               std::pair{attr::System, 'S'}, std::pair{attr::Archive, 'A'}}) {
+        if (!(attributes & bit)) continue;
+        if (!letters.empty()) letters.push_back(' ');
+        letters.push_back(letter);
+    }
+    return letters;
+}
+
+ChangePreview::ChangePreview(const FileList& files, PreviewKind kind)
+    : files_(files), kind_(kind), ordinalOf_(static_cast<std::size_t>(files.RowCount()), -1) {
+    for (int row = 1; row <= files.LastRow(); ++row)
+        if (files.Checked(row) && !files.Name(row).empty()) {
+            ordinalOf_[static_cast<std::size_t>(row)] = static_cast<int32_t>(ticked_.size());
+            ticked_.push_back(row);
+        }
+    settled_.reserve(ticked_.size());
+}
+
+ChangePreview::~ChangePreview() = default;
+
+std::unique_ptr<ChangePreview> ChangePreview::ForRename(const FileList& files,
+                                                        std::string_view pattern,
+                                                        std::string_view programDir) {
+    std::unique_ptr<ChangePreview> p(new ChangePreview(files, PreviewKind::Rename));
+    p->rule_ = std::make_unique<RenameRule>(pattern, programDir);
+    return p;
+}
+
+std::unique_ptr<ChangePreview> ChangePreview::ForExtension(const FileList& files,
+                                                           std::string_view pattern) {
+    std::unique_ptr<ChangePreview> p(new ChangePreview(files, PreviewKind::Extension));
+    p->extensionPattern_ = NormalizeExtensionPattern(pattern);
+    return p;
+}
+
+std::unique_ptr<ChangePreview> ChangePreview::ForDates(const FileList& files,
+                                                       const DateSettings& settings) {
+    std::unique_ptr<ChangePreview> p(new ChangePreview(files, PreviewKind::Dates));
+    p->dates_ = settings;
+    return p;
+}
+
+std::unique_ptr<ChangePreview> ChangePreview::ForAttributes(const FileList& files,
+                                                            const AttributeSettings& settings) {
+    std::unique_ptr<ChangePreview> p(new ChangePreview(files, PreviewKind::Attributes));
+    p->attributes_ = settings;
+    return p;
+}
+
+std::optional<PlannedChange> ChangePreview::Row(int row) {
+    if (row < 1 || static_cast<std::size_t>(row) >= ordinalOf_.size()) return std::nullopt;
+    const int32_t ordinal = ordinalOf_[static_cast<std::size_t>(row)];
+    if (ordinal < 0) return std::nullopt;
+    const auto at = static_cast<std::size_t>(ordinal);
+    if (at < next_) return settled_[at];
+    return Compute(at);
+}
+
+PlannedChange ChangePreview::Compute(std::size_t ordinal) {
+    const int row = ticked_[ordinal];
+    PlannedChange c;
+    switch (kind_) {
+        case PreviewKind::Rename:
+        case PreviewKind::Extension: {
+            c.settled = false;
+            std::optional<std::string> name;
+            if (kind_ == PreviewKind::Extension) {
+                if (extensionPattern_.empty()) return c;
+                name = NameWithNewExtension(files_.Name(row), extensionPattern_);
+            } else if (!listEnded_) {
+                try {
+                    name = rule_->NameFor(files_, row, static_cast<int64_t>(ordinal));
+                } catch (const ValueTooLong&) {
+                    c.why = Undone::TooLong;
+                    c.settled = true;
+                    return c;
+                }
+            }
+            if (!name) {
+                c.why = Undone::NoListLine;
+                c.settled = true;
+                return c;
+            }
+            c.after = *name;
+            static const std::unordered_set<std::string> kNone;
+            c.why = CheckNewName(files_, row, c.after, kNone);
+            if (c.why != Undone::None) c.settled = true;
+            return c;
+        }
+        case PreviewKind::Dates: {
+            FileTimes old;
+            const std::string path = files_.Path(row);
+            if (!GetFileTimes(path, old)) {
+                c.why = UndoneFromFs(LastFsProblem(), Undone::CannotRead);
+                return c;
+            }
+            const NewFileTimes t = ComputeNewTimes(old, dates_);
+            c.after = TimesText(t);
+            const uint32_t a = GetFileAttributes(path);
+            if (!t.Any()) c.why = Undone::Unchanged;
+            else if ((a & attr::ReadOnly) && !(a & attr::Directory)) c.why = Undone::ReadOnly;
+            else if (a & (attr::ReparsePoint | attr::Device)) c.why = Undone::CannotWrite;
+            return c;
+        }
+        case PreviewKind::Attributes: {
+            c.after = AttributeLetters(attributes_.Value());
+            const uint32_t a = GetFileAttributes(files_.Path(row));
+            if (a == attr::Invalid) c.why = UndoneFromFs(LastFsProblem(), Undone::Missing);
+            else if (a & (attr::ReparsePoint | attr::Device)) c.why = Undone::CannotWrite;
+            return c;
+        }
+    }
+    return c;
+}
+
+void ChangePreview::Settle(std::size_t ordinal) {
+    PlannedChange c = Compute(ordinal);
+    if (!c.settled) {
+        // A rename in run order: the same checks the run makes, against the
+        // disk as the earlier rows of the run would have left it.
+        c.settled = true;
+        const int row = ticked_[ordinal];
+        const std::string& folder = files_.Folder(row);
+        const std::string source = files_.Path(row), target = Join(folder, c.after);
+        if (given_.count(target)) {
+            c.why = Undone::DuplicateName;
+        } else if (given_.count(source) || vacated_.count(source) || !Taken(source)) {
+            c.why = Undone::Missing;
+        } else if (!vacated_.count(target) && Taken(target)) {
+            c.why = Undone::NameExists;
+        } else {
+            given_.insert(target);
+            vacated_.erase(target);
+            vacated_.insert(source);
+        }
+    }
+    if (c.why == Undone::NoListLine) listEnded_ = true;
+    if (c.why == Undone::None) ++changing_;
+    else ++skipping_;
+    settled_.push_back(std::move(c));
+}
+
+bool ChangePreview::Advance(int budgetMs) {
+    const auto start = std::chrono::steady_clock::now();
+    while (next_ < ticked_.size()) {
+        Settle(next_++);
+        if (budgetMs > 0 && (next_ & 63) == 0 &&
+            std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(budgetMs))
+            break;
+    }
+    return finished();
+}
+
+}  // namespace ferro
