@@ -29,6 +29,22 @@ std::string Utf16ToGbk(std::u16string_view text);
 std::u16string DecodeCodePage(std::string_view bytes, const char* converter);
 std::string EncodeCodePage(std::u16string_view text, const char* converter);
 
+// Text file contents. GB18030 maps every Unicode character, so these are
+// lossless both ways for valid input; the mapping is ICU's gb18030, read
+// into tables once. Each call appends to out, and processes pending window
+// messages now and then on long texts.
+//
+// Reading: false at the first sequence that is not valid in the source
+// encoding (an overlong or truncated UTF-8 sequence, a UTF-8 or UTF-16
+// surrogate without its pair, an odd UTF-16 length); out then holds an
+// unfinished part and is to be thrown away.
+bool Utf8ToGb18030(std::string_view utf8, std::string& out);
+bool Utf16ToGb18030(std::string_view bytes, bool bigEndian, std::string& out);
+// Writing: a byte that begins no valid GB18030 character (a rule may cut a
+// character in two) becomes U+FFFD.
+void Gb18030ToUtf8(std::string_view gb, std::string& out);
+void Gb18030ToUtf16(std::string_view gb, bool bigEndian, std::string& out);
+
 // The window edge.
 QString GbkToQString(std::string_view gbk);
 std::string QStringToGbk(const QString& text);
