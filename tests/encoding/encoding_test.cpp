@@ -1,0 +1,138 @@
+// Finding a file's encoding and line breaks from its bytes, and the way back.
+#include "encoding/encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/temp_folder.h"
+
+namespace ferro {
+namespace {
+
+using testing::Gbk;
+
+const std::string kUtf8Bom = "\xEF\xBB\xBF";
+const std::string kUtf8Text = "中文 ok\n";  // this file is UTF-8
+
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+    std::string s;
+    for (char16_t c : text) {
+        const char hi = static_cast<char>(c >> 8), lo = static_cast<char>(c & 0xFF);
+        s += bigEndian ? hi : lo;
+        s += bigEndian ? lo : hi;
+    }
+    return s;
+}
+
+TEST(Encoding, DetectedFromTheBytesAlone) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        TextEncoding encoding;
+        std::size_t bom;
+    };
+    const Case cases[] = {
+        {"empty", "", TextEncoding::Ascii, 0},
+        {"plain ASCII", "abc\r\n", TextEncoding::Ascii, 0},
+        {"UTF-8", kUtf8Text, TextEncoding::Utf8, 0},
+        {"UTF-8 with a mark", kUtf8Bom + kUtf8Text, TextEncoding::Utf8, 3},
+        {"a mark before ASCII", kUtf8Bom + "abc", TextEncoding::Utf8, 3},
+        {"a UTF-8 mark before GBK text", kUtf8Bom + Gbk("中文"), TextEncoding::Gbk, 0},
+        {"UTF-16 LE", "\xFF\xFE" + Utf16(u"中文\r\n", false), TextEncoding::Utf16Le, 2},
+        {"UTF-16 BE", "\xFE\xFF" + Utf16(u"中文\n", true), TextEncoding::Utf16Be, 2},
+        {"UTF-16 of odd length", "\xFF\xFE" + Utf16(u"ab", false) + "c", TextEncoding::Gbk, 0},
+        {"UTF-16 with a lone surrogate", "\xFF\xFE" + Utf16(u"a\xD800z", false),
+         TextEncoding::Gbk, 0},
+        {"UTF-16 without a mark", Utf16(u"ab", false), TextEncoding::Ascii, 0},
+        {"GBK", Gbk("中文\r\n"), TextEncoding::Gbk, 0},
+        // Valid UTF-8 for a while, then a sequence that is not: GBK.
+        {"GBK after UTF-8-looking bytes", kUtf8Text + Gbk("中文"), TextEncoding::Gbk, 0},
+        {"GBK whose pairs all look like UTF-8 but the last", "\xC3\xA9\xC3\xA9\xC3",
+         TextEncoding::Gbk, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DetectedEncoding d = DetectEncoding(c.bytes);
+        EXPECT_EQ(d.encoding, c.encoding);
+        EXPECT_EQ(d.bomLength, c.bom);
+    }
+}
+
+TEST(Encoding, DecodedToGbkAndWrittenBackAsFound) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        TextEncoding encoding;
+        bool bom;
+    };
+    const std::string text = "第一行 line\r\n😀 二\r\n";
+    const Case cases[] = {
+        {"UTF-8", text, TextEncoding::Utf8, false},
+        {"UTF-8 with a mark", kUtf8Bom + text, TextEncoding::Utf8, true},
+        {"UTF-16 LE", "\xFF\xFE" + Utf16(u"第一行 line\r\n😀 二\r\n", false),
+         TextEncoding::Utf16Le, true},
+        {"UTF-16 BE", "\xFE\xFF" + Utf16(u"第一行 line\r\n😀 二\r\n", true),
+         TextEncoding::Utf16Be, true},
+        {"GBK", Gbk(text), TextEncoding::Gbk, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TextFormat f;
+        const std::string gbk = DecodeToGbk(std::string(c.bytes), TextMode::Auto, f);
+        EXPECT_EQ(gbk, Gbk(text));
+        EXPECT_EQ(f.encoding, c.encoding);
+        EXPECT_EQ(f.bom, c.bom);
+        EXPECT_EQ(f.lineBreak, LineBreak::CrLf);
+        EXPECT_TRUE(f.finalBreak);
+        EXPECT_FALSE(f.classic);
+        EXPECT_EQ(EncodeFromGbk(gbk, f), c.bytes);
+    }
+    // Bytes that are no valid text in any encoding come back untouched.
+    const std::string junk = "\x80\xFF\xFE" + Gbk("中") + "\xD6";
+    TextFormat f;
+    EXPECT_EQ(DecodeToGbk(std::string(junk), TextMode::Auto, f), junk);
+    EXPECT_EQ(f.encoding, TextEncoding::Gbk);
+    EXPECT_EQ(EncodeFromGbk(junk, f), junk);
+    // The classic mode takes every file as code page 936 bytes, a mark
+    // included.
+    EXPECT_EQ(DecodeToGbk(kUtf8Bom + text, TextMode::ClassicGbk, f), kUtf8Bom + text);
+    EXPECT_EQ(f, TextFormat::Classic());
+}
+
+TEST(Encoding, LineBreaksFromTheFirstBreak) {
+    struct Case {
+        const char* text;
+        LineBreak lineBreak;
+        bool finalBreak;
+    };
+    const Case cases[] = {
+        {"a\r\nb\nc", LineBreak::CrLf, false}, {"a\nb\r\n", LineBreak::Lf, true},
+        {"a\rb\r", LineBreak::Cr, true},        {"a\r", LineBreak::Cr, true},
+        {"abc", LineBreak::Lf, false},          {"", LineBreak::Lf, true},
+        {"\n\r\n", LineBreak::Lf, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        TextFormat f;
+        FindLineBreaks(c.text, f);
+        EXPECT_EQ(f.lineBreak, c.lineBreak);
+        EXPECT_EQ(f.finalBreak, c.finalBreak);
+    }
+}
+
+TEST(Encoding, NewFilesAreUtf8WithLfUnlessClassic) {
+    const TextFormat utf8 = TextFormat::ForNewFile(TextMode::Auto);
+    EXPECT_EQ(utf8.encoding, TextEncoding::Utf8);
+    EXPECT_EQ(utf8.lineBreak, LineBreak::Lf);
+    EXPECT_FALSE(utf8.bom);
+    EXPECT_EQ(EncodeFromGbk(Gbk("中文"), utf8), "中文");
+    EXPECT_EQ(TextFormat::ForNewFile(TextMode::ClassicGbk), TextFormat::Classic());
+    // An ASCII file that gains other text is written as UTF-8.
+    TextFormat ascii;
+    ascii.encoding = TextEncoding::Ascii;
+    EXPECT_EQ(EncodeFromGbk(Gbk("中文"), ascii), "中文");
+}
+
+}  // namespace
+}  // namespace ferro
