@@ -17,6 +17,7 @@
 #include "platform/codec.h"
 #include "platform/collate.h"
 #include "platform/dosattrib.h"
+#include "platform/pump.h"
 #include "platform/text.h"
 
 namespace ferro {
@@ -550,16 +551,25 @@ bool ReadFileBytes(std::string_view path, std::string& data) {
         close(fd);
         return Fail(FsProblem::NotAFile);
     }
+    // One buffer of the file's size, read in pieces so that window messages
+    // are processed on the way; a file that grew meanwhile is read to its
+    // end all the same.
     data.resize(static_cast<std::size_t>(st.st_size));
+    constexpr std::size_t kPiece = 8 << 20;
     std::size_t got = 0;
     bool ok = true;
     while (true) {
-        if (got == data.size()) data.resize(data.size() + 65536);  // the file grew
-        ssize_t n = read(fd, data.data() + got, data.size() - got);
+        char more[4096];
+        const bool atSize = got == data.size();
+        char* into = atSize ? more : data.data() + got;
+        const std::size_t want = atSize ? sizeof more : std::min(kPiece, data.size() - got);
+        ssize_t n = read(fd, into, want);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) ok = FailErrno();
         if (n <= 0) break;
+        if (atSize) data.append(more, static_cast<std::size_t>(n));
         got += static_cast<std::size_t>(n);
+        ProcessPendingMessages();
     }
     close(fd);
     data.resize(got);
