@@ -9,7 +9,7 @@
 namespace ferro {
 
 void TForm1::RunTextFileBatch(bool backup,
-                              const std::function<void(const LineList& in, LineList& out)>& transform) {
+                              const std::function<void(const LineList& in, LineSink& out)>& transform) {
     SetCounter(stChangeCount_, 0);
     TextBatchOptions options;
     options.backup = backup;

@@ -37,6 +37,7 @@ namespace ferro {
 class FileGrid;
 class FileListModel;
 class LineList;
+class LineSink;
 
 inline constexpr const char* kAppCaption = "Ferrovan文件批处理";
 
@@ -118,7 +119,7 @@ public:
     // written ends the run with its error (thrown, so RunCommand shows it).
     // transform is called once per file and may keep per-file state.
     void RunTextFileBatch(bool backup,
-                          const std::function<void(const LineList& in, LineList& out)>& transform);
+                          const std::function<void(const LineList& in, LineSink& out)>& transform);
 
     // A control of the window by its objectName.
     template <class T>

@@ -105,4 +105,14 @@ int MergeKeys(const LineList& source, LineList& target) {
     return merged;
 }
 
+int MergeKeyFiles(std::string_view sourcePath, std::string_view targetPath,
+                  const TextFileOptions& options) {
+    const TextFile source = LoadTextFile(sourcePath, options.mode);
+    TextFile target = LoadTextFile(targetPath, options.mode);
+    const int merged = MergeKeys(source.lines, target.lines);
+    if (options.backup) BackupFile(targetPath);
+    SaveTextLines(targetPath, target.lines, target.format);
+    return merged;
+}
+
 }  // namespace ferro

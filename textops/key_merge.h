@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "textops/lines.h"
+#include "textops/textfile.h"
 
 namespace ferro {
 
@@ -20,5 +21,13 @@ bool SplitKeyLine(std::string_view line, std::string_view& name, std::string_vie
 // is counted; the count is returned. Keys only one side has are left alone.
 // Window messages are processed before each source line.
 int MergeKeys(const LineList& source, LineList& target);
+
+// The merge of two files: both are read (each in its own encoding), the
+// target is backed up when asked (a failed copy is not reported) and written
+// back in the format it was found in. Throws a TextFileError when a file
+// cannot be read or the target cannot be written; nothing is written when
+// either cannot be read.
+int MergeKeyFiles(std::string_view sourcePath, std::string_view targetPath,
+                  const TextFileOptions& options);
 
 }  // namespace ferro

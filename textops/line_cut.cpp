@@ -8,7 +8,7 @@ namespace {
 
 // The line without the first occurrence of cut; the line itself when cut is
 // empty or absent.
-void AppendRest(LineList& out, std::string_view line, std::string_view cut, std::string& scratch) {
+void AppendRest(LineSink& out, std::string_view line, std::string_view cut, std::string& scratch) {
     const std::size_t p = cut.empty() ? std::string_view::npos : line.find(cut);
     if (p == std::string_view::npos) {
         out.push_back(line);
@@ -21,7 +21,7 @@ void AppendRest(LineList& out, std::string_view line, std::string_view cut, std:
 
 }  // namespace
 
-void CutLines(const LineCutSettings& s, const LineList& in, LineList& out) {
+void CutLines(const LineCutSettings& s, const LineList& in, LineSink& out) {
     std::string scratch;
     CompiledTemplate format(s.format);
     if (s.choice == LineChoice::LineNumber) {

@@ -21,6 +21,6 @@ struct LineCutSettings {
 // from their line are kept (outside line-number mode); in keep-rest mode
 // every line stays, less the first occurrence of its result. Line-number
 // mode on an empty file gives no lines.
-void CutLines(const LineCutSettings& settings, const LineList& in, LineList& out);
+void CutLines(const LineCutSettings& settings, const LineList& in, LineSink& out);
 
 }  // namespace ferro

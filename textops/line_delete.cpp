@@ -5,40 +5,31 @@
 
 namespace ferro {
 
-void DeleteLines(const LineDeleteSettings& s, const LineList& in, LineList& out) {
+void DeleteLines(const LineDeleteSettings& s, const LineList& in, LineSink& out) {
     if (in.empty()) return;
-    // The output never outgrows the input: one exact reservation.
-    out.reserve(in.size(), in.byteSize());
-    const std::size_t n = in.size();
-    switch (s.mode) {
-        case LineDeleteMode::LineNumber: {
-            const std::size_t gone = ClampedLineIndex(s.lineNumber, n);
-            for (std::size_t i = 0; i < n; ++i) {
-                ProcessPendingMessages();
-                if (i != gone) out.push_back(in[i]);
-            }
-            break;
+    // Lines are walked in order, without cutting the whole text first.
+    std::size_t number = 0;  // of the line at hand, from 1
+    std::size_t gone = 0;    // the line-number mode's line, from 1
+    if (s.mode == LineDeleteMode::LineNumber) gone = ClampedLineIndex(s.lineNumber, in.size()) + 1;
+    for (const std::string_view line : in) {
+        ProcessPendingMessages();
+        ++number;
+        bool drop = false;
+        switch (s.mode) {
+            case LineDeleteMode::LineNumber:
+                drop = number == gone;
+                break;
+            case LineDeleteMode::Interval:
+                drop = s.interval.Hits(number);
+                break;
+            case LineDeleteMode::Keywords:
+                drop = ContainsAnyKeyword(line, s.keywords);
+                break;
+            case LineDeleteMode::BlankLines:
+                drop = IsBlankLine(line);
+                break;
         }
-        case LineDeleteMode::Interval:
-            for (std::size_t i = 0; i < n; ++i) {
-                ProcessPendingMessages();
-                if (!s.interval.Hits(i + 1)) out.push_back(in[i]);
-            }
-            break;
-        case LineDeleteMode::Keywords:
-            for (std::size_t i = 0; i < n; ++i) {
-                ProcessPendingMessages();
-                const std::string_view line = in[i];
-                if (!ContainsAnyKeyword(line, s.keywords)) out.push_back(line);
-            }
-            break;
-        case LineDeleteMode::BlankLines:
-            for (std::size_t i = 0; i < n; ++i) {
-                ProcessPendingMessages();
-                const std::string_view line = in[i];
-                if (!IsBlankLine(line)) out.push_back(line);
-            }
-            break;
+        if (!drop) out.push_back(line);
     }
 }
 

@@ -20,6 +20,6 @@ struct LineDeleteSettings {
 };
 
 // Fills out with the lines of in that stay. An empty file stays empty.
-void DeleteLines(const LineDeleteSettings& settings, const LineList& in, LineList& out);
+void DeleteLines(const LineDeleteSettings& settings, const LineList& in, LineSink& out);
 
 }  // namespace ferro

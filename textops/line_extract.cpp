@@ -5,26 +5,20 @@
 
 namespace ferro {
 
-void ExtractLines(const LineExtractSettings& s, const LineList& in, LineList& out) {
+void ExtractLines(const LineExtractSettings& s, const LineList& in, LineSink& out) {
     if (in.empty()) return;
-    const std::size_t n = in.size();
     if (s.mode == LineExtractMode::LineNumber) {
-        out.push_back(in[ClampedLineIndex(s.lineNumber, n)]);
+        out.push_back(in[ClampedLineIndex(s.lineNumber, in.size())]);
         return;
     }
-    // The output never outgrows the input; with an interval it is about one
-    // period-th of it.
-    if (s.mode == LineExtractMode::Interval)
-        out.reserve(n / s.interval.period + 1, in.byteSize() / s.interval.period + (1 << 16));
-    else
-        out.reserve(n, in.byteSize());
-    for (std::size_t i = 0; i < n; ++i) {
+    // Lines are walked in order, without cutting the whole text first.
+    std::size_t number = 0;
+    for (const std::string_view line : in) {
         ProcessPendingMessages();
-        const std::string_view line = in[i];
+        ++number;
         if (!s.keepBlank && IsBlankLine(line)) continue;
-        const bool keep = s.mode == LineExtractMode::Interval
-                              ? s.interval.Hits(i + 1)
-                              : ContainsAnyKeyword(line, s.keywords);
+        const bool keep = s.mode == LineExtractMode::Interval ? s.interval.Hits(number)
+                                                               : ContainsAnyKeyword(line, s.keywords);
         if (keep) out.push_back(line);
     }
 }

@@ -23,6 +23,6 @@ struct LineExtractSettings {
 };
 
 // Fills out with the lines of in that are kept. An empty file stays empty.
-void ExtractLines(const LineExtractSettings& settings, const LineList& in, LineList& out);
+void ExtractLines(const LineExtractSettings& settings, const LineList& in, LineSink& out);
 
 }  // namespace ferro

@@ -51,7 +51,7 @@ std::string Numbered(const LineInsertSettings& s, long long n) {
 
 }  // namespace
 
-void InsertIntoLines(const LineInsertSettings& s, const LineList& in, LineList& out) {
+void InsertIntoLines(const LineInsertSettings& s, const LineList& in, LineSink& out) {
     const bool numbered = !s.sequence.text.empty();
     if (s.choice == LineChoice::LineNumber) {
         if (in.empty()) return;

@@ -38,6 +38,6 @@ struct LineInsertSettings {
 // Fills out from one file's lines; the numbering starts again at the start
 // number in every file. In line-number mode the one treated line gets the
 // start number. Line-number mode on an empty file gives no lines.
-void InsertIntoLines(const LineInsertSettings& settings, const LineList& in, LineList& out);
+void InsertIntoLines(const LineInsertSettings& settings, const LineList& in, LineSink& out);
 
 }  // namespace ferro

@@ -37,4 +37,14 @@ int SyncLinesByKeyword(const std::vector<std::string>& keywords, const LineList&
     return count;
 }
 
+int SyncLineFiles(const std::vector<std::string>& keywords, std::string_view sourcePath,
+                  std::string_view targetPath, const TextFileOptions& options) {
+    const TextFile source = LoadTextFile(sourcePath, options.mode);
+    TextFile target = LoadTextFile(targetPath, options.mode);
+    const int copied = SyncLinesByKeyword(keywords, source.lines, target.lines);
+    if (options.backup) BackupFile(targetPath);
+    SaveTextLines(targetPath, target.lines, target.format);
+    return copied;
+}
+
 }  // namespace ferro

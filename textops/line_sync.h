@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "textops/lines.h"
+#include "textops/textfile.h"
 
 namespace ferro {
 
@@ -18,5 +19,9 @@ namespace ferro {
 // before each source line.
 int SyncLinesByKeyword(const std::vector<std::string>& keywords, const LineList& source,
                        LineList& target);
+
+// The same on two files, read and written as MergeKeyFiles does.
+int SyncLineFiles(const std::vector<std::string>& keywords, std::string_view sourcePath,
+                  std::string_view targetPath, const TextFileOptions& options);
 
 }  // namespace ferro

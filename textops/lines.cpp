@@ -8,13 +8,12 @@
 
 namespace ferro {
 
-namespace {
-
-// Index of the first CR or LF in d[from, n), or n. Sixteen bytes at a time
-// where the processor allows: files of millions of short lines spend most of
-// their reading time here.
-std::size_t FindBreak(const char* d, std::size_t from, std::size_t n) {
+std::size_t FindLineBreak(std::string_view text, std::size_t from) {
+    const char* d = text.data();
+    const std::size_t n = text.size();
     std::size_t i = from;
+    // Sixteen bytes at a time where the processor allows: files of millions
+    // of short lines spend much of their time here.
 #if defined(__SSE2__)
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i cr = _mm_set1_epi8('\r');
@@ -27,7 +26,19 @@ std::size_t FindBreak(const char* d, std::size_t from, std::size_t n) {
 #endif
     for (; i < n; ++i)
         if (d[i] == '\n' || d[i] == '\r') return i;
-    return n;
+    return std::string_view::npos;
+}
+
+namespace {
+
+// Where the line after a break at b starts.
+inline std::size_t AfterBreak(const std::string& d, std::size_t b) {
+    return b + (d[b] == '\r' && b + 1 < d.size() && d[b + 1] == '\n' ? 2 : 1);
+}
+
+inline std::size_t LineEnd(const std::string& d, std::size_t from) {
+    const std::size_t b = FindLineBreak(d, from);
+    return b == std::string_view::npos ? d.size() : b;
 }
 
 }  // namespace
@@ -35,33 +46,89 @@ std::size_t FindBreak(const char* d, std::size_t from, std::size_t n) {
 LineList LineList::FromText(std::string&& text) {
     LineList list;
     list.data_ = std::move(text);
-    std::string& d = list.data_;
-    const std::size_t n = d.size();
-    // A rough guess of the line count saves most regrowth of the ends.
-    list.ends_.reserve(n / 32 + 1);
-    char* p = d.data();
-    std::size_t read = 0, write = 0;
-    while (read < n) {
-        // Move the run up to the next break over the breaks removed so far.
-        const std::size_t brk = FindBreak(p, read, n);
-        const std::size_t run = brk - read;
-        if (write != read && run) std::memmove(p + write, p + read, run);
-        write += run;
-        read = brk;
-        list.ends_.push_back(write);
-        if (read >= n) break;  // a last line without a break
-        // A break: CR LF, LF or CR.
-        read += (p[read] == '\r' && read + 1 < n && p[read + 1] == '\n') ? 2 : 1;
-    }
-    d.resize(write);
+    list.text_ = true;
+    list.indexed_ = false;
     return list;
+}
+
+void LineList::BuildIndex() const {
+    // Count first, so the index is allocated once at its size.
+    std::size_t count = 0;
+    for (const_iterator it = begin(); it != end(); ++it) ++count;
+    ends_.clear();
+    ends_.reserve(count);
+    for (const_iterator it = begin(); it != end(); ++it) ends_.push_back(it.end_);
+    indexed_ = true;
+}
+
+void LineList::MakeCompact() {
+    Index();
+    std::size_t write = 0;
+    for (std::size_t i = 0; i < ends_.size(); ++i) {
+        const std::size_t b = Start(i), e = ends_[i];
+        if (write != b) std::memmove(data_.data() + write, data_.data() + b, e - b);
+        write += e - b;
+        ends_[i] = write;
+    }
+    data_.resize(write);
+    text_ = false;
+}
+
+void LineList::push_back(std::string_view line) {
+    if (text_) MakeCompact();
+    data_.append(line.data(), line.size());
+    ends_.push_back(data_.size());
+}
+
+void LineList::clear() {
+    data_.clear();
+    ends_.clear();
+    text_ = false;
+}
+
+void LineList::reserve(std::size_t lines, std::size_t bytes) {
+    if (text_) MakeCompact();
+    ends_.reserve(lines);
+    data_.reserve(bytes);
+}
+
+LineList::const_iterator LineList::begin() const {
+    const_iterator it;
+    it.list_ = this;
+    if (empty()) return it;
+    it.begin_ = 0;
+    it.end_ = text_ ? LineEnd(data_, 0) : ends_[0];
+    return it;
+}
+
+LineList::const_iterator& LineList::const_iterator::operator++() {
+    const LineList& l = *list_;
+    ++index_;
+    if (!l.text_) {
+        if (index_ >= l.ends_.size()) {
+            begin_ = kDone;
+        } else {
+            begin_ = l.ends_[index_ - 1];
+            end_ = l.ends_[index_];
+        }
+        return *this;
+    }
+    const std::size_t n = l.data_.size();
+    const std::size_t next = end_ >= n ? n : AfterBreak(l.data_, end_);
+    if (next >= n) {
+        begin_ = kDone;
+        return *this;
+    }
+    begin_ = next;
+    end_ = LineEnd(l.data_, next);
+    return *this;
 }
 
 std::string LineList::ToText() const {
     std::string out;
-    out.reserve(data_.size() + 2 * ends_.size());
-    for (std::size_t i = 0; i < size(); ++i) {
-        out.append((*this)[i]);
+    out.reserve(data_.size() + 2 * size());
+    for (std::string_view line : *this) {
+        out.append(line);
         out.append("\r\n");
     }
     return out;
@@ -70,7 +137,7 @@ std::string LineList::ToText() const {
 std::vector<std::string> LineList::ToStrings() const {
     std::vector<std::string> v;
     v.reserve(size());
-    for (std::size_t i = 0; i < size(); ++i) v.emplace_back((*this)[i]);
+    for (std::string_view line : *this) v.emplace_back(line);
     return v;
 }
 

@@ -154,7 +154,7 @@ std::string NewLineBlock::ForFile(const LineList& lines) const {
 }
 
 void InsertNewLines(const NewLinesSettings& settings, std::string_view block, const LineList& in,
-                    LineList& out) {
+                    LineSink& out) {
     const std::size_t count = in.size();
     out.reserve(count + 1, in.byteSize() + block.size());
     switch (settings.mode) {

@@ -68,6 +68,6 @@ private:
 // is one entry of out (it may hold line breaks). Window messages are
 // processed before each line in interval and keyword modes.
 void InsertNewLines(const NewLinesSettings& settings, std::string_view block, const LineList& in,
-                    LineList& out);
+                    LineSink& out);
 
 }  // namespace ferro

@@ -114,7 +114,7 @@ std::string ApplyPattern(const PatternReplaceSettings& s, PatternReplaceState& s
 }
 
 void ReplaceByPattern(const PatternReplaceSettings& s, PatternReplaceState& state,
-                      const LineList& in, LineList& out) {
+                      const LineList& in, LineSink& out) {
     for (std::size_t i = 0; i < in.size(); ++i) {
         ProcessPendingMessages();
         const std::string_view line = in[i];

@@ -37,7 +37,7 @@ std::string ApplyPattern(const PatternReplaceSettings& settings, PatternReplaceS
 // Rewrites one file: blank lines vanish, every other line becomes the
 // pattern filled in.
 void ReplaceByPattern(const PatternReplaceSettings& settings, PatternReplaceState& state,
-                      const LineList& in, LineList& out);
+                      const LineList& in, LineSink& out);
 
 // Puts the fields into the pattern name by name, in order: every occurrence
 // of the k-th name (the prefix in any letter case, then k) is replaced by the

@@ -1,7 +1,6 @@
 #include "textops/text_batch.h"
 
 #include "platform/pump.h"
-#include "template/template.h"
 #include "textops/textfile.h"
 
 namespace ferro {
@@ -9,18 +8,20 @@ namespace ferro {
 RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatchOptions& options,
                             const LineTransform& transform, RunHost* host) {
     RunTracker run(host, static_cast<int>(files.size()));
-    LineList out;
     run.ForEach(files, [&](const BatchFile& f) {
         ProcessPendingMessages();
         try {
-            out.clear();
-            const LineList in = LoadTextLines(f.path);
-            transform(in, out);
+            const TextFile in = LoadTextFile(f.path, options.mode);
+            // The backup holds the file as this run found it. It is made
+            // before the new lines are written, which happens as they are
+            // made: the file itself is replaced only once they all are.
             if (options.backup && !BackupFile(f.path)) {
                 run.Skip(f.row, f.path, Undone::BackupFailed);
                 return;
             }
-            SaveTextLines(f.path, out);
+            SaveTextFile(
+                f.path, in.format, [&](LineSink& out) { transform(in.lines, out); },
+                in.lines.UnbrokenText());
             run.Done(f.row, f.path);
         } catch (const TextFileError& e) {
             run.Abort(f.row, f.path, e.why(), e.what());

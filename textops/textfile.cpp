@@ -1,6 +1,8 @@
 #include "textops/textfile.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <exception>
 
 #include "platform/codec.h"
 #include "platform/error.h"
@@ -9,42 +11,161 @@
 
 namespace ferro {
 
-LineList LoadTextLines(std::string_view path) {
-    std::string bytes;
-    if (!ReadFileBytes(path, bytes))
-        throw TextFileError("Cannot open file " + std::string(path),
-                            UndoneFromFs(LastFsProblem(), Undone::CannotRead));
-    if (bytes.find('\0') != std::string::npos)
+namespace {
+
+[[noreturn]] void ThrowUnreadable(std::string_view path) {
+    throw TextFileError("Cannot open file " + std::string(path),
+                        UndoneFromFs(LastFsProblem(), Undone::CannotRead));
+}
+
+void RefuseNul(std::string_view text, std::string_view path) {
+    if (text.find('\0') != std::string_view::npos)
         // Messages are GBK like every text inside the program.
         throw TextFileError(Utf16ToGbk(u"文件中含有空字节(NUL)，不是文本文件，未作任何修改：") +
                                 std::string(path),
                             Undone::NotText);
-    return LineList::FromText(std::move(bytes));
 }
 
-void SaveTextLines(std::string_view path, const LineList& lines) {
-    const bool ok = WriteFileSafely(path, [&](const ChunkWriter& write) {
-        // Pieces of about a megabyte: few calls, little memory.
-        std::string chunk;
-        chunk.reserve(1 << 20);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            std::string_view line = lines[i];
-            if (chunk.size() + line.size() + 2 > (1u << 20) && !chunk.empty()) {
-                if (!write(chunk)) return false;
-                chunk.clear();
-            }
-            if (line.size() >= (1u << 20)) {
-                if (!write(line) || !write("\r\n")) return false;
-                continue;
-            }
-            chunk.append(line);
-            chunk.append("\r\n");
+// Pieces of about a megabyte: few calls, little memory.
+constexpr std::size_t kPiece = 1 << 20;
+
+// Writes lines as they come: each line and break go into a piece of GBK
+// text, which is converted to the file's encoding and written when full.
+class FileLineSink : public LineSink {
+public:
+    FileLineSink(const ChunkWriter& write, const TextFormat& format, std::string_view source)
+        : write_(write), format_(format), source_(source),
+          break_(LineBreakText(format.lineBreak)),
+          encode_(format.encoding != TextEncoding::Gbk) {
+        piece_.reserve(kPiece + (1 << 16));
+    }
+
+    void push_back(std::string_view line) override {
+        if (failed_) return;
+        if (format_.classic) {
+            piece_.append(line);
+            piece_.append("\r\n");
+        } else {
+            if (lines_ > 0) piece_.append(break_);
+            AppendLine(line);
         }
-        return chunk.empty() || write(chunk);
+        ++lines_;
+        if (piece_.size() >= kPiece) Flush();
+    }
+
+    // Ends the file; false when a write failed.
+    bool Finish() {
+        if (!failed_ && !format_.classic && lines_ > 0 && format_.finalBreak)
+            piece_.append(break_);
+        Flush();
+        if (!failed_ && !started_) Start();
+        return !failed_;
+    }
+
+private:
+    // A line from the text being rewritten holds no break; one an operation
+    // built may, and each of its breaks becomes the file's.
+    void AppendLine(std::string_view line) {
+        const auto at0 = reinterpret_cast<std::uintptr_t>(line.data());
+        const auto from0 = reinterpret_cast<std::uintptr_t>(source_.data());
+        const bool fromSource = at0 >= from0 && at0 + line.size() <= from0 + source_.size();
+        std::size_t at = fromSource ? std::string_view::npos : FindLineBreak(line);
+        if (at == std::string_view::npos) {
+            piece_.append(line);
+            return;
+        }
+        std::size_t from = 0;
+        while (at != std::string_view::npos) {
+            piece_.append(line.substr(from, at - from));
+            piece_.append(break_);
+            from = at + (line[at] == '\r' && at + 1 < line.size() && line[at + 1] == '\n' ? 2 : 1);
+            at = FindLineBreak(line, from);
+        }
+        piece_.append(line.substr(from));
+    }
+
+    void Start() {
+        started_ = true;
+        const std::string_view bom = ByteOrderMark(format_);
+        if (!bom.empty() && !write_(bom)) failed_ = true;
+    }
+
+    void Flush() {
+        if (failed_ || piece_.empty()) return;
+        if (!started_) Start();
+        if (!failed_) {
+            if (encode_) {
+                encoded_.clear();
+                AppendEncoded(piece_, format_, encoded_);
+                failed_ = !write_(encoded_);
+            } else {
+                failed_ = !write_(piece_);
+            }
+        }
+        piece_.clear();
+        ProcessPendingMessages();
+    }
+
+    const ChunkWriter& write_;
+    const TextFormat format_;
+    const std::string_view source_;
+    const std::string_view break_;
+    const bool encode_;
+    std::string piece_, encoded_;
+    std::size_t lines_ = 0;
+    bool started_ = false;
+    bool failed_ = false;
+};
+
+void Save(std::string_view path, const TextFormat& format, std::string_view source,
+          const std::function<void(LineSink& out)>& produce) {
+    std::exception_ptr thrown;
+    const bool ok = WriteFileSafely(path, [&](const ChunkWriter& write) {
+        // Nothing may be thrown through the writer: it must clean up.
+        try {
+            FileLineSink sink(write, format, source);
+            produce(sink);
+            return sink.Finish();
+        } catch (...) {
+            thrown = std::current_exception();
+            return false;
+        }
     });
+    if (thrown) std::rethrow_exception(thrown);
     if (!ok)
         throw TextFileError("Cannot create file " + std::string(path),
                             UndoneFromFs(LastFsProblem(), Undone::CannotWrite));
+}
+
+}  // namespace
+
+TextFile LoadTextFile(std::string_view path, TextMode mode) {
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes)) ThrowUnreadable(path);
+    TextFile file;
+    std::string text = DecodeToGbk(std::move(bytes), mode, file.format);
+    RefuseNul(text, path);
+    file.lines = LineList::FromText(std::move(text));
+    return file;
+}
+
+LineList LoadTextLines(std::string_view path) {
+    return LoadTextFile(path, TextMode::ClassicGbk).lines;
+}
+
+void SaveTextFile(std::string_view path, const TextFormat& format,
+                  const std::function<void(LineSink& out)>& produce, std::string_view unbroken) {
+    Save(path, format, unbroken, produce);
+}
+
+void SaveTextLines(std::string_view path, const LineList& lines, const TextFormat& format) {
+    Save(path, format, lines.UnbrokenText(), [&](LineSink& out) {
+        for (std::string_view line : lines) out.push_back(line);
+    });
+}
+
+void SaveTextLines(std::string_view path, const LineList& lines) {
+    SaveTextLines(path, lines, TextFormat::Classic());
 }
 
 bool BackupFile(std::string_view path) {

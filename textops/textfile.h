@@ -1,13 +1,17 @@
 // Reading and writing text files as lines, backups, and keyword fields:
-// what every text operation shares. Files are bytes in code page 936 and
-// are never re-encoded.
+// what every text operation shares. Lines are code page 936 bytes; a file
+// is read from the encoding it is found in (encoding/encoding.h) and written
+// back the same way, or, in the classic mode, read and written as code page
+// 936 bytes with CR LF after every line.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "batch/run.h"
+#include "encoding/encoding.h"
 #include "platform/error.h"
 #include "textops/lines.h"
 
@@ -24,16 +28,44 @@ private:
     Undone why_;
 };
 
+// How the operations on whole files (key merge, line sync, combine,
+// statistics) read and write them.
+struct TextFileOptions {
+    bool backup = false;  // copy the file that is written to path + ".bak" first
+    TextMode mode = TextMode::Auto;
+};
+
+// A file's lines and the way it was found.
+struct TextFile {
+    LineList lines;
+    TextFormat format;
+};
+
 // Reads a whole file as lines. Throws a TextFileError "Cannot open file %s"
-// when it cannot be read, and refuses files holding NUL bytes (they are not
-// text, and rewriting them line by line would damage them).
+// when it cannot be read, and refuses files holding NUL bytes once decoded
+// (they are not text, and rewriting them line by line would damage them).
+TextFile LoadTextFile(std::string_view path, TextMode mode);
+// The classic reading: code page 936 bytes as they are.
 LineList LoadTextLines(std::string_view path);
 
-// Writes the lines, each followed by CR LF (0 bytes for no lines), safely:
-// the old file stays whole until the new one is complete. Throws a
-// TextFileError "Cannot create file %s" when it cannot be written (a
-// read-only file included).
+// Writes lines in a format, safely: the old file stays whole until the new
+// one is complete. Lines are separated by the format's break and the last
+// one gets a break when the format's last line had one; an empty list
+// writes the byte-order mark alone, or nothing. Classic: every line followed
+// by CR LF. Throws a TextFileError "Cannot create file %s" when it cannot be
+// written (a read-only file included).
+void SaveTextLines(std::string_view path, const LineList& lines, const TextFormat& format);
+// The classic writing: every line followed by CR LF.
 void SaveTextLines(std::string_view path, const LineList& lines);
+// The same, with the lines given as they are made: produce puts them into
+// the sink, which writes them out as they come, so a file's result is never
+// held whole. An exception from produce leaves the file as it was and is
+// passed on.
+// Lines that point into unbroken (the text of the lines being rewritten)
+// are known to hold no break and are copied as they are.
+void SaveTextFile(std::string_view path, const TextFormat& format,
+                  const std::function<void(LineSink& out)>& produce,
+                  std::string_view unbroken = {});
 
 // Copies the file to path + ".bak", replacing an older copy. False when no
 // copy could be made (the file must then not be rewritten).

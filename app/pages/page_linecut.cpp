@@ -89,7 +89,7 @@ void TForm1::btnCutClick() {
     const bool backup = Find<QCheckBox>("chkCutBak")->isChecked();
     RunCommand(Find<QPushButton>("btnCut"), [&] {
         s.lineNumber = std::max(1, ReadNumberField(FieldText("edtCutLineNo")));
-        RunTextFileBatch(backup, [&](const LineList& in, LineList& out) { CutLines(s, in, out); });
+        RunTextFileBatch(backup, [&](const LineList& in, LineSink& out) { CutLines(s, in, out); });
     });
 }
 

@@ -84,7 +84,7 @@ void TForm1::btnDelLineClick() {
     const bool backup = Find<QCheckBox>("chkDelLine")->isChecked();
     RunCommand(Find<QPushButton>("btnDelLine"), [&] {
         RunTextFileBatch(backup,
-                         [&](const LineList& in, LineList& out) { DeleteLines(s, in, out); });
+                         [&](const LineList& in, LineSink& out) { DeleteLines(s, in, out); });
     });
 }
 

@@ -83,7 +83,7 @@ void TForm1::btnGetLineClick() {
     const bool backup = Find<QCheckBox>("chkGetLine")->isChecked();
     RunCommand(Find<QPushButton>("btnGetLine"), [&] {
         RunTextFileBatch(backup,
-                         [&](const LineList& in, LineList& out) { ExtractLines(s, in, out); });
+                         [&](const LineList& in, LineSink& out) { ExtractLines(s, in, out); });
     });
 }
 

@@ -74,7 +74,7 @@ void TForm1::btnInsClick() {
         // the run here, before any file is touched.
         s.sequence = FindSequenceItem(s.format);
         RunTextFileBatch(backup,
-                         [&](const LineList& in, LineList& out) { InsertIntoLines(s, in, out); });
+                         [&](const LineList& in, LineSink& out) { InsertIntoLines(s, in, out); });
     });
 }
 

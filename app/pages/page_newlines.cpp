@@ -94,7 +94,7 @@ void TForm1::btnInsLineClick() {
         const NewLinesSettings settings =
             MakeNewLinesSettings(mode, lineNo, period, position, SplitKeywords(keys));
         const NewLineBlock block = NewLineBlock::Parse(text);
-        RunTextFileBatch(backup, [&](const LineList& in, LineList& out) {
+        RunTextFileBatch(backup, [&](const LineList& in, LineSink& out) {
             InsertNewLines(settings, block.ForFile(in), in, out);
         });
     });

@@ -1,0 +1,285 @@
+// Text files as they are found: UTF-8, GBK and UTF-16 files side by side,
+// with their byte-order marks, line breaks and last breaks kept; the rules
+// see the same code page 936 text whatever the file's encoding; the classic
+// mode is the old byte-for-byte behaviour.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/temp_folder.h"
+#include "platform/codec.h"
+#include "textops/key_merge.h"
+#include "textops/line_cut.h"
+#include "textops/line_delete.h"
+#include "textops/line_extract.h"
+#include "textops/line_insert.h"
+#include "textops/line_sync.h"
+#include "textops/new_lines.h"
+#include "textops/pattern_replace.h"
+#include "textops/text_batch.h"
+#include "textops/textfile.h"
+
+namespace ferro {
+namespace {
+
+using testing::Gbk;
+using testing::TempFolder;
+
+// Lines of a UTF-8 text (this source file is UTF-8) joined by LF.
+const std::string kText =
+    "中文 错误 ab\n"
+    "第二行:ok\n"
+    "\n"
+    "三四;五 错误\n"
+    "末行 end";
+
+std::string Replace(std::string s, std::string_view from, std::string_view to) {
+    for (std::size_t p = 0; (p = s.find(from, p)) != std::string::npos; p += to.size())
+        s.replace(p, from.size(), to);
+    return s;
+}
+
+std::string Utf16Le(std::string_view utf8) {
+    std::u16string u = GbkToUtf16(Gbk(utf8));
+    std::string s = "\xFF\xFE";
+    for (char16_t c : u) {
+        s += static_cast<char>(c & 0xFF);
+        s += static_cast<char>(c >> 8);
+    }
+    return s;
+}
+
+RunSummary Rewrite(const std::vector<std::string>& paths, TextMode mode,
+                   const LineTransform& transform) {
+    std::vector<BatchFile> files;
+    for (const std::string& p : paths) files.push_back({0, p});
+    TextBatchOptions options;
+    options.mode = mode;
+    return RewriteTextFiles(files, options, transform, nullptr);
+}
+
+struct Operation {
+    const char* name;
+    LineTransform transform;
+};
+
+std::vector<Operation> EveryLineOperation() {
+    LineCutSettings cut;
+    cut.format = "${getleft(4)}";
+    cut.choice = LineChoice::AllLines;
+    LineInsertSettings insert;
+    insert.format = Gbk("${addleft(前缀)}");
+    insert.choice = LineChoice::TextLines;
+    PatternReplaceSettings pattern;
+    pattern.pattern = Gbk("$2=$1");
+    LineDeleteSettings del;
+    del.mode = LineDeleteMode::Keywords;
+    del.keywords = SplitKeywords(Gbk("错误"));
+    LineExtractSettings extract;
+    extract.mode = LineExtractMode::Keywords;
+    extract.keywords = SplitKeywords(Gbk("错误;ok"));
+    const NewLinesSettings newLines = MakeNewLinesSettings(NewLineMode::kInterval, 0, 2, 1, {});
+    const NewLineBlock block = NewLineBlock::Parse(Gbk("新:${LineStr(2)}"));
+    return {
+        {"line cut", [=](const LineList& in, LineSink& out) { CutLines(cut, in, out); }},
+        {"line insert", [=](const LineList& in, LineSink& out) { InsertIntoLines(insert, in, out); }},
+        {"pattern replace",
+         [=](const LineList& in, LineSink& out) {
+             PatternReplaceState state;
+             ReplaceByPattern(pattern, state, in, out);
+         }},
+        {"line delete", [=](const LineList& in, LineSink& out) { DeleteLines(del, in, out); }},
+        {"line extract", [=](const LineList& in, LineSink& out) { ExtractLines(extract, in, out); }},
+        {"insert new lines",
+         [=](const LineList& in, LineSink& out) {
+             InsertNewLines(newLines, block.ForFile(in), in, out);
+         }},
+    };
+}
+
+TEST(TextEncodings, UTF8AndGbkFilesGiveTheSameResultForEveryLineOperation) {
+    for (const Operation& op : EveryLineOperation()) {
+        SCOPED_TRACE(op.name);
+        TempFolder t;
+        // The same text: UTF-8 with LF and no last break; GBK with CR LF
+        // after every line; UTF-16 LE with a mark and CR LF.
+        const std::string crlf = Replace(kText, "\n", "\r\n") + "\r\n";
+        const std::string u = t.Write("u.txt", kText);
+        const std::string g = t.Write("g.txt", Gbk(crlf));
+        const std::string w = t.Write("w.txt", Utf16Le(crlf));
+        const RunSummary r = Rewrite({u, g, w}, TextMode::Auto, op.transform);
+        ASSERT_EQ(r.done, 3) << r.error;
+
+        const std::string gbkResult = t.Read("g.txt");
+        EXPECT_NE(gbkResult, Gbk(crlf));  // the operation did change something
+        const std::string utf8Result = t.Read("u.txt");
+        EXPECT_EQ(utf8Result.find('\r'), std::string::npos);
+        ASSERT_FALSE(utf8Result.empty());
+        EXPECT_NE(utf8Result.back(), '\n');
+        // Each is the other, re-encoded, with its own line breaks.
+        EXPECT_EQ(Gbk(Replace(utf8Result, "\n", "\r\n") + "\r\n"), gbkResult);
+        EXPECT_EQ(t.Read("w.txt"), Utf16Le(Replace(utf8Result, "\n", "\r\n") + "\r\n"));
+    }
+}
+
+TEST(TextEncodings, FormatsAreKeptAsFound) {
+    struct Case {
+        const char* name;
+        std::string before, after;
+    };
+    // Deleting the lines holding "x" from files found in different ways.
+    const Case cases[] = {
+        {"UTF-8, LF, no last break", "中\nx\n文", "中\n文"},
+        {"UTF-8, LF, last break", "中\nx\n文\n", "中\n文\n"},
+        {"GBK, CR LF", Gbk("中\r\nx\r\n文\r\n"), Gbk("中\r\n文\r\n")},
+        {"GBK, CR, no last break", Gbk("中\rx\r文"), Gbk("中\r文")},
+        {"UTF-8 with a mark", "\xEF\xBB\xBF中\r\nx\r\n文", "\xEF\xBB\xBF中\r\n文"},
+        {"a mark and nothing left", "\xEF\xBB\xBFx\n", "\xEF\xBB\xBF"},
+        {"mixed breaks take the first one's style", "中\r\nx\n文\r末\n", "中\r\n文\r\n末\r\n"},
+        {"ASCII", "a\nx\nb", "a\nb"},
+        {"empty", "", ""},
+        {"UTF-16 LE", Utf16Le("中\r\nx\r\n文"), Utf16Le("中\r\n文")},
+    };
+    LineDeleteSettings del;
+    del.mode = LineDeleteMode::Keywords;
+    del.keywords = {"x"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder t;
+        const std::string f = t.Write("f.txt", c.before);
+        const RunSummary r =
+            Rewrite({f}, TextMode::Auto,
+                    [&](const LineList& in, LineSink& out) { DeleteLines(del, in, out); });
+        EXPECT_EQ(r.done, 1) << r.error;
+        EXPECT_EQ(t.Read("f.txt"), c.after);
+    }
+}
+
+TEST(TextEncodings, BreaksInsideMadeLinesBecomeTheFilesOwn) {
+    // A pattern of two lines (the box joins them with CR LF) in an LF file.
+    TempFolder t;
+    const std::string f = t.Write("f.txt", "a b\nc d");
+    PatternReplaceSettings s;
+    s.pattern = "$2\r\n$1";
+    Rewrite({f}, TextMode::Auto, [&](const LineList& in, LineSink& out) {
+        PatternReplaceState state;
+        ReplaceByPattern(s, state, in, out);
+    });
+    EXPECT_EQ(t.Read("f.txt"), "b\na\nd\nc");
+}
+
+TEST(TextEncodings, GbkStaysGbkAndUntouchedWhereNoRuleChangedIt) {
+    // Valid UTF-8 in places (the first line), then GBK: the file is GBK and
+    // the lines no rule touched keep their very bytes, whatever they are.
+    TempFolder t;
+    const std::string odd = "\x80\xFF" + Gbk("中") + "\xD6";
+    const std::string before = "中文 UTF-8\r\n" + Gbk("删除 x") + "\r\n" + odd + "\r\n" + Gbk("文");
+    const std::string f = t.Write("f.txt", before);
+    LineDeleteSettings del;
+    del.mode = LineDeleteMode::Keywords;
+    del.keywords = {"x"};
+    Rewrite({f}, TextMode::Auto,
+            [&](const LineList& in, LineSink& out) { DeleteLines(del, in, out); });
+    EXPECT_EQ(t.Read("f.txt"), "中文 UTF-8\r\n" + odd + "\r\n" + Gbk("文"));
+    // A keyword typed in the window (GBK) finds its text in a UTF-8 file.
+    const std::string u = t.Write("u.txt", "保留\n删除这一行\n");
+    del.keywords = {Gbk("删除")};
+    Rewrite({u}, TextMode::Auto,
+            [&](const LineList& in, LineSink& out) { DeleteLines(del, in, out); });
+    EXPECT_EQ(t.Read("u.txt"), "保留\n");
+}
+
+TEST(TextEncodings, AnEmojiIsOneFourByteCharacter) {
+    // In code page 936 terms an emoji is one four-byte character: four bytes
+    // take it whole, whatever the file's encoding, and it comes back as it
+    // was.
+    TempFolder t;
+    const std::string u = t.Write("u.txt", "😀中文ab\nab🀄cd\n");
+    LineCutSettings cut;
+    cut.format = "${getleft(6)}";
+    cut.choice = LineChoice::AllLines;
+    Rewrite({u}, TextMode::Auto,
+            [&](const LineList& in, LineSink& out) { CutLines(cut, in, out); });
+    EXPECT_EQ(t.Read("u.txt"), "😀中\nab🀄\n");
+    // A rule that cuts a character in two leaves a byte that is no text: it
+    // is written as U+FFFD.
+    const std::string half = t.Write("half.txt", "😀中文\n");
+    cut.format = "${getleft(5)}";
+    Rewrite({half}, TextMode::Auto,
+            [&](const LineList& in, LineSink& out) { CutLines(cut, in, out); });
+    EXPECT_EQ(t.Read("half.txt"), "😀\xEF\xBF\xBD\n");
+}
+
+TEST(TextEncodings, ClassicModeIsTheOldBehaviourByteForByte) {
+    // UTF-8 bytes taken as code page 936, a mark as part of the first line,
+    // CR LF after every line; a GBK keyword does not match UTF-8 text.
+    TempFolder t;
+    const std::string before = "\xEF\xBB\xBF删除\nkeep\rx\n" + Gbk("删除") + "\n末";
+    const std::string f = t.Write("f.txt", before);
+    LineDeleteSettings del;
+    del.mode = LineDeleteMode::Keywords;
+    del.keywords = {"x", Gbk("删除")};
+    Rewrite({f}, TextMode::ClassicGbk,
+            [&](const LineList& in, LineSink& out) { DeleteLines(del, in, out); });
+    EXPECT_EQ(t.Read("f.txt"), "\xEF\xBB\xBF删除\r\nkeep\r\n末\r\n");
+    // A made line keeps its own breaks.
+    PatternReplaceSettings s;
+    s.pattern = "$1\n$1";
+    Rewrite({f}, TextMode::ClassicGbk, [&](const LineList& in, LineSink& out) {
+        PatternReplaceState state;
+        ReplaceByPattern(s, state, in, out);
+    });
+    EXPECT_EQ(t.Read("f.txt"),
+              "\xEF\xBB\xBF删除\n\xEF\xBB\xBF删除\r\nkeep\nkeep\r\n末\n末\r\n");
+}
+
+TEST(TextEncodings, NulBytesAreRefusedOnceDecoded) {
+    TempFolder t;
+    const std::string nul = t.Write("nul.txt", std::string("a\0b\n", 4));
+    const std::string wide = t.Write("wide.txt", Utf16Le("a\r\nx\r\n"));
+    LineDeleteSettings del;
+    del.mode = LineDeleteMode::Keywords;
+    del.keywords = {"x"};
+    const LineTransform transform = [&](const LineList& in, LineSink& out) {
+        DeleteLines(del, in, out);
+    };
+    for (TextMode mode : {TextMode::Auto, TextMode::ClassicGbk}) {
+        const RunSummary r = Rewrite({nul}, mode, transform);
+        ASSERT_EQ(r.undone.size(), 1u);
+        EXPECT_EQ(r.undone[0].why, Undone::NotText);
+        EXPECT_EQ(t.Read("nul.txt"), std::string("a\0b\n", 4));
+    }
+    // UTF-16 text is full of NUL bytes, but not once it is decoded.
+    EXPECT_EQ(Rewrite({wide}, TextMode::Auto, transform).done, 1);
+    EXPECT_EQ(t.Read("wide.txt"), Utf16Le("a\r\n"));
+    EXPECT_EQ(Rewrite({wide}, TextMode::ClassicGbk, transform).undone[0].why, Undone::NotText);
+}
+
+TEST(TextEncodings, TwoFileOperationsReadEachFileInItsEncoding) {
+    TempFolder t;
+    // Key merge: a UTF-8 source into a GBK target, which stays GBK.
+    const std::string src = t.Write("src.ini", "名称=新值\nsize=10\n");
+    const std::string dst = t.Write("dst.ini", Gbk("[节]\r\n名称=旧值\r\nSIZE=1\r\n"));
+    TextFileOptions options;
+    options.backup = true;
+    EXPECT_EQ(MergeKeyFiles(src, dst, options), 2);
+    EXPECT_EQ(t.Read("dst.ini"), Gbk("[节]\r\n名称=新值\r\nsize=10\r\n"));
+    EXPECT_EQ(t.Read("dst.ini.bak"), Gbk("[节]\r\n名称=旧值\r\nSIZE=1\r\n"));
+    EXPECT_EQ(t.Read("src.ini"), "名称=新值\nsize=10\n");
+    // Line sync: a GBK source into a UTF-8 target without a last break.
+    const std::string from = t.Write("from.txt", Gbk("一 关键\r\n二\r\n"));
+    const std::string to = t.Write("to.txt", "甲\n乙");
+    EXPECT_EQ(SyncLineFiles({Gbk("关键")}, from, to, TextFileOptions()), 1);
+    EXPECT_EQ(t.Read("to.txt"), "一 关键\n乙");
+    // The classic mode: bytes as they are, CR LF everywhere.
+    const std::string plain = t.Write("plain.ini", "k=1\n");
+    const std::string raw = t.Write("raw.ini", "中=1\nk=0");
+    options.mode = TextMode::ClassicGbk;
+    options.backup = false;
+    EXPECT_EQ(MergeKeyFiles(plain, raw, options), 1);
+    EXPECT_EQ(t.Read("raw.ini"), "中=1\r\nk=1\r\n");
+}
+
+}  // namespace
+}  // namespace ferro
