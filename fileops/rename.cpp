@@ -1,5 +1,7 @@
 #include "fileops/rename.h"
 
+#include "encoding/encoding.h"
+
 #include "platform/error.h"
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -129,8 +131,11 @@ bool IsAcceptableFileName(std::string_view name) {
 
 bool ReadNameList(std::string_view path, std::vector<std::string>& lines) {
     lines.clear();
-    std::string data;
-    if (!ReadFileBytes(path, data)) return false;
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes)) return false;
+    // A list may be UTF-8 (with or without a mark), UTF-16 or GBK.
+    TextFormat format;
+    const std::string data = DecodeToGbk(std::move(bytes), TextMode::Auto, format);
     std::size_t start = 0;
     for (std::size_t i = 0; i < data.size(); ++i) {
         if (data[i] != '\r' && data[i] != '\n') continue;

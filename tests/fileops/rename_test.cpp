@@ -154,6 +154,25 @@ TEST(Rename, NameListGivesOneNamePerGridRow) {
     EXPECT_EQ(none.Name(1), "h.dat");
 }
 
+TEST(Rename, NameListsAreReadInTheirOwnEncoding) {
+    // The same names in a UTF-8 list (this file is UTF-8), a UTF-8 list with
+    // a mark, and a GBK one.
+    TempFolder dir;
+    const std::string lists[] = {dir.Write("utf8.txt", "甲\n乙"),
+                                 dir.Write("bom.txt", "\xEF\xBB\xBF甲\r\n乙\r\n"),
+                                 dir.Write("gbk.txt", Gbk("甲\r\n乙"))};
+    for (const std::string& names : lists) {
+        SCOPED_TRACE(names);
+        std::vector<std::string> lines;
+        ASSERT_TRUE(ReadNameList(names, lines));
+        EXPECT_EQ(lines, (std::vector<std::string>{Gbk("甲"), Gbk("乙")}));
+    }
+    FileList list = Listed(dir, {"1.txt", "2.txt"}, "sub");
+    EXPECT_EQ(RenameFiles(list, "${file(" + lists[0] + ")}", ""), 2);
+    EXPECT_TRUE(dir.Exists(Gbk("sub/甲.txt")));
+    EXPECT_TRUE(dir.Exists(Gbk("sub/乙.txt")));
+}
+
 TEST(Rename, ReplacementListAppliesOldNewPairs) {
     TempFolder dir;
     FileList list = Listed(dir, {"Old_OLD_x.txt", "keep.txt", "a b.txt", "t1.txt", "m_n.txt"});
