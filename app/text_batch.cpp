@@ -1,4 +1,5 @@
 // The frame shared by the line operations.
+#include <QComboBox>
 #include <QLabel>
 
 #include "app/run_host.h"
@@ -8,11 +9,17 @@
 
 namespace ferro {
 
+TextMode TForm1::CurrentTextMode() const {
+    const auto* box = Find<QComboBox>("cmbTextEncoding");
+    return box && box->currentIndex() == 1 ? TextMode::ClassicGbk : TextMode::Auto;
+}
+
 void TForm1::RunTextFileBatch(bool backup,
                               const std::function<void(const LineList& in, LineSink& out)>& transform) {
     SetCounter(stChangeCount_, 0);
     TextBatchOptions options;
     options.backup = backup;
+    options.mode = CurrentTextMode();
     RunSummary summary;
     {
         WindowRunHost host(*this, stChangeCount_);

@@ -18,6 +18,7 @@
 
 #include "app/dialogs.h"
 #include "batch/run.h"
+#include "platform/codec.h"
 #include "fileops/filelist.h"
 
 class QAbstractButton;
@@ -120,6 +121,9 @@ public:
     // transform is called once per file and may keep per-file state.
     void RunTextFileBatch(bool backup,
                           const std::function<void(const LineList& in, LineSink& out)>& transform);
+
+    // How the text operations read and write files: cmbTextEncoding.
+    TextMode CurrentTextMode() const;
 
     // A control of the window by its objectName.
     template <class T>

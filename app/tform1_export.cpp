@@ -40,17 +40,25 @@ std::optional<std::string> AskExportFile(TForm1& form, QString& lastName) {
     return QStringToGbk(chosen);
 }
 
-// One entry a line, each ended by CR LF, as GBK bytes without a byte-order
-// mark; written through a temporary file, so a failed write leaves an older
-// list whole.
-void WriteList(const std::string& path, const std::vector<std::string>& entries) {
+// One entry a line; written through a temporary file, so a failed write
+// leaves an older list whole. Automatic mode: each name as it is on disk
+// (UTF-8), ended by LF. Classic mode: GBK bytes without a byte-order mark,
+// each entry ended by CR LF.
+void WriteList(const std::string& path, const std::vector<std::string>& entries, TextMode mode) {
+    const bool classic = mode == TextMode::ClassicGbk;
     std::string text;
     std::size_t size = 0;
     for (const std::string& e : entries) size += e.size() + 2;
-    text.reserve(size);
+    text.reserve(size + size / 2);
+    std::string disk;
     for (const std::string& e : entries) {
-        text += e;
-        text += "\r\n";
+        if (classic)
+            text += e;
+        else if (GbkToDisk(e, disk))
+            text += disk;
+        else
+            Gb18030ToUtf8(e, text);
+        text += classic ? "\r\n" : "\n";
     }
     if (!WriteFileSafely(path, text)) ThrowCannotCreate(path);
 }
@@ -79,7 +87,7 @@ void TForm1::btnExpClick() {
         if (entries.empty()) return;
         const std::optional<std::string> path = AskExportFile(*this, lastSaveName_);
         if (!path) return;
-        WriteList(*path, entries);
+        WriteList(*path, entries, CurrentTextMode());
         ShowInfo(QStringLiteral("文件名称导出成功,导出总数量：") + QString::number(entries.size()));
     });
 }
@@ -96,7 +104,7 @@ void TForm1::btnExpDirClick() {
         if (folders.empty()) return;
         const std::optional<std::string> path = AskExportFile(*this, lastSaveName_);
         if (!path) return;
-        WriteList(*path, folders);
+        WriteList(*path, folders, CurrentTextMode());
         ShowInfo(QStringLiteral("文件目录导出成功,导出总数量：") + QString::number(folders.size()));
     });
 }

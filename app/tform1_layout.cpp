@@ -310,6 +310,14 @@ QWidget* TForm1::BuildLowerPanel() {
     for (const char* op : kOperations) cmbOpt_->addItem(QString::fromUtf8(op));
     v->addWidget(cmbOpt_);
 
+    // How text files are read and written by every text operation.
+    v->addWidget(Caption("文本编码", pnl2));
+    auto* cmbTextEncoding = Named(new QComboBox(pnl2), "cmbTextEncoding");
+    cmbTextEncoding->setEditable(false);
+    cmbTextEncoding->addItem(QStringLiteral("自动 (UTF-8 / GBK)"));
+    cmbTextEncoding->addItem(QStringLiteral("GBK (Windows)"));
+    v->addWidget(cmbTextEncoding);
+
     v->addWidget(Caption("请选择变量或函数：", pnl2));
     auto* cmbVar = Named(new QComboBox(pnl2), "cmbVar");
     cmbVar->setEditable(false);

@@ -84,7 +84,7 @@ TextFormat TextFormat::ForNewFile(TextMode mode) {
     return f;
 }
 
-DetectedEncoding DetectEncoding(std::string_view bytes) {
+DetectedEncoding DetectTextEncoding(std::string_view bytes) {
     std::string scratch;
     return Detect(bytes, scratch);
 }

@@ -52,7 +52,7 @@ struct DetectedEncoding {
 // UTF-8 holding at least one multi-byte character is UTF-8, bytes below 0x80
 // alone are Ascii and anything else is GBK. Bytes that are not valid in the
 // encoding their mark names are GBK too.
-DetectedEncoding DetectEncoding(std::string_view bytes);
+DetectedEncoding DetectTextEncoding(std::string_view bytes);
 
 // The text of a file's bytes as GBK, and how it was found. ClassicGbk: the
 // bytes as they are, format Classic(). A file detected as GBK or Ascii is

@@ -8,19 +8,22 @@ namespace ferro {
 void AppendFileLines(LineList& combined, const LineList& file) {
     // No reserve here: growing by exact amounts file after file would copy
     // the whole combined text once per file.
-    for (std::size_t i = 0; i < file.size(); ++i) combined.push_back(file[i]);
+    for (const std::string_view line : file) combined.push_back(line);
 }
 
 RunSummary CombineFiles(const std::vector<BatchFile>& files, const TextBatchOptions& options,
                         RunHost* host) {
     RunTracker run(host, static_cast<int>(files.size()));
     LineList combined;
+    TextFormat format;  // the target's, which is read last and written back as found
     std::size_t read = 0;
     try {
         for (; read < files.size(); ++read) {
             if (!run.Next(files[read].row, files[read].path)) break;
             ProcessPendingMessages();
-            AppendFileLines(combined, LoadTextLines(files[read].path));
+            const TextFile file = LoadTextFile(files[read].path, options.mode);
+            AppendFileLines(combined, file.lines);
+            format = file.format;
         }
     } catch (const TextFileError& e) {
         run.Abort(files[read].row, files[read].path, e.why(), e.what());
@@ -44,7 +47,7 @@ RunSummary CombineFiles(const std::vector<BatchFile>& files, const TextBatchOpti
         return run.Take();
     }
     try {
-        SaveTextLines(target.path, combined);
+        SaveTextLines(target.path, combined, format);
     } catch (const TextFileError& e) {
         run.Abort(target.row, target.path, e.why(), e.what());
         for (std::size_t i = 0; i + 1 < files.size(); ++i)

@@ -14,7 +14,8 @@ namespace ferro {
 // with a whole line, so the next one starts on a line of its own.
 void AppendFileLines(LineList& combined, const LineList& file);
 
-// Joins the files, in order, into the last one (backed up first when asked).
+// Joins the files, in order, into the last one (backed up first when asked),
+// each read in its own encoding; the last one is written back as it was found.
 // Every file is read before anything is written, so a stop, or a file that
 // cannot be read, leaves every file as it was: the summary then counts none
 // as done.

@@ -30,6 +30,7 @@ void TForm1::btnFileCombineClick() {
         SetCounter(stChangeCount_, 0);
         TextBatchOptions options;
         options.backup = backup;
+        options.mode = CurrentTextMode();
         RunSummary s;
         {
             WindowRunHost host(*this, stChangeCount_);

@@ -33,11 +33,7 @@ void TForm1::btnSynClick() {
     const std::string targetPath = files_.Path(second);
     int merged = 0;
     const bool ok = RunCommand(Find<QPushButton>("btnSyn"), [&] {
-        const LineList source = LoadTextLines(sourcePath);
-        LineList target = LoadTextLines(targetPath);
-        merged = MergeKeys(source, target);
-        if (backup) BackupFile(targetPath);
-        SaveTextLines(targetPath, target);
+        merged = MergeKeyFiles(sourcePath, targetPath, {backup, CurrentTextMode()});
     });
     if (ok) ShowInfo(QStringLiteral("成功处理完成,共处理 %1 条记录!").arg(merged));
 }

@@ -43,11 +43,7 @@ void TForm1::btnLineSynClick() {
     int copied = 0;
     const bool ok = RunCommand(Find<QPushButton>("btnLineSyn"), [&] {
         const std::vector<std::string> keywords = SplitKeywords(keys);
-        const LineList source = LoadTextLines(sourcePath);
-        LineList target = LoadTextLines(targetPath);
-        copied = SyncLinesByKeyword(keywords, source, target);
-        if (backup) BackupFile(targetPath);
-        SaveTextLines(targetPath, target);
+        copied = SyncLineFiles(keywords, sourcePath, targetPath, {backup, CurrentTextMode()});
     });
     if (ok) ShowInfo(QStringLiteral("成功处理完成,共处理 %1 条记录!").arg(copied));
 }

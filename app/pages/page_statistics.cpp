@@ -56,7 +56,7 @@ void TForm1::btnFileInfoClick() {
     const bool ok = RunCommand(Find<QPushButton>("btnFileInfo"), [&] {
         FindEntry entry;
         const int64_t size = StatPath(path, entry) ? entry.size : 0;
-        const FileStatistics s = CountFileStatistics(LoadTextLines(path), size);
+        const FileStatistics s = CountFileStatistics(LoadTextFile(path, CurrentTextMode()).lines, size);
         SetFieldText("edtFilename", path);
         const int64_t figures[] = {s.size,    s.allLines, s.emptyLines, s.dataLines,
                                    s.longest, s.shortest, s.average};

@@ -1,6 +1,7 @@
 // Exporting the ticked rows' names and folders, and deleting ticked files
 // from disk.
 #include <QAbstractItemModel>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
@@ -25,6 +26,12 @@ namespace {
 
 QString Q(const std::string& gbk) {
     return ferro::GbkToQString(gbk);
+}
+
+// A path as its bytes on disk.
+std::string Disk(const std::string& gbk) {
+    std::string disk;
+    return ferro::GbkToDisk(gbk, disk) ? disk : std::string("<not a path>");
 }
 
 QString Counter(TForm1& form, const char* name) {
@@ -58,13 +65,14 @@ private slots:
         Tick(form, {1, 2, 3});
         auto* btnExp = form.Find<QPushButton>("btnExp");
 
-        // Full paths, in row order, in code page 936, CR LF after every line.
+        // Full paths, in row order, as they are on disk (UTF-8), LF after
+        // every line.
         const std::string out = tmp / "list.txt";
         dialogs.answers = {true};
         dialogs.saveFiles = {Q(out)};
         btnExp->click();
         QCOMPARE(dialogs.questions.back(), QStringLiteral("导出文件名称时，是否包含文件目录？"));
-        QCOMPARE(tmp.Read("list.txt"), a + "\r\n" + b + "\r\n" + c + "\r\n");
+        QCOMPARE(tmp.Read("list.txt"), Disk(a) + "\n" + Disk(b) + "\n" + Disk(c) + "\n");
         QCOMPARE(dialogs.LastText(), QStringLiteral("文件名称导出成功,导出总数量：3"));
         QCOMPARE(dialogs.Last().icon, ferro::DialogProvider::Icon::Information);
         const ferro::FileDialogOptions first = dialogs.fileDialogs.back();
@@ -75,6 +83,8 @@ private slots:
 
         // Bare names: equal names in different folders give equal lines. The
         // dialog offers the last name again, and the old file is replaced.
+        // The classic text mode writes code page 936, CR LF after every line.
+        form.Find<QComboBox>("cmbTextEncoding")->setCurrentIndex(1);
         dialogs.answers = {false};
         dialogs.saveFiles = {Q(out)};
         btnExp->click();
@@ -107,7 +117,7 @@ private slots:
         form.Find<QPushButton>("btnExpDir")->click();
         QVERIFY(dialogs.questions.empty());  // no question for folders
         QCOMPARE(tmp.Read("dirs.txt"),
-                 tmp / "A" + "\r\n" + tmp / "b" + "\r\n" + tmp / Gbk("数据") + "\r\n");
+                 Disk(tmp / "A") + "\n" + Disk(tmp / "b") + "\n" + Disk(tmp / Gbk("数据")) + "\n");
         QCOMPARE(dialogs.LastText(), QStringLiteral("文件目录导出成功,导出总数量：3"));
         QVERIFY(form.Find<QPushButton>("btnExpDir")->isEnabled());
     }

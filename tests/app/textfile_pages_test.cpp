@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -95,7 +96,7 @@ private slots:
         Tick(form, {2, 3});
         Click(form, "btnSyn");
         ExpectInfo(dialogs, QStringLiteral("成功处理完成,共处理 2 条记录!"));
-        QCOMPARE(t.Read("dst.ini"), std::string("[a]\r\nSize=10\r\nkeep=1\r\n"));
+        QCOMPARE(t.Read("dst.ini"), std::string("[a]\nSize=10\nkeep=1"));
         QCOMPARE(t.Read("dst.ini.bak"), std::string("[a]\nsize=5\nname=x\nkeep=1"));
         QCOMPARE(t.Read("src.ini"), std::string("[a]\r\nSize=10\nName=\nNew=1\n"));
         QCOMPARE(t.Read("third.ini"), std::string("Size=0\n"));
@@ -109,14 +110,14 @@ private slots:
         Click(form, "btnSyn");
         ExpectError(dialogs, ferro::GbkToQString("Cannot create file " + t / "dst.ini"));
         QCOMPARE(dialogs.messages.size(), size_t(1));
-        QCOMPARE(t.Read("dst.ini"), std::string("[a]\r\nSize=10\r\nkeep=1\r\n"));
+        QCOMPARE(t.Read("dst.ini"), std::string("[a]\nSize=10\nkeep=1"));
         QVERIFY(form.Find<QPushButton>("btnSyn")->isEnabled());
         // A source that cannot be read: nothing is written.
         t.SetMode("dst.ini", 0644);
         ::unlink((t / "src.ini").c_str());
         Click(form, "btnSyn");
         ExpectError(dialogs, ferro::GbkToQString("Cannot open file " + t / "src.ini"));
-        QCOMPARE(t.Read("dst.ini"), std::string("[a]\r\nSize=10\r\nkeep=1\r\n"));
+        QCOMPARE(t.Read("dst.ini"), std::string("[a]\nSize=10\nkeep=1"));
     }
 
     void lineSyncRefusesAndCopies() {
@@ -139,14 +140,16 @@ private slots:
         Click(form, "btnLineSyn");
         // Line 5 has no target line: skipped and not counted.
         ExpectInfo(dialogs, QStringLiteral("成功处理完成,共处理 2 条记录!"));
-        QCOMPARE(t.Read("zh.txt"), Gbk("1\r\nTWO 译\r\n3\r\nfour 译\r\n"));
+        // The target held ASCII alone: the text it gains is written as UTF-8
+        // (this source file is UTF-8); its LF breaks stay.
+        QCOMPARE(t.Read("zh.txt"), std::string("1\nTWO 译\n3\nfour 译"));
         QCOMPARE(t.Read("zh.txt.bak"), std::string("1\n2\n3\n4"));
         // Blanks only: nothing copied, the target still rewritten and backed up.
         t.Write("zh.txt", "a\nb");
         SetText(form, "edtLineKeys", "   ");
         Click(form, "btnLineSyn");
         ExpectInfo(dialogs, QStringLiteral("成功处理完成,共处理 0 条记录!"));
-        QCOMPARE(t.Read("zh.txt"), std::string("a\r\nb\r\n"));
+        QCOMPARE(t.Read("zh.txt"), std::string("a\nb"));
         QCOMPARE(t.Read("zh.txt.bak"), std::string("a\nb"));
     }
 
@@ -191,7 +194,7 @@ private slots:
         Click(form, "btnFileCombine");
         ExpectInfo(dialogs, QStringLiteral("成功处理完成,共处理 3 个文件!"));
         QCOMPARE(form.stChangeCount()->text(), QStringLiteral("3"));
-        QCOMPARE(t.Read("c.txt"), std::string("a1\r\na2\r\nc1\r\n"));
+        QCOMPARE(t.Read("c.txt"), std::string("a1\na2\nc1\n"));
         QCOMPARE(t.Read("c.txt.bak"), std::string("c1\n"));
         QCOMPARE(t.Read("a.txt"), std::string("a1\na2"));
         QVERIFY(!t.Exists("a.txt.bak"));
@@ -203,7 +206,7 @@ private slots:
                                  QStringLiteral("\n另有 3 个文件未处理"));
         QVERIFY(dialogs.Last().details.contains(QStringLiteral("b.txt\t文件不存在\n")));
         QCOMPARE(form.stChangeCount()->text(), QStringLiteral("0"));
-        QCOMPARE(t.Read("c.txt"), std::string("a1\r\na2\r\nc1\r\n"));
+        QCOMPARE(t.Read("c.txt"), std::string("a1\na2\nc1\n"));
     }
 
     void newLinesRefusals() {
@@ -244,6 +247,8 @@ private slots:
         TempFolder t;
         AddToList(form, {t.Write("a.txt", "a1\na2\na3"), t.Write("b.txt", "b1"), t.Write("e.txt")});
         Tick(form, {1, 2, 3});
+        // As on Windows: bytes as they are, CR LF after every line.
+        form.Find<QComboBox>("cmbTextEncoding")->setCurrentIndex(1);
         // Memo lines, an escape, and the second line of each file.
         form.Find<QPlainTextEdit>("mmoNewCont")
             ->setPlainText(QStringLiteral("--\n${linestr(2)}\\tz"));
@@ -263,6 +268,50 @@ private slots:
         Click(form, "btnInsLine");
         QCOMPARE(t.Read("a.txt"), std::string("1\r\n+\r\n2\r\n3\r\n+\r\n4\r\n5\r\n"));
         QCOMPARE(t.Read("e.txt"), std::string());
+    }
+
+    void textEncodingSettingReachesEveryTextOperation() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        // Under the operation selector, automatic by default.
+        auto* box = form.Find<QComboBox>("cmbTextEncoding");
+        QVERIFY(box);
+        QCOMPARE(box->parentWidget(), form.findChild<QWidget*>("pnl2"));
+        QCOMPARE(box->count(), 2);
+        QCOMPARE(box->itemText(0), QStringLiteral("自动 (UTF-8 / GBK)"));
+        QCOMPARE(box->itemText(1), QStringLiteral("GBK (Windows)"));
+        QCOMPARE(box->currentIndex(), 0);
+        QVERIFY(Labels(form.findChild<QWidget*>("pnl2")).contains(QStringLiteral("文本编码")));
+
+        TempFolder t;
+        // A UTF-8 file with LF and no last break (this source is UTF-8), a
+        // GBK one with CR LF: a keyword typed in the window finds its lines in
+        // both, and each file keeps its encoding and breaks.
+        AddToList(form, {t.Write("u.txt", "保留\n错误行\n末行"),
+                         t.Write("g.txt", Gbk("保留\r\n错误行\r\n"))});
+        Tick(form, {1, 2});
+        form.Find<QRadioButton>("rbDelKeys")->setChecked(true);
+        SetText(form, "edtDelKeys", "错误");
+        Click(form, "btnDelLine");
+        ExpectInfo(dialogs, QStringLiteral("成功处理完成,共处理 2 个文件!"));
+        QCOMPARE(t.Read("u.txt"), std::string("保留\n末行"));
+        QCOMPARE(t.Read("g.txt"), Gbk("保留\r\n"));
+
+        // The classic mode: bytes as code page 936, CR LF after every line;
+        // the GBK keyword does not match UTF-8 text.
+        box->setCurrentIndex(1);
+        t.Write("u.txt", "保留\n错误行\n末行");
+        Click(form, "btnDelLine");
+        QCOMPARE(t.Read("u.txt"), std::string("保留\r\n错误行\r\n末行\r\n"));
+
+        // The two-file operations too: a UTF-8 source merged into a GBK
+        // target, which stays GBK.
+        box->setCurrentIndex(0);
+        t.Write("u.txt", "名称=新值\n");
+        t.Write("g.txt", Gbk("名称=旧值\r\n其他=1"));
+        Click(form, "btnSyn");
+        ExpectInfo(dialogs, QStringLiteral("成功处理完成,共处理 1 条记录!"));
+        QCOMPARE(t.Read("g.txt"), Gbk("名称=新值\r\n其他=1"));
     }
 };
 

@@ -53,7 +53,7 @@ TEST(Encoding, DetectedFromTheBytesAlone) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const DetectedEncoding d = DetectEncoding(c.bytes);
+        const DetectedEncoding d = DetectTextEncoding(c.bytes);
         EXPECT_EQ(d.encoding, c.encoding);
         EXPECT_EQ(d.bomLength, c.bom);
     }
