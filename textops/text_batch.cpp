@@ -1,6 +1,7 @@
 #include "textops/text_batch.h"
 
 #include "platform/pump.h"
+#include "template/template.h"
 #include "textops/textfile.h"
 
 namespace ferro {
@@ -26,7 +27,8 @@ RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatch
         } catch (const TextFileError& e) {
             run.Abort(f.row, f.path, e.why(), e.what());
         } catch (const ValueTooLong&) {
-            // The file is left as it was; the others may well be fine.
+            // Found part-way through writing or not, the file stays as it
+            // was; the others may well be fine.
             run.Skip(f.row, f.path, Undone::TooLong);
         }
     });

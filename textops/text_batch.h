@@ -5,7 +5,8 @@
 //
 // A file that cannot be read or written ends the run there: the summary
 // then holds the message and the files after it are not reached. A file
-// whose backup fails is left as it was and the run goes on.
+// whose backup fails, or whose lines the template engine refuses to grow
+// beyond its bound, is left as it was and the run goes on.
 #pragma once
 
 #include <functional>
