@@ -20,7 +20,7 @@ using testing::TempFolder;
 RunSummary AppendLine(const std::vector<std::string>& paths) {
     std::vector<BatchFile> files;
     for (const std::string& p : paths) files.push_back({static_cast<int>(files.size()) + 1, p});
-    return RewriteTextFiles(files, {.backup = true}, [](const LineList& in, LineList& out) {
+    return RewriteTextFiles(files, {.backup = true}, [](const LineList& in, LineSink& out) {
         for (std::size_t i = 0; i < in.size(); ++i) out.push_back(in[i]);
         out.push_back("added");
     }, nullptr);
@@ -45,7 +45,7 @@ TEST(Backups, AFileWhoseBackupFailsIsLeftAsItWasAndReported) {
     EXPECT_EQ(run.undone[1].path, tooLong);
     EXPECT_EQ(t.Read("a.txt"), "a\n");
     EXPECT_EQ(t.Read(longName), "n\n");
-    EXPECT_EQ(t.Read("b.txt"), "b\r\nadded\r\n");
+    EXPECT_EQ(t.Read("b.txt"), "b\nadded\n");
     EXPECT_EQ(t.Read("b.txt.bak"), "b\n");
     EXPECT_EQ(testing::Entries(t.path()),
               (std::vector<std::string>{"a.txt", "a.txt.bak", "b.txt", "b.txt.bak", longName}));
@@ -61,7 +61,7 @@ TEST(Backups, TheFileAndItsBackupKeepOwnerModeAclAndAttributes) {
 
     const RunSummary run = AppendLine({f});
     EXPECT_EQ(run.done, 1);
-    EXPECT_EQ(t.Read("a.txt"), "a\r\nadded\r\n");
+    EXPECT_EQ(t.Read("a.txt"), "a\nadded\n");
     EXPECT_EQ(Properties::Of(f), before);
     EXPECT_EQ(Properties::Of(f + ".bak"), before);
 }
