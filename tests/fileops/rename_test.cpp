@@ -168,7 +168,7 @@ TEST(Rename, NameListsAreReadInTheirOwnEncoding) {
         EXPECT_EQ(lines, (std::vector<std::string>{Gbk("甲"), Gbk("乙")}));
     }
     FileList list = Listed(dir, {"1.txt", "2.txt"}, "sub");
-    EXPECT_EQ(RenameFiles(list, "${file(" + lists[0] + ")}", ""), 2);
+    EXPECT_EQ(RenameFiles(list, "${file(" + lists[0] + ")}", "").done, 2);
     EXPECT_TRUE(dir.Exists(Gbk("sub/甲.txt")));
     EXPECT_TRUE(dir.Exists(Gbk("sub/乙.txt")));
 }
