@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/pump.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -53,11 +55,18 @@ LineList LineList::FromText(std::string&& text) {
 
 void LineList::BuildIndex() const {
     // Count first, so the index is allocated once at its size.
+    // Window messages are processed on the way: a large file takes a while.
     std::size_t count = 0;
-    for (const_iterator it = begin(); it != end(); ++it) ++count;
+    for (const_iterator it = begin(); it != end(); ++it) {
+        ProcessPendingMessages();
+        ++count;
+    }
     ends_.clear();
     ends_.reserve(count);
-    for (const_iterator it = begin(); it != end(); ++it) ends_.push_back(it.end_);
+    for (const_iterator it = begin(); it != end(); ++it) {
+        ProcessPendingMessages();
+        ends_.push_back(it.end_);
+    }
     indexed_ = true;
 }
 
