@@ -19,13 +19,33 @@ int FileListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int FileListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumnCount;
+    return parent.isValid() ? 0 : kColumnCount + (extra_ ? 1 : 0);
+}
+
+void FileListModel::SetExtraColumn(ExtraColumn* column) {
+    if (column == extra_) return;
+    if (extra_) {
+        beginRemoveColumns(QModelIndex(), kColumnCount, kColumnCount);
+        extra_ = nullptr;
+        endRemoveColumns();
+    }
+    if (column) {
+        beginInsertColumns(QModelIndex(), kColumnCount, kColumnCount);
+        extra_ = column;
+        endInsertColumns();
+    }
+}
+
+void FileListModel::ExtraColumnChanged() {
+    if (extra_ && visibleRows_ > 0)
+        emit dataChanged(index(0, kColumnCount), index(visibleRows_ - 1, kColumnCount));
 }
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= visibleRows_) return {};
     const int row = index.row() + 1;
     if (row > list_->LastRow()) return {};
+    if (index.column() == kColumnCount) return extra_ ? extra_->Cell(row, role) : QVariant();
     switch (role) {
         case Qt::DisplayRole:
             return GbkToQString(list_->Cell(index.column(), row));
@@ -42,6 +62,9 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
         section < headers_.size())
         return headers_[section];
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == kColumnCount &&
+        extra_)
+        return extra_->Header();
     if (orientation == Qt::Vertical && role == Qt::DisplayRole) return section + 1;
     return QAbstractTableModel::headerData(section, orientation, role);
 }

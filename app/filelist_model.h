@@ -10,6 +10,17 @@
 
 namespace ferro {
 
+// A column the window adds after the list's own six while a page asks for
+// it (the preview of new names). Its cells are computed on demand, for the
+// rows a view shows.
+class ExtraColumn {
+public:
+    virtual ~ExtraColumn() = default;
+    virtual QString Header() const = 0;
+    // Data of the cell of a grid row (1-based) for a role.
+    virtual QVariant Cell(int row, int role) const = 0;
+};
+
 class FileListModel : public QAbstractTableModel, public FileListObserver {
     Q_OBJECT
 public:
@@ -29,6 +40,12 @@ public:
     // Announces the rows added since the last announcement.
     void FlushPendingRows();
 
+    // Shows (or, with nullptr, hides) a seventh column.
+    void SetExtraColumn(ExtraColumn* column);
+    ExtraColumn* extraColumn() const { return extra_; }
+    // The extra column's cells of all rows have changed.
+    void ExtraColumnChanged();
+
     static constexpr int CheckedRole = Qt::UserRole + 1;
 
 private:
@@ -44,6 +61,7 @@ private:
     int visibleRows_ = 0;  // data rows announced to the views
     bool flushQueued_ = false;
     bool removing_ = false;
+    ExtraColumn* extra_ = nullptr;
 };
 
 }  // namespace ferro

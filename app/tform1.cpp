@@ -47,11 +47,15 @@ TForm1::TForm1(DialogProvider* dialogs, QWidget* parent)
     Timer1_->setInterval(15000);
 
     BuildWindow();
+    SetUpPreview();
     FitToScreen(*this, QSize(800, 600));
     FormCreate();
 }
 
 TForm1::~TForm1() {
+    // The preview column leaves the model before the model goes.
+    delete previewColumn_;
+    previewColumn_ = nullptr;
     FormDestroy();
 }
 
@@ -231,6 +235,7 @@ void TForm1::BeginBusy() {
             w->setEnabled(false);
         }
     }
+    emit busyChanged(true);
 }
 
 void TForm1::EndBusy() {
@@ -238,6 +243,7 @@ void TForm1::EndBusy() {
     for (auto& [w, enabled] : busyControls_)
         if (w) w->setEnabled(enabled);
     busyControls_.clear();
+    emit busyChanged(false);
 }
 
 void TForm1::btnStopRunClick() { FStopRun = true; }

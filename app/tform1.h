@@ -18,8 +18,10 @@
 
 #include "app/dialogs.h"
 #include "batch/run.h"
-#include "platform/codec.h"
+#include "fileops/attribute_change.h"
+#include "fileops/date_change.h"
 #include "fileops/filelist.h"
+#include "platform/codec.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -37,6 +39,7 @@ namespace ferro {
 
 class FileGrid;
 class FileListModel;
+class PreviewColumn;
 class LineList;
 class LineSink;
 
@@ -44,6 +47,10 @@ inline constexpr const char* kAppCaption = "Ferrovan文件批处理";
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
+signals:
+    // A command started (true) or the last running one ended (false).
+    void busyChanged(bool busy);
+
 public:
     // dialogs must outlive the window.
     explicit TForm1(DialogProvider* dialogs, QWidget* parent = nullptr);
@@ -101,6 +108,8 @@ public:
     bool IsBusy() const { return busyDepth_ > 0; }
     // Asks the running batch to stop after the file it is working on.
     void btnStopRunClick();
+    // The grid's preview of the name and metadata pages.
+    PreviewColumn* previewColumn() const { return previewColumn_; }
     // Visits the ticked data rows in display order, re-reading the row count
     // as it goes (the list may change while messages are pumped).
     void ForEachTickedRow(bool pumpBeforeRow, const std::function<void(int row)>& visit);
@@ -168,6 +177,10 @@ public:
     void ckAccessClick();
     void chkTimeClick();
     void btnPropClick();        // 更改文件或目录属性
+    // The settings of the date and attribute pages as their start buttons
+    // read them (the preview reads them the same way).
+    DateSettings ReadDateSettings() const;
+    AttributeSettings ReadAttributeSettings() const;
     void btnFileInfoClick();    // 文件信息统计
     void btnSynClick();         // 合并关键字内容
     void btnCutClick();         // 行内容截取字符
@@ -229,6 +242,7 @@ private:
     void BuildCombinePage(QWidget* page);
     void BuildConvertPage(QWidget* page);
     void FillTemplatePicker();
+    void SetUpPreview();
     void SetUpTips();
 
     // Search internals (tform1_search.cpp).
@@ -246,6 +260,7 @@ private:
     QTimer* Timer1_ = nullptr;
     QNetworkAccessManager* network_ = nullptr;
     QUrl tipsUrl_;
+    PreviewColumn* previewColumn_ = nullptr;
     QString lastSaveName_;  // the save dialog offers the last chosen name again
     QString closingMessage_;
     QString closingDetails_;

@@ -87,6 +87,10 @@ void TForm1::BuildWindow() {
     connect(sgFiles_, &FileGrid::mouseReleased, this,
             [this](bool onHeader, int column) { Guard([&] { sgFilesMouseUp(onHeader, column); }); });
     upper->addWidget(sgFiles_, 1);
+    // Under the grid: the summary of the preview column.
+    auto* lblPreview = Named(new QLabel(Panel1), "lblPreview");
+    lblPreview->setVisible(false);
+    upper->addWidget(lblPreview);
 
     Splitter1->addWidget(Panel1);
     Splitter1->addWidget(BuildLowerPanel());

@@ -28,14 +28,19 @@ void TForm1::BuildAttributePage(QWidget* page) {
     ConnectClick(btnProp, &TForm1::btnPropClick);
 }
 
-void TForm1::btnPropClick() {
-    if (!CheckSelection()) return;
+AttributeSettings TForm1::ReadAttributeSettings() const {
     AttributeSettings s;
     s.archive = Find<QCheckBox>("ckNormal")->isChecked();
     s.system = Find<QCheckBox>("ckSystem")->isChecked();
     s.readOnly = Find<QCheckBox>("ckReadonly")->isChecked();
     s.hidden = Find<QCheckBox>("ckHidden")->isChecked();
     s.foldersToo = Find<QCheckBox>("chkDirProp")->isChecked();
+    return s;
+}
+
+void TForm1::btnPropClick() {
+    if (!CheckSelection()) return;
+    const AttributeSettings s = ReadAttributeSettings();
     if (s.Value() == 0) {
         ShowError(QStringLiteral("请选择新的属性！"));
         return;

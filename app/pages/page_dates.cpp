@@ -74,23 +74,28 @@ void TForm1::chkTimeClick() {
     Find<QTimeEdit>("dtpTime")->setEnabled(Find<QCheckBox>("chkTime")->isChecked());
 }
 
-void TForm1::btnDateClick() {
-    if (!CheckSelection()) return;
+DateSettings TForm1::ReadDateSettings() const {
     DateSettings s;
     s.setModified = Find<QCheckBox>("ckModify")->isChecked();
     s.setCreated = Find<QCheckBox>("ckCreate")->isChecked();
     s.setAccessed = Find<QCheckBox>("ckAccess")->isChecked();
     s.useTime = Find<QCheckBox>("chkTime")->isChecked();
     s.foldersToo = Find<QCheckBox>("chkDirDate")->isChecked();
-    if (!s.AnyChosen()) {
-        ShowError(QStringLiteral("请选择新的日期或时间！"));
-        return;
-    }
     s.modified = DateOf(Find<QDateEdit>("dtModify"));
     s.created = DateOf(Find<QDateEdit>("dtCreate"));
     s.accessed = DateOf(Find<QDateEdit>("dtAccess"));
     const QTime t = Find<QTimeEdit>("dtpTime")->time();
     s.time = TimeOfDay{t.hour(), t.minute(), t.second(), t.msec()};
+    return s;
+}
+
+void TForm1::btnDateClick() {
+    if (!CheckSelection()) return;
+    const DateSettings s = ReadDateSettings();
+    if (!s.AnyChosen()) {
+        ShowError(QStringLiteral("请选择新的日期或时间！"));
+        return;
+    }
 
     RunCommand(Find<QPushButton>("btnDate"), [&] {
         SetCounter(stChangeCount_, 0);
