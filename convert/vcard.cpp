@@ -83,7 +83,9 @@ bool ReadProperty(std::string_view line, Property& p) {
         const std::string_view value = param.substr(eq + 1);
         if (key == "TYPE") {
             for (std::string_view part : SplitOutsideQuotes(value, ',')) {
-                for (std::string_view t : SplitOutsideQuotes(Unquoted(Trim(part)), ',')) {
+                // The trimmed part must outlive the views the split hands out.
+                const std::string trimmed = Trim(part);
+                for (std::string_view t : SplitOutsideQuotes(Unquoted(trimmed), ',')) {
                     const std::string v = AnsiUpper(Trim(Unquoted(Trim(t))));
                     if (!v.empty()) p.types.push_back(v);
                 }
