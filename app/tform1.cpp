@@ -16,6 +16,7 @@
 
 #include "app/filelist_model.h"
 #include "app/filelist_view.h"
+#include "app/preview_column.h"
 #include "app/looks.h"
 #include "platform/codec.h"
 #include "platform/error.h"

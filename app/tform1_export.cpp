@@ -9,7 +9,10 @@
 #include <unordered_set>
 #include <vector>
 
+#include "app/run_host.h"
 #include "app/tform1.h"
+#include "fileops/delete_files.h"
+#include "fileops/ticked_rows.h"
 #include "platform/codec.h"
 #include "platform/collate.h"
 #include "platform/error.h"
@@ -111,22 +114,29 @@ void TForm1::btnExpDirClick() {
 
 void TForm1::cbDelClick() {
     if (!CheckSelection()) return;
-    if (!AskYesNo(QStringLiteral("此操作将从磁盘上删除此文件且不可恢复,确认要删除吗?"))) return;
+    const std::size_t count = TickedFiles(files_).size();
+    if (!dialogs_->QuestionDefaultNo(
+            this, QString::fromUtf8(kAppCaption),
+            QStringLiteral("确定要将选中的 %1 个文件移到回收站吗?").arg(count)))
+        return;
     RunCommand(Find<QPushButton>("cbDel"), [this] {
-        int deleted = 0;
-        for (int row = files_.LastRow(); row >= 1; --row) {
-            const int rowsBefore = files_.RowCount();
-            ProcessPendingMessages();
-            // Another command run meanwhile (a search, a removal) has put
-            // other files where the ticks are: stop rather than delete files
-            // the user did not choose.
-            if (files_.RowCount() != rowsBefore) break;
-            if (!files_.Checked(row)) continue;
-            if (!DeleteFile(files_.Path(row))) continue;  // read-only, missing, refused
-            files_.RemoveRow(row);
-            AddToCounter(stSrcCount_, -1);
-            SetCounter(stDeleteCount_, ++deleted);
+        // Where a file's disk has no trash, the user decides once for all such
+        // files, with the warning deletion always had.
+        auto askPermanent = [this] {
+            return dialogs_->QuestionDefaultNo(
+                this, QString::fromUtf8(kAppCaption),
+                QStringLiteral("此操作将从磁盘上删除此文件且不可恢复,确认要删除吗?"));
+        };
+        RunSummary s;
+        {
+            WindowRunHost host(*this, nullptr);
+            s = TrashTickedFiles(files_, askPermanent, &host);
         }
+        AddToCounter(stSrcCount_, -s.done);
+        if (s.done > 0) SetCounter(stDeleteCount_, s.done);
+        // Nothing to say when every file went; otherwise which stayed, and why.
+        if (!s.undone.empty() || s.stopped)
+            SetRunReport(s, QStringLiteral("已删除 %1 个文件").arg(s.done));
     });
 }
 

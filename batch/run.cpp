@@ -24,6 +24,7 @@ std::string UndoneText(Undone why) {
         case Undone::TooLong: text = u"结果超出长度限制"; break;
         case Undone::NoListLine: text = u"名称列表中没有对应的行"; break;
         case Undone::NotReached: text = u"因前面的错误而未处理"; break;
+        case Undone::NoTrash: text = u"所在磁盘没有回收站，未删除"; break;
     }
     return Utf16ToGbk(text);
 }

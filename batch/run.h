@@ -36,6 +36,7 @@ enum class Undone : uint8_t {
     TooLong,           // a value grew beyond the engine's bound
     NoListLine,        // the name list has no line for this row
     NotReached,        // an error ended the run before this file
+    NoTrash,           // its file system has no trash, and it was not deleted for good
 };
 
 // The reason as the user reads it (GBK).

@@ -2,9 +2,11 @@
 // from disk.
 #include <QAbstractItemModel>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 
@@ -159,10 +161,16 @@ private slots:
         QVERIFY(!tmp.Exists("missing"));
     }
 
-    void deleteTicked() {
+    void initTestCase() {
+        // Deleted files go to a trash of the test's own.
+        QVERIFY(trashHome_.isValid());
+        qputenv("XDG_DATA_HOME", trashHome_.path().toUtf8());
+    }
+
+    void deleteTickedToTheTrash() {
         TempFolder tmp;
-        const std::string f1 = tmp.Write("1.txt"), f2 = tmp.Write("2.txt"), f3 = tmp.Write("3.txt"),
-                          f4 = tmp.Write("4.txt");
+        const std::string f1 = tmp.Write("1.txt", "one"), f2 = tmp.Write("2.txt"),
+                          f3 = tmp.Write(Gbk("报告.txt")), f4 = tmp.Write("4.txt");
         tmp.SetMode("2.txt", 0444);  // refused whoever runs the program
         ScriptedDialogs dialogs;
         TForm1 form(&dialogs);
@@ -171,17 +179,23 @@ private slots:
         auto& list = form.fileList();
         auto* cbDel = form.Find<QPushButton>("cbDel");
 
-        // No: nothing happens.
+        // No (the default): nothing happens.
         cbDel->click();
-        QCOMPARE(dialogs.questions.back(),
-                 QStringLiteral("此操作将从磁盘上删除此文件且不可恢复,确认要删除吗?"));
-        QVERIFY(tmp.Exists("1.txt") && tmp.Exists("3.txt"));
+        QCOMPARE(dialogs.questionsDefaultNo.back(),
+                 QStringLiteral("确定要将选中的 3 个文件移到回收站吗?"));
+        QVERIFY(tmp.Exists("1.txt") && tmp.Exists(Gbk("报告.txt")));
         QCOMPARE(list.LastRow(), 4);
 
         dialogs.answers = {true};
         cbDel->click();
-        QVERIFY(!tmp.Exists("1.txt") && !tmp.Exists("3.txt"));
+        QVERIFY(!tmp.Exists("1.txt") && !tmp.Exists(Gbk("报告.txt")));
         QVERIFY(tmp.Exists("2.txt") && tmp.Exists("4.txt"));
+        // The files wait in the trash, each with the record of where it was.
+        const QString trash = trashHome_.path() + "/Trash";
+        QCOMPARE(ReadAll(trash + "/files/1.txt"), QByteArray("one"));
+        QVERIFY(ReadAll(trash + "/info/1.txt.trashinfo")
+                    .contains("Path=" + QByteArray::fromStdString(Disk(f1))));
+        QVERIFY(QFile::exists(trash + QStringLiteral("/files/报告.txt")));
         QCOMPARE(list.LastRow(), 2);
         QCOMPARE(Q(list.Name(1)), QStringLiteral("2.txt"));
         QCOMPARE(Q(list.Name(2)), QStringLiteral("4.txt"));
@@ -192,10 +206,13 @@ private slots:
         QCOMPARE(Counter(form, "stDeleteCount"), QStringLiteral("2"));
         QCOMPARE(form.Find<QTableView>("sgFiles")->model()->rowCount(), 2);
         QVERIFY(cbDel->isEnabled());
-        QCOMPARE(dialogs.messages.size(), size_t(2));  // the two questions, no closing message
+        // The file that stayed is named, with its reason.
+        QCOMPARE(dialogs.LastText(), QStringLiteral("已删除 2 个文件\n另有 1 个文件未处理"));
+        QVERIFY(dialogs.Last().details.contains(Q(f2)));
+        QVERIFY(dialogs.Last().details.contains(QStringLiteral("只读")));
 
         // A run that deletes nothing leaves the count of the last one.
-        form.fileList().SetChecked(2, false);
+        list.SetChecked(2, false);
         dialogs.answers = {true};
         cbDel->click();
         QVERIFY(tmp.Exists("2.txt"));
@@ -220,7 +237,8 @@ private slots:
         form.Find<QPushButton>("cbDel")->click();
         ferro::SetMessagePumpHook(nullptr, 0);
         g_form = nullptr;
-        QVERIFY(g_otherFiles.empty());  // the search did run
+        QVERIFY(g_otherFiles.empty());  // the list was replaced
+        // Neither the new list's files nor its rows were touched.
         for (int i = 0; i < 10; ++i) QVERIFY(tmp.Exists("other/" + std::to_string(i)));
         QCOMPARE(form.fileList().LastRow(), 10);
         QVERIFY(form.Find<QPushButton>("cbDel")->isEnabled());
@@ -234,14 +252,15 @@ private slots:
         TForm1 form(&dialogs);
         AddToList(form, {f1, f2, gone});
         Tick(form, {1, 2, 3});
-        // A file removed behind the program's back keeps its row silently.
+        // A file removed behind the program's back keeps its row, and the
+        // report says it is missing.
         QVERIFY(ferro::DeleteFile(gone));
         dialogs.answers = {true};
         form.Find<QPushButton>("cbDel")->click();
         QCOMPARE(form.fileList().LastRow(), 1);
         QCOMPARE(Q(form.fileList().Name(1)), QStringLiteral("3.txt"));
         QCOMPARE(Counter(form, "stDeleteCount"), QStringLiteral("2"));
-        QCOMPARE(dialogs.messages.size(), size_t(1));
+        QVERIFY(dialogs.Last().details.contains(Q(gone)));
 
         // The last row goes too (it exists again): the header is all that is left.
         tmp.Write("3.txt");
@@ -258,7 +277,16 @@ private slots:
             QCOMPARE(dialogs.LastText(), QStringLiteral("没有源文件，请搜索后再试！"));
         }
         QVERIFY(dialogs.questions.empty());
+        QVERIFY(dialogs.questionsDefaultNo.empty());
     }
+
+private:
+    static QByteArray ReadAll(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    QTemporaryDir trashHome_;
 };
 
 QTEST_MAIN(ExportDeleteTest)
