@@ -202,21 +202,8 @@ bool TForm1::RunCommand(QAbstractButton* button, const std::function<void()>& bo
 }
 
 void TForm1::SetRunReport(const RunSummary& summary, const QString& closingText) {
-    QString text;
-    if (!summary.error.empty()) text = GbkToQString(summary.error);
-    else if (summary.stopped) text = QStringLiteral("已停止：已处理 %1 个文件").arg(summary.done);
-    else text = closingText;
-    QString details;
-    if (!summary.undone.empty()) {
-        text += QStringLiteral("\n另有 %1 个文件未处理").arg(summary.undone.size());
-        for (const FileResult& r : summary.undone) {
-            details += GbkToQString(r.path) + QLatin1Char('\t') + GbkToQString(UndoneText(r.why));
-            if (!r.detail.empty()) details += QStringLiteral("：") + GbkToQString(r.detail);
-            details += QLatin1Char('\n');
-        }
-    }
-    closingMessage_ = text;
-    closingDetails_ = details;
+    closingMessage_ = GbkToQString(RunReportText(summary, QStringToGbk(closingText)));
+    closingDetails_ = GbkToQString(UndoneListText(summary));
     closingIsError_ = !summary.error.empty();
 }
 

@@ -29,6 +29,32 @@ std::string UndoneText(Undone why) {
     return Utf16ToGbk(text);
 }
 
+std::string RunReportText(const RunSummary& summary, std::string_view closing) {
+    std::string text;
+    if (!summary.error.empty())
+        text = summary.error;
+    else if (summary.stopped)
+        text = Utf16ToGbk(u"已停止：已处理 ") + std::to_string(summary.done) + Utf16ToGbk(u" 个文件");
+    else
+        text = closing;
+    if (!summary.undone.empty())
+        text += "\n" + Utf16ToGbk(u"另有 ") + std::to_string(summary.undone.size()) +
+                Utf16ToGbk(u" 个文件未处理");
+    return text;
+}
+
+std::string UndoneListText(const RunSummary& summary) {
+    std::string list;
+    for (const FileResult& r : summary.undone) {
+        list += r.path;
+        list += '\t';
+        list += UndoneText(r.why);
+        if (!r.detail.empty()) list += Utf16ToGbk(u"：") + r.detail;
+        list += '\n';
+    }
+    return list;
+}
+
 Undone UndoneFromFs(FsProblem problem, Undone otherwise) {
     switch (problem) {
         case FsProblem::Missing: return Undone::Missing;

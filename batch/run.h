@@ -82,6 +82,15 @@ struct RunSummary {
     std::vector<FileResult> undone;   // in the order of the files
 };
 
+// The closing message of a run (GBK): closing (the operation's own text)
+// when it ran to its end, "已停止：已处理 N 个文件" when it was stopped, the
+// error when one ended it early; then a line "另有 N 个文件未处理" whenever
+// files were left undone.
+std::string RunReportText(const RunSummary& summary, std::string_view closing);
+// The files left undone, one a line: path, a tab, the reason (and "：" and
+// more about it). Empty when there are none.
+std::string UndoneListText(const RunSummary& summary);
+
 // The account of one run: calls the host and keeps the summary. A null host
 // is allowed.
 class RunTracker {

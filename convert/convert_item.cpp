@@ -1,5 +1,6 @@
 #include "convert/convert_item.h"
 
+#include "platform/codec.h"
 #include "platform/text.h"
 
 namespace ferro {
@@ -24,6 +25,22 @@ ConvertItem ParseConvertItem(std::string_view text) {
     else if (item.name == "vcfto")
         item.kind = ConvertKind::VcfTo;
     return item;
+}
+
+ConvertFormatProblem CheckConvertFormat(std::string_view text) {
+    if (text.empty()) return ConvertFormatProblem::Empty;
+    if (ParseConvertItem(text).kind == ConvertKind::Unknown) return ConvertFormatProblem::Unknown;
+    return ConvertFormatProblem::None;
+}
+
+std::string ProblemText(ConvertFormatProblem problem) {
+    switch (problem) {
+        case ConvertFormatProblem::Empty: return Utf16ToGbk(u"新文件格式为空,请输入后再试!");
+        case ConvertFormatProblem::Unknown:
+            return Utf16ToGbk(u"新文件格式不正确，请在左边选择转换函数！");
+        case ConvertFormatProblem::None: break;
+    }
+    return {};
 }
 
 std::string NormalizeExtension(std::string_view argument) {

@@ -22,6 +22,13 @@ struct ConvertItem {
 // ConvertKind::Unknown.
 ConvertItem ParseConvertItem(std::string_view text);
 
+// Why the text of the conversion field is refused before a run: empty, or
+// not one of the four conversion items.
+enum class ConvertFormatProblem { None, Empty, Unknown };
+ConvertFormatProblem CheckConvertFormat(std::string_view text);
+// The message that refuses it (GBK).
+std::string ProblemText(ConvertFormatProblem problem);
+
 // The target extension of an argument: blanks removed at both ends, lower
 // case, one leading "." dropped. Empty when nothing is left, and also for an
 // extension holding a path separator (it would name another folder).

@@ -1,7 +1,7 @@
 #include "fileops/rename.h"
 
 #include "encoding/encoding.h"
-
+#include "platform/codec.h"
 #include "platform/error.h"
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -120,6 +120,17 @@ RenamePatternProblem CheckRenamePattern(std::string_view p) {
     if (p.find("${") == std::string_view::npos) return RenamePatternProblem::NoVariable;
     if (p.find('"') != std::string_view::npos) return RenamePatternProblem::DoubleQuote;
     return RenamePatternProblem::None;
+}
+
+std::string ProblemText(RenamePatternProblem problem) {
+    switch (problem) {
+        case RenamePatternProblem::Empty: return Utf16ToGbk(u"请输入新文件名格式！");
+        case RenamePatternProblem::NoVariable:
+            return Utf16ToGbk(u"新文件名格式不正确，请在左边选择变量或函数！");
+        case RenamePatternProblem::DoubleQuote: return Utf16ToGbk(u"新文件名格式中不需要使用双引号！");
+        case RenamePatternProblem::None: break;
+    }
+    return {};
 }
 
 bool IsAcceptableFileName(std::string_view name) {

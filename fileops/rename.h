@@ -31,6 +31,8 @@ enum class RenamePatternProblem {
 // The pattern as every later step uses it: trimmed and in lower case.
 std::string NormalizeRenamePattern(std::string_view typed);
 RenamePatternProblem CheckRenamePattern(std::string_view normalized);
+// The message that refuses a pattern (GBK).
+std::string ProblemText(RenamePatternProblem problem);
 
 // Whether a new name (with extension) can be given to a file: not empty,
 // not "." or "..", no separator, no NUL or other control character.

@@ -8,6 +8,7 @@
 #include "app/tform1.h"
 #include "convert/convert.h"
 #include "convert/office.h"
+#include "platform/codec.h"
 
 namespace ferro {
 
@@ -31,13 +32,8 @@ void TForm1::btnConvertClick() {
     if (!CheckSelection()) return;
     auto* edtFileFormat = Find<QLineEdit>("edtFileFormat");
     const std::string format = FieldText("edtFileFormat");
-    if (format.empty()) {
-        ShowError(QStringLiteral("新文件格式为空,请输入后再试!"));
-        edtFileFormat->setFocus();
-        return;
-    }
-    if (ParseConvertItem(format).kind == ConvertKind::Unknown) {
-        ShowError(QStringLiteral("新文件格式不正确，请在左边选择转换函数！"));
+    if (const auto problem = CheckConvertFormat(format); problem != ConvertFormatProblem::None) {
+        ShowError(GbkToQString(ProblemText(problem)));
         edtFileFormat->setFocus();
         return;
     }

@@ -4,8 +4,10 @@
 
 #include "app/pages/page_util.h"
 #include "app/tform1.h"
+#include "platform/codec.h"
 #include "platform/text.h"
 #include "textops/line_cut.h"
+#include "textops/settings_check.h"
 #include "textops/textfile.h"
 
 namespace ferro {
@@ -64,14 +66,6 @@ void TForm1::btnCutClick() {
     if (!CheckSelection()) return;
     LineCutSettings s;
     s.format = Trim(FieldText("edtCutFormat"));
-    if (s.format.empty()) {
-        ShowError(QStringLiteral("请输入内容截取格式！"));
-        return;
-    }
-    if (s.format.find("${") == std::string::npos) {
-        ShowError(QStringLiteral("内容截取格式不正确，请在左边选择变量或函数！"));
-        return;
-    }
     s.keyword = FieldText("edtCutKeys");
     if (Find<QRadioButton>("rbCutAllLine")->isChecked())
         s.choice = LineChoice::AllLines;
@@ -81,8 +75,8 @@ void TForm1::btnCutClick() {
         s.choice = LineChoice::Keyword;
     else
         s.choice = LineChoice::TextLines;
-    if (s.keyword.empty() && s.choice == LineChoice::Keyword) {
-        ShowError(QStringLiteral("关键字不能为空，请输入后再试！"));
+    if (const auto problem = CheckLineCutSettings(s); problem != LineCutProblem::None) {
+        ShowError(GbkToQString(ProblemText(problem)));
         return;
     }
     s.keepCut = !Find<QRadioButton>("rbKeepLeft")->isChecked();

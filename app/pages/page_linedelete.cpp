@@ -4,10 +4,11 @@
 #include <QHBoxLayout>
 #include <algorithm>
 
-#include "app/pages/line_fields.h"
 #include "app/pages/page_util.h"
 #include "app/tform1.h"
+#include "platform/codec.h"
 #include "textops/line_delete.h"
+#include "textops/settings_check.h"
 #include "textops/textfile.h"
 
 namespace ferro {
@@ -57,30 +58,31 @@ void TForm1::BuildLineDeletePage(QWidget* page) {
 
 void TForm1::btnDelLineClick() {
     if (!CheckSelection()) return;
-    LineDeleteSettings s;
+    LineDeleteMode mode = LineDeleteMode::LineNumber;
     if (Find<QRadioButton>("rbDelLine")->isChecked())
-        s.mode = LineDeleteMode::Interval;
+        mode = LineDeleteMode::Interval;
     else if (Find<QRadioButton>("rbDelKeys")->isChecked())
-        s.mode = LineDeleteMode::Keywords;
+        mode = LineDeleteMode::Keywords;
     else if (Find<QRadioButton>("rbDelEmpty")->isChecked())
-        s.mode = LineDeleteMode::BlankLines;
-    else
-        s.mode = LineDeleteMode::LineNumber;
-    const std::string keys = FieldText("edtDelKeys");
-    s.keywords = SplitKeywords(keys);
-    // A field of blanks alone holds no keyword either.
-    if (s.mode == LineDeleteMode::Keywords && !page::HasKeyword(s.keywords)) {
-        ShowError(QStringLiteral("删除关键字为空,请输入后再试!"));
-        Find<QLineEdit>("edtDelKeys")->setFocus();
-        return;
-    }
+        mode = LineDeleteMode::BlankLines;
     // All three numbers are read whatever the mode; a bad one stops here,
     // before the button is touched.
-    const auto numbers = page::ReadLineNumbers(*this, "edtDelLineNo", "edtLines", "edtLineNum",
-                                               s.mode == LineDeleteMode::Interval);
-    if (!numbers) return;
-    s.lineNumber = numbers->lineNumber;
-    s.interval = numbers->interval;
+    LineDeleteSettings s;
+    auto problem = LineDeleteProblem::None;
+    bool read = false;
+    Guard([&] {
+        problem = ReadLineDeleteSettings(
+            mode, FieldText("edtDelKeys"),
+            {FieldText("edtDelLineNo"), FieldText("edtLines"), FieldText("edtLineNum")}, s);
+        read = true;
+    });
+    if (!read) return;
+    if (problem != LineDeleteProblem::None) {
+        ShowError(GbkToQString(ProblemText(problem)));
+        Find<QLineEdit>(problem == LineDeleteProblem::NoKeyword ? "edtDelKeys" : "edtLines")
+            ->setFocus();
+        return;
+    }
     const bool backup = Find<QCheckBox>("chkDelLine")->isChecked();
     RunCommand(Find<QPushButton>("btnDelLine"), [&] {
         RunTextFileBatch(backup,

@@ -4,10 +4,11 @@
 #include <QHBoxLayout>
 #include <algorithm>
 
-#include "app/pages/line_fields.h"
 #include "app/pages/page_util.h"
 #include "app/tform1.h"
+#include "platform/codec.h"
 #include "textops/line_extract.h"
+#include "textops/settings_check.h"
 #include "textops/textfile.h"
 
 namespace ferro {
@@ -56,29 +57,30 @@ void TForm1::BuildLineExtractPage(QWidget* page) {
 
 void TForm1::btnGetLineClick() {
     if (!CheckSelection()) return;
-    LineExtractSettings s;
+    LineExtractMode mode = LineExtractMode::LineNumber;
     if (Find<QRadioButton>("rbGetLine")->isChecked())
-        s.mode = LineExtractMode::Interval;
+        mode = LineExtractMode::Interval;
     else if (Find<QRadioButton>("rbGetKeys")->isChecked())
-        s.mode = LineExtractMode::Keywords;
-    else
-        s.mode = LineExtractMode::LineNumber;
-    const std::string keys = FieldText("edtGetKeys");
-    s.keywords = SplitKeywords(keys);
+        mode = LineExtractMode::Keywords;
     // A field of blanks alone holds no keyword either; running with it would
-    // empty every file.
-    if (s.mode == LineExtractMode::Keywords && !page::HasKeyword(s.keywords)) {
-        ShowError(QStringLiteral("提取关键字为空,请输入后再试!"));
-        Find<QLineEdit>("edtGetKeys")->setFocus();
+    // empty every file. All three numbers are read whatever the mode; a bad
+    // one stops here, before the button is touched.
+    LineExtractSettings s;
+    auto problem = LineExtractProblem::None;
+    bool read = false;
+    Guard([&] {
+        problem = ReadLineExtractSettings(
+            mode, FieldText("edtGetKeys"),
+            {FieldText("edtGetLineNum"), FieldText("edtGetLines"), FieldText("edtGetLineNo")}, s);
+        read = true;
+    });
+    if (!read) return;
+    if (problem != LineExtractProblem::None) {
+        ShowError(GbkToQString(ProblemText(problem)));
+        Find<QLineEdit>(problem == LineExtractProblem::NoKeyword ? "edtGetKeys" : "edtGetLines")
+            ->setFocus();
         return;
     }
-    // All three numbers are read whatever the mode; a bad one stops here,
-    // before the button is touched.
-    const auto numbers = page::ReadLineNumbers(*this, "edtGetLineNum", "edtGetLines", "edtGetLineNo",
-                                               s.mode == LineExtractMode::Interval);
-    if (!numbers) return;
-    s.lineNumber = numbers->lineNumber;
-    s.interval = numbers->interval;
     s.keepBlank = Find<QCheckBox>("chkGetNoneLine")->isChecked();
     const bool backup = Find<QCheckBox>("chkGetLine")->isChecked();
     RunCommand(Find<QPushButton>("btnGetLine"), [&] {

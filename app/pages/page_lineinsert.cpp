@@ -4,8 +4,10 @@
 
 #include "app/pages/page_util.h"
 #include "app/tform1.h"
+#include "platform/codec.h"
 #include "platform/text.h"
 #include "textops/line_insert.h"
+#include "textops/settings_check.h"
 #include "textops/textfile.h"
 
 namespace ferro {
@@ -45,14 +47,6 @@ void TForm1::btnInsClick() {
     if (!CheckSelection()) return;
     LineInsertSettings s;
     s.format = Trim(FieldText("edtInsFormat"));
-    if (s.format.empty()) {
-        ShowError(QStringLiteral("请输入内容插入格式！"));
-        return;
-    }
-    if (s.format.find("${") == std::string::npos) {
-        ShowError(QStringLiteral("内容插入格式不正确，请在左边选择变量或函数！"));
-        return;
-    }
     s.keyword = FieldText("edtInsKeys");
     if (Find<QRadioButton>("rbAllLine")->isChecked())
         s.choice = LineChoice::AllLines;
@@ -62,8 +56,8 @@ void TForm1::btnInsClick() {
         s.choice = LineChoice::LineNumber;
     else
         s.choice = LineChoice::TextLines;
-    if (s.keyword.empty() && s.choice == LineChoice::Keyword) {
-        ShowError(QStringLiteral("关键字不能为空，请输入后再试！"));
+    if (const auto problem = CheckLineInsertSettings(s); problem != LineInsertProblem::None) {
+        ShowError(GbkToQString(ProblemText(problem)));
         return;
     }
     const bool backup = Find<QCheckBox>("chkInsBak")->isChecked();

@@ -5,7 +5,9 @@
 
 #include "app/pages/page_util.h"
 #include "app/tform1.h"
+#include "platform/codec.h"
 #include "textops/new_lines.h"
+#include "textops/settings_check.h"
 #include "textops/textfile.h"
 
 namespace ferro {
@@ -65,34 +67,25 @@ void TForm1::BuildNewLinesPage(QWidget* page) {
 void TForm1::btnInsLineClick() {
     if (!CheckSelection()) return;
     const std::string text = FieldText("mmoNewCont");
-    if (text.empty()) {
-        ShowError(QStringLiteral("要插入的文字内容不能为空,请输入后再试!"));
-        Find<QPlainTextEdit>("mmoNewCont")->setFocus();
-        return;
-    }
     NewLineMode mode = NewLineMode::kAtLine;
     if (Find<QRadioButton>("rbIntLine")->isChecked())
         mode = NewLineMode::kInterval;
     else if (Find<QRadioButton>("rbKeyLine")->isChecked())
         mode = NewLineMode::kKeywords;
-    const std::string keys = FieldText("edtLineKey");
-    if (mode == NewLineMode::kKeywords && keys.empty()) {
-        ShowError(QStringLiteral("插入行关键字为空,请输入后再试!"));
-        Find<QLineEdit>("edtLineKey")->setFocus();
-        return;
-    }
-    const int lineNo = ReadNumberField(FieldText("edtNewLineNo"));
-    const int period = ReadNumberField(FieldText("edtInsPers"));
-    const int position = ReadNumberField(FieldText("edtInsNum"));
-    if (mode == NewLineMode::kInterval && period < 1) {
-        ShowError(QStringLiteral("间隔行数必须大于0,请重新输入!"));
-        Find<QLineEdit>("edtInsPers")->setFocus();
+    NewLinesSettings settings;
+    const NewLinesProblem problem = ReadNewLinesSettings(
+        text, mode, FieldText("edtLineKey"),
+        {FieldText("edtNewLineNo"), FieldText("edtInsPers"), FieldText("edtInsNum")}, settings);
+    if (problem != NewLinesProblem::None) {
+        ShowError(GbkToQString(ProblemText(problem)));
+        const char* field = problem == NewLinesProblem::NoText      ? "mmoNewCont"
+                            : problem == NewLinesProblem::NoKeyword ? "edtLineKey"
+                                                                    : "edtInsPers";
+        Find<QWidget>(field)->setFocus();
         return;
     }
     const bool backup = Find<QCheckBox>("chkInsLine")->isChecked();
     RunCommand(Find<QPushButton>("btnInsLine"), [&] {
-        const NewLinesSettings settings =
-            MakeNewLinesSettings(mode, lineNo, period, position, SplitKeywords(keys));
         const NewLineBlock block = NewLineBlock::Parse(text);
         RunTextFileBatch(backup, [&](const LineList& in, LineSink& out) {
             InsertNewLines(settings, block.ForFile(in), in, out);

@@ -3,6 +3,7 @@
 #include "app/run_host.h"
 #include "app/tform1.h"
 #include "fileops/rename.h"
+#include "platform/codec.h"
 #include "platform/fs.h"
 
 namespace ferro {
@@ -22,18 +23,10 @@ void TForm1::BuildRenamePage(QWidget* page) {
 void TForm1::btnFilenameClick() {
     if (!CheckSelection()) return;
     const std::string typed = FieldText("edtNewFilename");
-    switch (CheckRenamePattern(NormalizeRenamePattern(typed))) {
-        case RenamePatternProblem::Empty:
-            ShowError(QStringLiteral("请输入新文件名格式！"));
-            return;
-        case RenamePatternProblem::NoVariable:
-            ShowError(QStringLiteral("新文件名格式不正确，请在左边选择变量或函数！"));
-            return;
-        case RenamePatternProblem::DoubleQuote:
-            ShowError(QStringLiteral("新文件名格式中不需要使用双引号！"));
-            return;
-        case RenamePatternProblem::None:
-            break;
+    if (const auto problem = CheckRenamePattern(NormalizeRenamePattern(typed));
+        problem != RenamePatternProblem::None) {
+        ShowError(GbkToQString(ProblemText(problem)));
+        return;
     }
     RunCommand(Find<QPushButton>("btnFilename"), [&] {
         SetCounter(stChangeCount_, 0);
