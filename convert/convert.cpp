@@ -7,7 +7,9 @@
 #include "convert/spreadsheet_app.h"
 #include "convert/text_convert.h"
 #include "platform/fs.h"
+#include "platform/pump.h"
 #include "platform/text.h"
+#include "textops/textfile.h"
 
 namespace ferro {
 
@@ -203,6 +205,39 @@ ConvertOutcome ConvertFile(std::string_view source, std::string_view item,
     }
     if (out.newPath.empty()) out.why = Undone::ConversionFailed;
     return out;
+}
+
+RunSummary ConvertFiles(const std::vector<BatchFile>& files, std::string_view item,
+                        ConvertContext& context, RunHost* host) {
+    RunTracker run(host, static_cast<int>(files.size()));
+    std::size_t current = 0;
+    const auto upcoming = context.upcoming;
+    if (!upcoming) {
+        context.upcoming = [&](std::size_t max) {
+            std::vector<std::string> paths;
+            for (std::size_t i = current + 1; i < files.size() && paths.size() < max; ++i)
+                paths.push_back(files[i].path);
+            return paths;
+        };
+    }
+    run.ForEach(files, [&](const BatchFile& f) {
+        current = static_cast<std::size_t>(&f - files.data());
+        ProcessPendingMessages();
+        try {
+            const ConvertOutcome out = ConvertFile(f.path, item, context);
+            if (out.cannotStart)
+                run.Skip(f.row, f.path, Undone::ConversionFailed, Utf16ToGbk(u"无法启动Excel"));
+            else if (out.newPath.empty())
+                run.Skip(f.row, f.path, out.why == Undone::None ? Undone::ConversionFailed : out.why,
+                         out.detail);
+            else
+                run.Done(f.row, f.path);
+        } catch (const TextFileError& e) {
+            run.Abort(f.row, f.path, e.why(), e.what());
+        }
+    });
+    context.upcoming = upcoming;
+    return run.Take();
 }
 
 }  // namespace ferro

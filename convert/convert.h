@@ -51,4 +51,15 @@ ConvertOutcome SpreadsheetTo(ConvertKind kind, std::string_view source, std::str
 // or a new file that cannot be written throws (the run ends there).
 ConvertOutcome ConvertFile(std::string_view source, std::string_view item, ConvertContext& context);
 
+// Converts the files in order, processing window messages before each. The
+// host hears of every file and can stop the run between files (while
+// LibreOffice works, only through context.stopRequested). Without an
+// upcoming function in the context the session is told the files that
+// follow. A file not converted is reported with its reason; one whose
+// spreadsheet application cannot be started says so ("无法启动Excel"). A
+// text source that cannot be read, or a new file that cannot be written,
+// ends the run there.
+RunSummary ConvertFiles(const std::vector<BatchFile>& files, std::string_view item,
+                        ConvertContext& context, RunHost* host);
+
 }  // namespace ferro
