@@ -1,21 +1,50 @@
-// Program entry: the options that need no window, then the application, its
-// one window with the settings of the last run, and the message loop. An
-// exception that reaches here is shown in an error box.
+// Program entry: `run` (the command line, no window), the options that need
+// no window, then the application, its one window with the settings of the
+// last run, and the message loop. An exception that reaches here is shown
+// in an error box.
 #include <QApplication>
 #include <QMessageBox>
+#include <cstring>
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "app/qt_dialogs.h"
 #include "app/settings.h"
 #include "app/startup.h"
 #include "app/tform1.h"
+#include "cli/run.h"
+#include "cli/text.h"
 #include "convert/child_process.h"
 #include "convert/office.h"
 #include "platform/codec.h"
 #include "platform/error.h"
 #include "platform/rescue.h"
 
+namespace {
+
+// `ferrovan-batch run ...`: before anything of Qt exists, so it needs no
+// display. The arguments come in as the names on disk do (UTF-8).
+int RunCommandLine(int argc, char* argv[]) {
+    std::vector<std::string> args;
+    for (int i = 2; i < argc; ++i) args.push_back(ferro::DiskToGbk(argv[i]));
+    int status = ferro::cli::kExitUndone;
+    {
+        ferro::cli::StdConsole console;
+        try {
+            status = ferro::cli::Main(args, console);
+        } catch (const std::exception& e) {
+            console.Err(ferro::cli::ToUtf8(e.what()) + "\n");
+        }
+    }
+    ferro::KillChildProcesses();
+    return status;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    if (argc > 1 && std::strcmp(argv[1], "run") == 0) return RunCommandLine(argc, argv);
     if (const auto status = ferro::AnswerWithoutWindow(argc, argv)) return *status;
 
     QApplication app(argc, argv);

@@ -7,9 +7,12 @@
 #include <QTranslator>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/filelist_model.h"
 #include "app/tform1.h"
+#include "cli/request.h"
+#include "cli/text.h"
 #include "platform/codec.h"
 #include "platform/fs.h"
 
@@ -19,6 +22,7 @@ namespace {
 
 const char* const kHelp =
     "用法：ferrovan-batch [选项] [文件或目录...]\n"
+    "      ferrovan-batch run 处理方式 [选项] [文件...]\n"
     "\n"
     "Ferrovan文件批处理：批量更改文件名称、扩展名、日期和属性，按行批量修改文本文件的内容，\n"
     "转换表格、文本和通讯录文件的格式。\n"
@@ -30,6 +34,11 @@ const char* const kHelp =
     "  -v, --version    显示版本后退出\n"
     "  -style 名称      使用指定的 Qt 界面风格（如 Fusion）\n"
     "  --               其后的参数都是文件或目录\n"
+    "\n"
+    "ferrovan-batch run 不打开窗口，直接对文件进行批处理（不需要图形界面），处理方式：\n"
+    "%OPERATIONS%"
+    "每种处理方式的选项：ferrovan-batch run 处理方式 --help。\n"
+    "例：ferrovan-batch run rename --pattern 'img_${Sn(1,3)}' a.jpg b.jpg\n"
     "\n"
     "窗口大小、分隔条、上次的目录和文件类型、选择的处理方式和各设置页的内容保存在\n"
     "$XDG_CONFIG_HOME/ferrovan-batch/ferrovan-batch.conf（默认 ~/.config/ferrovan-batch/），\n"
@@ -49,7 +58,10 @@ std::optional<int> AnswerWithoutWindow(int argc, char** argv) {
         const char* a = argv[i];
         if (std::strcmp(a, "--") == 0) break;
         if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
-            Print(kHelp);
+            std::string help = kHelp;
+            const std::string operations = cli::ToUtf8(cli::OperationListText());
+            help.replace(help.find("%OPERATIONS%"), std::strlen("%OPERATIONS%"), operations);
+            Print(help.c_str());
             return 0;
         }
         if (std::strcmp(a, "--version") == 0 || std::strcmp(a, "-v") == 0) {

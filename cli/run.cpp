@@ -1,0 +1,437 @@
+#include "cli/run.h"
+
+#include <chrono>
+#include <set>
+#include <utility>
+
+#include "cli/text.h"
+#include "convert/convert.h"
+#include "convert/office.h"
+#include "fileops/extension_change.h"
+#include "fileops/rename.h"
+#include "fileops/ticked_rows.h"
+#include "platform/error.h"
+#include "platform/fs.h"
+#include "platform/random.h"
+#include "textops/file_combine.h"
+#include "textops/file_statistics.h"
+#include "textops/key_merge.h"
+#include "textops/line_sync.h"
+#include "textops/text_batch.h"
+#include "textops/textfile.h"
+
+namespace ferro::cli {
+
+namespace {
+
+void PrintErr(Console& console, std::string_view gbk) { console.Err(ToUtf8(gbk)); }
+void PrintOut(Console& console, std::string_view gbk) { console.Out(ToUtf8(gbk)); }
+
+// The search group's settings, fixed for the whole search.
+class CliSearchHost : public SearchHost {
+public:
+    CliSearchHost(const FileSource& source, const Console& console)
+        : source_(source), console_(console) {}
+
+    SearchBounds ReadBounds() override {
+        SearchBounds b;
+        b.minSize = source_.minSize;
+        b.maxSize = source_.maxSize;
+        b.date = source_.dateType;
+        b.minDay = source_.minDay;
+        b.maxDay = source_.maxDay;
+        return b;
+    }
+    bool SizeFilterOn() override { return source_.sizeFilter; }
+    bool DateFilterOn() override { return source_.dateFilter; }
+    bool IncludeSubfolders() override { return source_.subfolders; }
+    bool StopRequested() override { return console_.StopRequested(); }
+
+private:
+    const FileSource& source_;
+    const Console& console_;
+};
+
+// Follows a run: a progress line on a terminal ("已处理 n/N 文件名", drawn
+// again in place at most ten times a second), every file's result kept for
+// the report, and Ctrl+C as the stop request.
+class CliRunHost : public RunHost {
+public:
+    explicit CliRunHost(Console& console)
+        : console_(console), progress_(console.ErrIsTerminal()) {}
+    ~CliRunHost() override { ClearProgress(); }
+
+    void Started(int total) override { total_ = total; }
+    void FileStarted(int index, std::string_view path) override {
+        if (!progress_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (shown_ && now - lastShown_ < std::chrono::milliseconds(100)) return;
+        lastShown_ = now;
+        shown_ = true;
+        const std::string line = FromUtf8("已处理 ") + std::to_string(index) + "/" +
+                                 std::to_string(total_) + " " + ExtractFileName(path);
+        console_.Err("\r" + ToUtf8(line) + "\x1b[K");
+    }
+    void FileFinished(const FileResult& result) override { results_.push_back(result); }
+    bool StopRequested() override { return console_.StopRequested(); }
+
+    void ClearProgress() {
+        if (shown_) console_.Err("\r\x1b[K");
+        shown_ = false;
+    }
+
+    // Every file of the run in order: those the run told of, then those it
+    // never reached.
+    std::vector<FileResult> Files(const RunSummary& summary) const {
+        std::vector<FileResult> files = results_;
+        std::set<std::pair<int, std::string>> told;
+        for (const FileResult& r : results_) told.emplace(r.row, r.path);
+        for (const FileResult& r : summary.undone)
+            if (!told.count({r.row, r.path})) files.push_back(r);
+        return files;
+    }
+
+private:
+    Console& console_;
+    bool progress_;
+    bool shown_ = false;
+    int total_ = 0;
+    std::chrono::steady_clock::time_point lastShown_;
+    std::vector<FileResult> results_;
+};
+
+// What a run gives besides its summary.
+struct Outcome {
+    RunSummary summary;
+    std::string closing;  // the window's closing message for a whole run
+    int records = -1;     // key merge and line sync count records, not files
+    std::vector<std::pair<std::string, FileStatistics>> statistics;
+};
+
+const char* ResultCode(Undone why) {
+    switch (why) {
+        case Undone::None: return "done";
+        case Undone::NameExists: return "name-exists";
+        case Undone::DuplicateName: return "duplicate-name";
+        case Undone::NameNotAllowed: return "name-not-allowed";
+        case Undone::Unchanged: return "unchanged";
+        case Undone::ReadOnly: return "read-only";
+        case Undone::Missing: return "missing";
+        case Undone::CannotRead: return "cannot-read";
+        case Undone::CannotWrite: return "cannot-write";
+        case Undone::NotSpreadsheet: return "not-spreadsheet";
+        case Undone::ConversionFailed: return "conversion-failed";
+        case Undone::Stopped: return "stopped";
+        case Undone::BackupFailed: return "backup-failed";
+        case Undone::NotText: return "not-text";
+        case Undone::TooLong: return "too-long";
+        case Undone::NoListLine: return "no-list-line";
+        case Undone::NotReached: return "not-reached";
+    }
+    return "";
+}
+
+std::string FilesClosing(int done) {
+    return FromUtf8("成功处理文件总数量：") + std::to_string(done);
+}
+std::string TextClosing(int done) {
+    return FromUtf8("成功处理完成,共处理 ") + std::to_string(done) + FromUtf8(" 个文件!");
+}
+std::string RecordsClosing(int records) {
+    return FromUtf8("成功处理完成,共处理 ") + std::to_string(records) + FromUtf8(" 条记录!");
+}
+
+TextBatchOptions TextOptions(const CliRequest& r) {
+    TextBatchOptions options;
+    options.backup = r.backup;
+    return options;
+}
+
+// Key merge and line sync: the source is read, the target rewritten. The
+// run is over the target alone, the one file that changes.
+template <class Merge>
+Outcome MergeIntoTarget(const BatchFile& source, const BatchFile& target, bool backup,
+                        CliRunHost& host, Merge&& merge) {
+    Outcome o;
+    RunTracker run(&host, 1);
+    if (run.Next(target.row, target.path)) {
+        try {
+            const LineList from = LoadTextLines(source.path);
+            LineList to = LoadTextLines(target.path);
+            const int records = merge(from, to);
+            if (backup && !BackupFile(target.path)) {
+                run.Skip(target.row, target.path, Undone::BackupFailed);
+            } else {
+                SaveTextLines(target.path, to);
+                run.Done(target.row, target.path);
+                o.records = records;
+            }
+        } catch (const TextFileError& e) {
+            run.Abort(target.row, target.path, e.why(), e.what());
+        }
+    } else {
+        run.StopRemaining(target.row, target.path);
+    }
+    o.summary = run.Take();
+    o.closing = RecordsClosing(o.records < 0 ? 0 : o.records);
+    return o;
+}
+
+Outcome Statistics(const std::vector<BatchFile>& files, CliRunHost& host, Console& console) {
+    Outcome o;
+    RunTracker run(&host, static_cast<int>(files.size()));
+    bool header = false;
+    run.ForEach(files, [&](const BatchFile& f) {
+        try {
+            FindEntry entry;
+            const int64_t size = StatPath(f.path, entry) ? entry.size : 0;
+            const FileStatistics s = CountFileStatistics(LoadTextLines(f.path), size);
+            host.ClearProgress();
+            if (!header) {
+                PrintOut(console, FromUtf8("文件\t文件大小\t总行数\t空行数\t数据行数\t行最大字符数\t"
+                                           "行最小字符数\t行平均字符数\n"));
+                header = true;
+            }
+            std::string line = f.path;
+            for (int64_t v : {s.size, s.allLines, s.emptyLines, s.dataLines, s.longest,
+                              s.shortest, s.average})
+                line += "\t" + std::to_string(v);
+            PrintOut(console, line + "\n");
+            o.statistics.emplace_back(f.path, s);
+            run.Done(f.row, f.path);
+        } catch (const TextFileError& e) {
+            // Nothing is written: one unreadable file need not hide the rest.
+            run.Skip(f.row, f.path, e.why());
+        }
+    });
+    o.summary = run.Take();
+    o.closing = FromUtf8("成功统计完成!");
+    return o;
+}
+
+Outcome RunOperation(const CliRequest& r, FileList& list, CliRunHost& host, Console& console) {
+    const std::vector<BatchFile> ticked = TickedFiles(list);
+    const TextBatchOptions options = TextOptions(r);
+    auto rewrite = [&](const LineTransform& transform) {
+        Outcome o;
+        o.summary = RewriteTextFiles(ticked, options, transform, &host);
+        o.closing = TextClosing(o.summary.done);
+        return o;
+    };
+    Outcome o;
+    switch (r.operation) {
+        case Operation::Extension:
+            o.summary = ChangeExtensions(list, r.extensionPattern, &host);
+            o.closing = FilesClosing(o.summary.done);
+            return o;
+        case Operation::Rename:
+            o.summary = RenameFiles(list, r.renamePattern, ProgramDir(), &host);
+            o.closing = FilesClosing(o.summary.done);
+            return o;
+        case Operation::Dates:
+            o.summary = ChangeDates(list, r.dates, &host);
+            o.closing = FilesClosing(o.summary.done);
+            return o;
+        case Operation::Attributes:
+            o.summary = ChangeAttributes(list, r.attributes, &host);
+            o.closing = FilesClosing(o.summary.done);
+            return o;
+        case Operation::Statistics:
+            return Statistics(ticked, host, console);
+        case Operation::KeyMerge:
+            return MergeIntoTarget(ticked[0], ticked[1], r.backup, host,
+                                   [](const LineList& from, LineList& to) {
+                                       return MergeKeys(from, to);
+                                   });
+        case Operation::LineSync:
+            return MergeIntoTarget(ticked[0], ticked[1], r.backup, host,
+                                   [&](const LineList& from, LineList& to) {
+                                       return SyncLinesByKeyword(r.syncKeywords, from, to);
+                                   });
+        case Operation::Cut:
+            return rewrite([&](const LineList& in, LineList& out) { CutLines(r.cut, in, out); });
+        case Operation::Insert:
+            return rewrite(
+                [&](const LineList& in, LineList& out) { InsertIntoLines(r.insert, in, out); });
+        case Operation::Pattern: {
+            PatternReplaceState state;  // the separator is decided afresh by every run
+            return rewrite([&](const LineList& in, LineList& out) {
+                ReplaceByPattern(r.pattern, state, in, out);
+            });
+        }
+        case Operation::DeleteLines:
+            return rewrite(
+                [&](const LineList& in, LineList& out) { DeleteLines(r.deleteLines, in, out); });
+        case Operation::ExtractLines:
+            return rewrite(
+                [&](const LineList& in, LineList& out) { ExtractLines(r.extractLines, in, out); });
+        case Operation::NewLines: {
+            SeedRandomFromClock();  // for ${LineRandStr()}
+            const NewLineBlock block = NewLineBlock::Parse(r.newLinesText);
+            return rewrite([&](const LineList& in, LineList& out) {
+                InsertNewLines(r.newLines, block.ForFile(in), in, out);
+            });
+        }
+        case Operation::Combine:
+            o.summary = CombineFiles(ticked, options, &host);
+            o.closing = TextClosing(o.summary.done);
+            return o;
+        case Operation::Convert: {
+            RemoveStaleOfficeFolders();
+            OfficeSession office;  // one LibreOffice profile for the whole run
+            ConvertContext context;
+            context.office = &office;
+            context.textMode = r.textMode;
+            context.stopRequested = [&console] { return console.StopRequested(); };
+            o.summary = ConvertFiles(ticked, r.convertFormat, context, &host);
+            o.closing = TextClosing(o.summary.done);
+            return o;
+        }
+    }
+    return o;
+}
+
+std::string JsonReport(const CliRequest& r, const Outcome& o, const std::vector<FileResult>& files,
+                       const FileList& list) {
+    const RunSummary& s = o.summary;
+    std::string j = "{\"operation\":\"";
+    j += OperationName(r.operation);
+    j += "\",\"total\":" + std::to_string(s.total);
+    j += ",\"done\":" + std::to_string(s.done);
+    j += ",\"stopped\":";
+    j += s.stopped ? "true" : "false";
+    j += ",\"error\":" + (s.error.empty() ? std::string("null") : JsonString(s.error));
+    if (o.records >= 0) j += ",\"records\":" + std::to_string(o.records);
+    j += ",\"files\":[";
+    bool first = true;
+    for (const FileResult& f : files) {
+        if (!first) j += ',';
+        first = false;
+        j += "{\"path\":" + JsonString(f.path);
+        j += ",\"result\":\"";
+        j += ResultCode(f.why);
+        j += "\",\"reason\":" + JsonString(UndoneText(f.why));
+        if (!f.detail.empty()) j += ",\"detail\":" + JsonString(f.detail);
+        // A renamed file's row holds its new name.
+        if (f.done() && f.row > 0 && f.row <= list.LastRow() && list.Path(f.row) != f.path)
+            j += ",\"newPath\":" + JsonString(list.Path(f.row));
+        for (const auto& [path, st] : o.statistics) {
+            if (path != f.path) continue;
+            j += ",\"statistics\":{\"size\":" + std::to_string(st.size) +
+                 ",\"lines\":" + std::to_string(st.allLines) +
+                 ",\"emptyLines\":" + std::to_string(st.emptyLines) +
+                 ",\"dataLines\":" + std::to_string(st.dataLines) +
+                 ",\"longest\":" + std::to_string(st.longest) +
+                 ",\"shortest\":" + std::to_string(st.shortest) +
+                 ",\"average\":" + std::to_string(st.average) + "}";
+            break;
+        }
+        j += '}';
+    }
+    j += "]}\n";
+    return j;
+}
+
+// What a dry run shows: the files the run would process; nothing is
+// written.
+int DryRun(const CliRequest& r, const FileList& list, Console& console) {
+    const std::vector<BatchFile> ticked = TickedFiles(list);
+    if (r.json) {
+        std::string j = "{\"operation\":\"";
+        j += OperationName(r.operation);
+        j += "\",\"dryRun\":true,\"total\":" + std::to_string(ticked.size()) + ",\"files\":[";
+        for (std::size_t i = 0; i < ticked.size(); ++i)
+            j += (i ? ",{\"path\":" : "{\"path\":") + JsonString(ticked[i].path) + "}";
+        console.Out(j + "]}\n");
+    } else {
+        for (const BatchFile& f : ticked) PrintOut(console, f.path + "\n");
+    }
+    PrintErr(console, FromUtf8("试运行：将处理 ") + std::to_string(ticked.size()) +
+                          FromUtf8(" 个文件，没有修改任何文件\n"));
+    return kExitDone;
+}
+
+// The files of the request as the rows of a list, every one ticked; false
+// (with the messages printed) when a named file is not there.
+bool ListFiles(const FileSource& source, FileList& list, Console& console) {
+    if (!source.folders.empty()) {
+        CliSearchHost host(source, console);
+        RunSearch(list, host, source.masks, source.folders);
+    }
+    bool ok = true;
+    for (const std::string& named : source.files) {
+        std::string path = named;
+        while (path.size() > 2 && path.compare(0, 2, "./") == 0) path.erase(0, 2);
+        if (path.front() != '/') path = GetCurrentDir() + "/" + path;
+        FindEntry entry;
+        if (!StatPath(path, entry)) {
+            PrintErr(console, FromUtf8("文件不存在：") + named + "\n");
+            ok = false;
+        } else if (entry.attributes & attr::Directory) {
+            PrintErr(console, FromUtf8("不是文件：") + named +
+                                  FromUtf8("（目录中的文件请用 --search 搜索）\n"));
+            ok = false;
+        } else {
+            list.AddFile(entry, ExtractFileDir(path));
+        }
+    }
+    for (int row = 1; row <= list.LastRow(); ++row)
+        if (!list.Name(row).empty()) list.SetChecked(row, true);
+    return ok;
+}
+
+}  // namespace
+
+int Run(const CliRequest& r, Console& console) {
+    FileList list;
+    if (!ListFiles(r.source, list, console)) return kExitRefused;
+    if (console.StopRequested()) {
+        PrintErr(console, FromUtf8("已停止：已处理 0 个文件\n"));
+        return kExitUndone;
+    }
+    if (list.IsEmpty()) {
+        PrintErr(console, FromUtf8("没有源文件，请搜索后再试！\n"));
+        return kExitRefused;
+    }
+    const bool twoFiles = r.operation == Operation::KeyMerge || r.operation == Operation::LineSync;
+    if (twoFiles && TickedFiles(list).size() != 2) {
+        PrintErr(console, FromUtf8(r.operation == Operation::KeyMerge
+                                       ? "请选择需要按关键字进行合并的两个文件！\n"
+                                       : "请选择需要按关键字进行同步的两个文件！\n"));
+        return kExitRefused;
+    }
+    if (r.dryRun) return DryRun(r, list, console);
+
+    CliRunHost host(console);
+    Outcome o;
+    try {
+        o = RunOperation(r, list, host, console);
+    } catch (const Error& e) {
+        host.ClearProgress();
+        PrintErr(console, std::string(e.what()) + "\n");
+        return kExitUndone;
+    }
+    host.ClearProgress();
+    const RunSummary& s = o.summary;
+    PrintErr(console, RunReportText(s, o.closing) + "\n" + UndoneListText(s));
+    if (r.json) console.Out(JsonReport(r, o, host.Files(s), list));
+    const bool allDone = s.undone.empty() && s.error.empty() && !s.stopped;
+    return allDone ? kExitDone : kExitUndone;
+}
+
+int Main(const std::vector<std::string>& args, Console& console) {
+    const ParseResult parsed = ParseArgs(args);
+    switch (parsed.status) {
+        case ParseResult::Help:
+            PrintOut(console, parsed.text);
+            return kExitDone;
+        case ParseResult::Refused:
+            PrintErr(console, parsed.text + "\n");
+            return kExitRefused;
+        case ParseResult::Run:
+            break;
+    }
+    return Run(parsed.request, console);
+}
+
+}  // namespace ferro::cli

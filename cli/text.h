@@ -1,0 +1,21 @@
+// Text at the command line's edge: its own messages are written here in
+// UTF-8 and held as GBK like all text of the program; what it prints goes
+// out as UTF-8 (names with bytes that are not UTF-8 as they are on disk).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ferro::cli {
+
+// UTF-8 (a literal of this program, an argument) to GBK.
+std::string FromUtf8(std::string_view utf8);
+
+// GBK to the bytes printed: UTF-8, a file name's odd bytes as on disk.
+std::string ToUtf8(std::string_view gbk);
+
+// GBK text as a JSON string, quotes included: always valid UTF-8, with
+// every control character escaped.
+std::string JsonString(std::string_view gbk);
+
+}  // namespace ferro::cli
