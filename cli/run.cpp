@@ -1,6 +1,7 @@
 #include "cli/run.h"
 
 #include <chrono>
+#include <memory>
 #include <set>
 #include <utility>
 
@@ -8,6 +9,7 @@
 #include "convert/convert.h"
 #include "convert/office.h"
 #include "fileops/extension_change.h"
+#include "fileops/preview.h"
 #include "fileops/rename.h"
 #include "fileops/ticked_rows.h"
 #include "platform/error.h"
@@ -144,28 +146,20 @@ std::string RecordsClosing(int records) {
 TextBatchOptions TextOptions(const CliRequest& r) {
     TextBatchOptions options;
     options.backup = r.backup;
+    options.mode = r.textMode;
     return options;
 }
 
 // Key merge and line sync: the source is read, the target rewritten. The
 // run is over the target alone, the one file that changes.
 template <class Merge>
-Outcome MergeIntoTarget(const BatchFile& source, const BatchFile& target, bool backup,
-                        CliRunHost& host, Merge&& merge) {
+Outcome MergeIntoTarget(const BatchFile& target, CliRunHost& host, Merge&& merge) {
     Outcome o;
     RunTracker run(&host, 1);
     if (run.Next(target.row, target.path)) {
         try {
-            const LineList from = LoadTextLines(source.path);
-            LineList to = LoadTextLines(target.path);
-            const int records = merge(from, to);
-            if (backup && !BackupFile(target.path)) {
-                run.Skip(target.row, target.path, Undone::BackupFailed);
-            } else {
-                SaveTextLines(target.path, to);
-                run.Done(target.row, target.path);
-                o.records = records;
-            }
+            o.records = merge();
+            run.Done(target.row, target.path);
         } catch (const TextFileError& e) {
             run.Abort(target.row, target.path, e.why(), e.what());
         }
@@ -177,7 +171,8 @@ Outcome MergeIntoTarget(const BatchFile& source, const BatchFile& target, bool b
     return o;
 }
 
-Outcome Statistics(const std::vector<BatchFile>& files, CliRunHost& host, Console& console) {
+Outcome Statistics(const std::vector<BatchFile>& files, TextMode mode, CliRunHost& host,
+                   Console& console) {
     Outcome o;
     RunTracker run(&host, static_cast<int>(files.size()));
     bool header = false;
@@ -185,7 +180,7 @@ Outcome Statistics(const std::vector<BatchFile>& files, CliRunHost& host, Consol
         try {
             FindEntry entry;
             const int64_t size = StatPath(f.path, entry) ? entry.size : 0;
-            const FileStatistics s = CountFileStatistics(LoadTextLines(f.path), size);
+            const FileStatistics s = CountFileStatistics(LoadTextFile(f.path, mode).lines, size);
             host.ClearProgress();
             if (!header) {
                 PrintOut(console, FromUtf8("文件\t文件大小\t总行数\t空行数\t数据行数\t行最大字符数\t"
@@ -237,38 +232,37 @@ Outcome RunOperation(const CliRequest& r, FileList& list, CliRunHost& host, Cons
             o.closing = FilesClosing(o.summary.done);
             return o;
         case Operation::Statistics:
-            return Statistics(ticked, host, console);
+            return Statistics(ticked, r.textMode, host, console);
         case Operation::KeyMerge:
-            return MergeIntoTarget(ticked[0], ticked[1], r.backup, host,
-                                   [](const LineList& from, LineList& to) {
-                                       return MergeKeys(from, to);
-                                   });
+            return MergeIntoTarget(ticked[1], host, [&] {
+                return MergeKeyFiles(ticked[0].path, ticked[1].path, {r.backup, r.textMode});
+            });
         case Operation::LineSync:
-            return MergeIntoTarget(ticked[0], ticked[1], r.backup, host,
-                                   [&](const LineList& from, LineList& to) {
-                                       return SyncLinesByKeyword(r.syncKeywords, from, to);
-                                   });
+            return MergeIntoTarget(ticked[1], host, [&] {
+                return SyncLineFiles(r.syncKeywords, ticked[0].path, ticked[1].path,
+                                     {r.backup, r.textMode});
+            });
         case Operation::Cut:
-            return rewrite([&](const LineList& in, LineList& out) { CutLines(r.cut, in, out); });
+            return rewrite([&](const LineList& in, LineSink& out) { CutLines(r.cut, in, out); });
         case Operation::Insert:
             return rewrite(
-                [&](const LineList& in, LineList& out) { InsertIntoLines(r.insert, in, out); });
+                [&](const LineList& in, LineSink& out) { InsertIntoLines(r.insert, in, out); });
         case Operation::Pattern: {
             PatternReplaceState state;  // the separator is decided afresh by every run
-            return rewrite([&](const LineList& in, LineList& out) {
+            return rewrite([&](const LineList& in, LineSink& out) {
                 ReplaceByPattern(r.pattern, state, in, out);
             });
         }
         case Operation::DeleteLines:
             return rewrite(
-                [&](const LineList& in, LineList& out) { DeleteLines(r.deleteLines, in, out); });
+                [&](const LineList& in, LineSink& out) { DeleteLines(r.deleteLines, in, out); });
         case Operation::ExtractLines:
             return rewrite(
-                [&](const LineList& in, LineList& out) { ExtractLines(r.extractLines, in, out); });
+                [&](const LineList& in, LineSink& out) { ExtractLines(r.extractLines, in, out); });
         case Operation::NewLines: {
             SeedRandomFromClock();  // for ${LineRandStr()}
             const NewLineBlock block = NewLineBlock::Parse(r.newLinesText);
-            return rewrite([&](const LineList& in, LineList& out) {
+            return rewrite([&](const LineList& in, LineSink& out) {
                 InsertNewLines(r.newLines, block.ForFile(in), in, out);
             });
         }
@@ -332,22 +326,63 @@ std::string JsonReport(const CliRequest& r, const Outcome& o, const std::vector<
     return j;
 }
 
-// What a dry run shows: the files the run would process; nothing is
-// written.
+// The preview of a name or metadata operation, settled over every row;
+// null for the other operations.
+std::unique_ptr<ChangePreview> PreviewOf(const CliRequest& r, const FileList& list) {
+    switch (r.operation) {
+        case Operation::Rename: return ChangePreview::ForRename(list, r.renamePattern, ProgramDir());
+        case Operation::Extension: return ChangePreview::ForExtension(list, r.extensionPattern);
+        case Operation::Dates: return ChangePreview::ForDates(list, r.dates);
+        case Operation::Attributes: return ChangePreview::ForAttributes(list, r.attributes);
+        default: return nullptr;
+    }
+}
+
+// What a dry run shows: for the name and metadata operations, what the run
+// would do to each file (the new name, times or attributes, or why it would
+// leave the file as it is), worked out by the run's own rules; for the
+// others, the files the run would process. Nothing is written.
 int DryRun(const CliRequest& r, const FileList& list, Console& console) {
     const std::vector<BatchFile> ticked = TickedFiles(list);
+    const std::unique_ptr<ChangePreview> preview = PreviewOf(r, list);
+    if (preview) preview->Advance(0);
+    std::string text, json;
+    for (const BatchFile& f : ticked) {
+        json += json.empty() ? "{\"path\":" : ",{\"path\":";
+        json += JsonString(f.path);
+        text += f.path;
+        if (preview) {
+            const PlannedChange c = *preview->Row(f.row);
+            json += ",\"result\":\"";
+            json += c.why == Undone::None ? "change" : ResultCode(c.why);
+            json += "\"";
+            if (c.why == Undone::None) {
+                json += ",\"after\":" + JsonString(c.after);
+                text += " -> " + c.after;
+            } else {
+                json += ",\"reason\":" + JsonString(UndoneText(c.why));
+                text += "  " + FromUtf8("不处理：") + UndoneText(c.why);
+            }
+        }
+        json += "}";
+        text += "\n";
+    }
     if (r.json) {
         std::string j = "{\"operation\":\"";
         j += OperationName(r.operation);
-        j += "\",\"dryRun\":true,\"total\":" + std::to_string(ticked.size()) + ",\"files\":[";
-        for (std::size_t i = 0; i < ticked.size(); ++i)
-            j += (i ? ",{\"path\":" : "{\"path\":") + JsonString(ticked[i].path) + "}";
-        console.Out(j + "]}\n");
+        j += "\",\"dryRun\":true,\"total\":" + std::to_string(ticked.size());
+        if (preview)
+            j += ",\"changing\":" + std::to_string(preview->changing()) +
+                 ",\"skipping\":" + std::to_string(preview->skipping());
+        console.Out(j + ",\"files\":[" + json + "]}\n");
     } else {
-        for (const BatchFile& f : ticked) PrintOut(console, f.path + "\n");
+        PrintOut(console, text);
     }
-    PrintErr(console, FromUtf8("试运行：将处理 ") + std::to_string(ticked.size()) +
-                          FromUtf8(" 个文件，没有修改任何文件\n"));
+    std::string summary =
+        preview ? FromUtf8("将更改 ") + std::to_string(preview->changing()) +
+                      FromUtf8(" 个文件，跳过 ") + std::to_string(preview->skipping()) + FromUtf8(" 个")
+                : FromUtf8("将处理 ") + std::to_string(ticked.size()) + FromUtf8(" 个文件");
+    PrintErr(console, summary + FromUtf8("（试运行，没有修改任何文件）\n"));
     return kExitDone;
 }
 

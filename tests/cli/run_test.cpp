@@ -146,6 +146,27 @@ TEST(CliProgram, DeletesLinesOfSearchedFiles) {
     EXPECT_EQ(t.Read("data/a.log.bak"), "ok\r\nfine\r\n");
 }
 
+// A UTF-8 file with LF: found as UTF-8 and kept so by default; read as GBK
+// bytes and written with CR LF in the classic mode.
+TEST(CliProgram, TextEncodingReachesTheRun) {
+    TempFolder t;
+    const struct {
+        const char* encoding;
+        const char* after;
+    } cases[] = {
+        {"auto", "好\n"},
+        {"gbk", "错误 一\r\n好\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.encoding);
+        t.Write("u.txt", "错误 一\n好\n");
+        const ProgramRun run = RunProgram(t.path(), {"delete-lines", "--keywords", "错误", "--no-backup",
+                                                     "--encoding", c.encoding, "u.txt"});
+        EXPECT_EQ(run.status, kExitDone) << run.err;
+        EXPECT_EQ(t.Read("u.txt"), c.after);
+    }
+}
+
 TEST(CliProgram, AFileThatCannotBeWrittenEndsTheTextRun) {
     TempFolder t;
     t.Write("a.log", "ERR\r\nkeep\r\n");
@@ -205,19 +226,62 @@ TEST(CliProgram, DryRunLeavesTheDiskAlone) {
     TempFolder t;
     t.Write("a.log", "ERR\r\nkeep\r\n");
     t.Write("b.log", "keep\r\n");
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"rename", "--pattern", "x${sn(1,2)}", "--dry-run", "a.log", "b.log"},
-          std::vector<std::string>{"delete-lines", "--keywords", "ERR", "--dry-run", "--json",
-                                   "--search", ".", "--mask", "*.log"}}) {
-        SCOPED_TRACE(args[0]);
-        const ProgramRun run = RunProgram(t.path(), args);
+    const std::string dir = t.path();
+    const struct {
+        std::vector<std::string> args;
+        std::string out, err;
+    } cases[] = {
+        {{"rename", "--pattern", "x${sn(1,2)}", "--dry-run", "a.log", "b.log"},
+         dir + "/a.log -> x01.log\n" + dir + "/b.log -> x02.log\n",
+         "将更改 2 个文件，跳过 0 个（试运行，没有修改任何文件）\n"},
+        {{"attributes", "--read-only", "--hidden", "--dry-run", "a.log"}, dir + "/a.log -> R H A\n",
+         "将更改 1 个文件，跳过 0 个（试运行，没有修改任何文件）\n"},
+        {{"delete-lines", "--keywords", "ERR", "--dry-run", "--search", ".", "--mask", "*.log"},
+         "./a.log\n./b.log\n", "将处理 2 个文件（试运行，没有修改任何文件）\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        const ProgramRun run = RunProgram(t.path(), c.args);
         EXPECT_EQ(run.status, kExitDone) << run.err;
-        EXPECT_NE(run.out.find("a.log"), std::string::npos) << run.out;
-        EXPECT_NE(run.out.find("b.log"), std::string::npos) << run.out;
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, c.err);
         EXPECT_EQ(testing::Entries(t.path()), (std::vector<std::string>{"a.log", "b.log"}));
         EXPECT_EQ(t.Read("a.log"), "ERR\r\nkeep\r\n");
         EXPECT_EQ(t.Read("b.log"), "keep\r\n");
+        EXPECT_EQ(testing::Stat(dir + "/a.log").st_mode & 0200, 0200u);  // not made read-only
     }
+}
+
+// The dry run's names, clashes included, are the names the run then gives.
+TEST(CliProgram, DryRunShowsWhatTheRunThenDoes) {
+    TempFolder t;
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) t.Write(name, name);
+    t.Write("n2.txt", "taken");
+    const std::vector<std::string> args = {"rename", "--pattern", "n${sn(1,1)}", "--json",
+                                           "a.txt", "b.txt", "c.txt"};
+    std::vector<std::string> dry = args;
+    dry.push_back("--dry-run");
+    const QJsonObject plan = RunProgram(t.path(), dry).Json();
+    EXPECT_EQ(plan["changing"].toInt(), 2);
+    EXPECT_EQ(plan["skipping"].toInt(), 1);
+    const ProgramRun run = RunProgram(t.path(), args);
+    EXPECT_EQ(run.status, kExitUndone);
+    const QJsonArray planned = plan["files"].toArray(), done = run.Json()["files"].toArray();
+    ASSERT_EQ(planned.size(), 3);
+    ASSERT_EQ(done.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const QJsonObject p = planned[i].toObject(), d = done[i].toObject();
+        EXPECT_EQ(p["path"], d["path"]);
+        if (p["result"] == QJsonValue("change")) {
+            EXPECT_EQ(d["result"].toString(), "done");
+            EXPECT_TRUE(d["newPath"].toString().endsWith("/" + p["after"].toString()));
+        } else {
+            EXPECT_EQ(p["result"], d["result"]);
+            EXPECT_EQ(p["reason"], d["reason"]);
+        }
+    }
+    EXPECT_EQ(t.Read("n2.txt"), "taken");
 }
 
 TEST(CliProgram, ConvertsTabTextOfASearch) {
