@@ -129,6 +129,7 @@ const char* ResultCode(Undone why) {
         case Undone::TooLong: return "too-long";
         case Undone::NoListLine: return "no-list-line";
         case Undone::NotReached: return "not-reached";
+        case Undone::NoTrash: return "no-trash";
     }
     return "";
 }
