@@ -172,8 +172,10 @@ Outcome MergeIntoTarget(const BatchFile& target, CliRunHost& host, Merge&& merge
     return o;
 }
 
-Outcome Statistics(const std::vector<BatchFile>& files, TextMode mode, CliRunHost& host,
-                   Console& console) {
+// The figures as a table on standard output, unless the JSON report is to
+// stand there alone (it holds them too).
+Outcome Statistics(const std::vector<BatchFile>& files, TextMode mode, bool table,
+                   CliRunHost& host, Console& console) {
     Outcome o;
     RunTracker run(&host, static_cast<int>(files.size()));
     bool header = false;
@@ -182,6 +184,9 @@ Outcome Statistics(const std::vector<BatchFile>& files, TextMode mode, CliRunHos
             FindEntry entry;
             const int64_t size = StatPath(f.path, entry) ? entry.size : 0;
             const FileStatistics s = CountFileStatistics(LoadTextFile(f.path, mode).lines, size);
+            o.statistics.emplace_back(f.path, s);
+            run.Done(f.row, f.path);
+            if (!table) return;
             host.ClearProgress();
             if (!header) {
                 PrintOut(console, FromUtf8("文件\t文件大小\t总行数\t空行数\t数据行数\t行最大字符数\t"
@@ -193,8 +198,6 @@ Outcome Statistics(const std::vector<BatchFile>& files, TextMode mode, CliRunHos
                               s.shortest, s.average})
                 line += "\t" + std::to_string(v);
             PrintOut(console, line + "\n");
-            o.statistics.emplace_back(f.path, s);
-            run.Done(f.row, f.path);
         } catch (const TextFileError& e) {
             // Nothing is written: one unreadable file need not hide the rest.
             run.Skip(f.row, f.path, e.why());
@@ -233,7 +236,7 @@ Outcome RunOperation(const CliRequest& r, FileList& list, CliRunHost& host, Cons
             o.closing = FilesClosing(o.summary.done);
             return o;
         case Operation::Statistics:
-            return Statistics(ticked, r.textMode, host, console);
+            return Statistics(ticked, r.textMode, !r.json, host, console);
         case Operation::KeyMerge:
             return MergeIntoTarget(ticked[1], host, [&] {
                 return MergeKeyFiles(ticked[0].path, ticked[1].path, {r.backup, r.textMode});

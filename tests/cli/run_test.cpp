@@ -296,6 +296,26 @@ TEST(CliProgram, ConvertsTabTextOfASearch) {
     EXPECT_EQ(t.Read("in/b.csv"), "x,y\r\n");
 }
 
+// Statistics print a table, or with --json the report alone, which holds
+// the same figures.
+TEST(CliProgram, StatisticsAsTableOrReport) {
+    TempFolder t;
+    t.Write("a.txt", "ab\r\n\r\nabcd\r\n");
+    ProgramRun run = RunProgram(t.path(), {"statistics", "a.txt"});
+    EXPECT_EQ(run.status, kExitDone) << run.err;
+    EXPECT_EQ(run.out,
+              "文件\t文件大小\t总行数\t空行数\t数据行数\t行最大字符数\t行最小字符数\t行平均字符数\n" +
+                  t / "a.txt" + "\t12\t3\t1\t2\t4\t2\t6\n");
+    run = RunProgram(t.path(), {"statistics", "--json", "a.txt"});
+    EXPECT_EQ(run.status, kExitDone) << run.err;
+    const QJsonObject figures = run.Json()["files"].toArray()[0].toObject()["statistics"].toObject();
+    EXPECT_EQ(figures["size"].toInt(), 12);
+    EXPECT_EQ(figures["lines"].toInt(), 3);
+    EXPECT_EQ(figures["emptyLines"].toInt(), 1);
+    EXPECT_EQ(figures["longest"].toInt(), 4);
+    EXPECT_EQ(run.err, "成功统计完成!\n");
+}
+
 TEST(CliInProcess, StopEndsTheRunAfterTheCurrentFile) {
     TempFolder t;
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) t.Write(name, name);
