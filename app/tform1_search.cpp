@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <vector>
+
 #include "app/filelist_model.h"
 #include "app/tform1.h"
 #include "fileops/search.h"
@@ -69,6 +71,8 @@ public:
     void FolderDone() override {
         TForm1::SetCounter(form_.stSrcCount(), SearchRowCount(form_.fileList()));
     }
+    void FolderSkipped(const std::string& folder) override { skipped_.push_back(folder); }
+    const std::vector<std::string>& skipped() const { return skipped_; }
 
 private:
     TForm1& form_;
@@ -80,7 +84,21 @@ private:
     QLineEdit* edMax_;
     QDateEdit* dtMin_;
     QDateEdit* dtMax_;
+    std::vector<std::string> skipped_;
 };
+
+// Tells which folders the search could not read, so that no file is missed
+// without a word.
+QString SkippedFoldersText(const std::vector<std::string>& folders) {
+    constexpr std::size_t kNamed = 5;
+    QString text = QStringLiteral("有 %1 个目录无法读取（打开的文件过多、路径过长或读取出错），"
+                                  "其中的文件没有列出：")
+                       .arg(folders.size());
+    for (std::size_t i = 0; i < folders.size() && i < kNamed; ++i)
+        text += QLatin1Char('\n') + GbkToQString(folders[i]);
+    if (folders.size() > kNamed) text += QStringLiteral("\n……");
+    return text;
+}
 
 void SetSearchRunning(TForm1& form, bool running) {
     form.Find<QPushButton>("cbSearch")->setEnabled(!running);
@@ -124,8 +142,8 @@ void TForm1::cbSearchClick() {
     setProperty(kDepthProperty, depth + 1);
 
     std::exception_ptr failure;
+    WindowSearchHost host(*this);
     try {
-        WindowSearchHost host(*this);
         RunSearch(files_, host, masks, FieldText("edFolder"));
     } catch (...) {
         failure = std::current_exception();
@@ -138,6 +156,9 @@ void TForm1::cbSearchClick() {
     EndBusy();
     // A search this one ran inside goes on now, and must stay stoppable.
     SetSearchRunning(*this, depth > 0 && !FStopSearch);
+    if (!host.skipped().empty())
+        dialogs().Message(this, DialogProvider::Icon::Warning, QString::fromUtf8(kAppCaption),
+                          SkippedFoldersText(host.skipped()));
     if (!failure) return;
     try {
         std::rethrow_exception(failure);

@@ -1,6 +1,7 @@
 #include "fileops/search.h"
 
 #include <climits>
+#include <memory>
 
 #include "platform/error.h"
 #include "platform/pump.h"
@@ -51,6 +52,11 @@ bool DateInRange(const FindEntry& e, const SearchBounds& b) {
 
 bool IsDotOrDotDot(std::string_view name) {
     return name == "." || name == "..";
+}
+
+// Whether the walk goes down into a folder of these attributes.
+bool Searched(uint32_t a) {
+    return a != attr::Invalid && (a & attr::Directory) && (a & ~kSearchFolderSet) == 0;
 }
 
 }  // namespace
@@ -162,80 +168,274 @@ int SearchRowCount(const FileList& list) {
     return list.IsEmpty() ? 0 : list.RowCount() - 1;
 }
 
-void SearchFolder(FileList& list, SearchHost& host, const MaskMatcher& mask, std::string_view root,
-                  std::string_view sub) {
-    const SearchBounds bounds = host.ReadBounds();
-    if (mask.empty()) return;
+namespace {
 
-    const std::string trimmedRoot = Trim(root);
-    std::string folder = trimmedRoot;
+// A file found for a mask whose passes come later.
+struct HeldFile {
+    FindEntry entry;
+    uint32_t folder;  // in HeldFiles::folders
+};
+
+// What one walk found for the masks after the first it serves, mask by mask.
+struct HeldFiles {
+    std::vector<std::vector<HeldFile>> byMask;
+    std::vector<std::string> folders;
+};
+
+// One depth-first walk of one root folder for several masks at once. The
+// files of masks[live] go into the list as they are found; those of the
+// masks after it are held, in the order found, for their own passes.
+class FolderWalk {
+public:
+    FolderWalk(FileList& list, SearchHost& host, const std::vector<const MaskMatcher*>& masks,
+               std::size_t live)
+        : list_(list), host_(host), masks_(masks), live_(live) {
+        held_.byMask.resize(masks.size());
+    }
+
+    void Run(std::string_view root, std::string_view sub);
+    HeldFiles TakeHeld() { return std::move(held_); }
+
+private:
+    struct Level {
+        std::vector<DirItem> subfolders;  // candidates, in name order
+        std::size_t next = 0;
+        std::size_t parentLength = 0;  // of folder_, to go back to
+    };
+
+    void ListFolder(FolderReader& reader, const SearchBounds& bounds, Level& level);
+    void Found(std::size_t mask, const FindEntry& entry);
+    void Unread(FsProblem why);
+
+    FileList& list_;
+    SearchHost& host_;
+    const std::vector<const MaskMatcher*>& masks_;
+    const std::size_t live_;
+    HeldFiles held_;
+    std::string folder_;  // the folder cell of the folder in hand
+    uint32_t heldFolder_ = 0;
+    bool heldFolderSet_ = false;
+    bool stopped_ = false;
+    // One chunk of a listing: the entries, the masks each matches (from
+    // firstMatch_[i] to firstMatch_[i + 1] in matches_), and those matched
+    // entries looked up.
+    static constexpr std::size_t kChunk = 256;
+    std::vector<DirItem> chunk_ = std::vector<DirItem>(kChunk);
+    std::vector<uint32_t> firstMatch_;
+    std::vector<uint32_t> matches_;
+    std::vector<const DirItem*> wanted_;
+    std::vector<FindEntry> entries_ = std::vector<FindEntry>(kChunk);
+    std::unique_ptr<bool[]> found_ = std::make_unique<bool[]>(kChunk);
+};
+
+void FolderWalk::Unread(FsProblem why) {
+    if (why != FsProblem::Missing && why != FsProblem::NoAccess && why != FsProblem::NotAFile)
+        host_.FolderSkipped(folder_);
+}
+
+void FolderWalk::Found(std::size_t mask, const FindEntry& entry) {
+    if (mask == live_) {
+        list_.AddFile(entry, folder_);
+        return;
+    }
+    if (!heldFolderSet_) {
+        heldFolder_ = static_cast<uint32_t>(held_.folders.size());
+        held_.folders.push_back(folder_);
+        heldFolderSet_ = true;
+    }
+    held_.byMask[mask].push_back(HeldFile{entry, heldFolder_});
+}
+
+void FolderWalk::ListFolder(FolderReader& reader, const SearchBounds& bounds, Level& level) {
+    heldFolderSet_ = false;
+    // The entries come in chunks: the names of a chunk are matched first
+    // and the matching ones looked up together (StatMany shares the work
+    // between two threads), then each entry is taken in turn with the stop
+    // test and the message pump before it.
+    for (bool more = true; more && !stopped_;) {
+        std::size_t count = 0;
+        wanted_.clear();
+        matches_.clear();
+        firstMatch_.clear();
+        while (count < kChunk && (more = reader.Next(chunk_[count]))) {
+            const DirItem& item = chunk_[count];
+            firstMatch_.push_back(static_cast<uint32_t>(matches_.size()));
+            ++count;
+            // "." and ".." stand for the folder itself and its parent, never
+            // for a file of the folder, whatever their attributes.
+            if (IsDotOrDotDot(item.name)) continue;
+            const std::size_t before = matches_.size();
+            for (std::size_t m = live_; m < masks_.size(); ++m)
+                if (!masks_[m]->empty() && masks_[m]->Matches(item.name))
+                    matches_.push_back(static_cast<uint32_t>(m));
+            if (matches_.size() != before) wanted_.push_back(&item);
+        }
+        firstMatch_.push_back(static_cast<uint32_t>(matches_.size()));
+        reader.StatMany(wanted_.data(), wanted_.size(), entries_.data(), found_.get());
+
+        std::size_t w = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (host_.StopRequested()) {
+                stopped_ = true;
+                break;
+            }
+            ProcessPendingMessages();
+            const DirItem& item = chunk_[i];
+            if (IsDotOrDotDot(item.name)) continue;
+            // Files, links and devices never hold rows below them: only
+            // folders are kept for the walk to go down into.
+            if (item.kind == DirItem::Folder || item.kind == DirItem::Unknown)
+                level.subfolders.push_back(item);
+            if (firstMatch_[i] == firstMatch_[i + 1]) continue;
+            const FindEntry& entry = entries_[w];
+            if (!found_[w++]) continue;  // gone since the listing
+            const uint32_t a = entry.attributes;
+            if ((a & kSearchFileSet) == attr::Directory || (a & ~kSearchFileSet) != 0) continue;
+            if (host_.SizeFilterOn() && (entry.size < bounds.minSize || entry.size > bounds.maxSize))
+                continue;
+            if (host_.DateFilterOn() && !DateInRange(entry, bounds)) continue;
+            for (uint32_t k = firstMatch_[i]; k < firstMatch_[i + 1]; ++k) Found(matches_[k], entry);
+        }
+    }
+    if (reader.Failed()) host_.FolderSkipped(folder_);
+    host_.FolderDone();
+    if (stopped_ || !host_.IncludeSubfolders()) level.subfolders.clear();
+}
+
+void FolderWalk::Run(std::string_view root, std::string_view sub) {
+    SearchBounds bounds = host_.ReadBounds();
+    folder_ = Trim(root);
     if (!sub.empty()) {
-        folder.push_back(kPathSep);
-        folder.append(sub);
+        folder_.push_back(kPathSep);
+        folder_.append(sub);
     }
     // A root typed as a link to a folder is read through the link (only the
     // entries found inside are held to the attribute sets).
-    std::string openAs = folder;
+    std::string openAs = folder_;
     if (sub.empty() && !openAs.empty() && openAs.back() != kPathSep) openAs.push_back(kPathSep);
-
-    // One listing serves both passes: the sub-folders are the folder entries
-    // of the same listing, in the same order, kept aside by the file pass.
     FolderReader reader;
-    DirItem item;
-    FindEntry entry;
-    std::vector<DirItem> folders;
-    const bool opened = reader.Open(openAs);
-    bool stopped = false;
-    while (opened && reader.Next(item)) {
-        if (host.StopRequested()) {
-            stopped = true;
+    if (!reader.Open(openAs)) {
+        Unread(LastFsProblem());
+        host_.FolderDone();
+        return;
+    }
+    std::vector<Level> levels(1);
+    ListFolder(reader, bounds, levels.back());
+    while (!stopped_) {
+        Level& level = levels.back();
+        if (level.next < level.subfolders.size()) {
+            if (host_.StopRequested()) {
+                stopped_ = true;
+                break;
+            }
+            ProcessPendingMessages();
+            const DirItem& f = level.subfolders[level.next++];
+            const std::size_t parentLength = folder_.size();
+            folder_.push_back(kPathSep);
+            folder_.append(f.name);
+            uint32_t a = 0;
+            if (!reader.Enter(f, a)) {
+                // Told only when the folder would have been searched.
+                const FsProblem why = LastFsProblem();
+                if (Searched(reader.Attributes(f))) {
+                    host_.ReadBounds();
+                    Unread(why);
+                    host_.FolderDone();
+                }
+                folder_.resize(parentLength);
+                continue;
+            }
+            if (!Searched(a)) {
+                folder_.resize(parentLength);
+                if (!reader.Leave(folder_)) {
+                    host_.FolderSkipped(folder_);
+                    break;
+                }
+                continue;
+            }
+            bounds = host_.ReadBounds();
+            levels.emplace_back();
+            levels.back().parentLength = parentLength;
+            ListFolder(reader, bounds, levels.back());
+            continue;
+        }
+        // Every sub-folder of this level is done: back to its parent.
+        const std::size_t parentLength = level.parentLength;
+        levels.pop_back();
+        if (levels.empty()) break;
+        folder_.resize(parentLength);
+        if (!reader.Leave(folder_)) {
+            // Moved or removed meanwhile: what was left of the walk is lost.
+            host_.FolderSkipped(folder_);
             break;
         }
-        ProcessPendingMessages();
-        // Files, links and devices never hold rows below them: only folders
-        // need their attributes in the sub-folder pass.
-        if ((item.kind == DirItem::Folder || item.kind == DirItem::Unknown) &&
-            !IsDotOrDotDot(item.name))
-            folders.push_back(item);
-        // "." and ".." stand for the folder itself and its parent, never for
-        // a file of the folder, whatever their attributes.
-        if (IsDotOrDotDot(item.name) || !mask.Matches(item.name)) continue;
-        if (!reader.Stat(item, entry)) continue;  // gone since the listing
-        const uint32_t a = entry.attributes;
-        if ((a & kSearchFileSet) == attr::Directory || (a & ~kSearchFileSet) != 0) continue;
-        if (host.SizeFilterOn() && (entry.size < bounds.minSize || entry.size > bounds.maxSize))
-            continue;
-        if (host.DateFilterOn() && !DateInRange(entry, bounds)) continue;
-        list.AddFile(entry, folder);
     }
+}
 
-    if (opened && !stopped && host.IncludeSubfolders()) {
-        std::string child;
-        for (const DirItem& f : folders) {
-            if (host.StopRequested()) break;
-            ProcessPendingMessages();
-            const uint32_t a = reader.Attributes(f);
-            if (a == attr::Invalid || !(a & attr::Directory) || (a & ~kSearchFolderSet) != 0)
-                continue;
-            child.assign(sub);
-            if (!child.empty()) child.push_back(kPathSep);
-            child.append(f.name);
-            SearchFolder(list, host, mask, trimmedRoot, child);
-        }
+// The passes of a mask that lists nothing: each still reads the bounds.
+void EmptyPasses(SearchHost& host, const std::string& mask, const std::vector<std::string>& folders) {
+    for (const std::string& folder : folders) {
+        if (host.StopRequested()) break;
+        host.PassStarted(mask, folder);
+        host.ReadBounds();
     }
-    host.FolderDone();
+}
+
+}  // namespace
+
+void SearchFolder(FileList& list, SearchHost& host, const MaskMatcher& mask, std::string_view root,
+                  std::string_view sub) {
+    if (mask.empty()) {
+        host.ReadBounds();
+        return;
+    }
+    const std::vector<const MaskMatcher*> masks{&mask};
+    FolderWalk walk(list, host, masks, 0);
+    walk.Run(root, sub);
 }
 
 void RunSearch(FileList& list, SearchHost& host, std::string_view masksText,
                std::string_view foldersText) {
     const std::vector<std::string> folders = SplitFields(Trim(foldersText), ";");
     list.Clear();
-    for (const std::string& mask : SplitMasks(masksText)) {
-        const MaskMatcher matcher(mask);
-        for (const std::string& folder : folders) {
-            if (host.StopRequested()) break;
-            host.PassStarted(mask, folder);
-            SearchFolder(list, host, matcher, folder, std::string_view());
+    const std::vector<std::string> masks = SplitMasks(masksText);
+    // Masks before the first that can list anything have passes that list
+    // nothing; that first mask is listed while the folders are walked.
+    std::size_t live = 0;
+    while (live < masks.size() && masks[live].empty()) EmptyPasses(host, masks[live++], folders);
+    if (live == masks.size()) return;
+
+    std::vector<MaskMatcher> matchers;
+    matchers.reserve(masks.size());
+    for (const std::string& mask : masks) matchers.emplace_back(mask);
+    std::vector<const MaskMatcher*> serve;
+    for (const MaskMatcher& m : matchers) serve.push_back(&m);
+
+    std::vector<HeldFiles> held;
+    held.reserve(folders.size());
+    for (const std::string& folder : folders) {
+        if (host.StopRequested()) break;
+        host.PassStarted(masks[live], folder);
+        FolderWalk walk(list, host, serve, live);
+        walk.Run(folder, std::string_view());
+        held.push_back(walk.TakeHeld());
+    }
+    // The passes of the later masks list what the walks held for them; a
+    // stop before a pass leaves it out, as it would have the pass itself.
+    for (std::size_t m = live + 1; m < masks.size(); ++m) {
+        for (std::size_t r = 0; r < folders.size(); ++r) {
+            if (host.StopRequested() || r >= held.size()) return;
+            host.PassStarted(masks[m], folders[r]);
+            if (masks[m].empty()) {
+                host.ReadBounds();
+                continue;
+            }
+            for (const HeldFile& f : held[r].byMask[m]) {
+                if (host.StopRequested()) return;
+                ProcessPendingMessages();
+                list.AddFile(f.entry, held[r].folders[f.folder]);
+            }
+            std::vector<HeldFile>().swap(held[r].byMask[m]);
         }
     }
 }

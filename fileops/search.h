@@ -2,6 +2,13 @@
 // more masks, optionally limited by size and by one of the file dates,
 // optionally through all sub-folders, appended to the file list depth first.
 //
+// Results come mask by mask, and within a mask folder by folder, yet every
+// folder is read once whatever the number of masks: the walk serves all
+// masks at once, lists the first mask's files as it goes and holds the
+// others' until the passes before them are done. Entries of a folder come
+// in name order (FolderReader); the walk holds one folder open at a time
+// and never forms a path to open, so no depth of tree stops it.
+//
 // The search runs on the window's thread and pumps messages once per
 // directory entry, so the filters can change while it runs: the bounds and
 // the date type are read afresh at every folder, the two filter switches for
@@ -61,8 +68,14 @@ public:
     virtual bool StopRequested() = 0;
     // A pass over one root folder for one mask begins.
     virtual void PassStarted(const std::string& mask, const std::string& root) {}
-    // After every folder visit, so that a counter can rise as the search goes.
+    // After the files of every folder, so that a counter can rise as the
+    // search goes.
     virtual void FolderDone() {}
+    // A folder that should have been searched could not be read for a
+    // reason the user did not choose (too many open files, a path too long,
+    // a read error); folders that are missing or that the user may not read
+    // are left out without a word.
+    virtual void FolderSkipped(const std::string& folder) {}
 };
 
 // The size bound of a text field: a decimal number (blanks around it, an
@@ -87,9 +100,9 @@ int SearchRowCount(const FileList& list);
 
 // One folder of one pass and, when the host says so, its sub-folders: the
 // files of root (root + "/" + sub when sub is not empty) that match mask,
-// then the sub-folders in the order the file system gives them. Each pass
-// keeps its own mask and root, so a search started while this one pumps
-// messages cannot redirect it.
+// then the sub-folders, in name order. Each pass keeps its own mask and
+// root, so a search started while this one pumps messages cannot redirect
+// it.
 void SearchFolder(FileList& list, SearchHost& host, const MaskMatcher& mask, std::string_view root,
                   std::string_view sub);
 

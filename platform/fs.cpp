@@ -8,10 +8,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/codec.h"
@@ -76,9 +79,9 @@ bool ReadDosAttrib(const std::string& diskPath, DosAttrib& value) {
 bool ReadDosAttribAt(int dirFd, const std::string& name, DosAttrib& value) {
     char buf[256];
     ssize_t n = -1;
-    static bool noGetxattrat = false;
+    static std::atomic<bool> noGetxattrat{false};
 #if defined(__x86_64__) || defined(__aarch64__)
-    if (!noGetxattrat) {
+    if (!noGetxattrat.load(std::memory_order_relaxed)) {
         struct {
             uint64_t value;
             uint32_t size;
@@ -87,13 +90,13 @@ bool ReadDosAttribAt(int dirFd, const std::string& name, DosAttrib& value) {
         constexpr long kGetxattrat = 464;
         n = syscall(kGetxattrat, dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW, kDosAttribName, &args,
                     sizeof args);
-        if (n < 0 && errno == ENOSYS) noGetxattrat = true;
-        if (n <= 0 && !noGetxattrat) return false;
+        if (n < 0 && errno == ENOSYS) noGetxattrat.store(true, std::memory_order_relaxed);
+        if (n <= 0 && !noGetxattrat.load(std::memory_order_relaxed)) return false;
     }
 #else
-    noGetxattrat = true;
+    noGetxattrat.store(true, std::memory_order_relaxed);
 #endif
-    if (noGetxattrat) {
+    if (noGetxattrat.load(std::memory_order_relaxed)) {
         const std::string path = "/proc/self/fd/" + std::to_string(dirFd) + "/" + name;
         n = lgetxattr(path.c_str(), kDosAttribName, buf, sizeof buf);
     }
@@ -195,6 +198,92 @@ bool Excluded(uint32_t attributes, uint32_t attrSet) {
 // ---------------------------------------------------------------------------
 // FolderReader
 
+namespace {
+// Folders near the top of a walk stay open while the walk is below them, so
+// that going back up to them costs nothing; deeper ones are closed and
+// reached again through "..".
+constexpr std::size_t kFoldersKeptOpen = 16;
+}  // namespace
+
+// A second thread for StatMany: it looks entries up from the back of a batch
+// while the caller works from the front, until the two meet. It touches
+// nothing but the batch it was given.
+class StatHelper {
+public:
+    ~StatHelper() {
+        if (!thread_.joinable()) return;
+        quit_.store(true, std::memory_order_release);
+        posted_.fetch_add(1, std::memory_order_release);
+        posted_.notify_one();
+        thread_.join();
+    }
+
+    void StatAll(int dirFd, const DirItem* const* items, std::size_t count, FindEntry* entries,
+                 bool* ok) {
+        if (count < kWorthSharing || std::thread::hardware_concurrency() < 2) {
+            for (std::size_t i = 0; i < count; ++i) ok[i] = StatOne(dirFd, *items[i], entries[i]);
+            return;
+        }
+        if (!thread_.joinable()) thread_ = std::thread([this] { Serve(); });
+        if (claims_.size() < count) claims_ = std::vector<std::atomic<bool>>(count);
+        for (std::size_t i = 0; i < count; ++i) claims_[i].store(false, std::memory_order_relaxed);
+        batch_ = Batch{dirFd, items, count, entries, ok};
+        state_.store(kPosted, std::memory_order_release);
+        posted_.fetch_add(1, std::memory_order_release);
+        posted_.notify_one();
+        for (std::size_t i = 0; i < count; ++i) {
+            if (claims_[i].exchange(true, std::memory_order_acq_rel)) break;  // the helper's from here
+            ok[i] = StatOne(dirFd, *items[i], entries[i]);
+        }
+        // A helper that never came is called off; one at work is waited for.
+        int posted = kPosted;
+        if (state_.compare_exchange_strong(posted, kIdle, std::memory_order_acq_rel)) return;
+        for (int st = state_.load(std::memory_order_acquire); st != kIdle;
+             st = state_.load(std::memory_order_acquire))
+            state_.wait(st, std::memory_order_acquire);
+    }
+
+private:
+    static constexpr std::size_t kWorthSharing = 8;
+    enum : int { kIdle, kPosted, kTaken };
+    struct Batch {
+        int dirFd;
+        const DirItem* const* items;
+        std::size_t count;
+        FindEntry* entries;
+        bool* ok;
+    };
+
+    static bool StatOne(int dirFd, const DirItem& item, FindEntry& entry) {
+        return FillEntry(dirFd, item.diskName, item.name, entry);
+    }
+
+    void Serve() {
+        uint32_t seen = 0;
+        for (;;) {
+            posted_.wait(seen, std::memory_order_acquire);
+            seen = posted_.load(std::memory_order_acquire);
+            if (quit_.load(std::memory_order_acquire)) return;
+            int posted = kPosted;
+            if (!state_.compare_exchange_strong(posted, kTaken, std::memory_order_acq_rel)) continue;
+            const Batch b = batch_;
+            for (std::size_t i = b.count; i-- > 0;) {
+                if (claims_[i].exchange(true, std::memory_order_acq_rel)) break;
+                b.ok[i] = StatOne(b.dirFd, *b.items[i], b.entries[i]);
+            }
+            state_.store(kIdle, std::memory_order_release);
+            state_.notify_one();
+        }
+    }
+
+    std::thread thread_;
+    std::atomic<uint32_t> posted_{0};
+    std::atomic<int> state_{kIdle};
+    std::atomic<bool> quit_{false};
+    std::vector<std::atomic<bool>> claims_;
+    Batch batch_{};
+};
+
 struct FolderReader::Impl {
     struct Item {
         uint32_t disk, diskLength;  // in diskNames
@@ -202,31 +291,54 @@ struct FolderReader::Impl {
         uint32_t key, keyLength;    // in keys
         unsigned char type;
     };
+    // A folder that Enter came from: still open, or closed and known by
+    // device and inode.
+    struct Up {
+        int fd;
+        dev_t dev;
+        ino_t ino;
+    };
     int fd = -1;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    std::vector<Up> trail;
+    bool listed = false;
+    bool failed = false;
     std::vector<Item> items;
     std::size_t next = 0;
     std::string diskNames, gbkNames;
     std::u16string keys;
     std::vector<char> buffer;
+    StatHelper helper;
 
     std::string_view Disk(const Item& i) const { return {diskNames.data() + i.disk, i.diskLength}; }
     std::string_view Gbk(const Item& i) const { return {gbkNames.data() + i.gbk, i.gbkLength}; }
     std::u16string_view Key(const Item& i) const { return {keys.data() + i.key, i.keyLength}; }
     bool ReadListing();
+    // Drops the listing; listLater: the open folder is read at the next Next.
+    void Forget(bool listLater) {
+        listed = !listLater;
+        failed = false;
+        items.clear();
+        next = 0;
+    }
 };
 
 // The whole listing at once, in the order a Windows file system lists a
 // folder: "." and "..", then the names by CompareFileNames.
 bool FolderReader::Impl::ReadListing() {
-    items.clear();
+    Forget(false);
     diskNames.clear();
     gbkNames.clear();
     keys.clear();
-    next = 0;
     if (buffer.empty()) buffer.resize(64 * 1024);
     for (;;) {
         const ssize_t n = getdents64(fd, buffer.data(), buffer.size());
-        if (n < 0) return FailErrno();
+        if (n < 0) {
+            failed = true;
+            items.clear();
+            return FailErrno();
+        }
         if (n == 0) break;
         for (ssize_t at = 0; at < n;) {
             const auto* d = reinterpret_cast<const dirent64*>(buffer.data() + at);
@@ -275,12 +387,19 @@ bool FolderReader::Open(std::string_view folder) {
     // follow links check the entry's attributes before they open it.
     impl_->fd = open(disk.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (impl_->fd < 0) return FailErrno();
-    if (impl_->ReadListing()) return true;
+    struct stat st{};
+    if (fstat(impl_->fd, &st) == 0 && impl_->ReadListing()) {
+        impl_->dev = st.st_dev;
+        impl_->ino = st.st_ino;
+        return true;
+    }
+    FailErrno();
     Close();
     return false;
 }
 
 bool FolderReader::Next(DirItem& item) {
+    if (impl_->fd >= 0 && !impl_->listed && !impl_->ReadListing()) return false;
     if (impl_->next >= impl_->items.size()) return false;
     const Impl::Item& i = impl_->items[impl_->next++];
     item.diskName.assign(impl_->Disk(i));
@@ -300,6 +419,15 @@ bool FolderReader::Stat(const DirItem& item, FindEntry& entry) {
     return FillEntry(impl_->fd, item.diskName, item.name, entry) || FailErrno();
 }
 
+void FolderReader::StatMany(const DirItem* const* items, std::size_t count, FindEntry* entries,
+                            bool* ok) {
+    if (impl_->fd < 0) {
+        std::fill(ok, ok + count, false);
+        return;
+    }
+    impl_->helper.StatAll(impl_->fd, items, count, entries, ok);
+}
+
 uint32_t FolderReader::Attributes(const DirItem& item) {
     if (impl_->fd < 0) return attr::Invalid;
     const int fd = impl_->fd;
@@ -314,12 +442,94 @@ uint32_t FolderReader::Attributes(const DirItem& item) {
                              S_ISLNK(st.st_mode) && LinkTargetIsDir(fd, item.diskName));
 }
 
+bool FolderReader::Enter(const DirItem& folder, uint32_t& attributes) {
+    if (impl_->fd < 0) return Fail(FsProblem::Missing);
+    // O_NONBLOCK: should the name have become a FIFO since the listing, the
+    // open fails at once instead of waiting for a writer.
+    auto openChild = [&] {
+        return openat(impl_->fd, folder.diskName.c_str(),
+                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    };
+    int child = openChild();
+    if (child < 0 && (errno == EMFILE || errno == ENFILE)) {
+        // Short of descriptors: the folders kept open above give theirs back
+        // and are found again through "..".
+        bool freed = false;
+        for (Impl::Up& up : impl_->trail) {
+            if (up.fd < 0) continue;
+            close(up.fd);
+            up.fd = -1;
+            freed = true;
+        }
+        errno = EMFILE;
+        if (freed) child = openChild();
+    }
+    if (child < 0) return FailErrno();
+    struct stat st{};
+    if (fstat(child, &st) != 0) {
+        FailErrno();
+        close(child);
+        return false;
+    }
+    char buf[256];
+    DosAttrib dos;
+    const ssize_t n = fgetxattr(child, kDosAttribName, buf, sizeof buf);
+    const bool hasDos =
+        n > 0 && DecodeDosAttrib(std::string_view(buf, static_cast<std::size_t>(n)), dos);
+    attributes = ComputeAttributes(st, folder.name, hasDos ? &dos : nullptr, false);
+    const bool keep = impl_->trail.size() < kFoldersKeptOpen;
+    impl_->trail.push_back(Impl::Up{keep ? impl_->fd : -1, impl_->dev, impl_->ino});
+    if (!keep) close(impl_->fd);
+    impl_->fd = child;
+    impl_->dev = st.st_dev;
+    impl_->ino = st.st_ino;
+    impl_->Forget(true);
+    return true;
+}
+
+bool FolderReader::Leave(std::string_view path) {
+    if (impl_->fd < 0 || impl_->trail.empty()) return Fail(FsProblem::Missing);
+    const Impl::Up up = impl_->trail.back();
+    int fd = up.fd;
+    auto same = [&up](int candidate) {
+        struct stat st{};
+        return fstat(candidate, &st) == 0 && st.st_dev == up.dev && st.st_ino == up.ino;
+    };
+    if (fd < 0) {
+        fd = openat(impl_->fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0 && !same(fd)) {
+            close(fd);
+            fd = -1;
+        }
+    }
+    std::string disk;
+    if (fd < 0 && ToDisk(path, disk)) {
+        fd = open(disk.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0 && !same(fd)) {
+            close(fd);
+            fd = -1;
+        }
+    }
+    if (fd < 0) return Fail(FsProblem::Missing);
+    close(impl_->fd);
+    impl_->fd = fd;
+    impl_->dev = up.dev;
+    impl_->ino = up.ino;
+    impl_->trail.pop_back();
+    impl_->Forget(false);
+    return true;
+}
+
 void FolderReader::Close() {
     if (impl_->fd >= 0) close(impl_->fd);
     impl_->fd = -1;
-    impl_->items.clear();
-    impl_->next = 0;
+    for (const Impl::Up& up : impl_->trail)
+        if (up.fd >= 0) close(up.fd);
+    impl_->trail.clear();
+    impl_->Forget(false);
 }
+
+bool FolderReader::Failed() const { return impl_->failed; }
 
 // ---------------------------------------------------------------------------
 // FileFinder

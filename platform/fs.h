@@ -81,14 +81,16 @@ private:
     Impl* impl_;
 };
 
-// A lighter walk over one folder for hot loops (the search): names and kinds
+// A lighter walk over folders for hot loops (the search): names and kinds
 // straight from the directory, with attributes, sizes and times fetched only
-// for the entries that need them.
+// for the entries that need them. A listing is read whole when the folder is
+// opened and comes in the order a Windows file system lists a folder: "."
+// and "..", then the names by CompareFileNames (platform/collate.h).
 struct DirItem {
     enum Kind : uint8_t { Unknown, File, Folder, Link, Other };
     std::string name;  // GBK
     Kind kind = Unknown;
-    std::string diskName;  // the bytes on disk, for Stat and Attributes
+    std::string diskName;  // the bytes on disk, for Stat, Attributes and Enter
 };
 
 class FolderReader {
@@ -100,10 +102,28 @@ public:
 
     bool Open(std::string_view folder);
     bool Next(DirItem& item);  // false at the end
-    // Full entry (attributes, size, times) of an item of this folder.
+    // Full entry (attributes, size, times) of an item of the open folder.
     bool Stat(const DirItem& item, FindEntry& entry);
+    // Stat of several items at once: on a machine with more than one
+    // processor a helper thread looks up a share of them. ok[i] tells
+    // whether entries[i] was filled.
+    void StatMany(const DirItem* const* items, std::size_t count, FindEntry* entries, bool* ok);
     // Attributes only; attr::Invalid when the entry vanished.
     uint32_t Attributes(const DirItem& item);
+    // Goes down into a folder item of the open folder (never through a
+    // link), giving its attributes; its listing is read at the first Next.
+    // The reader never forms the folder's path and holds only the folders
+    // near the top of the walk open, so neither the length of a path nor the
+    // number of open files limits a walk. False, with the open folder kept,
+    // when the item cannot be opened.
+    bool Enter(const DirItem& folder, uint32_t& attributes);
+    // Back up to the folder that Enter came from: its own descriptor near
+    // the top, "..", or path when ".." no longer leads there (the folder was
+    // moved meanwhile). Its listing is not read again. False when it cannot
+    // be reached.
+    bool Leave(std::string_view path);
+    // The listing of the open folder could not be read whole (an I/O error).
+    bool Failed() const;
     void Close();
 
 private:

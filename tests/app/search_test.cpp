@@ -11,6 +11,9 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <functional>
 
 #include "app/filelist_model.h"
@@ -163,6 +166,34 @@ private slots:
         QStringList want;
         for (const QString& n : names) want << Q(t / "r/") + n;
         QCOMPARE(Paths(form), want);
+    }
+
+    void foldersThatCannotBeReadAreNamed() {
+        TempFolder t;
+        t.Write("r/a.txt");
+        t.Write("r/sub/b.txt");
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        {
+            // Room for one more open file: the root, not a sub-folder beside it.
+            const int next = dup(0);
+            close(next);
+            rlimit saved{};
+            getrlimit(RLIMIT_NOFILE, &saved);
+            rlimit lowered = saved;
+            lowered.rlim_cur = next + 1;
+            setrlimit(RLIMIT_NOFILE, &lowered);
+            Search(form, t / "r", "*.txt");
+            setrlimit(RLIMIT_NOFILE, &saved);
+        }
+        QCOMPARE(Paths(form), QStringList{Q(t / "r/a.txt")});
+        QCOMPARE(dialogs.messages.size(), size_t{1});
+        QCOMPARE(dialogs.Last().icon, ScriptedDialogs::Icon::Warning);
+        QCOMPARE(dialogs.LastText(),
+                 QStringLiteral("有 1 个目录无法读取（打开的文件过多、路径过长或读取出错），"
+                                "其中的文件没有列出：\n") +
+                     Q(t / "r/sub"));
+        QVERIFY(Idle(form));
     }
 
     void filtersFollowTheirSwitches() {

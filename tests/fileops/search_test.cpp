@@ -1,11 +1,15 @@
 #include "fileops/search.h"
 
 #include <gtest/gtest.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <random>
 #include <set>
 #include <string>
@@ -157,12 +161,25 @@ TEST(RunSearch, OrderIsMasksThenFoldersThenDepthFirst) {
                                         b + "/4.txt", a + "/1.ini", b + "/4.ini"}));
     EXPECT_EQ(h.passes, (std::vector<std::pair<std::string, std::string>>{
                             {"*.txt", a}, {"*.txt", b}, {"*.ini", a}, {"*.ini", b}}));
-    // One visit per folder per pass, each told when done.
-    EXPECT_EQ(h.folderVisits, 8);
-    EXPECT_EQ(h.foldersDone, 8);
+    // One visit per folder whatever the number of masks, each told when
+    // done.
+    EXPECT_EQ(h.folderVisits, 4);
+    EXPECT_EQ(h.foldersDone, 4);
     // Listed once per mask and once per folder that reaches it; a folder
     // that is not there adds nothing.
     EXPECT_EQ(Search(h, "*.txt;4.*", b + ";" + b + ";" + t / "missing").size(), 6u);
+
+    // Empty masks before, between and after, and a file under two masks.
+    FakeHost e;
+    EXPECT_EQ(Search(e, ";*.txt;;*.ini;1.*;", a + ";" + b),
+              (std::vector<std::string>{a + "/1.txt", a + "/sub/2.txt", a + "/sub/deeper/3.txt",
+                                        b + "/4.txt", a + "/1.ini", b + "/4.ini", a + "/1.ini",
+                                        a + "/1.txt"}));
+    std::vector<std::string> passMasks;
+    for (const auto& p : e.passes) passMasks.push_back(p.first);
+    EXPECT_EQ(passMasks, (std::vector<std::string>{"", "", "*.txt", "*.txt", "", "", "*.ini",
+                                                   "*.ini", "1.*", "1.*", "", ""}));
+    EXPECT_EQ(e.foldersDone, 4);
 }
 
 TEST(RunSearch, EachFolderIsListedInNameOrder) {
@@ -332,4 +349,135 @@ TEST(RunSearch, AStopEndsEveryLevelAndKeepsTheRowsFound) {
     EXPECT_LT(h.folderVisits - visitsBefore, 8);
     EXPECT_EQ(h.passes.back().first, "*.txt");
     EXPECT_EQ(h.passes.size(), 2u);  // one from the full search, one here
+}
+
+namespace {
+
+// A chain of folders made through descriptors, so that it may go deeper than
+// a path can name: each level holds one file, "f<level>.txt".
+void MakeChain(const std::string& top, const std::string& name, int levels) {
+    int fd = open(Disk(top).c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int level = 0; level < levels; ++level) {
+        const std::string file = "f" + std::to_string(level) + ".txt";
+        const int f = openat(fd, file.c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(f, 0);
+        close(f);
+        if (level + 1 == levels) break;
+        ASSERT_EQ(mkdirat(fd, name.c_str(), 0755), 0);
+        const int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        close(fd);
+        ASSERT_GE(next, 0);
+        fd = next;
+    }
+    close(fd);
+}
+
+// Removes what a folder holds, through descriptors, at any depth.
+void EmptyFolderAt(int fd) {
+    DIR* dir = fdopendir(fd);
+    if (!dir) return;
+    std::vector<std::pair<std::string, bool>> entries;
+    while (dirent* d = readdir(dir)) {
+        const std::string n = d->d_name;
+        if (n != "." && n != "..") entries.emplace_back(n, d->d_type == DT_DIR);
+    }
+    for (const auto& [n, isDir] : entries) {
+        if (isDir) {
+            const int sub = openat(dirfd(dir), n.c_str(), O_RDONLY | O_DIRECTORY);
+            if (sub >= 0) EmptyFolderAt(sub);
+            unlinkat(dirfd(dir), n.c_str(), AT_REMOVEDIR);
+        } else {
+            unlinkat(dirfd(dir), n.c_str(), 0);
+        }
+    }
+    closedir(dir);
+}
+
+struct SkipHost : FakeHost {
+    std::vector<std::string> skipped;
+    void FolderSkipped(const std::string& folder) override { skipped.push_back(folder); }
+};
+
+// The number the next descriptor opened will get.
+int LowestFreeDescriptor() {
+    const int fd = dup(0);
+    close(fd);
+    return fd;
+}
+
+// Holds the soft limit of open files at a value while it lives.
+struct FileLimit {
+    explicit FileLimit(rlim_t soft) {
+        getrlimit(RLIMIT_NOFILE, &saved);
+        rlimit lowered = saved;
+        lowered.rlim_cur = soft;
+        setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~FileLimit() { setrlimit(RLIMIT_NOFILE, &saved); }
+    rlimit saved{};
+};
+
+}  // namespace
+
+TEST(RunSearch, NoDepthOfTreeStopsTheWalk) {
+    TempFolder t;
+    struct Case {
+        const char* what;
+        std::string name;
+        int levels;
+        int fileLimit;  // 0: as it is
+    };
+    // Deeper than the open-file limit allows folders held open; longer paths
+    // than the system can name (4096 bytes).
+    const Case cases[] = {{"deeper than the open-file limit", "d", 40, LowestFreeDescriptor() + 8},
+                          {"longer than a path", std::string(250, 'n'), 18, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string top = t.MakeFolder(c.name.substr(0, 1) + std::to_string(c.levels));
+        MakeChain(top, c.name, c.levels);
+        SkipHost h;
+        FileList l;
+        {
+            std::unique_ptr<FileLimit> limit;
+            if (c.fileLimit) limit = std::make_unique<FileLimit>(c.fileLimit);
+            RunSearch(l, h, "*.txt;f1?.txt", top);
+        }
+        const int twice = std::min(c.levels, 20) - 10;  // f10.txt .. f19.txt
+        ASSERT_EQ(ferro::SearchRowCount(l), c.levels + twice);
+        std::string folder = top;
+        for (int level = 0; level < c.levels; ++level) {
+            ASSERT_EQ(l.Name(level + 1), "f" + std::to_string(level) + ".txt");
+            ASSERT_EQ(l.Folder(level + 1), folder);
+            folder += "/" + c.name;
+        }
+        EXPECT_GT(l.Path(c.levels).size(), c.name.size() == 1 ? 0u : 4096u);
+        for (int i = 0; i < twice; ++i)
+            EXPECT_EQ(l.Name(c.levels + 1 + i), "f1" + std::to_string(i) + ".txt");
+        EXPECT_TRUE(h.skipped.empty());
+        const int fd = open(Disk(top).c_str(), O_RDONLY | O_DIRECTORY);
+        EmptyFolderAt(fd);
+    }
+}
+
+TEST(RunSearch, AFolderThatCannotBeOpenedIsReported) {
+    TempFolder t;
+    t.Write("r/a.txt");
+    t.Write("r/sub/b.txt");
+    t.Write("r/locked/c.txt");
+    t.SetMode("r/locked", 0200);  // not read-only, yet not to be read (but by root)
+    SkipHost h;
+    FileList l;
+    // Room for the root alone: the sub-folders cannot be opened beside it.
+    {
+        FileLimit limit(LowestFreeDescriptor() + 1);
+        RunSearch(l, h, "*.txt", t / "r");
+    }
+    EXPECT_EQ(ferro::SearchRowCount(l), 1);
+    EXPECT_EQ(h.skipped, (std::vector<std::string>{t / "r/locked", t / "r/sub"}));
+    // With room, a folder the user may not read is left out without a word.
+    SkipHost quiet;
+    EXPECT_EQ(Search(quiet, "*.txt", t / "r").size(), geteuid() == 0 ? 3u : 2u);
+    EXPECT_TRUE(quiet.skipped.empty());
+    t.SetMode("r/locked", 0755);
 }
