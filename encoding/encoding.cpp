@@ -1,5 +1,7 @@
 #include "encoding/encoding.h"
 
+#include "platform/memory.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -47,7 +49,7 @@ DetectedEncoding Detect(std::string_view bytes, std::string& gbk) {
                             Marked{kUtf16BeBom, TextEncoding::Utf16Be}}) {
         if (!bytes.starts_with(m.bom)) continue;
         const std::string_view text = bytes.substr(m.bom.size());
-        gbk.reserve(text.size() + kSlack);
+        ReserveLarge(gbk, text.size() + kSlack);
         const bool ok = m.encoding == TextEncoding::Utf8
                             ? Utf8ToGb18030(text, gbk)
                             : Utf16ToGb18030(text, m.encoding == TextEncoding::Utf16Be, gbk);
@@ -57,7 +59,7 @@ DetectedEncoding Detect(std::string_view bytes, std::string& gbk) {
         return {TextEncoding::Gbk, 0};
     }
     if (!HasHighByte(bytes)) return {TextEncoding::Ascii, 0};
-    gbk.reserve(bytes.size() + kSlack);
+    ReserveLarge(gbk, bytes.size() + kSlack);
     if (Utf8ToGb18030(bytes, gbk)) return {TextEncoding::Utf8, 0};
     gbk.clear();
     gbk.shrink_to_fit();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/codec.h"
+#include "platform/pump.h"
 
 namespace ferro::io {
 
@@ -65,6 +66,14 @@ bool FsyncFolder(const std::string& disk) {
     return rc == 0;
 }
 
+void Writeback::Wrote(off_t end) {
+    constexpr off_t kStep = 8 << 20;
+    if (end - started_ < kStep) return;
+    // Only starts the writing; a failure shows at the flush.
+    sync_file_range(fd_, started_, end - started_, SYNC_FILE_RANGE_WRITE);
+    started_ = end;
+}
+
 bool MoveNoReplace(const std::string& from, const std::string& to) {
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
@@ -77,15 +86,21 @@ bool MoveNoReplace(const std::string& from, const std::string& to) {
     return false;
 }
 
+constexpr off_t kCopyPiece = 8 << 20;
+
 bool CopyBytes(int in, int out, off_t size) {
     off_t done = 0;
     bool kernelCopy = true;
     std::vector<char> buf;
+    Writeback writeback(out);
     while (done < size) {
         ssize_t n;
         if (kernelCopy) {
             off_t from = done, to = done;
-            n = copy_file_range(in, &from, out, &to, static_cast<std::size_t>(size - done), 0);
+            // In pieces, so that window messages are processed on the way.
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<off_t>(size - done, kCopyPiece));
+            n = copy_file_range(in, &from, out, &to, want, 0);
             if (n < 0 && errno != EINTR && errno != ENOSPC && errno != EDQUOT && errno != EIO &&
                 errno != EFBIG) {
                 kernelCopy = false;  // not between these files: plain reads
@@ -105,6 +120,8 @@ bool CopyBytes(int in, int out, off_t size) {
             return false;
         }
         done += n;
+        writeback.Wrote(done);
+        ProcessPendingMessagesTimed();
     }
     char more;
     ssize_t extra;

@@ -21,6 +21,19 @@ bool WriteAll(int fd, const char* p, std::size_t n);
 bool PWriteAll(int fd, const char* p, std::size_t n, off_t at);
 bool FsyncFolder(const std::string& disk);
 
+// Has the disk start on a file's bytes while more are being written, so
+// that the flush at the end has little left to do: call Wrote with the end
+// of what has been written so far.
+class Writeback {
+public:
+    explicit Writeback(int fd) : fd_(fd) {}
+    void Wrote(off_t end);
+
+private:
+    int fd_;
+    off_t started_ = 0;  // writing has been started up to here
+};
+
 // Renames a file (not a folder) without ever replacing an existing target,
 // also on file systems that lack the kernel's no-replace flag.
 bool MoveNoReplace(const std::string& from, const std::string& to);

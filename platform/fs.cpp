@@ -20,6 +20,7 @@
 #include "platform/codec.h"
 #include "platform/collate.h"
 #include "platform/dosattrib.h"
+#include "platform/memory.h"
 #include "platform/pump.h"
 #include "platform/text.h"
 
@@ -761,25 +762,27 @@ bool ReadFileBytes(std::string_view path, std::string& data) {
         close(fd);
         return Fail(FsProblem::NotAFile);
     }
-    // One buffer of the file's size, read in pieces so that window messages
-    // are processed on the way; a file that grew meanwhile is read to its
-    // end all the same.
-    data.resize(static_cast<std::size_t>(st.st_size));
+    // One buffer of the file's size, filled in pieces so that window
+    // messages are processed on the way; a file that grew meanwhile is read
+    // to its end all the same.
+    const auto size = static_cast<std::size_t>(st.st_size);
+    ReserveLarge(data, size);
     constexpr std::size_t kPiece = 8 << 20;
     std::size_t got = 0;
     bool ok = true;
     while (true) {
         char more[4096];
-        const bool atSize = got == data.size();
+        const bool atSize = got >= size;
+        if (!atSize) data.resize(got + std::min(kPiece, size - got));
         char* into = atSize ? more : data.data() + got;
-        const std::size_t want = atSize ? sizeof more : std::min(kPiece, data.size() - got);
+        const std::size_t want = atSize ? sizeof more : data.size() - got;
         ssize_t n = read(fd, into, want);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) ok = FailErrno();
         if (n <= 0) break;
         if (atSize) data.append(more, static_cast<std::size_t>(n));
         got += static_cast<std::size_t>(n);
-        ProcessPendingMessages();
+        ProcessPendingMessagesTimed();
     }
     close(fd);
     data.resize(got);

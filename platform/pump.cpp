@@ -1,6 +1,10 @@
 #include "platform/pump.h"
 
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace ferro {
 namespace {
@@ -23,10 +27,46 @@ void ProcessPendingMessages() {
     // Reading the clock on every call would show in loops over millions of
     // lines; every 16th call is often enough at any realistic loop speed.
     if ((++g_calls & 15u) != 0) return;
+    ProcessPendingMessagesTimed();
+}
+
+void ProcessPendingMessagesTimed() {
+    if (!g_hook) return;
     auto now = std::chrono::steady_clock::now();
     if (now - g_last < g_interval) return;
     g_last = now;
     g_hook();
+}
+
+bool WhileProcessingMessages(const std::function<bool()>& call) {
+    if (!g_hook) return call();
+    std::mutex m;
+    std::condition_variable cv;
+    bool finished = false, result = false;
+    int error = 0;
+    std::thread helper([&] {
+        const bool r = call();
+        const int e = errno;
+        std::lock_guard<std::mutex> lock(m);
+        result = r;
+        error = e;
+        finished = true;
+        cv.notify_one();
+    });
+    std::unique_lock<std::mutex> lock(m);
+    while (!cv.wait_for(lock, std::chrono::milliseconds(10), [&] { return finished; })) {
+        lock.unlock();
+        const auto now = std::chrono::steady_clock::now();
+        if (now - g_last >= g_interval) {
+            g_last = now;
+            g_hook();
+        }
+        lock.lock();
+    }
+    lock.unlock();
+    helper.join();
+    errno = error;
+    return result;
 }
 
 void ProcessPendingMessagesNow() {

@@ -4,13 +4,25 @@
 // loops may call this for every line or directory entry.
 #pragma once
 
+#include <functional>
+
 namespace ferro {
 
 using MessagePumpHook = void (*)();
 
 void SetMessagePumpHook(MessagePumpHook hook, int intervalMs = 30);
 void ProcessPendingMessages();
+// The same for loops whose turns take long (a piece of a large file): the
+// clock is read on every call.
+void ProcessPendingMessagesTimed();
 // Runs the hook now, whatever the interval (end of a run, before a dialog).
 void ProcessPendingMessagesNow();
+
+// Runs a call that may block for long (flushing a large file to disk,
+// freeing the blocks of one) on a helper thread while this thread goes on
+// processing messages, and returns its result with the errno it left. The
+// call must touch nothing the window may touch meanwhile. Without a hook it
+// is simply called.
+bool WhileProcessingMessages(const std::function<bool()>& call);
 
 }  // namespace ferro

@@ -15,6 +15,7 @@
 #include "platform/dosattrib.h"
 #include "platform/file_io.h"
 #include "platform/fs.h"
+#include "platform/pump.h"
 #include "platform/rescue.h"
 
 namespace ferro {
@@ -274,10 +275,40 @@ bool Drop(NewFile& file, WriteRecord& record, int error) {
     return FailErrno(error);
 }
 
-// Gives the complete, flushed new file its name and flushes the folder.
+// Flushes a file to disk. A large one takes a while: the window goes on
+// meanwhile.
+bool Flush(int fd) {
+    return WhileProcessingMessages([fd] { return fsync(fd) == 0; });
+}
+
+// Writes pieces one after the other from the start of fd, the disk starting
+// on them as they come.
+class SequentialWriter {
+public:
+    explicit SequentialWriter(int fd) : fd_(fd), writeback_(fd) {}
+    bool operator()(std::string_view piece) {
+        if (!io::PWriteAll(fd_, piece.data(), piece.size(), at_)) return false;
+        at_ += static_cast<off_t>(piece.size());
+        writeback_.Wrote(at_);
+        return true;
+    }
+    off_t size() const { return at_; }
+
+private:
+    int fd_;
+    off_t at_ = 0;
+    io::Writeback writeback_;
+};
+
+// Gives the complete, flushed new file its name and flushes the folder. A
+// replaced large file takes a while to free: the window goes on meanwhile.
 bool Complete(NewFile& file, WriteRecord& record, const std::string& target, bool replace) {
-    if (!file.Publish(target, replace, record)) return Drop(file, record, errno);
-    io::FsyncFolder(io::FolderOf(target));
+    const bool published = WhileProcessingMessages([&] {
+        if (!file.Publish(target, replace, record)) return false;
+        io::FsyncFolder(io::FolderOf(target));
+        return true;
+    });
+    if (!published) return Drop(file, record, errno);
     record.Finish();
     return true;
 }
@@ -286,19 +317,17 @@ bool WriteNewFile(const std::string& disk, const std::function<bool(const ChunkW
     NewFile file;
     WriteRecord record;
     if (!file.Open(disk, 0666, record)) return FailErrno(errno);
-    const ChunkWriter write = [&](std::string_view piece) {
-        return io::WriteAll(file.fd(), piece.data(), piece.size());
-    };
+    SequentialWriter writer(file.fd());
+    const ChunkWriter write = [&](std::string_view piece) { return writer(piece); };
     errno = 0;
-    if (!produce(write) || fsync(file.fd()) != 0) return Drop(file, record, errno);
+    if (!produce(write) || !Flush(file.fd())) return Drop(file, record, errno);
     return Complete(file, record, disk, false);
 }
 
 bool ReplaceFile(const std::string& disk, const struct stat& st, NewFile& file, WriteRecord& record,
                  const std::function<bool(const ChunkWriter&)>& produce, OldContentKeeper* keeper) {
-    const ChunkWriter write = [&](std::string_view piece) {
-        return io::WriteAll(file.fd(), piece.data(), piece.size());
-    };
+    SequentialWriter writer(file.fd());
+    const ChunkWriter write = [&](std::string_view piece) { return writer(piece); };
     errno = 0;
     bool ok = produce(write);
     if (ok) {
@@ -307,7 +336,7 @@ bool ReplaceFile(const std::string& disk, const struct stat& st, NewFile& file, 
         ok = GiveXattrs(file.fd(), ReadXattrs(disk));
         if (ok) {
             KeepCreatedTime(disk, file.fd());
-            ok = fchmod(file.fd(), st.st_mode & 07777) == 0 && fsync(file.fd()) == 0;
+            ok = fchmod(file.fd(), st.st_mode & 07777) == 0 && Flush(file.fd());
         }
     }
     if (!ok) return Drop(file, record, errno);
@@ -372,14 +401,10 @@ bool RewriteInPlace(const std::string& disk, const std::function<bool(const Chun
         copy = record.RescueCopy();
     }
 
-    off_t at = 0;
-    const ChunkWriter write = [&](std::string_view piece) {
-        if (!io::PWriteAll(fd, piece.data(), piece.size(), at)) return false;
-        at += static_cast<off_t>(piece.size());
-        return true;
-    };
+    SequentialWriter writer(fd);
+    const ChunkWriter write = [&](std::string_view piece) { return writer(piece); };
     errno = 0;
-    const bool ok = produce(write) && ftruncate(fd, at) == 0 && fsync(fd) == 0;
+    const bool ok = produce(write) && ftruncate(fd, writer.size()) == 0 && Flush(fd);
     const int error = errno;
     if (ok) {
         bits.PutBack(fd);
@@ -403,7 +428,7 @@ bool CopyInPlace(int in, const struct stat& st, const std::string& target) {
     if (ok) {
         const timespec times[2] = {{0, UTIME_NOW}, st.st_mtim};
         futimens(out, times);
-        ok = fsync(out) == 0;
+        ok = Flush(out);
     }
     const int error = errno;
     close(out);
@@ -458,7 +483,7 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
         DropCreatedTime(out.fd());
         const timespec times[2] = {{0, UTIME_NOW}, st.st_mtim};
         ok = fchmod(out.fd(), st.st_mode & 07777) == 0 && futimens(out.fd(), times) == 0 &&
-             fsync(out.fd()) == 0;
+             Flush(out.fd());
     }
     const int error = errno;
     close(in);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/memory.h"
 #include "platform/pump.h"
 
 #if defined(__SSE2__)
@@ -62,7 +63,7 @@ void LineList::BuildIndex() const {
         ++count;
     }
     ends_.clear();
-    ends_.reserve(count);
+    ReserveLarge(ends_, count);
     for (const_iterator it = begin(); it != end(); ++it) {
         ProcessPendingMessages();
         ends_.push_back(it.end_);
@@ -97,8 +98,8 @@ void LineList::clear() {
 
 void LineList::reserve(std::size_t lines, std::size_t bytes) {
     if (text_) MakeCompact();
-    ends_.reserve(lines);
-    data_.reserve(bytes);
+    ReserveLarge(ends_, lines);
+    ReserveLarge(data_, bytes);
 }
 
 LineList::const_iterator LineList::begin() const {

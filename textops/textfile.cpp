@@ -18,8 +18,18 @@ namespace {
                         UndoneFromFs(LastFsProblem(), Undone::CannotRead));
 }
 
+bool HoldsNul(std::string_view text) {
+    // In pieces, so that window messages are processed on the way.
+    constexpr std::size_t kPiece = 8 << 20;
+    for (std::size_t at = 0; at < text.size(); at += kPiece) {
+        if (text.substr(at, kPiece).find('\0') != std::string_view::npos) return true;
+        ProcessPendingMessagesTimed();
+    }
+    return false;
+}
+
 void RefuseNul(std::string_view text, std::string_view path) {
-    if (text.find('\0') != std::string_view::npos)
+    if (HoldsNul(text))
         // Messages are GBK like every text inside the program.
         throw TextFileError(Utf16ToGbk(u"文件中含有空字节(NUL)，不是文本文件，未作任何修改：") +
                                 std::string(path),
@@ -103,7 +113,7 @@ private:
             }
         }
         piece_.clear();
-        ProcessPendingMessages();
+        ProcessPendingMessagesTimed();
     }
 
     const ChunkWriter& write_;
