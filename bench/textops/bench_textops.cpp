@@ -6,10 +6,14 @@
 //   delete by keyword     vs  grep -v -F ERROR FILE > tmp && mv tmp FILE
 //   extract every 2nd     vs  sed -n '1~2p' FILE > tmp && mv tmp FILE
 //   insert ${addleft(x)}  vs  sed -i 's/^/x/' FILE
-//   pattern $2:$1         vs  awk -F: (the same fields, trimmed, swapped)
+//   pattern $2:$1         vs  awk -F: (the same fields, trimmed, swapped; a
+//                             line ending in ":" has no second field, so
+//                             "$2" stays as it was typed)
 //
 // and the same delete and insert on the UTF-8 file of the same text against
-// ours on the GBK file (what reading and writing UTF-8 costs).
+// ours on the GBK file (what reading and writing UTF-8 costs). Our side also
+// reports the longest pause of the window: the longest time between two
+// turns of the message pump.
 //
 // Each side runs in a child process on a fresh copy of the file, so its
 // wall time, CPU time and peak memory (maxrss) are its own. The sides
@@ -19,6 +23,12 @@
 //
 //   bench_textops gen FILE MB    writes the GBK test file and FILE.utf8
 //   bench_textops run FILE [N]   times each pair N times
+//   bench_textops once OP FILE [backup]
+//                                one operation (delete, extract, insert,
+//                                pattern) in this process, for profilers;
+//                                PAUSE_TRACE=1 shows where long pauses end
+#include <execinfo.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,6 +45,7 @@
 #include <vector>
 
 #include "platform/codec.h"
+#include "platform/pump.h"
 #include "textops/line_delete.h"
 #include "textops/line_extract.h"
 #include "textops/line_insert.h"
@@ -91,10 +102,28 @@ void Generate(const std::string& path, long megabytes) {
                 out.size() / 1048576.0, n, path.c_str(), utf8.size() / 1048576.0);
 }
 
+// The longest time between two turns of the message pump: how long the
+// window would stand still.
+std::chrono::steady_clock::time_point g_lastPump;
+double g_longestPause = 0;
+
+void NoteMessagePump() {
+    const auto now = std::chrono::steady_clock::now();
+    const double pause = std::chrono::duration<double>(now - g_lastPump).count();
+    g_longestPause = std::max(g_longestPause, pause);
+    if (getenv("PAUSE_TRACE") && pause > 0.1) {
+        void* frames[20];
+        std::fprintf(stderr, "pause %.0f ms ending at:\n", pause * 1000);
+        backtrace_symbols_fd(frames, backtrace(frames, 20), 2);
+    }
+    g_lastPump = now;
+}
+
 struct Measure {
     double seconds = 0;
     double cpu = 0;  // user + system, less disturbed by a busy machine
     long maxrssKb = 0;
+    double pauseMs = 0;  // the longest the window would have stood still (ours)
     bool ok = false;
 };
 
@@ -102,9 +131,17 @@ struct Measure {
 Measure InChild(const std::function<int()>& body) {
     Measure m;
     std::fflush(stdout);
+    // The child's longest pause comes back through a shared page.
+    auto* shared = static_cast<double*>(
+        mmap(nullptr, sizeof(double), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    *shared = 0;
     const auto t0 = std::chrono::steady_clock::now();
     const pid_t pid = fork();
-    if (pid == 0) _exit(body());
+    if (pid == 0) {
+        const int rc = body();
+        *shared = g_longestPause * 1000;
+        _exit(rc);
+    }
     int status = 0;
     rusage ru{};
     wait4(pid, &status, 0, &ru);
@@ -113,6 +150,8 @@ Measure InChild(const std::function<int()>& body) {
     m.cpu =
         ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
     m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    m.pauseMs = *shared;
+    munmap(shared, sizeof(double));
     return m;
 }
 
@@ -129,8 +168,11 @@ Measure Shell(const std::string& command) {
 // The buttons' per-file path, without the window.
 Measure Ours(const std::string& path, const ferro::LineTransform& op) {
     return InChild([&] {
+        ferro::SetMessagePumpHook(&NoteMessagePump, 0);
+        g_lastPump = std::chrono::steady_clock::now();
         const ferro::RunSummary r =
             ferro::RewriteTextFiles({{1, path}}, ferro::TextBatchOptions(), op, nullptr);
+        NoteMessagePump();
         if (r.done != 1) {
             std::fprintf(stderr, "%s\n", r.error.c_str());
             return 1;
@@ -149,19 +191,57 @@ double Median(std::vector<double> v) {
 struct Side {
     std::vector<double> wall, cpu;
     long peakKb = 0;
+    double pauseMs = 0;
     void Add(const Measure& m) {
         wall.push_back(m.seconds);
         cpu.push_back(m.cpu);
         peakKb = std::max(peakKb, m.maxrssKb);
+        pauseMs = std::max(pauseMs, m.pauseMs);
     }
 };
 
 void Report(const char* name, const Side& a, const Side& b, double fileMb, const char* note) {
     const double wa = Median(a.wall), wb = Median(b.wall), ca = Median(a.cpu), cb = Median(b.cpu);
-    std::printf("%-26s %6.2f %6.2f %5.2fx | %6.2f %6.2f %5.2fx | %6.0f %6.0f %5.2fx%s\n", name, wa,
-                wb, wa / wb, ca, cb, ca / cb, a.peakKb / 1024.0, b.peakKb / 1024.0,
-                a.peakKb / 1024.0 / fileMb, note);
+    std::printf("%-26s %6.2f %6.2f %5.2fx | %6.2f %6.2f %5.2fx | %6.0f %6.0f %5.2fx | %5.0f%s\n",
+                name, wa, wb, wa / wb, ca, cb, ca / cb, a.peakKb / 1024.0, b.peakKb / 1024.0,
+                a.peakKb / 1024.0 / fileMb, a.pauseMs, note);
 }
+
+// The operations timed, with their settings.
+struct Operations {
+    ferro::LineDeleteSettings del;
+    ferro::LineInsertSettings ins;
+    ferro::LineExtractSettings ext;
+    ferro::PatternReplaceSettings pat;
+    ferro::LineTransform deleteOp, extractOp, insertOp, patternOp;
+
+    Operations() {
+        del.mode = ferro::LineDeleteMode::Keywords;
+        del.keywords = ferro::SplitKeywords(kKeyword);
+        ins.format = "${addleft(x)}";
+        ins.choice = ferro::LineChoice::AllLines;
+        ins.sequence = ferro::FindSequenceItem(ins.format);
+        ext.mode = ferro::LineExtractMode::Interval;
+        ext.interval = ferro::LineInterval::Make(2, 1);
+        pat.pattern = "$2:$1";
+        deleteOp = [this](const ferro::LineList& in, ferro::LineSink& out) {
+            ferro::DeleteLines(del, in, out);
+        };
+        extractOp = [this](const ferro::LineList& in, ferro::LineSink& out) {
+            ferro::ExtractLines(ext, in, out);
+        };
+        insertOp = [this](const ferro::LineList& in, ferro::LineSink& out) {
+            ferro::InsertIntoLines(ins, in, out);
+        };
+        // A run's state, new for each run.
+        patternOp = [this](const ferro::LineList& in, ferro::LineSink& out) {
+            ferro::PatternReplaceState state;
+            ferro::ReplaceByPattern(pat, state, in, out);
+        };
+    }
+    Operations(const Operations&) = delete;
+    Operations& operator=(const Operations&) = delete;
+};
 
 int Run(const std::string& source, int repeats) {
     namespace fs = std::filesystem;
@@ -172,25 +252,7 @@ int Run(const std::string& source, int repeats) {
     Slurp(source);  // into the page cache, for both sides alike
     Slurp(sourceUtf8);
 
-    ferro::LineDeleteSettings del;
-    del.mode = ferro::LineDeleteMode::Keywords;
-    del.keywords = ferro::SplitKeywords(kKeyword);
-    ferro::LineInsertSettings ins;
-    ins.format = "${addleft(x)}";
-    ins.choice = ferro::LineChoice::AllLines;
-    ins.sequence = ferro::FindSequenceItem(ins.format);
-    ferro::LineExtractSettings ext;
-    ext.mode = ferro::LineExtractMode::Interval;
-    ext.interval = ferro::LineInterval::Make(2, 1);
-    ferro::PatternReplaceSettings pat;
-    pat.pattern = "$2:$1";
-    const ferro::LineTransform deleteOp = [&](const ferro::LineList& in, ferro::LineSink& out) {
-        ferro::DeleteLines(del, in, out);
-    };
-    const ferro::LineTransform insertOp = [&](const ferro::LineList& in, ferro::LineSink& out) {
-        ferro::InsertIntoLines(ins, in, out);
-    };
-
+    const Operations ops;
     struct Case {
         const char* name;
         ferro::LineTransform op;
@@ -198,29 +260,25 @@ int Run(const std::string& source, int repeats) {
         bool utf8 = false;
     };
     const std::vector<Case> cases = {
-        {"line delete by keyword", deleteOp,
+        {"line delete by keyword", ops.deleteOp,
          std::string("grep -v -F ") + kKeyword + " %F > %F.tmp && mv %F.tmp %F"},
-        {"line extract every 2nd",
-         [&](const ferro::LineList& in, ferro::LineSink& out) { ferro::ExtractLines(ext, in, out); },
+        {"line extract every 2nd", ops.extractOp,
          "sed -n '1~2p' %F > %F.tmp && mv %F.tmp %F"},
-        {"line insert ${addleft(x)}", insertOp, "sed -i 's/^/x/' %F"},
-        {"pattern replace $2:$1",
-         [&](const ferro::LineList& in, ferro::LineSink& out) {
-             ferro::PatternReplaceState state;
-             ferro::ReplaceByPattern(pat, state, in, out);
-         },
+        {"line insert ${addleft(x)}", ops.insertOp, "sed -i 's/^/x/' %F"},
+        {"pattern replace $2:$1", ops.patternOp,
          "awk -F: 'BEGIN { ORS = \"\\r\\n\" } { sub(/\\r$/, \"\"); a = $1; b = $2; "
-         "gsub(/^ +| +$/, \"\", a); gsub(/^ +| +$/, \"\", b); print b \":\" a }' "
+         "gsub(/^ +| +$/, \"\", a); gsub(/^ +| +$/, \"\", b); "
+         "if (NF < 2 || (NF == 2 && b == \"\")) b = \"$2\"; print b \":\" a }' "
          "%F > %F.tmp && mv %F.tmp %F"},
-        {"UTF-8: line delete", deleteOp, "", true},
-        {"UTF-8: line insert", insertOp, "", true},
+        {"UTF-8: line delete", ops.deleteOp, "", true},
+        {"UTF-8: line insert", ops.insertOp, "", true},
     };
 
     std::printf("file %s: %.1f MB (GBK), %.1f MB (UTF-8); medians of %d alternating runs\n",
                 source.c_str(), mb, mbUtf8, repeats);
-    std::printf("%-26s %20s | %20s | %20s\n", "", "wall s", "cpu s", "peak MB");
-    std::printf("%-26s %6s %6s %6s | %6s %6s %6s | %6s %6s %6s\n", "operation", "ours", "ref",
-                "ratio", "ours", "ref", "ratio", "ours", "ref", "/file");
+    std::printf("%-26s %20s | %20s | %20s | %5s\n", "", "wall s", "cpu s", "peak MB", "pause");
+    std::printf("%-26s %6s %6s %6s | %6s %6s %6s | %6s %6s %6s | %5s\n", "operation", "ours", "ref",
+                "ratio", "ours", "ref", "ratio", "ours", "ref", "/file", "ms");
     bool allOk = true;
     for (const Case& c : cases) {
         std::string command = c.reference;
@@ -259,10 +317,35 @@ int Run(const std::string& source, int repeats) {
     std::printf(
         "targets: delete, extract, insert <= 1.3x the tool, pattern replace <= 1.2x awk;\n"
         "peak memory <= 1.3x the file for delete and extract, <= 2x for the others;\n"
-        "UTF-8 delete and insert <= 1.3x the same on the GBK file.\n"
+        "UTF-8 delete and insert <= 1.3x the same on the GBK file;\n"
+        "no pause of the window over 100 ms (the longest gap between two turns of the\n"
+        "message pump in any of our runs).\n"
         "Our write is flushed to disk (fsync) before it replaces the old file; the tools'\n"
         "is not.\n");
     return allOk ? 0 : 1;
+}
+
+// One operation on a file, in this process: for profilers, and for the
+// longest pause of the window (with a backup when asked).
+int Once(const std::string& op, const std::string& path, bool backup) {
+    const Operations ops;
+    const ferro::LineTransform t = op == "delete"    ? ops.deleteOp
+                                   : op == "extract" ? ops.extractOp
+                                   : op == "insert"  ? ops.insertOp
+                                   : op == "pattern" ? ops.patternOp
+                                                     : ferro::LineTransform();
+    if (!t) return 2;
+    ferro::TextBatchOptions options;
+    options.backup = backup;
+    ferro::SetMessagePumpHook(&NoteMessagePump, 0);
+    const auto t0 = std::chrono::steady_clock::now();
+    g_lastPump = t0;
+    const ferro::RunSummary r = ferro::RewriteTextFiles({{1, path}}, options, t, nullptr);
+    NoteMessagePump();
+    std::printf("%s: %.3f s, longest pause %.0f ms\n", op.c_str(),
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(),
+                g_longestPause * 1000);
+    return r.done == 1 ? 0 : 1;
 }
 
 }  // namespace
@@ -274,6 +357,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (mode == "run" && argc > 2) return Run(argv[2], argc > 3 ? std::atoi(argv[3]) : 5);
+    if (mode == "once" && argc > 3)
+        return Once(argv[2], argv[3], argc > 4 && std::string(argv[4]) == "backup");
     std::fprintf(stderr, "usage: bench_textops gen FILE MB | bench_textops run FILE [repeats]\n");
     return 2;
 }
