@@ -25,6 +25,8 @@ std::string UndoneText(Undone why) {
         case Undone::NoListLine: text = u"名称列表中没有对应的行"; break;
         case Undone::NotReached: text = u"因前面的错误而未处理"; break;
         case Undone::NoTrash: text = u"所在磁盘没有回收站，未删除"; break;
+        case Undone::NotRecorded: text = u"无法写入撤销记录"; break;
+        case Undone::ChangedSince: text = u"运行后已被修改"; break;
     }
     return Utf16ToGbk(text);
 }

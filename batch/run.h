@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/change_recorder.h"
 #include "platform/fs.h"
 
 namespace ferro {
@@ -37,6 +38,8 @@ enum class Undone : uint8_t {
     NoListLine,        // the name list has no line for this row
     NotReached,        // an error ended the run before this file
     NoTrash,           // its file system has no trash, and it was not deleted for good
+    NotRecorded,       // the undo journal could not record the change
+    ChangedSince,      // undo: the file was changed after the run
 };
 
 // The reason as the user reads it (GBK).
@@ -72,6 +75,9 @@ public:
     virtual void FileFinished(const FileResult& result) {}
     // Asked before each file; true ends the run there.
     virtual bool StopRequested() { return false; }
+    // Where the run records its changes so they can be undone; null: they
+    // are not recorded.
+    virtual ChangeRecorder* recorder() { return nullptr; }
 };
 
 struct RunSummary {

@@ -18,14 +18,22 @@ uint32_t AttributeSettings::Value() const {
 RunSummary ChangeAttributes(FileList& files, const AttributeSettings& settings, RunHost* host) {
     const uint32_t value = settings.Value();
     if (value == 0) return RunSummary{};
-    auto changeFile = [&](int row) {
-        return SetFileAttributes(files.Path(row), value)
-                   ? Undone::None
-                   : UndoneFromFs(LastFsProblem(), Undone::CannotWrite);
+    ChangeRecorder* recorder = host ? host->recorder() : nullptr;
+    PlanTickedChanges(files, recorder, ChangeRecorder::Change::Attributes, settings.foldersToo);
+    auto set = [&](const std::string& path) {
+        if (recorder && !recorder->WillSetAttributes(path)) return Undone::NotRecorded;
+        if (!SetFileAttributes(path, value)) {
+            const Undone why = UndoneFromFs(LastFsProblem(), Undone::CannotWrite);
+            if (recorder) recorder->NotChanged();
+            return why;
+        }
+        if (recorder) recorder->Changed();
+        return Undone::None;
     };
+    auto changeFile = [&](int row) { return set(files.Path(row)); };
     std::function<bool(const std::string&)> changeFolder;
     if (settings.foldersToo)
-        changeFolder = [&](const std::string& folder) { return SetFileAttributes(folder, value); };
+        changeFolder = [&](const std::string& folder) { return set(folder) == Undone::None; };
     return ForEachTickedFile(files, changeFile, changeFolder, host);
 }
 

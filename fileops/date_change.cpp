@@ -47,22 +47,30 @@ NewFileTimes ComputeNewTimes(const FileTimes& old, const DateSettings& s) {
     return t;
 }
 
-Undone ApplyDates(std::string_view path, const DateSettings& settings, NewFileTimes* written) {
+Undone ApplyDates(std::string_view path, const DateSettings& settings, NewFileTimes* written,
+                  ChangeRecorder* recorder) {
     FileTimes old;
     if (!GetFileTimes(path, old)) return UndoneFromFs(LastFsProblem(), Undone::CannotRead);
     const NewFileTimes t = ComputeNewTimes(old, settings);
     if (!t.Any()) return Undone::Unchanged;
-    if (!SetFileTimes(path, t.creation, t.lastAccess, t.lastWrite))
-        return UndoneFromFs(LastFsProblem(), Undone::CannotWrite);
+    if (recorder && !recorder->WillSetTimes(path)) return Undone::NotRecorded;
+    if (!SetFileTimes(path, t.creation, t.lastAccess, t.lastWrite)) {
+        const Undone why = UndoneFromFs(LastFsProblem(), Undone::CannotWrite);
+        if (recorder) recorder->NotChanged();
+        return why;
+    }
+    if (recorder) recorder->Changed();
     if (written) *written = t;
     return Undone::None;
 }
 
 RunSummary ChangeDates(FileList& files, const DateSettings& settings, RunHost* host) {
     if (!settings.AnyChosen()) return RunSummary{};
+    ChangeRecorder* recorder = host ? host->recorder() : nullptr;
+    PlanTickedChanges(files, recorder, ChangeRecorder::Change::Times, settings.foldersToo);
     auto changeFile = [&](int row) {
         NewFileTimes t;
-        const Undone why = ApplyDates(files.Path(row), settings, &t);
+        const Undone why = ApplyDates(files.Path(row), settings, &t, recorder);
         if (why != Undone::None) return why;
         // The list shows what was written; with the time alone the columns
         // stay as they are.
@@ -75,7 +83,7 @@ RunSummary ChangeDates(FileList& files, const DateSettings& settings, RunHost* h
     std::function<bool(const std::string&)> changeFolder;
     if (settings.foldersToo)
         changeFolder = [&](const std::string& folder) {
-            return ApplyDates(folder, settings) == Undone::None;
+            return ApplyDates(folder, settings, nullptr, recorder) == Undone::None;
         };
     return ForEachTickedFile(files, changeFile, changeFolder, host);
 }

@@ -46,9 +46,10 @@ NewFileTimes ComputeNewTimes(const FileTimes& old, const DateSettings& settings)
 
 // Reads a file's or folder's times and writes the new ones; the reason when
 // they could not be read or written, or nothing was to change. `written`
-// gets what was written.
+// gets what was written. The recorder, when there is one, hears of the
+// change before it is made.
 Undone ApplyDates(std::string_view path, const DateSettings& settings,
-                  NewFileTimes* written = nullptr);
+                  NewFileTimes* written = nullptr, ChangeRecorder* recorder = nullptr);
 
 // Every ticked row's file, then its folder when asked and not the folder
 // just set (folders are not counted). The created and modified columns of a

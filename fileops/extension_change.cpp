@@ -30,10 +30,22 @@ std::string NameWithNewExtension(std::string_view name, std::string_view pattern
 RunSummary ChangeExtensions(FileList& files, std::string_view typedPattern, RunHost* host) {
     const std::string pattern = NormalizeExtensionPattern(typedPattern);
     if (pattern.empty()) return RunSummary{};
+    ChangeRecorder* recorder = host ? host->recorder() : nullptr;
+    if (recorder) {
+        std::vector<ChangeRecorder::Planned> plan;
+        for (const BatchFile& f : TickedFiles(files)) {
+            const std::string newName = NameWithNewExtension(files.Name(f.row), pattern);
+            if (newName != files.Name(f.row))
+                plan.push_back({ChangeRecorder::Change::Rename, f.path,
+                                PathWithName(files, f.row, newName)});
+        }
+        recorder->Plan(plan);
+    }
     std::unordered_set<std::string> given;
     auto changeFile = [&](int row) {
         const std::string newExt = NewExtension(files.Name(row), pattern);
-        const Undone why = RenameRow(files, row, NameWithNewExtension(files.Name(row), pattern), given);
+        const Undone why =
+            RenameRow(files, row, NameWithNewExtension(files.Name(row), pattern), given, recorder);
         // The type column takes the new extension as the pattern gave it
         // (".TXT.bak" for "${ext}.bak" on a.TXT).
         if (why == Undone::None) files.SetCell(kColType, row, newExt);

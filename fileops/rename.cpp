@@ -256,18 +256,29 @@ Undone CheckNewName(const FileList& files, int row, const std::string& newName,
     return Undone::None;
 }
 
-Undone RenameRow(FileList& files, int row, const std::string& newName,
-                 std::unordered_set<std::string>& given) {
-    const Undone problem = CheckNewName(files, row, newName, given);
-    if (problem != Undone::None) return problem;
+std::string PathWithName(const FileList& files, int row, std::string_view newName) {
     std::string target = files.Folder(row);
     target.push_back(kPathSep);
     target += newName;
+    return target;
+}
+
+Undone RenameRow(FileList& files, int row, const std::string& newName,
+                 std::unordered_set<std::string>& given, ChangeRecorder* recorder) {
+    const Undone problem = CheckNewName(files, row, newName, given);
+    if (problem != Undone::None) return problem;
+    std::string target = PathWithName(files, row, newName);
     // A path this run has given to another file no longer names this row's
     // file (it went away before the run): never rename the other one.
     const std::string source = files.Path(row);
     if (given.count(source)) return Undone::Missing;
-    if (!MoveFile(source, target)) return UndoneFromFs(LastFsProblem(), Undone::CannotWrite);
+    if (recorder && !recorder->WillRename(source, target)) return Undone::NotRecorded;
+    if (!MoveFile(source, target)) {
+        const Undone why = UndoneFromFs(LastFsProblem(), Undone::CannotWrite);
+        if (recorder) recorder->NotChanged();
+        return why;
+    }
+    if (recorder) recorder->Changed();
     given.insert(std::move(target));
     files.SetCell(kColName, row, newName);
     return Undone::None;
@@ -276,27 +287,47 @@ Undone RenameRow(FileList& files, int row, const std::string& newName,
 RunSummary RenameFiles(FileList& files, std::string_view typedPattern, std::string_view programDir,
                        RunHost* host) {
     RenameRule rule(typedPattern, programDir);
-    std::unordered_set<std::string> given;
-    int64_t ordinal = 0;
+
+    // Every new name first, so that a recorder can put the whole plan on
+    // disk before the first file changes. The run ends where a name list
+    // ends: every later row is reported for the same reason.
+    const std::vector<BatchFile> ticked = TickedFiles(files);
+    std::vector<std::string> names(ticked.size());
+    std::vector<Undone> problems(ticked.size(), Undone::None);
     bool listEnded = false;
+    for (std::size_t i = 0; i < ticked.size(); ++i) {
+        std::optional<std::string> newName;
+        try {
+            if (!listEnded) newName = rule.NameFor(files, ticked[i].row, static_cast<int64_t>(i));
+        } catch (const ValueTooLong&) {
+            problems[i] = Undone::TooLong;
+            continue;
+        }
+        if (!newName) {
+            listEnded = true;
+            problems[i] = Undone::NoListLine;
+        } else {
+            names[i] = std::move(*newName);
+        }
+    }
+    ChangeRecorder* recorder = host ? host->recorder() : nullptr;
+    if (recorder) {
+        std::vector<ChangeRecorder::Planned> plan;
+        for (std::size_t i = 0; i < ticked.size(); ++i)
+            if (problems[i] == Undone::None && names[i] != files.Name(ticked[i].row))
+                plan.push_back({ChangeRecorder::Change::Rename, ticked[i].path,
+                                PathWithName(files, ticked[i].row, names[i])});
+        recorder->Plan(plan);
+    }
+
+    std::unordered_set<std::string> given;
+    std::size_t next = 0;
     return ForEachTickedFile(
         files,
         [&](int row) {
-            // The run ends where a name list ends: every later row is
-            // reported for the same reason.
-            std::optional<std::string> newName;
-            try {
-                if (!listEnded) newName = rule.NameFor(files, row, ordinal);
-            } catch (const ValueTooLong&) {
-                ++ordinal;
-                return Undone::TooLong;
-            }
-            ++ordinal;
-            if (!newName) {
-                listEnded = true;
-                return Undone::NoListLine;
-            }
-            return RenameRow(files, row, *newName, given);
+            const std::size_t i = next++;
+            if (problems[i] != Undone::None) return problems[i];
+            return RenameRow(files, row, names[i], given, recorder);
         },
         nullptr, host);
 }

@@ -82,8 +82,12 @@ Undone CheckNewName(const FileList& files, int row, const std::string& newName,
 
 // Gives the file of a row a new name in its folder, never replacing an
 // existing file; the name cell follows. The path given is added to `given`.
+// The recorder, when there is one, hears of the rename before it is made.
 Undone RenameRow(FileList& files, int row, const std::string& newName,
-                 std::unordered_set<std::string>& given);
+                 std::unordered_set<std::string>& given, ChangeRecorder* recorder = nullptr);
+
+// The path a row's file gets under a new name in its folder.
+std::string PathWithName(const FileList& files, int row, std::string_view newName);
 
 // Renames every ticked row's file in display order, processing window
 // messages between files; column 0 of each renamed row gets the new name.

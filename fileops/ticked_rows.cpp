@@ -12,6 +12,21 @@ std::vector<BatchFile> TickedFiles(const FileList& files) {
     return ticked;
 }
 
+void PlanTickedChanges(const FileList& files, ChangeRecorder* recorder,
+                       ChangeRecorder::Change change, bool foldersToo) {
+    if (!recorder) return;
+    std::vector<ChangeRecorder::Planned> plan;
+    const std::string* lastFolder = nullptr;
+    for (const BatchFile& f : TickedFiles(files)) {
+        plan.push_back({change, f.path, {}});
+        const std::string& folder = files.Folder(f.row);
+        if (!foldersToo || (lastFolder && *lastFolder == folder)) continue;
+        plan.push_back({change, folder, {}});
+        lastFolder = &folder;
+    }
+    recorder->Plan(plan);
+}
+
 RunSummary ForEachTickedFile(FileList& files, const std::function<Undone(int row)>& changeFile,
                              const std::function<bool(const std::string& folder)>& changeFolder,
                              RunHost* host) {

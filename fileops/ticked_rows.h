@@ -16,6 +16,12 @@ namespace ferro {
 // The ticked rows with a name, in display order, with their paths.
 std::vector<BatchFile> TickedFiles(const FileList& files);
 
+// Tells a run's recorder (when it has one) up front that the run will set
+// the times or attributes of every ticked file and, when foldersToo, of
+// each file's folder once per run of rows in the same folder.
+void PlanTickedChanges(const FileList& files, ChangeRecorder* recorder,
+                       ChangeRecorder::Change change, bool foldersToo);
+
 // For each ticked row with a name: changeFile(row) gives Undone::None when
 // the file changed, otherwise why it did not. Then, when changeFolder is
 // given and the row's folder is not the folder last changed,

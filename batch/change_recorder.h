@@ -1,0 +1,65 @@
+// What a run tells before it changes a file and after, so that the change
+// can be undone later (journal/ keeps the record). A run asks its host for a
+// recorder (RunHost::recorder()); without one it records nothing.
+//
+// The order is always: Will...(file) before the change, then Changed() when
+// the change was made or NotChanged() when it was not, before the next
+// file. A Will... call that returns false means the change could not be
+// recorded: the run must leave that file as it is (Undone::NotRecorded).
+//
+// A run that knows its changes up front tells them first with Plan(): the
+// recorder then puts them all on disk at once instead of one by one, and the
+// Will... calls for planned changes cost next to nothing.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ferro {
+
+class OldContentKeeper;
+struct TrashedFile;
+
+class ChangeRecorder {
+public:
+    enum class Change : unsigned char {
+        Rename,      // path -> to
+        Times,       // created, accessed and modified times of path
+        Attributes,  // the attribute set of path
+    };
+    struct Planned {
+        Change change;
+        std::string path;  // GBK
+        std::string to;    // GBK, the new path of a rename
+    };
+
+    virtual ~ChangeRecorder() = default;
+
+    // The changes the run means to make, in order, before the first one.
+    // False: they could not be recorded (the Will... calls will say so too).
+    virtual bool Plan(const std::vector<Planned>& changes) { return true; }
+
+    // A file or folder is about to be renamed (never replacing).
+    virtual bool WillRename(std::string_view from, std::string_view to) = 0;
+    // Its times, or its attributes, are about to be set: the recorder reads
+    // and keeps what they are now (the DOS record included).
+    virtual bool WillSetTimes(std::string_view path) = 0;
+    virtual bool WillSetAttributes(std::string_view path) = 0;
+    // A file is about to be written through WriteFileSafely (fs.h): a
+    // rewrite of an existing file, or a new one. Pass the keeper returned to
+    // the write, which hands it the old content before changing anything;
+    // nullptr: the write cannot be recorded.
+    virtual OldContentKeeper* WillWrite(std::string_view path) = 0;
+    // A file is about to be moved to the trash.
+    virtual bool WillTrash(std::string_view path) = 0;
+
+    // The change announced last was made; for a move to the trash, where
+    // the file went.
+    virtual void Changed() = 0;
+    virtual void Trashed(const TrashedFile& item) = 0;
+    // The change announced last was not made after all.
+    virtual void NotChanged() = 0;
+};
+
+}  // namespace ferro

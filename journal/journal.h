@@ -1,0 +1,98 @@
+// The undo journal: what the last runs changed, so that each can be undone,
+// newest first, also after the program was closed, killed or the power cut.
+//
+// It lives in a folder of the user's state ($XDG_STATE_HOME/ferrovan-batch/
+// journal, ~/.local/state/... by default), one sub-folder per run named by
+// a growing number: the run's log (run_log.h) and, under kept/, the old
+// contents of the files it rewrote or replaced: a hard link to the replaced
+// file where it is on the same file system, a copy otherwise.
+//
+// Ten runs are kept. Old contents have a size budget (2 GiB by default):
+// older runs go, oldest first, to make room for a new one. A run is recorded
+// ahead of its changes (see recorder.h); a run cut short is found by
+// RecoverInterruptedRuns (recovery.h) at the next start.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/run.h"
+
+namespace ferro {
+
+class RunRecorder;
+
+struct JournalRun {
+    std::string id;          // the run's folder name
+    std::string operation;   // GBK, as the program named it
+    int64_t startedNs = 0;   // since 1970, UTC
+    int files = 0;           // changes it made
+    bool interrupted = false;  // cut short (a crash, a kill, a power cut)
+    bool undone = false;
+    bool live = false;       // a program is recording it right now
+    uint64_t keptBytes = 0;  // old contents it keeps
+};
+
+class Journal {
+public:
+    static constexpr int kRunsKept = 10;
+    static constexpr uint64_t kDefaultBudget = uint64_t{2} << 30;
+
+    // folder: GBK; it is made when the first run is recorded.
+    explicit Journal(std::string folder = DefaultFolder(), uint64_t budget = kDefaultBudget);
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    // $XDG_STATE_HOME/ferrovan-batch/journal.
+    static std::string DefaultFolder();
+    const std::string& folder() const { return folder_; }
+
+    uint64_t budget() const { return budget_; }
+    void SetBudget(uint64_t bytes) { budget_ = bytes; }
+
+    // The recorder of a new run; it writes nothing until the run records
+    // its first change, and a run that changed nothing leaves nothing.
+    std::unique_ptr<RunRecorder> StartRun(std::string_view operation);
+
+    // The runs kept, newest first.
+    std::vector<JournalRun> Runs() const;
+    // The newest run that can be undone: not undone yet, not being recorded.
+    std::optional<JournalRun> NextToUndo() const;
+    // Bytes of old contents kept by all runs.
+    uint64_t KeptBytes() const;
+
+    // Drops the oldest runs until `bytes` more old contents fit the budget.
+    // False when they would not fit even then (nothing is dropped).
+    bool MakeRoom(uint64_t bytes);
+
+    // --- for the recorder, undo and recovery -------------------------------
+    // A new run's folder (disk path) and its name; the oldest runs go so
+    // that at most kRunsKept remain with it. False when it cannot be made.
+    bool NewRunFolder(std::string& id, std::string& diskFolder);
+    std::string RunFolder(const std::string& id) const;  // disk path
+    // Drops the oldest finished runs other than `keep` while the old
+    // contents exceed the budget.
+    void KeepToBudget(const std::string& keep);
+    void DropRun(const std::string& id);
+
+private:
+    std::vector<std::string> RunIds() const;  // oldest first
+    std::string DiskFolder() const;
+
+    std::string folder_;
+    uint64_t budget_;
+};
+
+// The bytes a run rewriting these files would keep as old contents: the
+// sizes of those that exist now.
+uint64_t EstimateOldContentBytes(const std::vector<BatchFile>& files);
+
+// Bytes of old contents a run's folder keeps (disk path).
+uint64_t KeptBytesOf(const std::string& diskRunFolder);
+
+}  // namespace ferro

@@ -1,0 +1,384 @@
+#include "journal/recorder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "journal/journal.h"
+#include "platform/codec.h"
+#include "platform/times.h"
+
+namespace ferro {
+namespace {
+
+using journal::FileState;
+using journal::Item;
+using journal::ItemKind;
+
+constexpr std::size_t kWriteEveryBytes = 64 * 1024;
+constexpr auto kWriteEvery = std::chrono::milliseconds(200);
+constexpr auto kSyncEvery = std::chrono::milliseconds(1000);
+
+std::string Key(ItemKind kind, std::string_view path, std::string_view to) {
+    std::string key(1, static_cast<char>(kind));
+    key += path;
+    key += '\0';
+    key += to;
+    return key;
+}
+
+ItemKind KindOf(ChangeRecorder::Change change) {
+    switch (change) {
+        case ChangeRecorder::Change::Rename: return ItemKind::Rename;
+        case ChangeRecorder::Change::Times: return ItemKind::Times;
+        case ChangeRecorder::Change::Attributes: return ItemKind::Attributes;
+    }
+    return ItemKind::Rename;
+}
+
+void FsyncFolder(const std::string& disk) {
+    const int fd = open(disk.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+// Copies a file's bytes to a new file and flushes it; false (errno set)
+// when not every byte made it.
+bool CopyFlushed(const std::string& from, const std::string& to) {
+    const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (in < 0) return false;
+    const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) {
+        const int error = errno;
+        close(in);
+        errno = error;
+        return false;
+    }
+    struct stat st{};
+    bool ok = fstat(in, &st) == 0;
+    off_t copied = 0;
+    bool plain = false;  // copy_file_range refused: read and write instead
+    while (ok) {
+        ssize_t n;
+        if (!plain) {
+            n = copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
+                          errno == EOPNOTSUPP) && copied == 0) {
+                plain = true;
+                continue;
+            }
+        } else {
+            static thread_local char buf[1 << 16];
+            n = read(in, buf, sizeof buf);
+            for (ssize_t done = 0; n > 0 && done < n;) {
+                const ssize_t w = write(out, buf + done, static_cast<std::size_t>(n - done));
+                if (w < 0 && errno != EINTR) {
+                    n = -1;
+                    break;
+                }
+                if (w > 0) done += w;
+            }
+        }
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+        } else if (n == 0) {
+            break;
+        } else {
+            copied += n;
+        }
+    }
+    ok = ok && copied == st.st_size && fsync(out) == 0;
+    const int error = errno;
+    close(in);
+    if (close(out) != 0) ok = false;
+    if (!ok) {
+        unlink(to.c_str());
+        errno = error ? error : EIO;
+    }
+    return ok;
+}
+
+}  // namespace
+
+RunRecorder::RunRecorder(Journal& journal, std::string operation)
+    : journal_(journal), operation_(std::move(operation)) {}
+
+RunRecorder::~RunRecorder() { Close(); }
+
+bool RunRecorder::Open() {
+    if (log_.IsOpen()) return true;
+    if (failed_ || closed_) return false;
+    if (!journal_.NewRunFolder(id_, folder_)) {
+        failed_ = true;
+        id_.clear();
+        return false;
+    }
+    if (!log_.Create(folder_ + "/log") ||
+        !log_.Append(journal::HeaderRecord() + journal::RunRecord(operation_, NowFileTime()))) {
+        log_.Close();
+        journal_.DropRun(id_);
+        id_.clear();
+        failed_ = true;
+        return false;
+    }
+    FsyncFolder(folder_);
+    lastWrite_ = lastSync_ = std::chrono::steady_clock::now();
+    return true;
+}
+
+bool RunRecorder::WriteNow(const std::string& records) {
+    if (failed_ || !log_.IsOpen()) return false;
+    buffer_ += records;
+    if (!log_.Append(buffer_) || !log_.Sync()) {
+        failed_ = true;
+        return false;
+    }
+    buffer_.clear();
+    lastWrite_ = lastSync_ = std::chrono::steady_clock::now();
+    return true;
+}
+
+void RunRecorder::WriteSoon(const std::string& record) {
+    if (failed_ || !log_.IsOpen()) return;
+    buffer_ += record;
+    const auto now = std::chrono::steady_clock::now();
+    if (buffer_.size() >= kWriteEveryBytes || now - lastWrite_ >= kWriteEvery) {
+        if (!log_.Append(buffer_)) failed_ = true;
+        buffer_.clear();
+        lastWrite_ = now;
+    }
+    if (now - lastSync_ >= kSyncEvery) {
+        if (!log_.Append(buffer_) || !log_.Sync()) failed_ = true;
+        buffer_.clear();
+        lastSync_ = lastWrite_ = now;
+        }
+}
+
+bool RunRecorder::Intend(Item item) {
+    if (!Open()) return false;
+    const int id = static_cast<int>(items_.size());
+    const std::string record = journal::IntentRecord(id, item);
+    items_.push_back(std::move(item));
+    if (!WriteNow(record)) return false;
+    pending_.id = id;
+    return true;
+}
+
+std::string RunRecorder::KeptDiskPath(int id) const {
+    return folder_ + "/kept/" + std::to_string(id);
+}
+
+bool RunRecorder::Plan(const std::vector<Planned>& changes) {
+    if (changes.empty()) return true;
+    if (!Open()) return false;
+    std::string records;
+    for (const Planned& c : changes) {
+        Item item;
+        item.kind = KindOf(c.change);
+        item.path = c.path;
+        item.to = c.to;
+        // Nothing there: the change will fail by itself.
+        if (!journal::ReadFileState(c.path, item.before, item.kind != ItemKind::Rename)) continue;
+        const int id = static_cast<int>(items_.size());
+        records += journal::IntentRecord(id, item);
+        planned_.emplace(Key(item.kind, item.path, item.to), id);
+        items_.push_back(std::move(item));
+    }
+    if (!WriteNow(records)) {
+        planned_.clear();
+        return false;
+    }
+    return true;
+}
+
+bool RunRecorder::WillRename(std::string_view from, std::string_view to) {
+    pending_ = Pending{ItemKind::Rename, -1, std::string(from), std::string(to)};
+    if (failed_) return false;
+    if (const auto it = planned_.find(Key(ItemKind::Rename, from, to)); it != planned_.end()) {
+        pending_.id = it->second;
+        planned_.erase(it);
+        return true;
+    }
+    Item item;
+    item.kind = ItemKind::Rename;
+    item.path.assign(from);
+    item.to.assign(to);
+    if (!journal::ReadFileState(from, item.before, false)) return true;  // fails by itself
+    return Intend(std::move(item));
+}
+
+bool RunRecorder::WillChangeMetadata(ItemKind kind, std::string_view path) {
+    pending_ = Pending{kind, -1, std::string(path), {}};
+    if (failed_) return false;
+    Item item;
+    item.kind = kind;
+    item.path.assign(path);
+    if (!journal::ReadFileState(path, item.before, true)) return true;  // fails by itself
+    if (const auto it = planned_.find(Key(kind, path, {})); it != planned_.end()) {
+        const int id = it->second;
+        planned_.erase(it);
+        // The plan holds what the file is now unless something changed it
+        // since (an earlier change of the same run, say).
+        const FileState& planned = items_[static_cast<std::size_t>(id)].before;
+        if (journal::SameFingerprintAndAttributes(planned, item.before) &&
+            (kind != ItemKind::Times || planned.accessedNs == item.before.accessedNs)) {
+            pending_.id = id;
+            return true;
+        }
+    }
+    return Intend(std::move(item));
+}
+
+bool RunRecorder::WillSetTimes(std::string_view path) {
+    return WillChangeMetadata(ItemKind::Times, path);
+}
+
+bool RunRecorder::WillSetAttributes(std::string_view path) {
+    return WillChangeMetadata(ItemKind::Attributes, path);
+}
+
+OldContentKeeper* RunRecorder::WillWrite(std::string_view path) {
+    pending_ = Pending{ItemKind::Content, -1, std::string(path), {}};
+    if (!Open()) return nullptr;
+    std::string disk;
+    struct stat st{};
+    if (GbkToDisk(path, disk) && stat(disk.c_str(), &st) == 0) return this;  // Keep() records it
+    // A new file: nothing to keep, but undo must know to remove it.
+    Item item;
+    item.kind = ItemKind::Create;
+    item.path.assign(path);
+    pending_.kind = ItemKind::Create;
+    return Intend(std::move(item)) ? this : nullptr;
+}
+
+bool RunRecorder::WillTrash(std::string_view path) {
+    pending_ = Pending{ItemKind::Trash, -1, std::string(path), {}};
+    if (failed_) return false;
+    Item item;
+    item.kind = ItemKind::Trash;
+    item.path.assign(path);
+    if (!journal::ReadFileState(path, item.before, false)) return true;  // fails by itself
+    return Intend(std::move(item));
+}
+
+bool RunRecorder::Keep(const std::string& path, bool inPlace) {
+    SetLastFsProblem(FsProblem::Io);
+    std::string disk;
+    if (!Open() || !GbkToDisk(path, disk)) return false;
+    Item item;
+    item.kind = ItemKind::Content;
+    item.path = path;
+    item.inPlace = inPlace;
+    if (!journal::ReadFileState(path, item.before, true)) return false;
+    const int id = static_cast<int>(items_.size());
+    item.kept = std::to_string(id);
+    const std::string kept = KeptDiskPath(id);
+
+    // A file about to be replaced stays whole under a second name; one about
+    // to be overwritten where it stands is copied first.
+    bool copied = inPlace;
+    if (!inPlace && link(disk.c_str(), kept.c_str()) != 0) {
+        if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP &&
+            errno != EOPNOTSUPP) {
+            SetLastFsProblem(FsProblemFromErrno(errno));
+            return false;
+        }
+        copied = true;
+    }
+    if (copied && !CopyFlushed(disk, kept)) {
+        SetLastFsProblem(FsProblemFromErrno(errno));
+        return false;
+    }
+    FsyncFolder(folder_ + "/kept");
+    if (!Intend(std::move(item))) {
+        unlink(kept.c_str());
+        SetLastFsProblem(FsProblem::Io);
+        return false;
+    }
+    pending_.kind = ItemKind::Content;
+    pending_.path = path;
+    pending_.keptCopy = copied;
+    return true;
+}
+
+std::string RunRecorder::KeptCopy(const std::string& path) {
+    if (pending_.kind != ItemKind::Content || pending_.id < 0 || !pending_.keptCopy) return {};
+    return DiskToGbk(KeptDiskPath(pending_.id));
+}
+
+void RunRecorder::Changed() {
+    const int id = pending_.id;
+    const ItemKind kind = pending_.kind;
+    pending_ = Pending{};
+    if (id < 0) return;
+    const Item& item = items_[static_cast<std::size_t>(id)];
+    if (kind == ItemKind::Rename) {
+        // A rename leaves the file itself as it was.
+        WriteSoon(journal::DoneRecord(id, item.to, item.before));
+    } else {
+        FileState after;
+        journal::ReadFileState(item.path, after, true);
+        WriteSoon(journal::DoneRecord(id, item.path, after));
+    }
+    ++done_;
+}
+
+void RunRecorder::Trashed(const TrashedFile& trashed) {
+    const int id = pending_.id;
+    pending_ = Pending{};
+    if (id < 0) return;
+    const Item& item = items_[static_cast<std::size_t>(id)];
+    // Nothing in the file system tells where in the trash a file went.
+    WriteNow(journal::DoneRecord(id, trashed.file, item.before, &trashed));
+    ++done_;
+}
+
+void RunRecorder::NotChanged() {
+    const int id = pending_.id;
+    const ItemKind kind = pending_.kind;
+    pending_ = Pending{};
+    if (id < 0) return;
+    const Item& item = items_[static_cast<std::size_t>(id)];
+    if (kind == ItemKind::Content) {
+        // A failed write normally leaves the file as it was. If it did not
+        // (old bytes that could not be put back), the kept content is the
+        // only copy: the intent stays open and the run without its end, so
+        // recovery puts it back.
+        FileState now;
+        if (!journal::ReadFileState(item.path, now, false) ||
+            !journal::SameFingerprint(now, item.before)) {
+            unresolved_ = true;
+            return;
+        }
+        unlink(KeptDiskPath(id).c_str());
+    }
+    WriteSoon(journal::WithdrawnRecord(id));
+}
+
+void RunRecorder::Close() {
+    if (closed_) return;
+    closed_ = true;
+    if (!log_.IsOpen()) {
+        if (!id_.empty()) journal_.DropRun(id_);
+        return;
+    }
+    if (done_ == 0 && !unresolved_) {
+        log_.Close();
+        journal_.DropRun(id_);
+        id_.clear();
+        return;
+    }
+    // A run with a file left neither old nor new stays without its end: the
+    // next start (or an undo) mends it as it mends a run cut short.
+    log_.Append(buffer_ + (unresolved_ ? std::string() : journal::EndRecord(false)));
+    buffer_.clear();
+    log_.Sync();
+    log_.Close();
+    journal_.KeepToBudget(id_);
+}
+
+}  // namespace ferro

@@ -1,0 +1,91 @@
+// The journal's side of a run: records each change before it is made
+// (write-ahead, flushed to disk) and what the run left after it.
+//
+// Cost: a planned run (ChangeRecorder::Plan) writes its whole plan and
+// flushes once before the first change; the records of changes made are
+// written as they come and flushed in batches (a second or so apart, and at
+// the end). Should the program die before such a flush, recovery tells from
+// the files themselves which planned changes were made. Changes that were
+// not planned are flushed one by one before they are made, and so is the
+// old content of a file before a write changes it.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "batch/change_recorder.h"
+#include "journal/run_log.h"
+#include "platform/fs.h"
+
+namespace ferro {
+
+class Journal;
+
+class RunRecorder final : public ChangeRecorder, public OldContentKeeper {
+public:
+    RunRecorder(Journal& journal, std::string operation);
+    ~RunRecorder() override;
+    RunRecorder(const RunRecorder&) = delete;
+    RunRecorder& operator=(const RunRecorder&) = delete;
+
+    // The run is over: its end goes on disk and the journal is kept within
+    // its budget. A run that changed nothing leaves nothing. Called by the
+    // destructor too.
+    void Close();
+    // The run's id in the journal; empty until it recorded something.
+    const std::string& runId() const { return id_; }
+
+    // ChangeRecorder
+    bool Plan(const std::vector<Planned>& changes) override;
+    bool WillRename(std::string_view from, std::string_view to) override;
+    bool WillSetTimes(std::string_view path) override;
+    bool WillSetAttributes(std::string_view path) override;
+    OldContentKeeper* WillWrite(std::string_view path) override;
+    bool WillTrash(std::string_view path) override;
+    void Changed() override;
+    void Trashed(const TrashedFile& item) override;
+    void NotChanged() override;
+
+    // OldContentKeeper
+    bool Keep(const std::string& path, bool inPlace) override;
+    std::string KeptCopy(const std::string& path) override;
+
+private:
+    using Kind = journal::ItemKind;
+    struct Pending {
+        Kind kind = Kind::Rename;
+        int id = -1;          // its record, -1: none (yet)
+        std::string path, to;
+        bool keptCopy = false;
+    };
+
+    bool Open();
+    // A new item: its intent is on disk when this returns true.
+    bool Intend(journal::Item item);
+    bool WriteNow(const std::string& records);
+    void WriteSoon(const std::string& record);
+    bool WillChangeMetadata(Kind kind, std::string_view path);
+    std::string KeptDiskPath(int id) const;
+
+    Journal& journal_;
+    std::string operation_;
+    std::string id_;
+    std::string folder_;  // disk
+    journal::LogWriter log_;
+    bool failed_ = false;  // the log could not be made or written
+    bool closed_ = false;
+    bool unresolved_ = false;  // a failed write left a file neither old nor new
+
+    std::vector<journal::Item> items_;  // by id (intents only: path, to, before)
+    std::unordered_map<std::string, int> planned_;  // key -> id
+    int done_ = 0;
+    Pending pending_;
+
+    std::string buffer_;  // records not yet written
+    std::chrono::steady_clock::time_point lastWrite_, lastSync_;
+};
+
+}  // namespace ferro

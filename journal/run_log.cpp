@@ -1,0 +1,244 @@
+#include "journal/run_log.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+
+namespace ferro::journal {
+namespace {
+
+constexpr std::string_view kHeader = "ferrovan-journal 1\n";
+
+uint32_t Checksum(std::string_view bytes) {
+    uint32_t h = 2166136261u;  // FNV-1a
+    for (unsigned char c : bytes) {
+        h ^= c;
+        h *= 16777619u;
+    }
+    return h;
+}
+
+void AppendEscaped(std::string& out, std::string_view field) {
+    for (char c : field) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            default: out += c;
+        }
+    }
+}
+
+std::string Unescape(std::string_view field) {
+    std::string out;
+    out.reserve(field.size());
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\' || i + 1 == field.size()) {
+            out += field[i];
+            continue;
+        }
+        const char c = field[++i];
+        out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+    }
+    return out;
+}
+
+// One line: the fields, a tab, the checksum of what comes before it.
+std::string Line(std::initializer_list<std::string_view> fields) {
+    std::string out;
+    for (std::string_view f : fields) {
+        AppendEscaped(out, f);
+        out += '\t';
+    }
+    char sum[12];
+    std::snprintf(sum, sizeof sum, "%08x\n", Checksum(out));
+    out += sum;
+    return out;
+}
+
+// The fields of a line whose checksum holds; false otherwise.
+bool SplitLine(std::string_view line, std::vector<std::string>& fields) {
+    fields.clear();
+    const std::size_t tab = line.rfind('\t');
+    if (tab == std::string_view::npos || line.size() - tab - 1 != 8) return false;
+    uint32_t sum = 0;
+    const std::string_view hex = line.substr(tab + 1);
+    const auto [end, ec] = std::from_chars(hex.data(), hex.data() + hex.size(), sum, 16);
+    if (ec != std::errc() || end != hex.data() + hex.size()) return false;
+    if (Checksum(line.substr(0, tab + 1)) != sum) return false;
+    std::size_t at = 0;
+    while (at < tab) {
+        const std::size_t next = line.find('\t', at);
+        fields.push_back(Unescape(line.substr(at, next - at)));
+        at = next + 1;
+    }
+    return !fields.empty();
+}
+
+bool ToInt(const std::string& text, long long& value) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+// The item a record names; null when there is none.
+Item* ItemOf(RunLog& log, const std::string& id) {
+    long long n = 0;
+    if (!ToInt(id, n) || n < 0 || n >= static_cast<long long>(log.items.size())) return nullptr;
+    return &log.items[static_cast<std::size_t>(n)];
+}
+
+bool ApplyRecord(RunLog& log, const std::vector<std::string>& f) {
+    const std::string& kind = f[0];
+    if (kind == "R" && f.size() == 3) {
+        long long started = 0;
+        if (!ToInt(f[2], started)) return false;
+        log.operation = f[1];
+        log.startedNs = started;
+        return true;
+    }
+    if (kind == "P" && f.size() == 8) {
+        long long id = 0;
+        if (!ToInt(f[1], id) || id != static_cast<long long>(log.items.size()) || f[2].size() != 1)
+            return false;
+        Item item;
+        item.kind = static_cast<ItemKind>(f[2][0]);
+        item.path = f[3];
+        item.to = f[4];
+        if (!DecodeState(f[5], item.before)) return false;
+        item.kept = f[6];
+        item.inPlace = f[7] == "1";
+        log.items.push_back(std::move(item));
+        return true;
+    }
+    if (kind == "D" && (f.size() == 4 || f.size() == 6)) {
+        Item* item = ItemOf(log, f[1]);
+        if (!item || item->state != Item::State::Intended || !DecodeState(f[3], item->after))
+            return false;
+        item->state = Item::State::Done;
+        item->now = f[2];
+        if (f.size() == 6) item->trashed = TrashedFile{item->path, f[4], f[5]};
+        log.doneOrder.push_back(static_cast<int>(item - log.items.data()));
+        return true;
+    }
+    if ((kind == "N" || kind == "U") && f.size() == 2) {
+        Item* item = ItemOf(log, f[1]);
+        if (!item) return false;
+        if (kind == "N") item->state = Item::State::Withdrawn;
+        else item->undone = true;
+        return true;
+    }
+    if (kind == "E" && f.size() == 2) {
+        log.ended = true;
+        log.interrupted = f[1] == "interrupted";
+        return true;
+    }
+    if (kind == "Z" && f.size() == 1) {
+        log.undone = true;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ReadRunLog(const std::string& disk, RunLog& log) {
+    log = RunLog{};
+    const int fd = open(disk.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    std::string text;
+    char buf[65536];
+    ssize_t n;
+    while ((n = read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<std::size_t>(n));
+    close(fd);
+    if (n < 0 || text.compare(0, kHeader.size(), kHeader) != 0) return false;
+    std::vector<std::string> fields;
+    for (std::size_t at = kHeader.size(); at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) break;  // cut short
+        if (!SplitLine(std::string_view(text).substr(at, end - at), fields) ||
+            !ApplyRecord(log, fields))
+            break;  // damaged: nothing after it is trusted
+        at = end + 1;
+    }
+    return true;
+}
+
+std::string HeaderRecord() { return std::string(kHeader); }
+
+std::string RunRecord(std::string_view operation, int64_t startedNs) {
+    return Line({"R", operation, std::to_string(startedNs)});
+}
+
+std::string IntentRecord(int id, const Item& item) {
+    const char kind[2] = {static_cast<char>(item.kind), 0};
+    return Line({"P", std::to_string(id), kind, item.path, item.to, EncodeState(item.before),
+                 item.kept, item.inPlace ? "1" : "0"});
+}
+
+std::string DoneRecord(int id, std::string_view now, const FileState& after,
+                       const TrashedFile* trashed) {
+    if (trashed)
+        return Line({"D", std::to_string(id), now, EncodeState(after), trashed->file, trashed->info});
+    return Line({"D", std::to_string(id), now, EncodeState(after)});
+}
+
+std::string WithdrawnRecord(int id) { return Line({"N", std::to_string(id)}); }
+std::string UndoneRecord(int id) { return Line({"U", std::to_string(id)}); }
+std::string EndRecord(bool interrupted) { return Line({"E", interrupted ? "interrupted" : "ok"}); }
+std::string RunUndoneRecord() { return Line({"Z"}); }
+
+bool LogWriter::Create(const std::string& disk) {
+    Close();
+    fd_ = open(disk.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd_ < 0) return false;
+    if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool LogWriter::Open(const std::string& disk) {
+    Close();
+    fd_ = open(disk.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
+    if (fd_ < 0) return false;
+    if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool LogWriter::Append(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = write(fd_, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+bool LogWriter::Sync() { return fd_ >= 0 && fdatasync(fd_) == 0; }
+
+void LogWriter::Close() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+}
+
+bool IsLogHeld(const std::string& disk) {
+    const int fd = open(disk.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+    close(fd);
+    return held;
+}
+
+}  // namespace ferro::journal

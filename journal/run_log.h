@@ -1,0 +1,106 @@
+// The log of one run: a text file of records, one a line, appended as the
+// run goes and never rewritten. Fields are separated by tabs (tabs, line
+// breaks and backslashes inside a field are escaped) and every line ends
+// with a checksum of itself, so a line cut short or left as garbage by a
+// power cut is recognised: reading stops there.
+//
+//   ferrovan-journal 1                       first line
+//   R operation started-ns                   the run
+//   P id kind path to before kept in-place   a change the run is about to make
+//   D id now after [trash-file trash-info]   that change was made
+//   N id                                     that change was not made
+//   U id                                     undo put that change back
+//   E ok|interrupted                         the run ended (or was found cut short)
+//   Z                                        the run was undone
+//
+// A program holds an exclusive lock (flock) on a log while it writes it, so
+// another program can tell a run being recorded from one cut short.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "journal/file_state.h"
+#include "platform/trash.h"
+
+namespace ferro::journal {
+
+enum class ItemKind : char {
+    Rename = 'n',
+    Times = 't',
+    Attributes = 'a',
+    Content = 'c',  // a file rewritten or replaced: its old content is kept
+    Create = 'w',   // a new file
+    Trash = 'x',
+};
+
+struct Item {
+    enum class State : char { Intended, Done, Withdrawn };
+    ItemKind kind = ItemKind::Rename;
+    std::string path;      // GBK: the file before the run changed it
+    std::string to;        // GBK: a rename's new path
+    FileState before;
+    std::string kept;      // content: the kept old content's name under kept/
+    bool inPlace = false;  // content: the file is overwritten where it stands
+    State state = State::Intended;
+    std::string now;       // done: where the file is now (GBK)
+    FileState after;       // done: what the run left
+    TrashedFile trashed;   // done, trash: where the file went
+    bool undone = false;
+};
+
+struct RunLog {
+    std::string operation;  // GBK
+    int64_t startedNs = 0;
+    std::vector<Item> items;     // by id
+    std::vector<int> doneOrder;  // ids in the order they were done
+    bool ended = false;
+    bool interrupted = false;
+    bool undone = false;
+
+    int DoneCount() const { return static_cast<int>(doneOrder.size()); }
+};
+
+// Reads a log (disk path); false when it cannot be read or is not a log.
+// Records after a damaged line are not read.
+bool ReadRunLog(const std::string& disk, RunLog& log);
+
+// Record lines.
+std::string HeaderRecord();
+std::string RunRecord(std::string_view operation, int64_t startedNs);
+std::string IntentRecord(int id, const Item& item);
+std::string DoneRecord(int id, std::string_view now, const FileState& after,
+                       const TrashedFile* trashed = nullptr);
+std::string WithdrawnRecord(int id);
+std::string UndoneRecord(int id);
+std::string EndRecord(bool interrupted);
+std::string RunUndoneRecord();
+
+// A log open for appending, with the lock held.
+class LogWriter {
+public:
+    LogWriter() = default;
+    ~LogWriter() { Close(); }
+    LogWriter(const LogWriter&) = delete;
+    LogWriter& operator=(const LogWriter&) = delete;
+
+    // A new log; false (errno set) when it exists or cannot be made.
+    bool Create(const std::string& disk);
+    // An existing log; false when it cannot be opened or another program
+    // holds it.
+    bool Open(const std::string& disk);
+    bool Append(std::string_view bytes);
+    bool Sync();  // what was appended is on disk
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// Whether a program holds the log's lock (is writing it now).
+bool IsLogHeld(const std::string& disk);
+
+}  // namespace ferro::journal
