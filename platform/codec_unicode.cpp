@@ -248,10 +248,21 @@ bool Utf8ToGb18030(std::string_view utf8, std::string& out) {
     return InBlocks(utf8, out, 2, [&](const uchar*& p, const uchar* stop, const uchar* end,
                                       char*& o) {
         while (p < stop) {
-            CopyAscii(p, stop, o);
-            if (p == stop) break;
             const uchar c = *p;
+            if (c < 0x80) {
+                CopyAscii(p, stop, o);
+                continue;
+            }
             uint32_t cp;
+            // Three bytes first: Chinese text is made of them.
+            if ((c & 0xF0) == 0xE0 && end - p >= 3 && IsTrail(p[1]) && IsTrail(p[2])) {
+                if (c == 0xE0 && p[1] < 0xA0) return false;  // overlong
+                if (c == 0xED && p[1] > 0x9F) return false;  // a surrogate
+                cp = (uint32_t{c} & 0x0F) << 12 | uint32_t{p[1] & 0x3Fu} << 6 | (p[2] & 0x3F);
+                p += 3;
+                PutGb(cp, t, o);
+                continue;
+            }
             if (c < 0xC2) return false;  // a trail byte, or an overlong lead
             if (c < 0xE0) {
                 if (end - p < 2 || !IsTrail(p[1])) return false;
@@ -308,8 +319,21 @@ void Gb18030ToUtf8(std::string_view gb, std::string& out) {
     const Tables& t = GetTables();
     InBlocks(gb, out, 3, [&](const uchar*& p, const uchar* stop, const uchar* end, char*& o) {
         while (p < stop) {
-            CopyAscii(p, stop, o);
-            if (p == stop) break;
+            const uchar b1 = *p;
+            if (b1 < 0x80) {
+                CopyAscii(p, stop, o);
+                continue;
+            }
+            // Two bytes first: Chinese text is made of them.
+            if (end - p >= 2 && b1 != 0x80 && b1 != 0xFF && p[1] >= 0x40 && p[1] != 0x7F &&
+                p[1] != 0xFF) {
+                const uint32_t c = t.fromTwo[(b1 - 0x81) * kTwoTrails + (p[1] - 0x40)];
+                if (c != 0) {
+                    PutUtf8(c, o);
+                    p += 2;
+                    continue;
+                }
+            }
             int length;
             const uint32_t c = NextGb(p, end, t, length);
             PutUtf8(c == ~0u ? 0xFFFD : c, o);

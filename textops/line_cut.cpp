@@ -45,10 +45,10 @@ void CutLines(const LineCutSettings& s, const LineList& in, LineSink& out) {
     }
     // Keep-cut results are parts of their lines, so no output outgrows its input
     // unless a template adds text; reserving the input's size is a good guess.
-    out.reserve(in.size(), in.byteSize());
-    for (std::size_t i = 0; i < in.size(); ++i) {
+    // Lines are walked in order, without cutting the whole text first.
+    if (out.HoldsLines()) out.reserve(in.size(), in.byteSize());
+    for (const std::string_view line : in) {
         ProcessPendingMessages();
-        const std::string_view line = in[i];
         if (!IsChosenLine(s.choice, line, s.keyword)) {
             // The result is the line itself.
             if (!s.keepCut) out.push_back(line);

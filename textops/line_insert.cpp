@@ -74,14 +74,16 @@ void InsertIntoLines(const LineInsertSettings& s, const LineList& in, LineSink& 
     // same storage.
     CompiledTemplate format(numbered ? std::string_view() : std::string_view(s.format));
     // Most templates add about the same to every line: measure the first
-    // treated line and reserve for all, so the output is not regrown (and
-    // briefly held twice) on large files.
-    bool reserved = false;
-    for (std::size_t i = 0; i < in.size(); ++i) {
+    // treated line and reserve for all, so a list is not regrown (and
+    // briefly held twice) on large files. The lines are walked in order,
+    // without cutting the whole text first, unless that hint is taken.
+    bool reserved = !out.HoldsLines();
+    std::size_t i = 0;  // the index of line
+    for (const std::string_view line : in) {
         ProcessPendingMessages();
-        const std::string_view line = in[i];
         if (!IsChosenLine(s.choice, line, s.keyword)) {
             out.push_back(line);
+            ++i;
             continue;
         }
         if (numbered) format.Compile(Numbered(s, n++));
@@ -92,6 +94,7 @@ void InsertIntoLines(const LineInsertSettings& s, const LineList& in, LineSink& 
             out.reserve(in.size(), in.byteSize() + grow * (in.size() - i) + (1 << 16));
         }
         out.push_back(r);
+        ++i;
     }
 }
 

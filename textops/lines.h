@@ -27,6 +27,9 @@ public:
     virtual void push_back(std::string_view line) = 0;
     // A hint of what is to come; a file being written needs none.
     virtual void reserve(std::size_t lines, std::size_t bytes) {}
+    // Whether the sink holds the lines it is given, and so takes the hint
+    // (working it out may cost a walk through the input).
+    virtual bool HoldsLines() const { return false; }
 };
 
 class LineList : public LineSink {
@@ -60,6 +63,7 @@ public:
     void push_back(std::string_view line) override;
     void clear();
     void reserve(std::size_t lines, std::size_t bytes) override;
+    bool HoldsLines() const override { return true; }
     // Bytes held: the lines without breaks (with them, for a text not cut).
     std::size_t byteSize() const { return data_.size(); }
 

@@ -115,9 +115,9 @@ std::string ApplyPattern(const PatternReplaceSettings& s, PatternReplaceState& s
 
 void ReplaceByPattern(const PatternReplaceSettings& s, PatternReplaceState& state,
                       const LineList& in, LineSink& out) {
-    for (std::size_t i = 0; i < in.size(); ++i) {
+    // Lines are walked in order, without cutting the whole text first.
+    for (const std::string_view line : in) {
         ProcessPendingMessages();
-        const std::string_view line = in[i];
         if (IsBlankLine(line)) continue;
         out.push_back(ApplyPattern(s, state, line));
     }
