@@ -156,6 +156,8 @@ const OptionSpec kEncodingOption = {
     "文本编码：auto 按文件自动识别 UTF-8 或 GBK（默认），gbk 按 GBK 读写（Windows 方式）"};
 const OptionSpec kBackupOption = {"--no-backup", nullptr,
                                   "不备份目标文件（默认修改前复制为 文件名.bak）"};
+const OptionSpec kUndoOption = {"--no-undo", nullptr,
+                                "不保留撤销记录（默认与窗口中一样记录，可以在窗口中撤销这次处理）"};
 const OptionSpec kRunOptions[] = {
     {"--dry-run", nullptr, "只列出将要处理的文件和结果，不修改任何文件"},
     {"--json", nullptr, "在标准输出上以 JSON 格式列出每个文件的处理结果"},
@@ -165,6 +167,9 @@ const OptionSpec kRunOptions[] = {
 const char* const kExitStatus =
     "退出状态：0 所有文件都已处理；1 有文件未处理（原因列在标准错误上；按 Ctrl+C 停止时也是 1，\n"
     "正在处理的文件处理完后停止）；2 设置不正确、找不到文件或用法错误，没有修改任何文件。\n";
+
+// Every operation but the statistics changes files, and is recorded for undo.
+bool ChangesFiles(Operation op) { return op != Operation::Statistics; }
 
 void AppendOptions(std::string& out, const OptionSpec* begin, const OptionSpec* end) {
     for (const OptionSpec* o = begin; o != end; ++o) {
@@ -194,6 +199,7 @@ std::string OperationHelp(const OperationSpec& spec) {
     h += "\n其他选项：\n";
     if (spec.textFiles) AppendOptions(h, &kEncodingOption, &kEncodingOption + 1);
     if (spec.backup) AppendOptions(h, &kBackupOption, &kBackupOption + 1);
+    if (ChangesFiles(spec.op)) AppendOptions(h, &kUndoOption, &kUndoOption + 1);
     AppendOptions(h, std::begin(kRunOptions), std::end(kRunOptions));
     h += "\n";
     h += kExitStatus;
@@ -519,6 +525,7 @@ bool TakesValue(const OperationSpec& spec, std::string_view name, bool& known) {
         if (name == o.name) return o.value != nullptr;
     if (spec.textFiles && name == kEncodingOption.name) return true;
     if (spec.backup && name == kBackupOption.name) return false;
+    if (ChangesFiles(spec.op) && name == kUndoOption.name) return false;
     for (const OptionSpec& o : kRunOptions)
         if (name == o.name) return false;
     known = false;
@@ -530,6 +537,12 @@ bool TakesValue(const OperationSpec& spec, std::string_view name, bool& known) {
 const char* OperationName(Operation op) {
     for (const OperationSpec& spec : Operations())
         if (spec.op == op) return spec.name;
+    return "";
+}
+
+const char* OperationCaption(Operation op) {
+    for (const OperationSpec& spec : Operations())
+        if (spec.op == op) return spec.caption;
     return "";
 }
 
@@ -601,6 +614,7 @@ ParseResult ParseArgs(const std::vector<std::string>& args) {
         r.dryRun = options.Has("--dry-run");
         r.json = options.Has("--json");
         r.backup = !options.Has("--no-backup");
+        r.undo = !options.Has("--no-undo");
         if (options.Has("--encoding")) {
             const std::string e = AnsiLower(Trim(options.Value("--encoding")));
             if (e == "gbk") r.textMode = TextMode::ClassicGbk;

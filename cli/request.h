@@ -45,6 +45,9 @@ enum class Operation {
 
 // The name an operation has on the command line ("rename").
 const char* OperationName(Operation op);
+// Its caption in the window's operation selector (UTF-8), which also names
+// its runs in the undo journal.
+const char* OperationCaption(Operation op);
 
 // Where the files come from: the files named, and the files a search finds
 // (as the window's search group would find them), searched first.
@@ -66,6 +69,7 @@ struct CliRequest {
     bool dryRun = false;  // show what would change, change nothing
     bool json = false;    // the per-file report as JSON on standard output
     bool backup = true;   // the text operations' .bak copies
+    bool undo = true;     // the run is recorded in the undo journal, as the window's runs are
     TextMode textMode = TextMode::Auto;  // how text files are read and written
 
     // The settings of the operation, as its page fills them.

@@ -1,6 +1,7 @@
 #include "cli/run.h"
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <set>
 #include <utility>
@@ -12,6 +13,8 @@
 #include "fileops/preview.h"
 #include "fileops/rename.h"
 #include "fileops/ticked_rows.h"
+#include "journal/journal.h"
+#include "journal/recorder.h"
 #include "platform/error.h"
 #include "platform/fs.h"
 #include "platform/random.h"
@@ -56,12 +59,19 @@ private:
 
 // Follows a run: a progress line on a terminal ("已处理 n/N 文件名", drawn
 // again in place at most ten times a second), every file's result kept for
-// the report, and Ctrl+C as the stop request.
+// the report, Ctrl+C as the stop request, and the changes recorded in the
+// undo journal (when there is one) under the operation's caption.
 class CliRunHost : public RunHost {
 public:
-    explicit CliRunHost(Console& console)
-        : console_(console), progress_(console.ErrIsTerminal()) {}
-    ~CliRunHost() override { ClearProgress(); }
+    CliRunHost(Console& console, Journal* journal, std::string operation)
+        : console_(console),
+          progress_(console.ErrIsTerminal()),
+          journal_(journal),
+          operation_(std::move(operation)) {}
+    ~CliRunHost() override {
+        ClearProgress();
+        CloseRecorder();
+    }
 
     void Started(int total) override { total_ = total; }
     void FileStarted(int index, std::string_view path) override {
@@ -76,6 +86,16 @@ public:
     }
     void FileFinished(const FileResult& result) override { results_.push_back(result); }
     bool StopRequested() override { return console_.StopRequested(); }
+    ChangeRecorder* recorder() override {
+        if (!recorder_ && journal_) recorder_ = journal_->StartRun(operation_);
+        return recorder_.get();
+    }
+
+    // The run's record is complete on disk.
+    void CloseRecorder() {
+        if (recorder_) recorder_->Close();
+        recorder_.reset();
+    }
 
     void ClearProgress() {
         if (shown_) console_.Err("\r\x1b[K");
@@ -100,6 +120,9 @@ private:
     int total_ = 0;
     std::chrono::steady_clock::time_point lastShown_;
     std::vector<FileResult> results_;
+    Journal* journal_;
+    std::string operation_;
+    std::unique_ptr<RunRecorder> recorder_;
 };
 
 // What a run gives besides its summary.
@@ -130,6 +153,8 @@ const char* ResultCode(Undone why) {
         case Undone::NoListLine: return "no-list-line";
         case Undone::NotReached: return "not-reached";
         case Undone::NoTrash: return "no-trash";
+        case Undone::NotRecorded: return "not-recorded";
+        case Undone::ChangedSince: return "changed-since";
     }
     return "";
 }
@@ -419,6 +444,50 @@ bool ListFiles(const FileSource& source, FileList& list, Console& console) {
     return ok;
 }
 
+// The files whose old contents the journal keeps: those the operation
+// rewrites.
+std::vector<BatchFile> RewrittenFiles(Operation op, const FileList& list) {
+    std::vector<BatchFile> ticked = TickedFiles(list);
+    switch (op) {
+        case Operation::Cut:
+        case Operation::Insert:
+        case Operation::Pattern:
+        case Operation::DeleteLines:
+        case Operation::ExtractLines:
+        case Operation::NewLines:
+            return ticked;
+        case Operation::KeyMerge:
+        case Operation::LineSync:
+        case Operation::Combine:
+            return {ticked.back()};
+        default:
+            return {};
+    }
+}
+
+std::string SizeText(uint64_t bytes) {
+    char text[32];
+    if (bytes >= (uint64_t{1} << 30))
+        std::snprintf(text, sizeof text, "%.1f GB", double(bytes) / double(uint64_t{1} << 30));
+    else if (bytes >= (uint64_t{1} << 20))
+        std::snprintf(text, sizeof text, "%.1f MB", double(bytes) / double(1 << 20));
+    else
+        std::snprintf(text, sizeof text, "%llu KB", static_cast<unsigned long long>((bytes + 1023) / 1024));
+    return text;
+}
+
+// Whether the old contents of the files fit the journal (older runs go to
+// make room). The window asks whether to go on without undo; here the
+// answer is --no-undo, given beforehand.
+bool JournalHasRoom(Journal& journal, const std::vector<BatchFile>& files, Console& console) {
+    const uint64_t bytes = EstimateOldContentBytes(files);
+    if (bytes == 0 || journal.MakeRoom(bytes)) return true;
+    PrintErr(console, FromUtf8("这些文件的原内容共 " + SizeText(bytes) + "，超出撤销记录的上限 " +
+                               SizeText(journal.budget()) +
+                               "，处理后将无法撤销。\n如果不需要撤销，请加上 --no-undo 再试。\n"));
+    return false;
+}
+
 }  // namespace
 
 int Run(const CliRequest& r, Console& console) {
@@ -441,7 +510,12 @@ int Run(const CliRequest& r, Console& console) {
     }
     if (r.dryRun) return DryRun(r, list, console);
 
-    CliRunHost host(console);
+    std::unique_ptr<Journal> journal;
+    if (r.undo && r.operation != Operation::Statistics) {
+        journal = std::make_unique<Journal>();
+        if (!JournalHasRoom(*journal, RewrittenFiles(r.operation, list), console)) return kExitRefused;
+    }
+    CliRunHost host(console, journal.get(), FromUtf8(OperationCaption(r.operation)));
     Outcome o;
     try {
         o = RunOperation(r, list, host, console);
@@ -451,6 +525,7 @@ int Run(const CliRequest& r, Console& console) {
         return kExitUndone;
     }
     host.ClearProgress();
+    host.CloseRecorder();
     const RunSummary& s = o.summary;
     PrintErr(console, RunReportText(s, o.closing) + "\n" + UndoneListText(s));
     if (r.json) console.Out(JsonReport(r, o, host.Files(s), list));

@@ -100,6 +100,7 @@ TEST(ParseArgs, RefusesWithThePagesMessages) {
         {"another page's option", {"rename", "--keywords", "x", "a"}, "未知的选项：--keywords"},
         {"no backup where nothing is written", {"statistics", "--no-backup", "a"},
          "未知的选项：--no-backup"},
+        {"no undo where nothing changes", {"statistics", "--no-undo", "a"}, "未知的选项：--no-undo"},
         {"value missing", {"rename", "a", "--pattern"}, "选项 --pattern 需要一个值"},
         {"switch with a value", {"combine", "--dry-run=yes", "a"}, "选项 --dry-run 不带值"},
         {"encoding", {"combine", "--encoding", "utf-16", "a"}, "文本编码不正确：utf-16"},
@@ -270,16 +271,17 @@ TEST(ParseArgs, EachOptionGivesItsSetting) {
              EXPECT_EQ(r.source.minDay, DaysFromCivil(2024, 1, 1));
              EXPECT_EQ(r.source.maxDay, DaysFromCivil(2024, 1, 31));
          }},
-        {"run options", {"combine", "--dry-run", "--json", "--no-backup", "--encoding", "GBK", "a"},
+        {"run options",
+         {"combine", "--dry-run", "--json", "--no-backup", "--no-undo", "--encoding", "GBK", "a"},
          [](const CliRequest& r) {
              EXPECT_TRUE(r.dryRun && r.json);
-             EXPECT_FALSE(r.backup);
+             EXPECT_FALSE(r.backup || r.undo);
              EXPECT_EQ(r.textMode, TextMode::ClassicGbk);
          }},
         {"defaults", {"combine", "a"},
          [](const CliRequest& r) {
              EXPECT_FALSE(r.dryRun || r.json);
-             EXPECT_TRUE(r.backup);
+             EXPECT_TRUE(r.backup && r.undo);
              EXPECT_EQ(r.textMode, TextMode::Auto);
          }},
         {"files after --", {"combine", "--", "--json", "-x"},

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -32,6 +33,25 @@ inline std::string ReadWhole(const std::string& path) {
     return s.str();
 }
 
+// The program's state folder (XDG_STATE_HOME) for the children of this test
+// process: its own, outside every test's folder, removed at the end.
+inline const std::string& ChildStateHome() {
+    struct Folder {
+        std::string path;
+        Folder() {
+            const char* tmp = std::getenv("TMPDIR");
+            path = std::string(tmp && *tmp ? tmp : "/tmp") + "/ferro-cli-state-XXXXXX";
+            if (!mkdtemp(path.data())) path.clear();
+        }
+        ~Folder() {
+            std::error_code ignored;
+            if (!path.empty()) std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static const Folder folder;
+    return folder.path;
+}
+
 // `ferrovan-batch run` followed by args (UTF-8), in folder (a disk path).
 inline ProgramRun RunProgram(const std::string& folder, const std::vector<std::string>& args) {
     // What it prints goes to files outside the folder, which a search may walk.
@@ -39,11 +59,13 @@ inline ProgramRun RunProgram(const std::string& folder, const std::vector<std::s
     std::string outFile = std::string(tmp && *tmp ? tmp : "/tmp") + "/ferro-cli-out-XXXXXX";
     std::string errFile = std::string(tmp && *tmp ? tmp : "/tmp") + "/ferro-cli-err-XXXXXX";
     const int out = mkstemp(outFile.data()), err = mkstemp(errFile.data());
+    const std::string stateHome = ChildStateHome();
     const pid_t pid = fork();
     if (pid == 0) {
         if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(folder.c_str()) != 0)
             _exit(127);
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);
+        setenv("XDG_STATE_HOME", stateHome.c_str(), 1);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(FERRO_PROGRAM));
         argv.push_back(const_cast<char*>("run"));

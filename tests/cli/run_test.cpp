@@ -13,6 +13,8 @@
 #include "cli/run.h"
 #include "common/file_testing.h"
 #include "common/temp_folder.h"
+#include "journal/journal.h"
+#include "journal/undo.h"
 #include "platform/fs.h"
 #include "program.h"
 
@@ -39,6 +41,8 @@ public:
 // `run` with the options, then the files of the folder.
 int RunInProcess(RecordingConsole& console, const TempFolder& folder,
                  std::initializer_list<const char*> options, std::initializer_list<const char*> files) {
+    // Recorded runs go to the children's journal, not the user's.
+    setenv("XDG_STATE_HOME", testing::ChildStateHome().c_str(), 1);
     std::vector<std::string> args;
     for (const char* a : options) args.push_back(Gbk(a));
     for (const char* f : files) args.push_back(folder / f);
@@ -314,6 +318,35 @@ TEST(CliProgram, StatisticsAsTableOrReport) {
     EXPECT_EQ(figures["emptyLines"].toInt(), 1);
     EXPECT_EQ(figures["longest"].toInt(), 4);
     EXPECT_EQ(run.err, "成功统计完成!\n");
+}
+
+// A run of the command line is in the undo journal the window reads, under
+// the page's caption, and undoing it there puts everything back; --no-undo
+// and a dry run leave no record.
+TEST(CliProgram, RunsAreRecordedForUndo) {
+    TempFolder t;
+    t.Write("a.txt", "a");
+    t.Write("b.txt", "b");
+    Journal journal(testing::ChildStateHome() + "/ferrovan-batch/journal");
+    const std::size_t before = journal.Runs().size();
+    for (const char* option : {"--dry-run", "--no-undo"}) {
+        SCOPED_TRACE(option);
+        const ProgramRun run = RunProgram(t.path(), {"extension", "--extension", "log", option, "a.txt"});
+        EXPECT_EQ(run.status, kExitDone) << run.err;
+        EXPECT_EQ(journal.Runs().size(), before);
+    }
+    ASSERT_TRUE(t.Exists("a.log"));
+    const ProgramRun run = RunProgram(t.path(), {"rename", "--pattern", "n${sn(1,1)}", "a.log", "b.txt"});
+    ASSERT_EQ(run.status, kExitDone) << run.err;
+    ASSERT_TRUE(t.Exists("n1.log") && t.Exists("n2.txt"));
+    const std::optional<JournalRun> last = journal.NextToUndo();
+    ASSERT_TRUE(last.has_value());
+    EXPECT_EQ(journal.Runs().size(), before + 1);
+    EXPECT_EQ(last->operation, Gbk("更改文件名称"));
+    EXPECT_EQ(last->files, 2);
+    const UndoResult undo = UndoRun(journal, last->id, nullptr);
+    EXPECT_EQ(undo.summary.done, 2);
+    EXPECT_EQ(testing::Entries(t.path()), (std::vector<std::string>{"a.log", "b.txt"}));
 }
 
 TEST(CliInProcess, StopEndsTheRunAfterTheCurrentFile) {
