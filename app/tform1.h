@@ -144,7 +144,15 @@ public:
     void SetFieldText(const char* name, const std::string& gbk);
 
     // --- file list (grid and its tool buttons) ------------------------------
-    void sgFilesMouseUp(bool onHeader, int headerColumn);
+    // A release with Shift on a name cell ticks or clears the rows from the
+    // last name cell clicked to this one, as that row's tick stands.
+    void sgFilesMouseUp(bool onHeader, int headerColumn, Qt::KeyboardModifiers modifiers = {});
+    // Space: inverts the current row's tick; the other selected rows take
+    // the same tick when the current row is one of them.
+    void sgFilesTickKey();
+    // Files dropped on the grid are added as the add command adds them;
+    // folders are searched with the masks and filters of the search group.
+    void sgFilesDragDrop(const QStringList& paths);
     void SortByColumn(int column, bool ascending);
     void btnSelAllClick();
     void btnDeSelAllClick();
@@ -247,11 +255,15 @@ private:
 
     // Search internals (tform1_search.cpp).
     void SearchFolder(const std::string& sub);
+    // Adds one file by its path as the add command does; false when it is
+    // not found or not of the kinds the list takes.
+    bool AddListedFile(const std::string& path);
 
     DialogProvider* dialogs_;
     FileList files_;
     FileListModel* model_ = nullptr;
     FileGrid* sgFiles_ = nullptr;
+    int tickAnchor_ = 0;  // the row of the last name cell clicked, for Shift
     QTabWidget* pgcOne_ = nullptr;
     QComboBox* cmbOpt_ = nullptr;
     QLabel* stSrcCount_ = nullptr;

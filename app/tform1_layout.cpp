@@ -84,8 +84,18 @@ void TForm1::BuildWindow() {
     sgFiles_->setModel(model_);
     static const int kWidths[kColumnCount] = {150, 199, 86, 121, 120, 57};
     for (int c = 0; c < kColumnCount; ++c) sgFiles_->setColumnWidth(c, kWidths[c]);
+    sgFiles_->FitFixedColumns();  // the times show their seconds in any font
     connect(sgFiles_, &FileGrid::mouseReleased, this,
-            [this](bool onHeader, int column) { Guard([&] { sgFilesMouseUp(onHeader, column); }); });
+            [this](bool onHeader, int column, Qt::KeyboardModifiers modifiers) {
+                Guard([&] { sgFilesMouseUp(onHeader, column, modifiers); });
+            });
+    connect(sgFiles_, &FileGrid::tickKeyPressed, this, [this] { Guard([this] { sgFilesTickKey(); }); });
+    connect(sgFiles_, &FileGrid::tickAllPressed, this, [this] { Guard([this] { btnSelAllClick(); }); });
+    // Taken up once the drop is over, so that the dragging program is not
+    // kept waiting while a folder is searched.
+    connect(sgFiles_, &FileGrid::pathsDropped, this,
+            [this](const QStringList& paths) { Guard([&] { sgFilesDragDrop(paths); }); },
+            Qt::QueuedConnection);
     upper->addWidget(sgFiles_, 1);
     // Under the grid: the summary of the preview column.
     auto* lblPreview = Named(new QLabel(Panel1), "lblPreview");

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "app/filelist_model.h"
+#include "app/filelist_view.h"
 #include "app/tform1.h"
 #include "fileops/search.h"
 #include "platform/codec.h"
+#include "platform/fs.h"
 #include "platform/text.h"
 
 namespace ferro {
@@ -152,6 +154,7 @@ void TForm1::cbSearchClick() {
     setProperty(kDepthProperty, depth);
     model_->FlushPendingRows();
     SetCounter(stSrcCount_, SearchRowCount(files_));
+    sgFiles_->FitTextColumns();
     QApplication::restoreOverrideCursor();
     EndBusy();
     // A search this one ran inside goes on now, and must stay stoppable.
@@ -167,6 +170,50 @@ void TForm1::cbSearchClick() {
     } catch (...) {
         ShowError(QString());
     }
+}
+
+void TForm1::sgFilesDragDrop(const QStringList& paths) {
+    if (IsBusy()) return;  // the list holds still while a command runs
+    const std::string masks = Trim(FieldText("cmbFileType"));
+    BeginBusy();
+    SetSearchRunning(*this, true);  // a folder's search can be stopped
+    FStopSearch = false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+
+    std::exception_ptr failure;
+    WindowSearchHost host(*this);
+    bool maskMissing = false;
+    try {
+        for (const QString& path : paths) {
+            const std::string gbk = QStringToGbk(path);
+            FindEntry entry;
+            if (!StatPath(gbk, entry)) continue;
+            if (!(entry.attributes & attr::Directory)) {
+                AddListedFile(gbk);
+                continue;
+            }
+            if (masks.empty()) {
+                maskMissing = true;
+            } else if (!FStopSearch) {
+                AppendSearch(files_, host, masks, {gbk});
+                model_->FlushPendingRows();
+                SetCounter(stSrcCount_, SearchRowCount(files_));
+            }
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+
+    model_->FlushPendingRows();
+    QApplication::restoreOverrideCursor();
+    EndBusy();
+    SetSearchRunning(*this, false);
+    sgFiles_->FitTextColumns();
+    if (maskMissing) ShowError(QStringLiteral("文件类型为空,请设置好后再试！"));
+    if (!host.skipped().empty())
+        dialogs().Message(this, DialogProvider::Icon::Warning, QString::fromUtf8(kAppCaption),
+                          SkippedFoldersText(host.skipped()));
+    if (failure) std::rethrow_exception(failure);
 }
 
 void TForm1::btnStopSearchClick() {

@@ -398,6 +398,11 @@ void RunSearch(FileList& list, SearchHost& host, std::string_view masksText,
                std::string_view foldersText) {
     const std::vector<std::string> folders = SplitFields(Trim(foldersText), ";");
     list.Clear();
+    AppendSearch(list, host, masksText, folders);
+}
+
+void AppendSearch(FileList& list, SearchHost& host, std::string_view masksText,
+                  const std::vector<std::string>& folders) {
     const std::vector<std::string> masks = SplitMasks(masksText);
     // Masks before the first that can list anything have passes that list
     // nothing; that first mask is listed while the folders are walked.

@@ -112,5 +112,9 @@ void SearchFolder(FileList& list, SearchHost& host, const MaskMatcher& mask, std
 // stop is requested. masksText must not be empty (the window refuses that).
 void RunSearch(FileList& list, SearchHost& host, std::string_view masksText,
                std::string_view foldersText);
+// The same passes over folders given one by one, their rows added below
+// those already in the list.
+void AppendSearch(FileList& list, SearchHost& host, std::string_view masksText,
+                  const std::vector<std::string>& folders);
 
 }  // namespace ferro
