@@ -4,6 +4,7 @@
 // in an error box.
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -56,9 +57,12 @@ int main(int argc, char* argv[]) {
         ferro::InstallMessagePump();
         ferro::QtDialogs dialogs;
         ferro::TForm1 form(&dialogs);
+        form.OpenJournal();
         ferro::RestoreSettings(form);
         ferro::OpenStartupPaths(form, QApplication::arguments().mid(1));
         form.show();
+        // Runs a crash or a kill cut short: offered for undo once the window is up.
+        QTimer::singleShot(0, &form, [&form] { form.OfferRecovery(); });
         app.exec();
         ferro::SaveSettings(form);
     } catch (const ferro::Error& e) {

@@ -4,8 +4,11 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabWidget>
 
 #include "app/tform1.h"
+#include "journal/journal.h"
+#include "journal/recorder.h"
 #include "platform/codec.h"
 #include "platform/fs.h"
 #include "platform/pump.h"
@@ -16,12 +19,13 @@ namespace {
 constexpr int kShowEveryMs = 50;
 }
 
-WindowRunHost::WindowRunHost(TForm1& form, QLabel* counter)
+WindowRunHost::WindowRunHost(TForm1& form, QLabel* counter, const QString& operation)
     : form_(form),
       counter_(counter),
       bar_(form.Find<QProgressBar>("pbRun")),
       fileLabel_(form.Find<QLabel>("lblRunFile")),
-      stop_(form.Find<QPushButton>("btnStopRun")) {
+      stop_(form.Find<QPushButton>("btnStopRun")),
+      operation_(operation) {
     form_.FStopRun = false;
     if (counter_) counterBase_ = counter_->text().toLongLong();
     if (stop_) {
@@ -31,6 +35,11 @@ WindowRunHost::WindowRunHost(TForm1& form, QLabel* counter)
 }
 
 WindowRunHost::~WindowRunHost() {
+    if (recorder_) {
+        recorder_->Close();
+        recorder_.reset();
+        form_.UpdateUndoButton();
+    }
     Show(true);
     if (stop_) stop_->setEnabled(stopWasEnabled_);
     if (fileLabel_) fileLabel_->clear();
@@ -60,6 +69,15 @@ void WindowRunHost::FileFinished(const FileResult& result) {
 bool WindowRunHost::StopRequested() {
     ProcessPendingMessages();
     return form_.FStopRun;
+}
+
+ChangeRecorder* WindowRunHost::recorder() {
+    if (recorder_ || recordNothing_ || !form_.journal()) return recorder_.get();
+    QString name = operation_;
+    if (name.isEmpty())
+        if (auto* pages = form_.Find<QTabWidget>("pgcOne")) name = pages->tabText(pages->currentIndex());
+    recorder_ = form_.journal()->StartRun(QStringToGbk(name));
+    return recorder_.get();
 }
 
 void WindowRunHost::Show(bool now) {

@@ -18,6 +18,7 @@
 #include "app/filelist_view.h"
 #include "app/preview_column.h"
 #include "app/looks.h"
+#include "journal/journal.h"
 #include "platform/codec.h"
 #include "platform/error.h"
 #include "platform/fs.h"
@@ -49,6 +50,7 @@ TForm1::TForm1(DialogProvider* dialogs, QWidget* parent)
 
     BuildWindow();
     SetUpPreview();
+    SetUpUndo();
     FitToScreen(*this, QSize(800, 600));
     FormCreate();
 }

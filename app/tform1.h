@@ -39,6 +39,7 @@ namespace ferro {
 
 class FileGrid;
 class FileListModel;
+class Journal;
 class PreviewColumn;
 class LineList;
 class LineSink;
@@ -108,6 +109,26 @@ public:
     bool IsBusy() const { return busyDepth_ > 0; }
     // Asks the running batch to stop after the file it is working on.
     void btnStopRunClick();
+    // --- undo (tform1_undo.cpp) ---------------------------------------------
+    // The journal the window's runs are recorded in, null when they are not:
+    // a window records its runs when XDG_STATE_HOME is set or once
+    // OpenJournal() is called (the program does), so a window built in a
+    // test never writes the user's own state folder.
+    Journal* journal() const { return journal_.get(); }
+    void OpenJournal();
+    // Undoes the newest run the journal holds, after asking (btnUndo, Ctrl+Z).
+    void btnUndoClick();
+    // The undo button's state and tooltip: the run it would undo and the
+    // journal's use of its size budget.
+    void UpdateUndoButton();
+    // At start: mends runs a crash or a kill cut short and offers to undo
+    // their finished part.
+    void OfferRecovery();
+    // Before a run that rewrites these files: whether their old contents fit
+    // the journal's budget; if not, asks whether to go on without undo.
+    // False: the user chose not to run. withoutUndo tells the run not to record.
+    bool CheckJournalRoom(const std::vector<BatchFile>& files, bool& withoutUndo);
+
     // The grid's preview of the name and metadata pages.
     PreviewColumn* previewColumn() const { return previewColumn_; }
     // Visits the ticked data rows in display order, re-reading the row count
@@ -252,6 +273,8 @@ private:
     void FillTemplatePicker();
     void SetUpPreview();
     void SetUpTips();
+    void SetUpUndo();
+    void UndoJournalRun(const std::string& id);
 
     // Search internals (tform1_search.cpp).
     void SearchFolder(const std::string& sub);
@@ -277,6 +300,7 @@ private:
     QString closingMessage_;
     QString closingDetails_;
     bool closingIsError_ = false;
+    std::unique_ptr<Journal> journal_;
     int busyDepth_ = 0;
     std::vector<std::pair<QPointer<QWidget>, bool>> busyControls_;
 };

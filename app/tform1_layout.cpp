@@ -262,6 +262,10 @@ QWidget* TForm1::BuildRunStrip(QWidget* parent) {
     auto* h = new QHBoxLayout(strip);
     h->setContentsMargins(4, 2, 4, 2);
     h->setSpacing(6);
+    auto* btnUndo = Named(new QPushButton(QStringLiteral("撤销"), strip), "btnUndo");
+    btnUndo->setEnabled(false);
+    h->addWidget(btnUndo);
+    ConnectClick(btnUndo, &TForm1::btnUndoClick);
     auto* pbRun = Named(new QProgressBar(strip), "pbRun");
     pbRun->setRange(0, 1);
     pbRun->setValue(0);

@@ -1,0 +1,169 @@
+// 撤销: the undo button of the run strip and Ctrl+Z, the journal's budget
+// shown on it, the question before a run whose old contents would not fit,
+// and the offer at start to undo what a run cut short had finished.
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTextEdit>
+#include <unordered_map>
+
+#include "app/run_host.h"
+#include "app/tform1.h"
+#include "journal/journal.h"
+#include "journal/recovery.h"
+#include "journal/undo.h"
+#include "platform/codec.h"
+#include "platform/fs.h"
+
+namespace ferro {
+
+namespace {
+
+QString Bytes(uint64_t bytes) {
+    if (bytes >= (uint64_t{1} << 30)) return QStringLiteral("%1 GB").arg(bytes / double(1 << 30), 0, 'f', 1);
+    if (bytes >= (uint64_t{1} << 20)) return QStringLiteral("%1 MB").arg(bytes / double(1 << 20), 0, 'f', 1);
+    if (bytes >= 1024) return QStringLiteral("%1 KB").arg((bytes + 1023) / 1024);
+    return QStringLiteral("%1 字节").arg(bytes);
+}
+
+// "更改文件名称（12月8日 11:50，50 个文件）"
+QString Describe(const JournalRun& run) {
+    const QDateTime when = QDateTime::fromMSecsSinceEpoch(run.startedNs / 1000000);
+    return QStringLiteral("“%1”（%2，%3 个文件）")
+        .arg(GbkToQString(run.operation), when.toString(QStringLiteral("M月d日 HH:mm")))
+        .arg(run.files);
+}
+
+// A field that takes Ctrl+Z for its own text.
+bool IsTextField(const QWidget* w) {
+    if (!w) return false;
+    if (qobject_cast<const QLineEdit*>(w) || qobject_cast<const QTextEdit*>(w) ||
+        qobject_cast<const QPlainTextEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w))
+        return true;
+    const auto* combo = qobject_cast<const QComboBox*>(w);
+    return combo && combo->isEditable();
+}
+
+}  // namespace
+
+void TForm1::SetUpUndo() {
+    if (qEnvironmentVariableIsSet("XDG_STATE_HOME")) OpenJournal();
+    auto* undo = new QShortcut(QKeySequence::Undo, this);
+    connect(undo, &QShortcut::activated, this, [this] {
+        auto* button = Find<QPushButton>("btnUndo");
+        if (!IsTextField(QApplication::focusWidget()) && button && button->isEnabled())
+            btnUndoClick();
+    });
+    connect(this, &TForm1::busyChanged, this, [this](bool busy) {
+        if (!busy) UpdateUndoButton();
+    });
+    UpdateUndoButton();
+}
+
+void TForm1::OpenJournal() {
+    if (!journal_) journal_ = std::make_unique<Journal>();
+    UpdateUndoButton();
+}
+
+void TForm1::UpdateUndoButton() {
+    auto* button = Find<QPushButton>("btnUndo");
+    if (!button) return;
+    if (!journal_) {
+        button->setEnabled(false);
+        button->setToolTip(QStringLiteral("撤销记录未开启"));
+        return;
+    }
+    const std::optional<JournalRun> next = journal_->NextToUndo();
+    const QString budget = QStringLiteral("撤销记录保存的原内容：%1，上限 %2")
+                               .arg(Bytes(journal_->KeptBytes()), Bytes(journal_->budget()));
+    if (!IsBusy()) button->setEnabled(next.has_value());
+    button->setToolTip((next ? QStringLiteral("撤销 %1 (Ctrl+Z)").arg(Describe(*next))
+                             : QStringLiteral("没有可撤销的操作")) +
+                       QLatin1Char('\n') + budget);
+}
+
+void TForm1::btnUndoClick() {
+    if (!journal_) return;
+    const std::optional<JournalRun> next = journal_->NextToUndo();
+    if (!next) {
+        ShowInfo(QStringLiteral("没有可撤销的操作！"));
+        UpdateUndoButton();
+        return;
+    }
+    if (!AskYesNo(QStringLiteral("确定要撤销%1吗？").arg(Describe(*next)))) return;
+    UndoJournalRun(next->id);
+}
+
+void TForm1::UndoJournalRun(const std::string& id) {
+    RunCommand(Find<QPushButton>("btnUndo"), [&] {
+        UndoResult result;
+        {
+            WindowRunHost host(*this, nullptr);
+            host.RecordNothing();
+            result = UndoRun(*journal_, id, &host);
+        }
+        // Rows of files that got their old names back show them again.
+        std::unordered_map<std::string, int> rows;
+        for (const UndoResult::Moved& m : result.restored)
+            if (m.from != m.to) rows.emplace(m.from, 0);
+        if (!rows.empty()) {
+            for (int r = 1; r <= files_.LastRow(); ++r) {
+                if (files_.Name(r).empty()) continue;
+                auto it = rows.find(files_.Path(r));
+                if (it != rows.end()) it->second = r;
+            }
+            for (const UndoResult::Moved& m : result.restored) {
+                auto it = rows.find(m.from);
+                if (it == rows.end() || it->second == 0 || ExtractFileDir(m.to) != ExtractFileDir(m.from))
+                    continue;
+                const std::string name = ExtractFileName(m.to);
+                files_.SetCell(kColName, it->second, name);
+                files_.SetCell(kColType, it->second, ExtractFileExt(name));
+            }
+        }
+        SetRunReport(result.summary, QStringLiteral("撤销完成,共恢复 %1 个文件!").arg(result.summary.done));
+    });
+    UpdateUndoButton();
+}
+
+bool TForm1::CheckJournalRoom(const std::vector<BatchFile>& files, bool& withoutUndo) {
+    withoutUndo = false;
+    if (!journal_) return true;
+    const uint64_t bytes = EstimateOldContentBytes(files);
+    if (bytes == 0 || journal_->MakeRoom(bytes)) return true;
+    if (!AskYesNo(QStringLiteral("这些文件的原内容共 %1，超出撤销记录的上限 %2，处理后将无法撤销。\n"
+                                 "是否继续处理（不保留撤销记录）？")
+                      .arg(Bytes(bytes), Bytes(journal_->budget()))))
+        return false;
+    withoutUndo = true;
+    return true;
+}
+
+void TForm1::OfferRecovery() {
+    if (!journal_) return;
+    const JournalRecovery found = RecoverInterruptedRuns(*journal_);
+    if (!found.unresolved.empty()) {
+        QString list;
+        for (const std::string& path : found.unresolved) list += QLatin1Char('\n') + GbkToQString(path);
+        ShowError(QStringLiteral("上次运行未正常结束，以下文件的原内容暂时无法恢复，"
+                                 "撤销记录仍保留着它们，下次启动时将再次尝试：") + list);
+    }
+    UpdateUndoButton();
+    if (found.interrupted.empty()) return;
+    // The newest run cut short is the one that can be undone first.
+    const JournalRun& run = found.interrupted.front();
+    const std::optional<JournalRun> next = journal_->NextToUndo();
+    if (!next || next->id != run.id) return;
+    if (!AskYesNo(QStringLiteral("上次的%1没有正常结束（可能是程序被强制关闭或断电）。\n"
+                                 "是否撤销其中已完成的部分，让这些文件恢复原样？")
+                      .arg(Describe(run))))
+        return;
+    UndoJournalRun(run.id);
+}
+
+}  // namespace ferro
