@@ -20,10 +20,14 @@ void TForm1::RunTextFileBatch(bool backup,
     TextBatchOptions options;
     options.backup = backup;
     options.mode = CurrentTextMode();
+    const std::vector<BatchFile> files = TickedFiles(files_);
+    bool withoutUndo = false;
+    if (!CheckJournalRoom(files, withoutUndo)) return;
     RunSummary summary;
     {
         WindowRunHost host(*this, stChangeCount_);
-        summary = RewriteTextFiles(TickedFiles(files_), options, transform, &host);
+        if (withoutUndo) host.RecordNothing();
+        summary = RewriteTextFiles(files, options, transform, &host);
     }
     SetRunReport(summary, QStringLiteral("成功处理完成,共处理 %1 个文件!").arg(summary.done));
 }

@@ -129,7 +129,7 @@ void TForm1::cbDelClick() {
         };
         RunSummary s;
         {
-            WindowRunHost host(*this, nullptr);
+            WindowRunHost host(*this, nullptr, QStringLiteral("删除文件到回收站"));
             s = TrashTickedFiles(files_, askPermanent, &host);
         }
         AddToCounter(stSrcCount_, -s.done);

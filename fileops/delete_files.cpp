@@ -17,6 +17,7 @@ RunSummary TrashTickedFiles(FileList& files, const AskDeletePermanently& askPerm
     std::reverse(ticked.begin(), ticked.end());
     std::optional<bool> permanently;
     RunTracker run(host, static_cast<int>(ticked.size()));
+    ChangeRecorder* recorder = host ? host->recorder() : nullptr;
     run.ForEach(ticked, [&](const BatchFile& f) {
         ProcessPendingMessages();
         // The list is held still while the run goes; should its rows have
@@ -26,7 +27,15 @@ RunSummary TrashTickedFiles(FileList& files, const AskDeletePermanently& askPerm
                       Utf16ToGbk(u"文件列表已改变，其余文件未删除"));
             return;
         }
+        if (recorder && !recorder->WillTrash(f.path)) {
+            run.Skip(f.row, f.path, Undone::NotRecorded);
+            return;
+        }
         const TrashResult r = MoveToTrash(f.path);
+        if (recorder) {
+            if (r.outcome == TrashResult::Outcome::Trashed) recorder->Trashed(r.item);
+            else recorder->NotChanged();  // a file deleted for good cannot come back
+        }
         bool gone = r.outcome == TrashResult::Outcome::Trashed;
         Undone why = UndoneFromFs(r.problem, Undone::CannotWrite);
         if (r.outcome == TrashResult::Outcome::NoTrash) {

@@ -47,7 +47,7 @@ RunSummary CombineFiles(const std::vector<BatchFile>& files, const TextBatchOpti
         return run.Take();
     }
     try {
-        SaveTextLines(target.path, combined, format);
+        SaveTextLines(target.path, combined, format, host ? host->recorder() : nullptr);
     } catch (const TextFileError& e) {
         run.Abort(target.row, target.path, e.why(), e.what());
         for (std::size_t i = 0; i + 1 < files.size(); ++i)

@@ -111,7 +111,7 @@ int MergeKeyFiles(std::string_view sourcePath, std::string_view targetPath,
     TextFile target = LoadTextFile(targetPath, options.mode);
     const int merged = MergeKeys(source.lines, target.lines);
     if (options.backup) BackupFile(targetPath);
-    SaveTextLines(targetPath, target.lines, target.format);
+    SaveTextLines(targetPath, target.lines, target.format, options.recorder);
     return merged;
 }
 

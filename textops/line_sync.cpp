@@ -43,7 +43,7 @@ int SyncLineFiles(const std::vector<std::string>& keywords, std::string_view sou
     TextFile target = LoadTextFile(targetPath, options.mode);
     const int copied = SyncLinesByKeyword(keywords, source.lines, target.lines);
     if (options.backup) BackupFile(targetPath);
-    SaveTextLines(targetPath, target.lines, target.format);
+    SaveTextLines(targetPath, target.lines, target.format, options.recorder);
     return copied;
 }
 

@@ -9,6 +9,7 @@ namespace ferro {
 RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatchOptions& options,
                             const LineTransform& transform, RunHost* host) {
     RunTracker run(host, static_cast<int>(files.size()));
+    ChangeRecorder* recorder = host ? host->recorder() : nullptr;
     run.ForEach(files, [&](const BatchFile& f) {
         ProcessPendingMessages();
         try {
@@ -22,10 +23,12 @@ RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatch
             }
             SaveTextFile(
                 f.path, in.format, [&](LineSink& out) { transform(in.lines, out); },
-                in.lines.UnbrokenText());
+                in.lines.UnbrokenText(), recorder);
             run.Done(f.row, f.path);
         } catch (const TextFileError& e) {
-            run.Abort(f.row, f.path, e.why(), e.what());
+            // A file whose old content cannot be kept is left as it is.
+            if (e.why() == Undone::NotRecorded) run.Skip(f.row, f.path, e.why());
+            else run.Abort(f.row, f.path, e.why(), e.what());
         } catch (const ValueTooLong&) {
             // Found part-way through writing or not, the file stays as it
             // was; the others may well be fine.

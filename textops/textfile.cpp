@@ -128,7 +128,10 @@ private:
 };
 
 void Save(std::string_view path, const TextFormat& format, std::string_view source,
-          const std::function<void(LineSink& out)>& produce) {
+          const std::function<void(LineSink& out)>& produce, ChangeRecorder* recorder) {
+    OldContentKeeper* keeper = nullptr;
+    if (recorder && !(keeper = recorder->WillWrite(path)))
+        throw TextFileError(UndoneText(Undone::NotRecorded), Undone::NotRecorded);
     std::exception_ptr thrown;
     const bool ok = WriteFileSafely(path, [&](const ChunkWriter& write) {
         // Nothing may be thrown through the writer: it must clean up.
@@ -140,7 +143,11 @@ void Save(std::string_view path, const TextFormat& format, std::string_view sour
             thrown = std::current_exception();
             return false;
         }
-    });
+    }, keeper);
+    if (recorder) {
+        if (ok && !thrown) recorder->Changed();
+        else recorder->NotChanged();
+    }
     if (thrown) std::rethrow_exception(thrown);
     if (!ok)
         throw TextFileError("Cannot create file " + std::string(path),
@@ -164,14 +171,16 @@ LineList LoadTextLines(std::string_view path) {
 }
 
 void SaveTextFile(std::string_view path, const TextFormat& format,
-                  const std::function<void(LineSink& out)>& produce, std::string_view unbroken) {
-    Save(path, format, unbroken, produce);
+                  const std::function<void(LineSink& out)>& produce, std::string_view unbroken,
+                  ChangeRecorder* recorder) {
+    Save(path, format, unbroken, produce, recorder);
 }
 
-void SaveTextLines(std::string_view path, const LineList& lines, const TextFormat& format) {
+void SaveTextLines(std::string_view path, const LineList& lines, const TextFormat& format,
+                   ChangeRecorder* recorder) {
     Save(path, format, lines.UnbrokenText(), [&](LineSink& out) {
         for (std::string_view line : lines) out.push_back(line);
-    });
+    }, recorder);
 }
 
 void SaveTextLines(std::string_view path, const LineList& lines) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/change_recorder.h"
 #include "batch/run.h"
 #include "encoding/encoding.h"
 #include "platform/error.h"
@@ -33,6 +34,7 @@ private:
 struct TextFileOptions {
     bool backup = false;  // copy the file that is written to path + ".bak" first
     TextMode mode = TextMode::Auto;
+    ChangeRecorder* recorder = nullptr;  // where the write is recorded for undo
 };
 
 // A file's lines and the way it was found.
@@ -53,8 +55,11 @@ LineList LoadTextLines(std::string_view path);
 // one gets a break when the format's last line had one; an empty list
 // writes the byte-order mark alone, or nothing. Classic: every line followed
 // by CR LF. Throws a TextFileError "Cannot create file %s" when it cannot be
-// written (a read-only file included).
-void SaveTextLines(std::string_view path, const LineList& lines, const TextFormat& format);
+// written (a read-only file included). With a recorder, the write is
+// recorded ahead of it (the old content kept); a write that cannot be
+// recorded is not made: TextFileError with Undone::NotRecorded.
+void SaveTextLines(std::string_view path, const LineList& lines, const TextFormat& format,
+                   ChangeRecorder* recorder = nullptr);
 // The classic writing: every line followed by CR LF.
 void SaveTextLines(std::string_view path, const LineList& lines);
 // The same, with the lines given as they are made: produce puts them into
@@ -65,7 +70,7 @@ void SaveTextLines(std::string_view path, const LineList& lines);
 // are known to hold no break and are copied as they are.
 void SaveTextFile(std::string_view path, const TextFormat& format,
                   const std::function<void(LineSink& out)>& produce,
-                  std::string_view unbroken = {});
+                  std::string_view unbroken = {}, ChangeRecorder* recorder = nullptr);
 
 // Copies the file to path + ".bak", replacing an older copy. False when no
 // copy could be made (the file must then not be rewritten).

@@ -31,10 +31,14 @@ void TForm1::btnFileCombineClick() {
         TextBatchOptions options;
         options.backup = backup;
         options.mode = CurrentTextMode();
+        const std::vector<BatchFile> files = TickedFiles(files_);
+        bool withoutUndo = false;
+        if (!files.empty() && !CheckJournalRoom({files.back()}, withoutUndo)) return;
         RunSummary s;
         {
             WindowRunHost host(*this, stChangeCount_);
-            s = CombineFiles(TickedFiles(files_), options, &host);
+            if (withoutUndo) host.RecordNothing();
+            s = CombineFiles(files, options, &host);
         }
         SetRunReport(s, QStringLiteral("成功处理完成,共处理 %1 个文件!").arg(s.done));
     });

@@ -1,6 +1,7 @@
 // 合并关键字内容: the values of the keys the first ticked file (the source)
 // shares with the second (the target) are merged into the target.
 #include "app/pages/page_util.h"
+#include "app/run_host.h"
 #include "app/tform1.h"
 #include "textops/key_merge.h"
 #include "textops/textfile.h"
@@ -32,10 +33,16 @@ void TForm1::btnSynClick() {
     const std::string sourcePath = files_.Path(first);
     const std::string targetPath = files_.Path(second);
     int merged = 0;
+    bool declined = false;  // the user chose not to run without undo
     const bool ok = RunCommand(Find<QPushButton>("btnSyn"), [&] {
-        merged = MergeKeyFiles(sourcePath, targetPath, {backup, CurrentTextMode()});
+        bool withoutUndo = false;
+        declined = !CheckJournalRoom({{second, targetPath}}, withoutUndo);
+        if (declined) return;
+        WindowRunHost host(*this, nullptr);
+        if (withoutUndo) host.RecordNothing();
+        merged = MergeKeyFiles(sourcePath, targetPath, {backup, CurrentTextMode(), host.recorder()});
     });
-    if (ok) ShowInfo(QStringLiteral("成功处理完成,共处理 %1 条记录!").arg(merged));
+    if (ok && !declined) ShowInfo(QStringLiteral("成功处理完成,共处理 %1 条记录!").arg(merged));
 }
 
 }  // namespace ferro

@@ -1,6 +1,7 @@
 // 按关键字同步行: the lines of the first ticked file (the source) that hold a
 // keyword replace the lines of the same number in the second (the target).
 #include "app/pages/page_util.h"
+#include "app/run_host.h"
 #include "app/tform1.h"
 #include "textops/line_sync.h"
 #include "textops/textfile.h"
@@ -41,11 +42,18 @@ void TForm1::btnLineSynClick() {
     const std::string sourcePath = files_.Path(first);
     const std::string targetPath = files_.Path(second);
     int copied = 0;
+    bool declined = false;  // the user chose not to run without undo
     const bool ok = RunCommand(Find<QPushButton>("btnLineSyn"), [&] {
         const std::vector<std::string> keywords = SplitKeywords(keys);
-        copied = SyncLineFiles(keywords, sourcePath, targetPath, {backup, CurrentTextMode()});
+        bool withoutUndo = false;
+        declined = !CheckJournalRoom({{second, targetPath}}, withoutUndo);
+        if (declined) return;
+        WindowRunHost host(*this, nullptr);
+        if (withoutUndo) host.RecordNothing();
+        copied = SyncLineFiles(keywords, sourcePath, targetPath,
+                               {backup, CurrentTextMode(), host.recorder()});
     });
-    if (ok) ShowInfo(QStringLiteral("成功处理完成,共处理 %1 条记录!").arg(copied));
+    if (ok && !declined) ShowInfo(QStringLiteral("成功处理完成,共处理 %1 条记录!").arg(copied));
 }
 
 }  // namespace ferro
