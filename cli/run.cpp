@@ -264,12 +264,13 @@ Outcome RunOperation(const CliRequest& r, FileList& list, CliRunHost& host, Cons
             return Statistics(ticked, r.textMode, !r.json, host, console);
         case Operation::KeyMerge:
             return MergeIntoTarget(ticked[1], host, [&] {
-                return MergeKeyFiles(ticked[0].path, ticked[1].path, {r.backup, r.textMode});
+                return MergeKeyFiles(ticked[0].path, ticked[1].path,
+                                     {r.backup, r.textMode, host.recorder()});
             });
         case Operation::LineSync:
             return MergeIntoTarget(ticked[1], host, [&] {
                 return SyncLineFiles(r.syncKeywords, ticked[0].path, ticked[1].path,
-                                     {r.backup, r.textMode});
+                                     {r.backup, r.textMode, host.recorder()});
             });
         case Operation::Cut:
             return rewrite([&](const LineList& in, LineSink& out) { CutLines(r.cut, in, out); });
