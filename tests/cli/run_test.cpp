@@ -400,6 +400,13 @@ TEST(CliInProcess, TwoFileOperations) {
     EXPECT_EQ(t.Read("source.ini"), "Title=New\r\nOnly=1\r\n");
     EXPECT_EQ(console.err, "成功处理完成,共处理 1 条记录!\n");
     EXPECT_NE(console.out.find("\"records\":1"), std::string::npos) << console.out;
+    // The merged target is in the journal, old content and all.
+    Journal journal(testing::ChildStateHome() + "/ferrovan-batch/journal");
+    const std::optional<JournalRun> merge = journal.NextToUndo();
+    ASSERT_TRUE(merge.has_value());
+    EXPECT_EQ(merge->operation, Gbk("合并关键字内容"));
+    EXPECT_EQ(UndoRun(journal, merge->id, nullptr).summary.done, 1);
+    EXPECT_EQ(t.Read("target.ini"), "title=Old\r\nKeep=2\r\n");
 
     t.Write("en.txt", "a\r\nmenu=File\r\nc\r\n");
     t.Write("zh.txt", "1\r\n2\r\n3\r\n");
