@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <numeric>
+#include <stdexcept>
 
 #include "platform/collate.h"
 #include "platform/text.h"
@@ -43,32 +45,74 @@ bool ParsePackedTime(std::string_view s, int64_t& packed) {
     return true;
 }
 
-FileList::FileList() {
-    folders_.emplace_back();
-    folderIndex_.emplace(std::string(), 0);
-    rows_.emplace_back();
+FileList::TextTable::TextTable() {
+    texts_.emplace_back();
+    index_.emplace(std::string_view(texts_.front()), 0);
 }
 
-bool FileList::IsEmpty() const { return rows_.empty() || rows_.front().name.empty(); }
+uint32_t FileList::TextTable::Intern(std::string_view text) {
+    if (texts_[last_] == text) return last_;
+    auto it = index_.find(text);
+    if (it == index_.end()) {
+        const uint32_t id = static_cast<uint32_t>(texts_.size());
+        texts_.emplace_back(text);
+        it = index_.emplace(std::string_view(texts_.back()), id).first;
+    }
+    last_ = it->second;
+    return last_;
+}
 
-uint32_t FileList::InternFolder(std::string_view folder) {
-    auto it = folderIndex_.find(std::string(folder));
-    if (it != folderIndex_.end()) return it->second;
-    uint32_t id = static_cast<uint32_t>(folders_.size());
-    folders_.emplace_back(folder);
-    folderIndex_.emplace(std::string(folder), id);
-    return id;
+std::size_t FileList::TextTable::MemoryUse() const {
+    std::size_t bytes = texts_.size() * (sizeof(std::string) + 3 * sizeof(void*));
+    for (const std::string& t : texts_)
+        if (t.capacity() > 15) bytes += t.capacity() + 1;
+    return bytes;
+}
+
+FileList::NameStore::Ref FileList::NameStore::Add(std::string_view name) {
+    Ref r;
+    r.size = static_cast<uint32_t>(name.size());
+    if (name.empty()) return r;
+    if (used_ + name.size() > kBlock) {
+        // A name longer than a block (no file system gives one) is cut to
+        // a block; every other starts a new block when the last is full.
+        if (name.size() > kBlock) r.size = kBlock;
+        if (blocks_.size() >= (std::size_t{1} << (32 - kBlockBits)))
+            throw std::length_error("file list: too many names");
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(kBlock));
+        bytes_ += kBlock;
+        used_ = 0;
+    }
+    r.at = static_cast<uint32_t>((blocks_.size() - 1) << kBlockBits) | used_;
+    std::memcpy(blocks_.back().get() + used_, name.data(), r.size);
+    used_ += r.size;
+    return r;
+}
+
+void FileList::NameStore::Clear() {
+    blocks_.clear();
+    used_ = kBlock;
+    bytes_ = 0;
+}
+
+FileList::FileList() { rows_.emplace_back(); }
+
+bool FileList::IsEmpty() const { return rows_.empty() || rows_.front().name.size == 0; }
+
+std::string FileList::TimeText(int64_t value, bool packed) {
+    if (value == kNoNumber) return std::string();
+    return PackedTimeText(packed ? value : PackLocalTime(value));
 }
 
 std::string FileList::Cell(int column, int row) const {
     const Row& r = rows_[Index(row)];
     switch (column) {
-        case kColName: return r.name;
-        case kColFolder: return folders_[r.folder];
+        case kColName: return std::string(names_.View(r.name));
+        case kColFolder: return folders_.Text(r.folder);
         case kColSize: return r.size == kNoNumber ? std::string() : std::to_string(r.size);
-        case kColCreated: return PackedTimeText(r.created);
-        case kColModified: return PackedTimeText(r.modified);
-        case kColType: return r.ext;
+        case kColCreated: return TimeText(r.created, r.createdPacked);
+        case kColModified: return TimeText(r.modified, r.modifiedPacked);
+        case kColType: return exts_.Text(r.ext);
         default: return std::string();
     }
 }
@@ -76,8 +120,8 @@ std::string FileList::Cell(int column, int row) const {
 void FileList::SetCell(int column, int row, std::string_view text) {
     Row& r = rows_[Index(row)];
     switch (column) {
-        case kColName: r.name.assign(text); break;
-        case kColFolder: r.folder = InternFolder(text); break;
+        case kColName: r.name = names_.Add(text); break;
+        case kColFolder: r.folder = folders_.Intern(text); break;
         case kColSize: {
             int64_t v = 0;
             bool neg = !text.empty() && text[0] == '-';
@@ -95,9 +139,10 @@ void FileList::SetCell(int column, int row, std::string_view text) {
             int64_t p = kNoNumber;
             if (!ParsePackedTime(text, p)) p = kNoNumber;
             (column == kColCreated ? r.created : r.modified) = p;
+            (column == kColCreated ? r.createdPacked : r.modifiedPacked) = true;
             break;
         }
-        case kColType: r.ext.assign(text); break;
+        case kColType: r.ext = exts_.Intern(text); break;
         default: return;
     }
     NotifyChanged(row, row);
@@ -105,9 +150,13 @@ void FileList::SetCell(int column, int row, std::string_view text) {
 
 std::string FileList::Path(int row) const {
     const Row& r = rows_[Index(row)];
-    std::string p = folders_[r.folder];
+    const std::string_view name = names_.View(r.name);
+    const std::string& folder = folders_.Text(r.folder);
+    std::string p;
+    p.reserve(folder.size() + 1 + name.size());
+    p += folder;
     p.push_back(kPathSep);
-    p += r.name;
+    p += name;
     return p;
 }
 
@@ -115,20 +164,26 @@ void FileList::Clear() {
     if (observer_) observer_->BeginReset();
     rows_.clear();
     rows_.emplace_back();
+    names_.Clear();
     if (observer_) observer_->EndReset();
 }
 
 int FileList::AddFile(const FindEntry& e, std::string_view folder) {
-    bool append = rows_.empty() || !rows_.back().name.empty();
+    bool append = rows_.empty() || rows_.back().name.size != 0;
     if (append) rows_.emplace_back();
     Row& r = rows_.back();
     r.checked = false;
-    r.name = e.name;
-    r.ext = ExtractFileExt(e.name);
-    r.folder = InternFolder(folder);
+    r.name = names_.Add(e.name);
+    // The extension with its dot, as ExtractFileExt finds it.
+    const std::string_view name = e.name;
+    const std::size_t dot = name.find_last_of("./");
+    r.ext = exts_.Intern(dot != std::string_view::npos && name[dot] == '.' ? name.substr(dot)
+                                                                             : std::string_view());
+    r.folder = folders_.Intern(folder);
     r.size = e.size;
-    r.created = PackLocalTime(e.creationTime);
-    r.modified = PackLocalTime(e.lastWriteTime);
+    r.created = e.creationTime;
+    r.modified = e.lastWriteTime;
+    r.createdPacked = r.modifiedPacked = false;
     int row = LastRow();
     if (observer_) {
         if (append) observer_->RowsAppended(row, row);
@@ -148,7 +203,7 @@ int FileList::RemoveCheckedRows() {
     if (observer_) observer_->BeginReset();
     for (std::size_t i = 0; i < n; ++i) {
         if (rows_[i].checked) continue;
-        if (kept != i) rows_[kept] = std::move(rows_[i]);
+        if (kept != i) rows_[kept] = rows_[i];
         ++kept;
     }
     int removed = static_cast<int>(n - kept);
@@ -161,7 +216,7 @@ std::string FileList::RowKey(int column, int row) const {
     std::string key = Cell(column, row);
     if (column == kColFolder || column == kColType) {
         key.push_back(kPathSep);
-        key += rows_[Index(row)].name;
+        key += names_.View(rows_[Index(row)].name);
     }
     key.push_back('.');
     key += std::to_string(row);
@@ -188,7 +243,7 @@ void FileList::Sort(int column, bool ascending) {
         });
     }
     std::deque<Row> sorted;
-    for (uint32_t i : order) sorted.push_back(std::move(rows_[i]));
+    for (uint32_t i : order) sorted.push_back(rows_[i]);
     rows_.swap(sorted);
     NotifyChanged(1, LastRow());
 }
@@ -210,13 +265,8 @@ void FileList::NotifyChanged(int first, int last) {
 }
 
 std::size_t FileList::MemoryUse() const {
-    std::size_t bytes = rows_.size() * sizeof(Row);
-    for (const Row& r : rows_) {
-        if (r.name.capacity() > 15) bytes += r.name.capacity() + 1;
-        if (r.ext.capacity() > 15) bytes += r.ext.capacity() + 1;
-    }
-    for (const std::string& f : folders_) bytes += sizeof(std::string) + f.capacity();
-    return bytes;
+    return rows_.size() * sizeof(Row) + names_.MemoryUse() + folders_.MemoryUse() +
+           exts_.MemoryUse();
 }
 
 }  // namespace ferro

@@ -5,13 +5,16 @@
 // A tick belongs to the file of its row: it moves with the row when the list
 // is sorted and goes with it when the row is removed; rows come in unticked.
 //
-// Rows are stored compactly (a name, an interned folder, numbers for size
-// and times) so that a million of them fit comfortably; the cells are
+// Rows are stored compactly (the name in a shared store, the folder and the
+// extension kept once for all rows, numbers for size and times, a file's
+// times converted to local time only when shown) so that a million of them
+// fit in little more than a plain array of the same facts; the cells are
 // produced as text on demand, exactly as they would have been written.
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -55,8 +58,9 @@ public:
     bool IsEmpty() const;
 
     std::string Cell(int column, int row) const;
-    const std::string& Name(int row) const { return rows_[Index(row)].name; }
-    const std::string& Folder(int row) const { return folders_[rows_[Index(row)].folder]; }
+    std::string Name(int row) const { return std::string(NameView(row)); }
+    std::string_view NameView(int row) const { return names_.View(rows_[Index(row)].name); }
+    const std::string& Folder(int row) const { return folders_.Text(rows_[Index(row)].folder); }
     // Writes a cell. Size cells take decimal text, time cells
     // "yyyy-mm-dd hh:nn:ss"; other text leaves such a cell empty.
     void SetCell(int column, int row, std::string_view text);
@@ -91,25 +95,75 @@ public:
     std::size_t MemoryUse() const;
 
 private:
+    // The texts of one kind (folders, extensions), each kept once.
+    class TextTable {
+    public:
+        TextTable();
+        uint32_t Intern(std::string_view text);
+        const std::string& Text(uint32_t id) const { return texts_[id]; }
+        std::size_t MemoryUse() const;
+
+    private:
+        struct Hash {
+            using is_transparent = void;
+            std::size_t operator()(std::string_view s) const {
+                return std::hash<std::string_view>()(s);
+            }
+        };
+        std::deque<std::string> texts_;  // texts_[0] is the empty text
+        std::unordered_map<std::string_view, uint32_t, Hash, std::equal_to<>> index_;
+        uint32_t last_ = 0;  // rows come folder by folder: the last one is checked first
+    };
+    // The names, end to end in large blocks; a name that changes is written
+    // anew and its old bytes stay until the list is emptied.
+    class NameStore {
+    public:
+        struct Ref {
+            uint32_t at = 0;  // block << kBlockBits | offset
+            uint32_t size = 0;
+        };
+        Ref Add(std::string_view name);
+        std::string_view View(Ref r) const {
+            return r.size == 0 ? std::string_view()
+                               : std::string_view(blocks_[r.at >> kBlockBits].get() +
+                                                      (r.at & (kBlock - 1)),
+                                                  r.size);
+        }
+        void Clear();
+        std::size_t MemoryUse() const { return bytes_; }
+
+    private:
+        static constexpr uint32_t kBlockBits = 20;
+        static constexpr uint32_t kBlock = 1u << kBlockBits;
+        std::vector<std::unique_ptr<char[]>> blocks_;
+        uint32_t used_ = kBlock;  // in the last block
+        std::size_t bytes_ = 0;
+    };
     struct Row {
-        std::string name;
-        std::string ext;
-        int64_t size = kNoNumber;
-        int64_t created = kNoNumber;   // packed local time yyyymmddhhnnss
-        int64_t modified = kNoNumber;
+        NameStore::Ref name;
         uint32_t folder = 0;
+        uint32_t ext = 0;
+        int64_t size = kNoNumber;
+        int64_t created = kNoNumber;
+        int64_t modified = kNoNumber;
+        // A time as found is a file time, converted to local time only
+        // when its cell is shown; one written as cell text is kept packed
+        // (yyyymmddhhnnss).
+        bool createdPacked = false;
+        bool modifiedPacked = false;
         bool checked = false;
     };
     static constexpr int64_t kNoNumber = INT64_MIN;
 
     std::size_t Index(int row) const { return static_cast<std::size_t>(row - 1); }
-    uint32_t InternFolder(std::string_view folder);
     std::string RowKey(int column, int row) const;
     void NotifyChanged(int first, int last);
+    static std::string TimeText(int64_t value, bool packed);
 
     std::deque<Row> rows_;
-    std::vector<std::string> folders_;  // folders_[0] is the empty folder
-    std::unordered_map<std::string, uint32_t> folderIndex_;
+    NameStore names_;
+    TextTable folders_;
+    TextTable exts_;
     FileListObserver* observer_ = nullptr;
 };
 

@@ -157,3 +157,47 @@ TEST(FileList, TicksGrowWithTheListWithoutALimit) {
     EXPECT_FALSE(l.Checked(rows + 1000));  // beyond the list: never ticked
     EXPECT_EQ(l.Path(rows), "/big/f");
 }
+
+TEST(FileList, EveryCellReadsBackAfterSortsRenamesAndRemovals) {
+    // Enough long names to fill several of the blocks names are kept in,
+    // under a few folders; every fifth file's times written as cell text.
+    FileList l;
+    const int rows = 30000;
+    const ferro::FileTime found = 1700000000LL * 1000000000LL;
+    auto name = [](int i) {
+        return std::string(150 + i % 90, static_cast<char>('a' + i % 26)) + "_" + std::to_string(i) +
+               (i % 3 ? ".txt" : i % 2 ? ".tar.gz" : "");
+    };
+    for (int i = 0; i < rows; ++i) {
+        l.AddFile(Entry(name(i), i, found + i * 1000000000LL), "/f" + std::to_string(i / 1000));
+        if (i % 5 == 0) l.SetCell(ferro::kColModified, i + 1, "2001-02-03 04:05:06");
+    }
+    l.SetCell(ferro::kColName, 7, Gbk("改名.doc"));
+    l.Sort(ferro::kColSize, false);
+    for (int r = 1; r <= rows; r += 2) l.SetChecked(r, true);
+    ASSERT_EQ(l.RemoveCheckedRows(), rows / 2);
+    ASSERT_EQ(l.LastRow(), rows / 2);
+    for (int r = 1; r <= l.LastRow(); ++r) {
+        const int i = rows - 2 * r;  // sizes descending, every other row removed
+        SCOPED_TRACE(i);
+        const std::string n = i == 6 ? Gbk("改名.doc") : name(i);
+        ASSERT_EQ(l.Name(r), n);
+        ASSERT_EQ(l.Folder(r), "/f" + std::to_string(i / 1000));
+        ASSERT_EQ(l.Path(r), l.Folder(r) + "/" + n);
+        ASSERT_EQ(l.Cell(ferro::kColSize, r), std::to_string(i));
+        // The type cell keeps the name's first extension even after a rename.
+        ASSERT_EQ(l.Cell(ferro::kColType, r), i % 3 ? ".txt" : i % 2 ? ".gz" : "");
+        const ferro::FileTime t = found + i * 1000000000LL;
+        ASSERT_EQ(l.Cell(ferro::kColCreated, r), ferro::PackedTimeText(ferro::PackLocalTime(t)));
+        ASSERT_EQ(l.Cell(ferro::kColModified, r),
+                  i % 5 == 0 ? "2001-02-03 04:05:06" : ferro::PackedTimeText(ferro::PackLocalTime(t)));
+    }
+    // Sorting by a time column orders the shown texts.
+    l.Sort(ferro::kColModified, true);
+    for (int r = 2; r <= l.LastRow(); ++r)
+        ASSERT_LE(l.Cell(ferro::kColModified, r - 1), l.Cell(ferro::kColModified, r));
+    l.Clear();
+    EXPECT_TRUE(l.IsEmpty());
+    EXPECT_EQ(l.AddFile(Entry("again.txt"), "/f1"), 1);
+    EXPECT_EQ(l.Path(1), "/f1/again.txt");
+}
