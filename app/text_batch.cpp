@@ -16,6 +16,10 @@ TextMode TForm1::CurrentTextMode() const {
 
 void TForm1::RunTextFileBatch(bool backup,
                               const std::function<void(const LineList& in, LineSink& out)>& transform) {
+    if (previewing_) {
+        ShowTextPreview(transform);
+        return;
+    }
     SetCounter(stChangeCount_, 0);
     TextBatchOptions options;
     options.backup = backup;

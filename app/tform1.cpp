@@ -51,6 +51,7 @@ TForm1::TForm1(DialogProvider* dialogs, QWidget* parent)
     BuildWindow();
     SetUpPreview();
     SetUpUndo();
+    SetUpTextPreview();
     FitToScreen(*this, QSize(800, 600));
     FormCreate();
 }
@@ -115,6 +116,8 @@ bool TForm1::CheckSelection() {
     }
     for (int r = files_.LastRow(); r >= 1; --r)
         if (files_.Checked(r)) return true;
+    // A preview needs one file: the current row will do.
+    if (previewing_ && PreviewRow() > 0) return true;
     ShowError(QStringLiteral("请先选择文件！"));
     return false;
 }

@@ -41,6 +41,7 @@ class FileGrid;
 class FileListModel;
 class Journal;
 class PreviewColumn;
+class TextPreviewWindow;
 class LineList;
 class LineSink;
 
@@ -151,6 +152,13 @@ public:
     // transform is called once per file and may keep per-file state.
     void RunTextFileBatch(bool backup,
                           const std::function<void(const LineList& in, LineSink& out)>& transform);
+    // "预览": the current page's start button is pressed in preview mode,
+    // so its own checks and rule run; the text pages then show what the rule
+    // makes of one file (the current row's, or the first ticked one's)
+    // instead of rewriting any.
+    void btnPreviewClick();
+    bool previewing() const { return previewing_; }
+    TextPreviewWindow* textPreview() const;
 
     // How the text operations read and write files: cmbTextEncoding.
     TextMode CurrentTextMode() const;
@@ -272,6 +280,11 @@ private:
     void BuildConvertPage(QWidget* page);
     void FillTemplatePicker();
     void SetUpPreview();
+    void SetUpTextPreview();
+    // The file a preview shows: the current row's, else the first ticked
+    // one's; 0 when there is neither.
+    int PreviewRow() const;
+    void ShowTextPreview(const std::function<void(const LineList& in, LineSink& out)>& transform);
     void SetUpTips();
     void SetUpUndo();
     void UndoJournalRun(const std::string& id);
@@ -296,6 +309,8 @@ private:
     QNetworkAccessManager* network_ = nullptr;
     QUrl tipsUrl_;
     PreviewColumn* previewColumn_ = nullptr;
+    QPointer<TextPreviewWindow> textPreview_;
+    bool previewing_ = false;  // the start button was pressed by "预览"
     QString lastSaveName_;  // the save dialog offers the last chosen name again
     QString closingMessage_;
     QString closingDetails_;

@@ -335,6 +335,11 @@ QWidget* TForm1::BuildLowerPanel() {
     cmbTextEncoding->addItem(QStringLiteral("自动 (UTF-8 / GBK)"));
     cmbTextEncoding->addItem(QStringLiteral("GBK (Windows)"));
     v->addWidget(cmbTextEncoding);
+    // What the text page's start button would make of one file, written
+    // nowhere.
+    auto* btnPreview = Named(new QPushButton(QStringLiteral("预览"), pnl2), "btnPreview");
+    btnPreview->setToolTip(QStringLiteral("显示当前行(或第一个选中)文件处理后的结果，不写入文件"));
+    v->addWidget(btnPreview);
 
     v->addWidget(Caption("请选择变量或函数：", pnl2));
     auto* cmbVar = Named(new QComboBox(pnl2), "cmbVar");

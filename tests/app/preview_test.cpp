@@ -4,11 +4,15 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
 #include <QTest>
 
 #include "app/filelist_model.h"
 #include "app/preview_column.h"
+#include "app/text_preview_window.h"
 #include "common/temp_folder.h"
 #include "platform/codec.h"
 #include "scripted_dialogs.h"
@@ -110,6 +114,60 @@ private slots:
         QCOMPARE(form.fileModel()->headerData(ferro::kColumnCount, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QStringLiteral("新属性"));
         QCOMPARE(Cell(form, 1), QStringLiteral("H A"));
+    }
+
+    void textPreviewShowsWhatTheRunWrites() {
+        TempFolder t;
+        std::string text;  // UTF-8, LF
+        for (int i = 1; i <= 30; ++i)
+            text += (i % 10 == 0 ? "错误 " : "行 ") + std::to_string(i) + "\n";
+        const std::string other = t.Write("other.txt", "x\n"), log = t.Write("log.txt", text);
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        AddToList(form, {other, log});
+        ferro::testing::Tick(form, {2});
+        auto* btnPreview = form.Find<QPushButton>("btnPreview");
+        ChooseOperation(form, 1);
+        QVERIFY(!btnPreview->isEnabled());  // names are previewed in the grid
+        ChooseOperation(form, 9);
+        QVERIFY(btnPreview->isEnabled());
+
+        // The page's own checks come first, in its words.
+        form.Find<QRadioButton>("rbDelKeys")->setChecked(true);
+        btnPreview->click();
+        QCOMPARE(dialogs.LastText(), QStringLiteral("删除关键字为空,请输入后再试!"));
+        QVERIFY(!form.textPreview());
+
+        // The first ticked file, worked out and written nowhere.
+        form.Find<QLineEdit>("edtDelKeys")->setText(QStringLiteral("错误"));
+        btnPreview->click();
+        auto* window = form.textPreview();
+        QVERIFY(window);
+        QTRY_VERIFY(window->finished());
+        QCOMPARE(window->countsLabel()->text(),
+                 QStringLiteral("原文件 30 行，处理后 27 行：删除 3 行，新增 0 行"));
+        const QString diff = window->diffView()->toPlainText();
+        QVERIFY(diff.contains(QStringLiteral("- 错误 20")));
+        QVERIFY(diff.contains(QStringLiteral("省略 6 行未改变的内容")));
+        QCOMPARE(t.Read("log.txt"), text);
+        QCOMPARE(form.Find<QLabel>("stChangeCount")->text(), QStringLiteral("0"));
+
+        // The run then writes just that.
+        form.Find<QPushButton>("btnDelLine")->click();
+        std::string left;
+        for (int i = 1; i <= 30; ++i)
+            if (i % 10 != 0) left += "行 " + std::to_string(i) + "\n";
+        QCOMPARE(t.Read("log.txt"), left);
+
+        // With nothing ticked, the current row's file is shown.
+        form.fileList().SetChecked(2, false);
+        form.Find<QTableView>("sgFiles")->setCurrentIndex(form.fileModel()->index(0, 0));
+        form.Find<QLineEdit>("edtDelKeys")->setText(QStringLiteral("x"));
+        btnPreview->click();
+        QTRY_VERIFY(form.textPreview()->finished());
+        QCOMPARE(form.textPreview()->countsLabel()->text(),
+                 QStringLiteral("原文件 1 行，处理后 0 行：删除 1 行，新增 0 行"));
+        QCOMPARE(t.Read("other.txt"), std::string("x\n"));
     }
 };
 
