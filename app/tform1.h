@@ -281,6 +281,8 @@ private:
     void FillTemplatePicker();
     void SetUpPreview();
     void SetUpTextPreview();
+    // The files a conversion would create or replace.
+    void ShowConvertPreview(const std::string& format);
     // The file a preview shows: the current row's, else the first ticked
     // one's; 0 when there is neither.
     int PreviewRow() const;

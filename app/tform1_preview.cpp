@@ -59,6 +59,7 @@ const char* PreviewedStartButton(const QString& page) {
     static const std::pair<const char*, const char*> kPages[] = {
         {"ts2", "btnCut"},          {"ts4", "btnIns"},         {"TabSheet1", "btnReplace"},
         {"TabSheet3", "btnDelLine"}, {"TabSheet4", "btnGetLine"}, {"TabSheet5", "btnInsLine"},
+        {"TabSheet12", "btnConvert"},
     };
     for (const auto& [name, button] : kPages)
         if (page == QLatin1String(name)) return button;

@@ -5,9 +5,12 @@
 #include <QLineEdit>
 
 #include "app/pages/page_util.h"
+#include "app/run_host.h"
 #include "app/tform1.h"
 #include "convert/convert.h"
 #include "convert/office.h"
+#include "fileops/ticked_rows.h"
+#include "platform/fs.h"
 #include "platform/codec.h"
 
 namespace ferro {
@@ -37,35 +40,48 @@ void TForm1::btnConvertClick() {
         edtFileFormat->setFocus();
         return;
     }
+    if (previewing_) {
+        ShowConvertPreview(format);
+        return;
+    }
     RunCommand(Find<QPushButton>("btnConvert"), [&] {
         SetCounter(stChangeCount_, 0);
         // One LibreOffice profile for the whole run; it may convert the rows
         // ahead of the current one together with it.
         OfficeSession office;
-        int current = 0;
         ConvertContext context;
         context.office = &office;
-        // The text files written follow the window's text encoding setting
-        // (item 1: classic GBK) where the window has one.
-        if (auto* cmb = Find<QComboBox>("cmbTextEncoding"); cmb && cmb->currentIndex() == 1)
-            context.textMode = TextMode::ClassicGbk;
-        context.upcoming = [&](std::size_t max) {
-            std::vector<std::string> paths;
-            for (int r = current + 1; r <= files_.LastRow() && paths.size() < max; ++r)
-                if (files_.Checked(r)) paths.push_back(files_.Path(r));
-            return paths;
-        };
-        ForEachTickedRow(true, [&](int row) {
-            current = row;
-            const ConvertOutcome out = ConvertFile(files_.Path(row), format, context);
-            if (out.cannotStart)
-                dialogs().Message(this, DialogProvider::Icon::Error, QStringLiteral("错误"),
-                                  QStringLiteral("无法启动Excel"));
-            else if (!out.newPath.empty())
-                AddToCounter(stChangeCount_, 1);
-        });
-        ShowInfo(QStringLiteral("成功处理完成,共处理 %1 个文件!").arg(stChangeCount_->text()));
+        context.textMode = CurrentTextMode();
+        RunSummary summary;
+        {
+            WindowRunHost host(*this, stChangeCount_);
+            // The stop button also ends a wait for LibreOffice.
+            context.stopRequested = [&host] { return host.StopRequested(); };
+            summary = ConvertFiles(TickedFiles(files_), format, context, &host);
+        }
+        SetRunReport(summary, QStringLiteral("成功处理完成,共处理 %1 个文件!").arg(summary.done));
     });
+}
+
+void TForm1::ShowConvertPreview(const std::string& format) {
+    const ConvertItem item = ParseConvertItem(format);
+    std::vector<BatchFile> files = TickedFiles(files_);
+    if (files.empty()) files.push_back({PreviewRow(), files_.Path(PreviewRow())});
+    int created = 0, replaced = 0;
+    QString details;
+    for (const BatchFile& f : files) {
+        const std::string target = NewFilePath(f.path, item.argument);
+        if (target.empty()) continue;
+        const bool exists = FileExists(target);
+        (exists ? replaced : created) += 1;
+        details += GbkToQString(target) + (exists ? QStringLiteral("\t将替换\n") : QStringLiteral("\t将新建\n"));
+    }
+    dialogs_->MessageWithDetails(
+        this, DialogProvider::Icon::Information, QString::fromUtf8(kAppCaption),
+        QStringLiteral("转换将新建 %1 个文件，替换 %2 个已有文件(源文件不能转换的除外)。")
+            .arg(created)
+            .arg(replaced),
+        details);
 }
 
 }  // namespace ferro

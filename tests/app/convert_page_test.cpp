@@ -114,7 +114,9 @@ private slots:
         form.fileList().SetChecked(1, false);
         form.fileList().SetChecked(2, false);
         Run(form, "${VcfTo(xls)}");
-        QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 0 个文件!"));
+        QCOMPARE(dialogs.LastText(),
+                 QStringLiteral("成功处理完成,共处理 0 个文件!\n另有 1 个文件未处理"));
+        QVERIFY(dialogs.Last().details.contains(QStringLiteral("cards.vcf")));
         QVERIFY(!dir.Exists("cards.xls"));
         Run(form, "${VcfTo(csv)}");
         QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 1 个文件!"));
@@ -132,6 +134,25 @@ private slots:
         QVERIFY(form.Find<QPushButton>("btnConvert")->isEnabled());
     }
 
+    void previewNamesTheFilesToCreateOrReplace() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        ChooseOperation(form, kConvertPage);
+        TempFolder dir;
+        AddToList(form, {dir.Write("a.txt", "x\ty"), dir.Write("b.txt", "1\t2")});
+        dir.Write("b.csv", "old");
+        Tick(form, {1, 2});
+        form.Find<QLineEdit>("edtFileFormat")->setText(QStringLiteral("${TxtTo(csv)}"));
+        form.Find<QPushButton>("btnPreview")->click();
+        QCOMPARE(dialogs.LastText(),
+                 QStringLiteral("转换将新建 1 个文件，替换 1 个已有文件(源文件不能转换的除外)。"));
+        QVERIFY(dialogs.Last().details.contains(QStringLiteral("a.csv\t将新建")));
+        QVERIFY(dialogs.Last().details.contains(QStringLiteral("b.csv\t将替换")));
+        QVERIFY(!dir.Exists("a.csv"));
+        QCOMPARE(dir.Read("b.csv"), std::string("old"));
+        QCOMPARE(Counter(form), QStringLiteral("0"));
+    }
+
     void missingApplicationIsReportedForEveryFile() {
         ScriptedDialogs dialogs;
         TForm1 form(&dialogs);
@@ -146,13 +167,11 @@ private slots:
         setenv("PATH", dir.MakeFolder("empty").c_str(), 1);
         Run(form, "${XlsTo(csv)}");
         setenv("PATH", oldPath.c_str(), 1);
-        QCOMPARE(dialogs.messages.size(), size_t(3));
-        for (int i = 0; i < 2; ++i) {
-            QCOMPARE(dialogs.messages[i].icon, DialogProvider::Icon::Error);
-            QCOMPARE(dialogs.messages[i].title, QStringLiteral("错误"));
-            QCOMPARE(dialogs.messages[i].text, QStringLiteral("无法启动Excel"));
-        }
-        QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 0 个文件!"));
+        // One report names every file and why, instead of a box per file.
+        QCOMPARE(dialogs.messages.size(), size_t(1));
+        QCOMPARE(dialogs.LastText(),
+                 QStringLiteral("成功处理完成,共处理 0 个文件!\n另有 3 个文件未处理"));
+        QCOMPARE(dialogs.Last().details.count(QStringLiteral("无法启动Excel")), 2);
         QVERIFY(!dir.Exists("a.csv"));
         QVERIFY(!dir.Exists("b.csv"));
         QVERIFY(!dir.Exists("c.csv"));
@@ -172,7 +191,8 @@ private slots:
                          dir.Write("e.csv", big)});
         Tick(form, {1, 3, 4, 5});
         Run(form, "${CsvTo(xls)}");
-        QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 2 个文件!"));
+        QCOMPARE(dialogs.LastText(),
+                 QStringLiteral("成功处理完成,共处理 2 个文件!\n另有 2 个文件未处理"));
         QVERIFY(!dir.Exists("d.xls"));
         QVERIFY(!dir.Exists("e.xls"));
         for (const std::string& name : {Gbk("名单.xls"), std::string("c.xls")}) {
