@@ -185,8 +185,13 @@ void RestoreSettings(TForm1& form) {
         const QString key = PageKey(field);
         if (s.contains(key)) SetFieldValue(field, s.value(key));
     }
-    auto* cmbOpt = form.Find<QComboBox>("cmbOpt");
+    // How text files are read and written: the classic mode stays chosen.
+    auto* encoding = form.Find<QComboBox>("cmbTextEncoding");
     bool ok = false;
+    const int mode = s.value("text/encoding").toInt(&ok);
+    if (ok && mode >= 0 && mode < encoding->count()) encoding->setCurrentIndex(mode);
+    auto* cmbOpt = form.Find<QComboBox>("cmbOpt");
+    ok = false;
     const int page = s.value("operation/page").toInt(&ok);
     if (ok && page >= 0 && page < cmbOpt->count()) {
         cmbOpt->setCurrentIndex(page);
@@ -210,6 +215,7 @@ void SaveSettings(TForm1& form) {
     s.setValue("search/recentMasks", RecentMasks(form));
 
     s.setValue("operation/page", form.Find<QComboBox>("cmbOpt")->currentIndex());
+    s.setValue("text/encoding", form.Find<QComboBox>("cmbTextEncoding")->currentIndex());
     s.remove("pages");  // fields that no longer exist are forgotten
     for (QWidget* field : PageFields(form)) {
         const QVariant v = FieldValue(field);

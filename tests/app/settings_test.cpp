@@ -109,6 +109,7 @@ private slots:
             form.Find<QPlainTextEdit>("mmPattern")->setPlainText(QStringLiteral("第一行\n第二行"));
             form.Find<QRadioButton>("rbDelKeys")->setChecked(true);
             form.Find<QCheckBox>("chkDelLine")->setChecked(false);
+            form.Find<QComboBox>("cmbTextEncoding")->setCurrentIndex(1);
             ferro::SaveSettings(form);
         }
         QVERIFY(QFile::exists(ferro::SettingsFilePath()));
@@ -130,6 +131,7 @@ private slots:
         QVERIFY(form.fileList().IsEmpty());  // restoring never searches
 
         QCOMPARE(form.Find<QComboBox>("cmbOpt")->currentIndex(), 9);
+        QCOMPARE(form.Find<QComboBox>("cmbTextEncoding")->currentIndex(), 1);
         QCOMPARE(form.Find<QTabWidget>("pgcOne")->currentIndex(), 9);
         QVERIFY(form.Find<QTabWidget>("pgcOne")->isTabVisible(9));
         QVERIFY(!form.Find<QTabWidget>("pgcOne")->isTabVisible(1));
