@@ -23,6 +23,7 @@
 #include "textops/key_merge.h"
 #include "textops/line_sync.h"
 #include "textops/text_batch.h"
+#include "textops/text_preview.h"
 #include "textops/textfile.h"
 
 namespace ferro::cli {
@@ -233,6 +234,33 @@ Outcome Statistics(const std::vector<BatchFile>& files, TextMode mode, bool tabl
     return o;
 }
 
+// The rule of an operation that rewrites text files line by line; empty for
+// the others. state must outlive the rule.
+LineTransform TextRuleOf(const CliRequest& r, PatternReplaceState& state) {
+    switch (r.operation) {
+        case Operation::Cut:
+            return [&r](const LineList& in, LineSink& out) { CutLines(r.cut, in, out); };
+        case Operation::Insert:
+            return [&r](const LineList& in, LineSink& out) { InsertIntoLines(r.insert, in, out); };
+        case Operation::Pattern:
+            return [&r, &state](const LineList& in, LineSink& out) {
+                ReplaceByPattern(r.pattern, state, in, out);
+            };
+        case Operation::DeleteLines:
+            return [&r](const LineList& in, LineSink& out) { DeleteLines(r.deleteLines, in, out); };
+        case Operation::ExtractLines:
+            return [&r](const LineList& in, LineSink& out) { ExtractLines(r.extractLines, in, out); };
+        case Operation::NewLines: {
+            auto block = std::make_shared<const NewLineBlock>(NewLineBlock::Parse(r.newLinesText));
+            return [&r, block](const LineList& in, LineSink& out) {
+                InsertNewLines(r.newLines, block->ForFile(in), in, out);
+            };
+        }
+        default:
+            return {};
+    }
+}
+
 Outcome RunOperation(const CliRequest& r, FileList& list, CliRunHost& host, Console& console) {
     const std::vector<BatchFile> ticked = TickedFiles(list);
     const TextBatchOptions options = TextOptions(r);
@@ -273,28 +301,14 @@ Outcome RunOperation(const CliRequest& r, FileList& list, CliRunHost& host, Cons
                                      {r.backup, r.textMode, host.recorder()});
             });
         case Operation::Cut:
-            return rewrite([&](const LineList& in, LineSink& out) { CutLines(r.cut, in, out); });
         case Operation::Insert:
-            return rewrite(
-                [&](const LineList& in, LineSink& out) { InsertIntoLines(r.insert, in, out); });
-        case Operation::Pattern: {
-            PatternReplaceState state;  // the separator is decided afresh by every run
-            return rewrite([&](const LineList& in, LineSink& out) {
-                ReplaceByPattern(r.pattern, state, in, out);
-            });
-        }
+        case Operation::Pattern:
         case Operation::DeleteLines:
-            return rewrite(
-                [&](const LineList& in, LineSink& out) { DeleteLines(r.deleteLines, in, out); });
         case Operation::ExtractLines:
-            return rewrite(
-                [&](const LineList& in, LineSink& out) { ExtractLines(r.extractLines, in, out); });
         case Operation::NewLines: {
-            SeedRandomFromClock();  // for ${LineRandStr()}
-            const NewLineBlock block = NewLineBlock::Parse(r.newLinesText);
-            return rewrite([&](const LineList& in, LineSink& out) {
-                InsertNewLines(r.newLines, block.ForFile(in), in, out);
-            });
+            if (r.operation == Operation::NewLines) SeedRandomFromClock();  // ${LineRandStr()}
+            PatternReplaceState state;  // the separator is decided afresh by every run
+            return rewrite(TextRuleOf(r, state));
         }
         case Operation::Combine:
             o.summary = CombineFiles(ticked, options, &host);
@@ -376,12 +390,36 @@ int DryRun(const CliRequest& r, const FileList& list, Console& console) {
     const std::vector<BatchFile> ticked = TickedFiles(list);
     const std::unique_ptr<ChangePreview> preview = PreviewOf(r, list);
     if (preview) preview->Advance(0);
+    // The line operations: each file read and run through the rule in memory.
+    PatternReplaceState state;
+    const LineTransform rule = TextRuleOf(r, state);
+    int refused = 0;
     std::string text, json;
     for (const BatchFile& f : ticked) {
         json += json.empty() ? "{\"path\":" : ",{\"path\":";
         json += JsonString(f.path);
         text += f.path;
-        if (preview) {
+        if (rule) {
+            const TextPreview p = PreviewTextFile(f.path, r.textMode, rule);
+            if (!p.ok()) {
+                ++refused;
+                json += ",\"result\":\"" + std::string(ResultCode(p.why)) +
+                        "\",\"reason\":" + JsonString(UndoneText(p.why));
+                text += "  " + FromUtf8("不处理：") + UndoneText(p.why);
+            } else {
+                LineDiff diff(p.before, p.after);
+                while (!diff.Advance(std::size_t(1) << 20)) {
+                }
+                const bool same = diff.removed() == 0 && diff.added() == 0;
+                json += ",\"result\":\"" + std::string(same ? "unchanged" : "change") +
+                        "\",\"removed\":" + std::to_string(diff.removed()) +
+                        ",\"added\":" + std::to_string(diff.added());
+                text += same ? "  " + FromUtf8("没有变化")
+                             : "  " + FromUtf8("删除 ") + std::to_string(diff.removed()) +
+                                   FromUtf8(" 行，新增 ") + std::to_string(diff.added()) +
+                                   FromUtf8(" 行");
+            }
+        } else if (preview) {
             const PlannedChange c = *preview->Row(f.row);
             json += ",\"result\":\"";
             json += c.why == Undone::None ? "change" : ResultCode(c.why);
@@ -411,7 +449,8 @@ int DryRun(const CliRequest& r, const FileList& list, Console& console) {
     std::string summary =
         preview ? FromUtf8("将更改 ") + std::to_string(preview->changing()) +
                       FromUtf8(" 个文件，跳过 ") + std::to_string(preview->skipping()) + FromUtf8(" 个")
-                : FromUtf8("将处理 ") + std::to_string(ticked.size()) + FromUtf8(" 个文件");
+                : FromUtf8("将处理 ") + std::to_string(ticked.size() - refused) + FromUtf8(" 个文件") +
+                      (refused ? FromUtf8("，跳过 ") + std::to_string(refused) + FromUtf8(" 个") : "");
     PrintErr(console, summary + FromUtf8("（试运行，没有修改任何文件）\n"));
     return kExitDone;
 }
