@@ -24,37 +24,37 @@ namespace {
 
 // Text of the help and of the usage errors is written here in UTF-8 and
 // turned into GBK like any other text of the program.
-struct OptionSpec {
+struct OptionInfo {
     const char* name;   // "--pattern"
     const char* value;  // what its value is, for the help; null for a switch
     const char* help;
 };
 
-struct OperationSpec {
+struct OperationInfo {
     Operation op;
     const char* name;
     const char* caption;  // the item of the window's operation selector
     const char* summary;
-    std::vector<OptionSpec> options;
+    std::vector<OptionInfo> options;
     bool textFiles;  // reads text files: --encoding
     bool backup;     // rewrites text files: --no-backup
     const char* files;  // what the files are, when it matters
 };
 
-const OptionSpec kTemplateLines[] = {
+const OptionInfo kTemplateLines[] = {
     {"--all-lines", nullptr, "所有行（窗口中的“所有行”）"},
     {"--text-lines", nullptr, "有文字的行，空行不处理（默认）"},
     {"--line-number", "行号", "只处理这一行；大于行数时为最后一行"},
     {"--keyword", "关键字", "只处理含有这个关键字的行（整个作为一个关键字，区分大小写）"},
 };
 
-std::vector<OptionSpec> WithTemplateLines(std::vector<OptionSpec> options) {
+std::vector<OptionInfo> WithTemplateLines(std::vector<OptionInfo> options) {
     options.insert(options.end(), std::begin(kTemplateLines), std::end(kTemplateLines));
     return options;
 }
 
-const std::vector<OperationSpec>& Operations() {
-    static const std::vector<OperationSpec> table = {
+const std::vector<OperationInfo>& Operations() {
+    static const std::vector<OperationInfo> table = {
         {Operation::Extension, "extension", "更改文件扩展名", "给文件换上新的扩展名。",
          {{"--extension", "扩展名",
            "新扩展名（窗口中的“新扩展名:”），前面可以不加点；${Ext} 代表原扩展名，如 ${Ext}.bak"}},
@@ -142,7 +142,7 @@ const std::vector<OperationSpec>& Operations() {
     return table;
 }
 
-const OptionSpec kSourceOptions[] = {
+const OptionInfo kSourceOptions[] = {
     {"--search", "目录", "搜索这些目录中的文件，可用分号(;)隔开多个目录"},
     {"--mask", "类型", "搜索的文件类型，如 *.txt，可用分号(;)隔开多个文件类型"},
     {"--no-sub", nullptr, "不搜索子目录"},
@@ -151,14 +151,14 @@ const OptionSpec kSourceOptions[] = {
      "只搜索日期在两者之间的文件；类型为 modified（修改时间）、created（创建时间）或 "
      "accessed（最后访问时间），日期如 2024-05-31"},
 };
-const OptionSpec kEncodingOption = {
+const OptionInfo kEncodingOption = {
     "--encoding", "auto|gbk",
     "文本编码：auto 按文件自动识别 UTF-8 或 GBK（默认），gbk 按 GBK 读写（Windows 方式）"};
-const OptionSpec kBackupOption = {"--no-backup", nullptr,
+const OptionInfo kBackupOption = {"--no-backup", nullptr,
                                   "不备份目标文件（默认修改前复制为 文件名.bak）"};
-const OptionSpec kUndoOption = {"--no-undo", nullptr,
+const OptionInfo kUndoOption = {"--no-undo", nullptr,
                                 "不保留撤销记录（默认与窗口中一样记录，可以在窗口中撤销这次处理）"};
-const OptionSpec kRunOptions[] = {
+const OptionInfo kRunOptions[] = {
     {"--dry-run", nullptr, "只列出将要处理的文件和结果，不修改任何文件"},
     {"--json", nullptr, "在标准输出上以 JSON 格式列出每个文件的处理结果"},
     {"--help", nullptr, "显示本说明（也可以用 -h）"},
@@ -171,8 +171,8 @@ const char* const kExitStatus =
 // Every operation but the statistics changes files, and is recorded for undo.
 bool ChangesFiles(Operation op) { return op != Operation::Statistics; }
 
-void AppendOptions(std::string& out, const OptionSpec* begin, const OptionSpec* end) {
-    for (const OptionSpec* o = begin; o != end; ++o) {
+void AppendOptions(std::string& out, const OptionInfo* begin, const OptionInfo* end) {
+    for (const OptionInfo* o = begin; o != end; ++o) {
         out += "  ";
         out += o->name;
         if (o->value) {
@@ -185,21 +185,21 @@ void AppendOptions(std::string& out, const OptionSpec* begin, const OptionSpec* 
     }
 }
 
-std::string OperationHelp(const OperationSpec& spec) {
-    std::string h = std::string("用法：ferrovan-batch run ") + spec.name + " [选项] [文件...]\n";
-    h += std::string(spec.caption) + "：" + spec.summary + "\n";
-    if (spec.files) h += std::string("（") + spec.files + "）\n";
-    if (!spec.options.empty()) {
+std::string OperationHelp(const OperationInfo& entry) {
+    std::string h = std::string("用法：ferrovan-batch run ") + entry.name + " [选项] [文件...]\n";
+    h += std::string(entry.caption) + "：" + entry.summary + "\n";
+    if (entry.files) h += std::string("（") + entry.files + "）\n";
+    if (!entry.options.empty()) {
         h += "\n选项：\n";
-        AppendOptions(h, spec.options.data(), spec.options.data() + spec.options.size());
+        AppendOptions(h, entry.options.data(), entry.options.data() + entry.options.size());
     }
     h += "\n文件：在命令行列出文件，或者搜索（与窗口中的“搜索文件”相同），或者两者都用"
          "（先搜索到的文件）：\n";
     AppendOptions(h, std::begin(kSourceOptions), std::end(kSourceOptions));
     h += "\n其他选项：\n";
-    if (spec.textFiles) AppendOptions(h, &kEncodingOption, &kEncodingOption + 1);
-    if (spec.backup) AppendOptions(h, &kBackupOption, &kBackupOption + 1);
-    if (ChangesFiles(spec.op)) AppendOptions(h, &kUndoOption, &kUndoOption + 1);
+    if (entry.textFiles) AppendOptions(h, &kEncodingOption, &kEncodingOption + 1);
+    if (entry.backup) AppendOptions(h, &kBackupOption, &kBackupOption + 1);
+    if (ChangesFiles(entry.op)) AppendOptions(h, &kUndoOption, &kUndoOption + 1);
     AppendOptions(h, std::begin(kRunOptions), std::end(kRunOptions));
     h += "\n";
     h += kExitStatus;
@@ -223,9 +223,9 @@ std::string RunHelp() {
     return FromUtf8(h);
 }
 
-const OperationSpec* FindOperation(std::string_view name) {
-    for (const OperationSpec& spec : Operations())
-        if (name == spec.name) return &spec;
+const OperationInfo* FindOperation(std::string_view name) {
+    for (const OperationInfo& entry : Operations())
+        if (name == entry.name) return &entry;
     return nullptr;
 }
 
@@ -517,16 +517,16 @@ void ReadSource(const Options& o, FileSource& source) {
     }
 }
 
-bool TakesValue(const OperationSpec& spec, std::string_view name, bool& known) {
+bool TakesValue(const OperationInfo& entry, std::string_view name, bool& known) {
     known = true;
-    for (const OptionSpec& o : spec.options)
+    for (const OptionInfo& o : entry.options)
         if (name == o.name) return o.value != nullptr;
-    for (const OptionSpec& o : kSourceOptions)
+    for (const OptionInfo& o : kSourceOptions)
         if (name == o.name) return o.value != nullptr;
-    if (spec.textFiles && name == kEncodingOption.name) return true;
-    if (spec.backup && name == kBackupOption.name) return false;
-    if (ChangesFiles(spec.op) && name == kUndoOption.name) return false;
-    for (const OptionSpec& o : kRunOptions)
+    if (entry.textFiles && name == kEncodingOption.name) return true;
+    if (entry.backup && name == kBackupOption.name) return false;
+    if (ChangesFiles(entry.op) && name == kUndoOption.name) return false;
+    for (const OptionInfo& o : kRunOptions)
         if (name == o.name) return false;
     known = false;
     return false;
@@ -535,23 +535,23 @@ bool TakesValue(const OperationSpec& spec, std::string_view name, bool& known) {
 }  // namespace
 
 const char* OperationName(Operation op) {
-    for (const OperationSpec& spec : Operations())
-        if (spec.op == op) return spec.name;
+    for (const OperationInfo& entry : Operations())
+        if (entry.op == op) return entry.name;
     return "";
 }
 
 const char* OperationCaption(Operation op) {
-    for (const OperationSpec& spec : Operations())
-        if (spec.op == op) return spec.caption;
+    for (const OperationInfo& entry : Operations())
+        if (entry.op == op) return entry.caption;
     return "";
 }
 
 std::string OperationListText() {
     std::string list;
-    for (const OperationSpec& spec : Operations()) {
-        std::string name = spec.name;
+    for (const OperationInfo& entry : Operations()) {
+        std::string name = entry.name;
         name.resize(16, ' ');
-        list += "  " + name + spec.caption + "\n";
+        list += "  " + name + entry.caption + "\n";
     }
     return FromUtf8(list);
 }
@@ -567,14 +567,14 @@ ParseResult ParseArgs(const std::vector<std::string>& args) {
         result.text = RunHelp();
         return result;
     }
-    const OperationSpec* spec = FindOperation(args[0]);
-    if (!spec) {
+    const OperationInfo* entry = FindOperation(args[0]);
+    if (!entry) {
         result.text = FromUtf8("未知的处理方式：") + args[0] +
                       FromUtf8("（ferrovan-batch run --help 列出所有处理方式）");
         return result;
     }
     CliRequest& r = result.request;
-    r.operation = spec->op;
+    r.operation = entry->op;
     try {
         Options options;
         bool filesOnly = false;
@@ -590,16 +590,16 @@ ParseResult ParseArgs(const std::vector<std::string>& args) {
             }
             if (a == "-h" || a == "--help") {
                 result.status = ParseResult::Help;
-                result.text = OperationHelp(*spec);
+                result.text = OperationHelp(*entry);
                 return result;
             }
             const std::size_t eq = a.find('=');
             const std::string name = a.substr(0, eq);
             bool known = false;
-            const bool takesValue = TakesValue(*spec, name, known);
+            const bool takesValue = TakesValue(*entry, name, known);
             if (!known)
                 Refuse(FromUtf8("未知的选项：") + name + FromUtf8("（ferrovan-batch run ") +
-                       spec->name + FromUtf8(" --help 列出可用的选项）"));
+                       entry->name + FromUtf8(" --help 列出可用的选项）"));
             if (!takesValue) {
                 if (eq != std::string::npos) Refuse(FromUtf8("选项 " + name + " 不带值"));
                 options.Set(name, std::string());
@@ -625,7 +625,7 @@ ParseResult ParseArgs(const std::vector<std::string>& args) {
         ReadSource(options, r.source);
         if (r.source.files.empty() && r.source.folders.empty())
             Refuse(FromUtf8("没有指定文件：请在命令行列出文件，或用 --search 和 --mask 搜索"));
-        ReadSettings(spec->op, options, r);
+        ReadSettings(entry->op, options, r);
     } catch (const Refusal& refusal) {
         result.text = refusal.text;
         return result;

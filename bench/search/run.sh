@@ -34,9 +34,9 @@ trap 'rm -rf "$work"' EXIT
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
-for spec in $trees; do
-    files=${spec%%:*}
-    folders=${spec##*:}
+for entry in $trees; do
+    files=${entry%%:*}
+    folders=${entry##*:}
     tree="$work/tree-$files"
     "$driver" make "$tree" "$files" "$folders" >/dev/null
 
