@@ -9,25 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "common/file_testing.h"
 #include "common/temp_folder.h"
 #include "template/template.h"
 
 namespace ferro {
 namespace {
 
+using testing::Entries;
 using testing::TempFolder;
-
-std::vector<std::string> Entries(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* d = opendir(folder.c_str());
-    while (dirent* e = readdir(d)) {
-        const std::string n = e->d_name;
-        if (n != "." && n != "..") names.push_back(n);
-    }
-    closedir(d);
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 TEST(TextBatch, EachFileIsWrittenWholeOrLeftAsItWas) {
     TempFolder t;

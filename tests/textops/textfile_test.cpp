@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_testing.h"
 #include "common/temp_folder.h"
 #include "line_lists.h"
 #include "platform/error.h"
@@ -21,6 +22,7 @@ namespace ferro {
 namespace {
 
 using testing::Gbk;
+using testing::Entries;
 using testing::TempFolder;
 using testing::Lines;
 
@@ -37,19 +39,6 @@ std::string ErrorOf(const std::function<void()>& f) {
         return e.what();
     }
     return "(no error)";
-}
-
-// Names in a folder, for "nothing was left behind".
-std::vector<std::string> Entries(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* d = opendir(folder.c_str());
-    while (dirent* e = readdir(d)) {
-        const std::string n = e->d_name;
-        if (n != "." && n != "..") names.push_back(n);
-    }
-    closedir(d);
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // Makes every write past limit bytes fail, as a full disk would, for the
