@@ -51,6 +51,11 @@ public:
     // the write, which hands it the old content before changing anything;
     // nullptr: the write cannot be recorded.
     virtual OldContentKeeper* WillWrite(std::string_view path) = 0;
+    // A file is about to be made by a copy (CopyFile, fs.h), replacing the
+    // one at that path if any: that one's content is copied into the record
+    // first (the copy may overwrite it where it stands); a new file is noted
+    // so that undo removes it.
+    virtual bool WillCopyTo(std::string_view path) = 0;
     // A file is about to be moved to the trash.
     virtual bool WillTrash(std::string_view path) = 0;
 
@@ -60,6 +65,34 @@ public:
     virtual void Trashed(const TrashedFile& item) = 0;
     // The change announced last was not made after all.
     virtual void NotChanged() = 0;
+};
+
+// One write through WriteFileSafely told to a recorder, which may be null:
+// announced when made, and NotChanged() when it goes unless Made() was
+// called.
+class RecordedWrite {
+public:
+    RecordedWrite(ChangeRecorder* recorder, std::string_view path)
+        : recorder_(recorder), keeper_(recorder ? recorder->WillWrite(path) : nullptr) {}
+    ~RecordedWrite() {
+        if (recorder_ && !made_) recorder_->NotChanged();
+    }
+    RecordedWrite(const RecordedWrite&) = delete;
+    RecordedWrite& operator=(const RecordedWrite&) = delete;
+
+    // The write could not be recorded: it must not be made.
+    bool refused() const { return recorder_ && !keeper_; }
+    // What to pass to the write.
+    OldContentKeeper* keeper() const { return keeper_; }
+    void Made() {
+        if (recorder_ && !made_) recorder_->Changed();
+        made_ = true;
+    }
+
+private:
+    ChangeRecorder* recorder_;
+    OldContentKeeper* keeper_;
+    bool made_ = false;
 };
 
 }  // namespace ferro

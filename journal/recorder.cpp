@@ -247,12 +247,26 @@ OldContentKeeper* RunRecorder::WillWrite(std::string_view path) {
     std::string disk;
     struct stat st{};
     if (GbkToDisk(path, disk) && stat(disk.c_str(), &st) == 0) return this;  // Keep() records it
-    // A new file: nothing to keep, but undo must know to remove it.
+    return IntendCreate() ? this : nullptr;
+}
+
+bool RunRecorder::IntendCreate() {
+    // Nothing to keep, but undo must know to remove it.
     Item item;
     item.kind = ItemKind::Create;
-    item.path.assign(path);
+    item.path = pending_.path;
     pending_.kind = ItemKind::Create;
-    return Intend(std::move(item)) ? this : nullptr;
+    return Intend(std::move(item));
+}
+
+bool RunRecorder::WillCopyTo(std::string_view path) {
+    pending_ = Pending{ItemKind::Content, -1, std::string(path), {}};
+    if (!Open()) return false;
+    std::string disk;
+    struct stat st{};
+    if (!GbkToDisk(path, disk)) return false;
+    if (lstat(disk.c_str(), &st) != 0) return errno == ENOENT && IntendCreate();
+    return KeepOld(pending_.path, Hold::CopyForCopy);
 }
 
 bool RunRecorder::WillTrash(std::string_view path) {
@@ -266,22 +280,28 @@ bool RunRecorder::WillTrash(std::string_view path) {
 }
 
 bool RunRecorder::Keep(const std::string& path, bool inPlace) {
+    return KeepOld(path, inPlace ? Hold::Copy : Hold::Link);
+}
+
+bool RunRecorder::KeepOld(const std::string& path, Hold hold) {
     SetLastFsProblem(FsProblem::Io);
     std::string disk;
     if (!Open() || !GbkToDisk(path, disk)) return false;
     Item item;
     item.kind = ItemKind::Content;
     item.path = path;
-    item.inPlace = inPlace;
+    item.inPlace = hold == Hold::Copy;
+    item.byCopy = hold == Hold::CopyForCopy;
     if (!journal::ReadFileState(path, item.before, true)) return false;
     const int id = static_cast<int>(items_.size());
     item.kept = std::to_string(id);
     const std::string kept = KeptDiskPath(id);
 
     // A file about to be replaced stays whole under a second name; one about
-    // to be overwritten where it stands is copied first.
-    bool copied = inPlace;
-    if (!inPlace && link(disk.c_str(), kept.c_str()) != 0) {
+    // to be overwritten where it stands, or not known to be spared that, is
+    // copied first.
+    bool copied = hold != Hold::Link;
+    if (!copied && link(disk.c_str(), kept.c_str()) != 0) {
         if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP &&
             errno != EOPNOTSUPP) {
             SetLastFsProblem(FsProblemFromErrno(errno));

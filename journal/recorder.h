@@ -44,6 +44,7 @@ public:
     bool WillSetTimes(std::string_view path) override;
     bool WillSetAttributes(std::string_view path) override;
     OldContentKeeper* WillWrite(std::string_view path) override;
+    bool WillCopyTo(std::string_view path) override;
     bool WillTrash(std::string_view path) override;
     void Changed() override;
     void Trashed(const TrashedFile& item) override;
@@ -68,6 +69,11 @@ private:
     bool WriteNow(const std::string& records);
     void WriteSoon(const std::string& record);
     bool WillChangeMetadata(Kind kind, std::string_view path);
+    // A new file is about to be made at the pending path.
+    bool IntendCreate();
+    // Keeps a file's old content and records the intent to change it.
+    enum class Hold { Link, Copy, CopyForCopy };
+    bool KeepOld(const std::string& path, Hold hold);
     std::string KeptDiskPath(int id) const;
 
     Journal& journal_;

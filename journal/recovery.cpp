@@ -103,6 +103,19 @@ std::string Decide(int id, Item& item, const std::string& keptDisk, JournalRecov
                 return WithdrawnRecord(id);
             }
             const bool same = now.inode == item.before.inode && now.device == item.before.device;
+            if (item.byCopy) {
+                // The copy either took the file's place (whole), or was
+                // copied in over it (perhaps part-way), or never began.
+                if (!same) return DoneRecord(id, item.path, now);
+                if (SameFingerprint(now, item.before)) {
+                    unlink(keptDisk.c_str());
+                    return WithdrawnRecord(id);
+                }
+                if (!PutBackInPlace(keptDisk, target, item.before)) break;
+                ++report.restored;
+                unlink(keptDisk.c_str());
+                return WithdrawnRecord(id);
+            }
             if (!item.inPlace) {
                 // Replaced or not: the old file is either the one at its name
                 // or the one kept.

@@ -112,6 +112,7 @@ bool ApplyRecord(RunLog& log, const std::vector<std::string>& f) {
         if (!DecodeState(f[5], item.before)) return false;
         item.kept = f[6];
         item.inPlace = f[7] == "1";
+        item.byCopy = f[7] == "2";
         log.items.push_back(std::move(item));
         return true;
     }
@@ -177,7 +178,7 @@ std::string RunRecord(std::string_view operation, int64_t startedNs) {
 std::string IntentRecord(int id, const Item& item) {
     const char kind[2] = {static_cast<char>(item.kind), 0};
     return Line({"P", std::to_string(id), kind, item.path, item.to, EncodeState(item.before),
-                 item.kept, item.inPlace ? "1" : "0"});
+                 item.kept, item.inPlace ? "1" : item.byCopy ? "2" : "0"});
 }
 
 std::string DoneRecord(int id, std::string_view now, const FileState& after,

@@ -6,7 +6,8 @@
 //
 //   ferrovan-journal 1                       first line
 //   R operation started-ns                   the run
-//   P id kind path to before kept in-place   a change the run is about to make
+//   P id kind path to before kept how        a change the run is about to make
+//                                            (how: 1 in place, 2 by a copy, else 0)
 //   D id now after [trash-file trash-info]   that change was made
 //   N id                                     that change was not made
 //   U id                                     undo put that change back
@@ -44,6 +45,9 @@ struct Item {
     FileState before;
     std::string kept;      // content: the kept old content's name under kept/
     bool inPlace = false;  // content: the file is overwritten where it stands
+    // content: a copy will take the file's place or, where it cannot, be
+    // copied in over it; the old content is kept by a copy either way.
+    bool byCopy = false;
     State state = State::Intended;
     std::string now;       // done: where the file is now (GBK)
     FileState after;       // done: what the run left

@@ -183,6 +183,7 @@ UndoResult UndoRun(Journal& journal, const std::string& id, RunHost* host) {
         }
         writer.Append(journal::UndoneRecord(order[i]));
         run.Done(0, item.now);
+        if (item.kind == ItemKind::Create) ++result.removed;
         result.restored.push_back({item.now, PlaceAfterUndo(item)});
     }
     for (; i < order.size(); ++i)

@@ -29,6 +29,7 @@ struct UndoResult {
         std::string to;    // GBK: where it is now (the same for all but renames and the trash)
     };
     std::vector<Moved> restored;
+    int removed = 0;  // of the files done: those the run had created, removed
 };
 
 // Undoes run `id` of the journal (normally Journal::NextToUndo()): the

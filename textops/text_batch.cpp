@@ -5,6 +5,18 @@
 #include "textops/textfile.h"
 
 namespace ferro {
+namespace {
+
+// Copies the file to name.bak, recorded first, so that undo removes the copy
+// or puts back the older one it replaced (lost for good otherwise).
+Undone MakeBackup(const std::string& path, ChangeRecorder* recorder) {
+    if (recorder && !recorder->WillCopyTo(path + ".bak")) return Undone::NotRecorded;
+    const bool copied = BackupFile(path);
+    if (recorder) copied ? recorder->Changed() : recorder->NotChanged();
+    return copied ? Undone::None : Undone::BackupFailed;
+}
+
+}  // namespace
 
 RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatchOptions& options,
                             const LineTransform& transform, RunHost* host) {
@@ -17,9 +29,11 @@ RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatch
             // The backup holds the file as this run found it. It is made
             // before the new lines are written, which happens as they are
             // made: the file itself is replaced only once they all are.
-            if (options.backup && !BackupFile(f.path)) {
-                run.Skip(f.row, f.path, Undone::BackupFailed);
-                return;
+            if (options.backup) {
+                if (const Undone why = MakeBackup(f.path, recorder); why != Undone::None) {
+                    run.Skip(f.row, f.path, why);
+                    return;
+                }
             }
             SaveTextFile(
                 f.path, in.format, [&](LineSink& out) { transform(in.lines, out); },

@@ -146,6 +146,44 @@ TEST_F(RecoveryTest, AWriteCutShortGetsItsOldContentBackAndLeavesNothingBehind) 
     EXPECT_TRUE(journal_.Runs().empty());
 }
 
+TEST_F(RecoveryTest, ABackupCopyCutShortLeavesTheOlderBackupOrAnUndoableNewOne) {
+    struct Case {
+        const char* name;
+        bool copiedWhole;  // the copy took the old backup's place before the kill
+    };
+    for (const Case c : {Case{"copied in over it part-way", false},
+                         Case{"replaced by a whole copy", true}}) {
+        SCOPED_TRACE(c.name);
+        TempFolder t;
+        const std::string source = t.Write("a.txt", "the file as the run found it");
+        const std::string bak = t.Write("a.txt.bak", "the backup of an earlier run");
+        ASSERT_EQ(InChild([&] {
+                      Journal journal;
+                      auto run = journal.StartRun("内容按行删除");
+                      if (!run->WillCopyTo(bak)) return false;
+                      if (c.copiedWhole) {
+                          if (!CopyFile(source, bak, false)) return false;
+                      } else {
+                          const int fd = open(bak.c_str(), O_WRONLY);
+                          if (pwrite(fd, "the file", 8, 0) != 8) return false;
+                      }
+                      _exit(0);
+                  }),
+                  0);
+        const JournalRecovery found = RecoverInterruptedRuns(journal_);
+        EXPECT_TRUE(found.unresolved.empty());
+        if (!c.copiedWhole) {
+            EXPECT_EQ(found.restored, 1);
+            EXPECT_TRUE(found.interrupted.empty());
+        } else {
+            ASSERT_EQ(found.interrupted.size(), 1u);
+            EXPECT_EQ(t.Read("a.txt.bak"), "the file as the run found it");
+            EXPECT_TRUE(UndoNewest(journal_).summary.undone.empty());
+        }
+        EXPECT_EQ(t.Read("a.txt.bak"), "the backup of an earlier run");
+    }
+}
+
 TEST_F(RecoveryTest, ARunBeingRecordedIsLeftToItsProgram) {
     const std::vector<std::string> paths = MakeFiles(t_, 2);
     JournalHost host(journal_, "更改文件名称");
