@@ -126,7 +126,15 @@ void TForm1::UndoJournalRun(const std::string& id) {
                 files_.SetCell(kColType, it->second, ExtractFileExt(name));
             }
         }
-        SetRunReport(result.summary, QStringLiteral("撤销完成,共恢复 %1 个文件!").arg(result.summary.done));
+        // A conversion's new files are removed rather than restored.
+        const int restored = result.summary.done - result.removed;
+        SetRunReport(result.summary,
+                     result.removed == 0 ? QStringLiteral("撤销完成,共恢复 %1 个文件!").arg(restored)
+                     : restored == 0
+                         ? QStringLiteral("撤销完成,共删除 %1 个新建的文件!").arg(result.removed)
+                         : QStringLiteral("撤销完成,共恢复 %1 个文件，删除 %2 个新建的文件!")
+                               .arg(restored)
+                               .arg(result.removed));
     });
     UpdateUndoButton();
 }

@@ -103,13 +103,14 @@ Checked CheckSource(ConvertKind kind, std::string_view source, int code, std::st
 // Comma text and tab text into each other need no spreadsheet: every row
 // is kept, whatever its number.
 ConvertOutcome PlainTextConversion(std::string_view source, std::string_view target, bool toTab,
-                                   TextMode mode) {
+                                   const ConvertContext& context) {
     std::string bytes;
     if (!ReadFileBytes(source, bytes))
         return NotConverted(UndoneFromFs(LastFsProblem(), Undone::CannotRead));
     if (!LooksLikeText(bytes)) return NotConverted(Undone::NotSpreadsheet);
     ConvertOutcome out;
-    out.newPath = toTab ? CommaTextToTabText(source, target, mode) : TxtTo(source, "csv", mode);
+    out.newPath = toTab ? CommaTextToTabText(source, target, context.textMode, context.recorder)
+                        : TxtTo(source, "csv", context.textMode, context.recorder);
     return out;
 }
 
@@ -121,9 +122,9 @@ ConvertOutcome SpreadsheetTo(ConvertKind kind, std::string_view source, std::str
     const std::string ext = NormalizeExtension(argument);
     if (target.empty()) return NotConverted(Undone::ConversionFailed);
     if (IsCommaText(kind, source) && ext == "txt")
-        return PlainTextConversion(source, target, true, context.textMode);
+        return PlainTextConversion(source, target, true, context);
     if (IsTabText(kind, source) && ext == "csv")
-        return PlainTextConversion(source, target, false, context.textMode);
+        return PlainTextConversion(source, target, false, context);
     const int code = SpreadsheetFormatCode(kind, ext);
     if (code == 0)
         return NotConverted(Undone::ConversionFailed,
@@ -161,6 +162,10 @@ ConvertOutcome SpreadsheetTo(ConvertKind kind, std::string_view source, std::str
         });
     }
 
+    // Recorded before LibreOffice is started for it; a conversion that ends
+    // without writing the file withdraws the record.
+    RecordedWrite recorded(context.recorder, target);
+    if (recorded.refused()) return NotConverted(Undone::NotRecorded);
     std::unique_ptr<SpreadsheetApplication> app = SpreadsheetApplication::Create(*office);
     if (!app) return CannotStart();
     bool saved = false;
@@ -169,8 +174,9 @@ ConvertOutcome SpreadsheetTo(ConvertKind kind, std::string_view source, std::str
         app->SetDisplayAlerts(false);
         app->WorkBooks().Open(source, checked.job.kind, checked.job);
         SpreadsheetWorkbook& book = app->ActiveWorkBook();
-        book.SaveAs(target, code);
+        book.SaveAs(target, code, recorded.keeper());
         saved = true;
+        recorded.Made();
     } catch (const AutomationError&) {
         // The application refused a step: the file is not converted.
     }
@@ -195,10 +201,10 @@ ConvertOutcome ConvertFile(std::string_view source, std::string_view item,
         case ConvertKind::CsvTo:
             return SpreadsheetTo(parsed.kind, source, parsed.argument, context);
         case ConvertKind::TxtTo:
-            out.newPath = TxtTo(source, parsed.argument, context.textMode);
+            out.newPath = TxtTo(source, parsed.argument, context.textMode, context.recorder);
             break;
         case ConvertKind::VcfTo:
-            out.newPath = VcfTo(source, parsed.argument, context.textMode);
+            out.newPath = VcfTo(source, parsed.argument, context.textMode, context.recorder);
             break;
         case ConvertKind::Unknown:
             break;
@@ -212,6 +218,8 @@ RunSummary ConvertFiles(const std::vector<BatchFile>& files, std::string_view it
     RunTracker run(host, static_cast<int>(files.size()));
     std::size_t current = 0;
     const auto upcoming = context.upcoming;
+    ChangeRecorder* const recorder = context.recorder;
+    if (!recorder && host) context.recorder = host->recorder();
     if (!upcoming) {
         context.upcoming = [&](std::size_t max) {
             std::vector<std::string> paths;
@@ -233,10 +241,14 @@ RunSummary ConvertFiles(const std::vector<BatchFile>& files, std::string_view it
             else
                 run.Done(f.row, f.path);
         } catch (const TextFileError& e) {
-            run.Abort(f.row, f.path, e.why(), e.what());
+            // A new file that cannot be recorded is not written; the others
+            // may well be.
+            if (e.why() == Undone::NotRecorded) run.Skip(f.row, f.path, e.why());
+            else run.Abort(f.row, f.path, e.why(), e.what());
         }
     });
     context.upcoming = upcoming;
+    context.recorder = recorder;
     return run.Take();
 }
 

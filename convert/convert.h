@@ -35,6 +35,10 @@ struct ConvertContext {
     // Asked while a conversion waits for LibreOffice; true stops it there
     // (the file is reported as stopped).
     std::function<bool()> stopRequested;
+    // Where each new file is recorded before it is written (a file it
+    // replaces: its old content kept); none: nothing is recorded. A file
+    // that cannot be recorded is not converted (Undone::NotRecorded).
+    ChangeRecorder* recorder = nullptr;
 };
 
 // The format code a spreadsheet conversion saves with for a target
@@ -55,10 +59,11 @@ ConvertOutcome ConvertFile(std::string_view source, std::string_view item, Conve
 // host hears of every file and can stop the run between files (while
 // LibreOffice works, only through context.stopRequested). Without an
 // upcoming function in the context the session is told the files that
-// follow. A file not converted is reported with its reason; one whose
-// spreadsheet application cannot be started says so ("无法启动Excel"). A
-// text source that cannot be read, or a new file that cannot be written,
-// ends the run there.
+// follow. The context's recorder, when it has none, is the host's. A file
+// not converted is reported with its reason; one whose spreadsheet
+// application cannot be started says so ("无法启动Excel"). A text source
+// that cannot be read, or a new file that cannot be written, ends the run
+// there.
 RunSummary ConvertFiles(const std::vector<BatchFile>& files, std::string_view item,
                         ConvertContext& context, RunHost* host);
 

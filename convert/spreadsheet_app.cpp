@@ -37,7 +37,8 @@ void SpreadsheetWorkbooks::Open(std::string_view path, SourceKind kind, const Of
     app_->active_ = std::move(book);
 }
 
-void SpreadsheetWorkbook::SaveAs(std::string_view path, int formatCode) {
+void SpreadsheetWorkbook::SaveAs(std::string_view path, int formatCode,
+                                 OldContentKeeper* keeper) {
     if (!IsKnownFormat(formatCode)) throw AutomationError("unknown file format");
     if (app_->displayAlerts_ && FileExists(path)) throw AutomationError("file exists");
     OfficeJob job = details_;
@@ -57,7 +58,7 @@ void SpreadsheetWorkbook::SaveAs(std::string_view path, int formatCode) {
             throw AutomationError("stopped");
     }
     // The old file stays whole until the new one is complete.
-    if (!WriteFileSafely(path, bytes)) throw AutomationError("cannot write file");
+    if (!WriteFileSafely(path, bytes, keeper)) throw AutomationError("cannot write file");
 }
 
 void SpreadsheetWorkbook::Close() {

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "convert/office.h"
+#include "platform/fs.h"
 
 namespace ferro {
 
@@ -25,8 +26,9 @@ class SpreadsheetApplication;
 class SpreadsheetWorkbook {
 public:
     // Writes the workbook to path in the format the code names. An existing
-    // file is replaced only while alerts are off (nobody can be asked).
-    void SaveAs(std::string_view path, int formatCode);
+    // file is replaced only while alerts are off (nobody can be asked). The
+    // keeper is handed to the write (fs.h).
+    void SaveAs(std::string_view path, int formatCode, OldContentKeeper* keeper = nullptr);
     void Close();
 
 private:

@@ -7,6 +7,7 @@
 #include "platform/error.h"
 #include "platform/fs.h"
 #include "platform/pump.h"
+#include "textops/textfile.h"
 
 namespace ferro {
 namespace {
@@ -21,8 +22,13 @@ std::string ReadSource(std::string_view path) {
     return gbk;
 }
 
-void WriteCreated(std::string_view path, const LineList& lines, TextMode mode) {
-    if (!WriteFileSafely(path, CreatedText(lines, mode))) ThrowCannotCreate(path);
+void WriteCreated(std::string_view path, const LineList& lines, TextMode mode,
+                  ChangeRecorder* recorder) {
+    RecordedWrite recorded(recorder, path);
+    if (recorded.refused())
+        throw TextFileError(UndoneText(Undone::NotRecorded), Undone::NotRecorded);
+    if (!WriteFileSafely(path, CreatedText(lines, mode), recorded.keeper())) ThrowCannotCreate(path);
+    recorded.Made();
 }
 
 void AppendQuoted(std::string& out, std::string_view field, std::string_view special) {
@@ -44,7 +50,8 @@ LineList LoadSourceLines(std::string_view path) {
     return LineList::FromText(ReadSource(path));
 }
 
-std::string TxtTo(std::string_view source, std::string_view argument, TextMode mode) {
+std::string TxtTo(std::string_view source, std::string_view argument, TextMode mode,
+                  ChangeRecorder* recorder) {
     const std::string target = NewFilePath(source, argument);
     if (target.empty()) return {};
     const bool toCsv = NormalizeExtension(argument) == "csv";
@@ -55,7 +62,7 @@ std::string TxtTo(std::string_view source, std::string_view argument, TextMode m
     }
     const LineList in = LoadSourceLines(source);
     if (!toCsv) {
-        WriteCreated(target, in, mode);
+        WriteCreated(target, in, mode, recorder);
         return target;
     }
     LineList out;
@@ -75,12 +82,12 @@ std::string TxtTo(std::string_view source, std::string_view argument, TextMode m
         }
         out.push_back(line);
     }
-    WriteCreated(target, out, mode);
+    WriteCreated(target, out, mode, recorder);
     return target;
 }
 
 std::string CommaTextToTabText(std::string_view source, std::string_view target,
-                               TextMode mode) {
+                               TextMode mode, ChangeRecorder* recorder) {
     const std::vector<SheetRow> rows = ParseSheetCsv(ReadSource(source));
     LineList out;
     std::string line;
@@ -101,11 +108,12 @@ std::string CommaTextToTabText(std::string_view source, std::string_view target,
         }
         out.push_back(line);
     }
-    WriteCreated(target, out, mode);
+    WriteCreated(target, out, mode, recorder);
     return std::string(target);
 }
 
-std::string VcfTo(std::string_view source, std::string_view argument, TextMode mode) {
+std::string VcfTo(std::string_view source, std::string_view argument, TextMode mode,
+                  ChangeRecorder* recorder) {
     const std::string ext = NormalizeExtension(argument);
     char separator;
     if (ext == "csv")
@@ -120,7 +128,8 @@ std::string VcfTo(std::string_view source, std::string_view argument, TextMode m
     if (SourceTextToGbk(bytes).find('\0') != std::string::npos)
         throw Error(Utf16ToGbk(u"文件中含有空字节(NUL)，不是文本文件，未作任何修改：") +
                     std::string(source));
-    WriteCreated(target, VcardTable(ReadVcards(std::move(bytes)), separator), mode);
+    WriteCreated(target, VcardTable(ReadVcards(std::move(bytes)), separator), mode,
+                 recorder);
     return target;
 }
 

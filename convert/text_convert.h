@@ -5,12 +5,15 @@
 // are read in the encoding found in them; the files written are UTF-8 with
 // LF in TextMode::Auto and GBK with CR LF in TextMode::ClassicGbk. A source
 // that cannot be read, or that holds NUL bytes, or a target that cannot be
-// written throws (see textops/textfile.h).
+// written throws (see textops/textfile.h). With a recorder the new file is
+// recorded before it is written; one that cannot be recorded is not written
+// (TextFileError with Undone::NotRecorded).
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "batch/change_recorder.h"
 #include "platform/codec.h"
 #include "textops/lines.h"
 
@@ -24,17 +27,18 @@ LineList LoadSourceLines(std::string_view path);
 // doubled). To any other extension the lines are copied. In Auto mode a
 // copy onto the source itself leaves the file as it is.
 std::string TxtTo(std::string_view source, std::string_view argument,
-                  TextMode mode = TextMode::Auto);
+                  TextMode mode = TextMode::Auto, ChangeRecorder* recorder = nullptr);
 
 // Comma-separated text to tab-separated text, row by row: quoted fields may
 // hold commas, quotes and line breaks; a field holding a tab, a quote or a
 // line break is written quoted. Every row of the source is kept.
 std::string CommaTextToTabText(std::string_view source, std::string_view target,
-                               TextMode mode = TextMode::Auto);
+                               TextMode mode = TextMode::Auto,
+                               ChangeRecorder* recorder = nullptr);
 
 // To "csv" or "txt" (comma- or tab-separated): a header line, then one line
 // per card (see convert/vcard.h). Any other extension writes nothing.
 std::string VcfTo(std::string_view source, std::string_view argument,
-                  TextMode mode = TextMode::Auto);
+                  TextMode mode = TextMode::Auto, ChangeRecorder* recorder = nullptr);
 
 }  // namespace ferro

@@ -21,6 +21,7 @@
 
 using ferro::TForm1;
 using ferro::testing::AddToList;
+using ferro::testing::ChooseOperation;
 using ferro::testing::Gbk;
 using ferro::testing::ScopedEnv;
 using ferro::testing::ScriptedDialogs;
@@ -116,6 +117,31 @@ private slots:
         QCOMPARE(GridName(form, 1), QStringLiteral("a.txt"));
         QCOMPARE(GridName(form, 2), QStringLiteral("new_b.txt"));
         QCOMPARE(GridName(form, 3), QStringLiteral("c.txt"));
+    }
+
+    void aConversionIsUndoneByRemovingItsNewFilesAndPuttingBackWhatItReplaced() {
+        constexpr int kConvertPage = 14;
+        TempFolder t;
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        const std::vector<int> rows =
+            AddToList(form, {t.Write("a.txt", "x\ty\r\n"), t.Write("b.txt", "x\ty\r\n")});
+        t.Write("b.csv", "older\n");
+        Tick(form, {rows[0], rows[1]});
+        ChooseOperation(form, kConvertPage);
+        form.Find<QLineEdit>("edtFileFormat")->setText(QStringLiteral("${TxtTo(csv)}"));
+        form.Find<QPushButton>("btnConvert")->click();
+        QVERIFY(t.Exists("a.csv"));
+        const QString tip = UndoButton(form)->toolTip();
+        QVERIFY2(tip.contains(QStringLiteral("“文件格式转换”")) && tip.contains(QStringLiteral("2 个文件")),
+                 qPrintable(tip));
+
+        dialogs.answers = {true};
+        dialogs.Clear();
+        UndoButton(form)->click();
+        QCOMPARE(dialogs.LastText(), QStringLiteral("撤销完成,共恢复 1 个文件，删除 1 个新建的文件!"));
+        QVERIFY(!t.Exists("a.csv"));
+        QCOMPARE(t.Read("b.csv"), std::string("older\n"));
     }
 
     void ctrlZUndoesUnlessATextFieldHasFocus() {

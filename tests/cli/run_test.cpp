@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <QJsonArray>
+#include <algorithm>
 #include <csignal>
 #include <functional>
 
@@ -342,7 +343,8 @@ TEST(CliProgram, RunsAreRecordedForUndo) {
     ASSERT_TRUE(t.Exists("n1.log") && t.Exists("n2.txt"));
     const std::optional<JournalRun> last = journal.NextToUndo();
     ASSERT_TRUE(last.has_value());
-    EXPECT_EQ(journal.Runs().size(), before + 1);
+    // The oldest run goes when ten are kept already (earlier tests' runs).
+    EXPECT_EQ(journal.Runs().size(), std::min<std::size_t>(before + 1, Journal::kRunsKept));
     EXPECT_EQ(last->operation, Gbk("更改文件名称"));
     EXPECT_EQ(last->files, 2);
     const UndoResult undo = UndoRun(journal, last->id, nullptr);
