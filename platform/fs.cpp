@@ -13,7 +13,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -67,9 +66,9 @@ bool IsDotName(std::string_view name) {
     return !name.empty() && name[0] == '.' && name != "." && name != "..";
 }
 
-bool ReadDosAttrib(const std::string& diskPath, DosAttrib& value) {
+bool ReadDosAttrib(const char* diskPath, DosAttrib& value) {
     char buf[256];
-    ssize_t n = lgetxattr(diskPath.c_str(), kDosAttribName, buf, sizeof buf);
+    ssize_t n = lgetxattr(diskPath, kDosAttribName, buf, sizeof buf);
     if (n <= 0) return false;
     return DecodeDosAttrib(std::string_view(buf, static_cast<std::size_t>(n)), value);
 }
@@ -77,7 +76,7 @@ bool ReadDosAttrib(const std::string& diskPath, DosAttrib& value) {
 // The record of an entry of an open folder, by its name alone, so that it
 // is found at any depth. getxattrat (Linux 6.13) spares the kernel a path
 // walk; older kernels read it through the folder's descriptor in /proc.
-bool ReadDosAttribAt(int dirFd, const std::string& name, DosAttrib& value) {
+bool ReadDosAttribAt(int dirFd, const char* name, DosAttrib& value) {
     char buf[256];
     ssize_t n = -1;
     static std::atomic<bool> noGetxattrat{false};
@@ -89,7 +88,7 @@ bool ReadDosAttribAt(int dirFd, const std::string& name, DosAttrib& value) {
             uint32_t flags;
         } args{reinterpret_cast<uint64_t>(buf), sizeof buf, 0};
         constexpr long kGetxattrat = 464;
-        n = syscall(kGetxattrat, dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW, kDosAttribName, &args,
+        n = syscall(kGetxattrat, dirFd, name, AT_SYMLINK_NOFOLLOW, kDosAttribName, &args,
                     sizeof args);
         if (n < 0 && errno == ENOSYS) noGetxattrat.store(true, std::memory_order_relaxed);
         if (n <= 0 && !noGetxattrat.load(std::memory_order_relaxed)) return false;
@@ -98,7 +97,7 @@ bool ReadDosAttribAt(int dirFd, const std::string& name, DosAttrib& value) {
     noGetxattrat.store(true, std::memory_order_relaxed);
 #endif
     if (noGetxattrat.load(std::memory_order_relaxed)) {
-        const std::string path = "/proc/self/fd/" + std::to_string(dirFd) + "/" + name;
+        const std::string path = "/proc/self/fd/" + std::to_string(dirFd) + "/" + std::string(name);
         n = lgetxattr(path.c_str(), kDosAttribName, buf, sizeof buf);
     }
     if (n <= 0) return false;
@@ -141,18 +140,20 @@ uint32_t ComputeAttributes(const struct stat& st, std::string_view gbkName, cons
 
 // Whether a link leads to a folder: by its name in an open folder
 // (dirFd >= 0) or by its full disk path.
-bool LinkTargetIsDir(int dirFd, const std::string& name) {
+bool LinkTargetIsDir(int dirFd, const char* name) {
     struct stat t{};
-    return fstatat(dirFd >= 0 ? dirFd : AT_FDCWD, name.c_str(), &t, 0) == 0 && S_ISDIR(t.st_mode);
+    return fstatat(dirFd >= 0 ? dirFd : AT_FDCWD, name, &t, 0) == 0 && S_ISDIR(t.st_mode);
 }
 
 // Everything about one entry: by its name in an open folder (dirFd >= 0)
 // or by its full disk path (dirFd < 0).
-bool FillEntry(int dirFd, const std::string& name, std::string_view gbkName, FindEntry& e) {
-    struct statx sx{};
+// Only the fields an entry holds are asked for.
+bool FillEntry(int dirFd, const char* name, std::string_view gbkName, FindEntry& e) {
+    struct statx sx;
     const bool relative = dirFd >= 0;
-    if (statx(relative ? dirFd : AT_FDCWD, name.c_str(), AT_SYMLINK_NOFOLLOW,
-              STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
+    constexpr unsigned kWanted =
+        STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME;
+    if (statx(relative ? dirFd : AT_FDCWD, name, AT_SYMLINK_NOFOLLOW, kWanted, &sx) != 0)
         return false;
     struct stat st{};
     st.st_mode = sx.stx_mode;
@@ -206,90 +207,12 @@ namespace {
 constexpr std::size_t kFoldersKeptOpen = 16;
 }  // namespace
 
-// A second thread for StatMany: it looks entries up from the back of a batch
-// while the caller works from the front, until the two meet. It touches
-// nothing but the batch it was given.
-class StatHelper {
-public:
-    ~StatHelper() {
-        if (!thread_.joinable()) return;
-        quit_.store(true, std::memory_order_release);
-        posted_.fetch_add(1, std::memory_order_release);
-        posted_.notify_one();
-        thread_.join();
-    }
-
-    void StatAll(int dirFd, const DirItem* const* items, std::size_t count, FindEntry* entries,
-                 bool* ok) {
-        if (count < kWorthSharing || std::thread::hardware_concurrency() < 2) {
-            for (std::size_t i = 0; i < count; ++i) ok[i] = StatOne(dirFd, *items[i], entries[i]);
-            return;
-        }
-        if (!thread_.joinable()) thread_ = std::thread([this] { Serve(); });
-        if (claims_.size() < count) claims_ = std::vector<std::atomic<bool>>(count);
-        for (std::size_t i = 0; i < count; ++i) claims_[i].store(false, std::memory_order_relaxed);
-        batch_ = Batch{dirFd, items, count, entries, ok};
-        state_.store(kPosted, std::memory_order_release);
-        posted_.fetch_add(1, std::memory_order_release);
-        posted_.notify_one();
-        for (std::size_t i = 0; i < count; ++i) {
-            if (claims_[i].exchange(true, std::memory_order_acq_rel)) break;  // the helper's from here
-            ok[i] = StatOne(dirFd, *items[i], entries[i]);
-        }
-        // A helper that never came is called off; one at work is waited for.
-        int posted = kPosted;
-        if (state_.compare_exchange_strong(posted, kIdle, std::memory_order_acq_rel)) return;
-        for (int st = state_.load(std::memory_order_acquire); st != kIdle;
-             st = state_.load(std::memory_order_acquire))
-            state_.wait(st, std::memory_order_acquire);
-    }
-
-private:
-    static constexpr std::size_t kWorthSharing = 8;
-    enum : int { kIdle, kPosted, kTaken };
-    struct Batch {
-        int dirFd;
-        const DirItem* const* items;
-        std::size_t count;
-        FindEntry* entries;
-        bool* ok;
-    };
-
-    static bool StatOne(int dirFd, const DirItem& item, FindEntry& entry) {
-        return FillEntry(dirFd, item.diskName, item.name, entry);
-    }
-
-    void Serve() {
-        uint32_t seen = 0;
-        for (;;) {
-            posted_.wait(seen, std::memory_order_acquire);
-            seen = posted_.load(std::memory_order_acquire);
-            if (quit_.load(std::memory_order_acquire)) return;
-            int posted = kPosted;
-            if (!state_.compare_exchange_strong(posted, kTaken, std::memory_order_acq_rel)) continue;
-            const Batch b = batch_;
-            for (std::size_t i = b.count; i-- > 0;) {
-                if (claims_[i].exchange(true, std::memory_order_acq_rel)) break;
-                b.ok[i] = StatOne(b.dirFd, *b.items[i], b.entries[i]);
-            }
-            state_.store(kIdle, std::memory_order_release);
-            state_.notify_one();
-        }
-    }
-
-    std::thread thread_;
-    std::atomic<uint32_t> posted_{0};
-    std::atomic<int> state_{kIdle};
-    std::atomic<bool> quit_{false};
-    std::vector<std::atomic<bool>> claims_;
-    Batch batch_{};
-};
-
 struct FolderReader::Impl {
     struct Item {
-        uint32_t disk, diskLength;  // in diskNames
-        uint32_t gbk, gbkLength;    // in gbkNames
+        uint32_t disk, diskLength;  // in names, NUL-terminated there
+        uint32_t gbk, gbkLength;    // in names: the disk bytes themselves for ASCII names
         uint32_t key, keyLength;    // in keys
+        uint8_t rank;               // "." 0, ".." 1, any other name 2
         unsigned char type;
     };
     // A folder that Enter came from: still open, or closed and known by
@@ -307,15 +230,15 @@ struct FolderReader::Impl {
     bool failed = false;
     std::vector<Item> items;
     std::size_t next = 0;
-    std::string diskNames, gbkNames;
+    std::string names;
     std::u16string keys;
     std::vector<char> buffer;
-    StatHelper helper;
 
-    std::string_view Disk(const Item& i) const { return {diskNames.data() + i.disk, i.diskLength}; }
-    std::string_view Gbk(const Item& i) const { return {gbkNames.data() + i.gbk, i.gbkLength}; }
+    const char* Disk(const Item& i) const { return names.data() + i.disk; }
+    std::string_view Gbk(const Item& i) const { return {names.data() + i.gbk, i.gbkLength}; }
     std::u16string_view Key(const Item& i) const { return {keys.data() + i.key, i.keyLength}; }
     bool ReadListing();
+    void Add(const char* disk, std::size_t length, unsigned char type);
     // Drops the listing; listLater: the open folder is read at the next Next.
     void Forget(bool listLater) {
         listed = !listLater;
@@ -325,12 +248,59 @@ struct FolderReader::Impl {
     }
 };
 
+namespace {
+
+bool IsAsciiName(const char* s, std::size_t n) {
+    unsigned char any = 0;
+    for (std::size_t i = 0; i < n; ++i) any |= static_cast<unsigned char>(s[i]);
+    return any < 0x80;
+}
+
+DirItem::Kind KindOf(unsigned char type) {
+    switch (type) {
+        case DT_REG: return DirItem::File;
+        case DT_DIR: return DirItem::Folder;
+        case DT_LNK: return DirItem::Link;
+        case DT_UNKNOWN: return DirItem::Unknown;
+        default: return DirItem::Other;
+    }
+}
+
+}  // namespace
+
+// One name of a listing: its disk bytes, its GBK text (the same bytes for a
+// name of plain ASCII, the usual case, so nothing is converted) and its key.
+void FolderReader::Impl::Add(const char* disk, std::size_t length, unsigned char type) {
+    Item item{};
+    item.disk = static_cast<uint32_t>(names.size());
+    item.diskLength = static_cast<uint32_t>(length);
+    names.append(disk, length + 1);
+    item.key = static_cast<uint32_t>(keys.size());
+    if (IsAsciiName(disk, length)) {
+        item.gbk = item.disk;
+        item.gbkLength = item.diskLength;
+        for (std::size_t i = 0; i < length; ++i) {
+            const char c = disk[i];
+            keys.push_back(static_cast<char16_t>(c >= 'a' && c <= 'z' ? c - 32 : c));
+        }
+    } else {
+        item.gbk = static_cast<uint32_t>(names.size());
+        names += DiskToGbk(std::string_view(disk, length));
+        item.gbkLength = static_cast<uint32_t>(names.size() - item.gbk);
+        AppendFileNameKey(Gbk(item), keys);
+    }
+    item.keyLength = static_cast<uint32_t>(keys.size() - item.key);
+    const bool dots = disk[0] == '.' && (length == 1 || (length == 2 && disk[1] == '.'));
+    item.rank = static_cast<uint8_t>(dots ? length - 1 : 2);
+    item.type = type;
+    items.push_back(item);
+}
+
 // The whole listing at once, in the order a Windows file system lists a
 // folder: "." and "..", then the names by CompareFileNames.
 bool FolderReader::Impl::ReadListing() {
     Forget(false);
-    diskNames.clear();
-    gbkNames.clear();
+    names.clear();
     keys.clear();
     if (buffer.empty()) buffer.resize(64 * 1024);
     for (;;) {
@@ -344,28 +314,11 @@ bool FolderReader::Impl::ReadListing() {
         for (ssize_t at = 0; at < n;) {
             const auto* d = reinterpret_cast<const dirent64*>(buffer.data() + at);
             at += d->d_reclen;
-            const std::string_view disk(d->d_name);
-            Item item{};
-            item.disk = static_cast<uint32_t>(diskNames.size());
-            item.diskLength = static_cast<uint32_t>(disk.size());
-            diskNames.append(disk);
-            item.gbk = static_cast<uint32_t>(gbkNames.size());
-            gbkNames += DiskToGbk(disk);
-            item.gbkLength = static_cast<uint32_t>(gbkNames.size() - item.gbk);
-            item.key = static_cast<uint32_t>(keys.size());
-            AppendFileNameKey(Gbk(item), keys);
-            item.keyLength = static_cast<uint32_t>(keys.size() - item.key);
-            item.type = d->d_type;
-            items.push_back(item);
+            Add(d->d_name, std::strlen(d->d_name), d->d_type);
         }
     }
-    auto rank = [this](const Item& i) {
-        const std::string_view d = Disk(i);
-        return d == "." ? 0 : d == ".." ? 1 : 2;
-    };
-    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-        const int ra = rank(a), rb = rank(b);
-        if (ra != rb) return ra < rb;
+    std::sort(items.begin(), items.end(), [this](const Item& a, const Item& b) {
+        if (a.rank != b.rank) return a.rank < b.rank;
         const int c = Key(a).compare(Key(b));
         if (c != 0) return c < 0;
         return Gbk(a) < Gbk(b);
@@ -399,34 +352,33 @@ bool FolderReader::Open(std::string_view folder) {
     return false;
 }
 
-bool FolderReader::Next(DirItem& item) {
+bool FolderReader::Next(DirEntryView& entry) {
     if (impl_->fd >= 0 && !impl_->listed && !impl_->ReadListing()) return false;
     if (impl_->next >= impl_->items.size()) return false;
     const Impl::Item& i = impl_->items[impl_->next++];
-    item.diskName.assign(impl_->Disk(i));
-    item.name.assign(impl_->Gbk(i));
-    switch (i.type) {
-        case DT_REG: item.kind = DirItem::File; break;
-        case DT_DIR: item.kind = DirItem::Folder; break;
-        case DT_LNK: item.kind = DirItem::Link; break;
-        case DT_UNKNOWN: item.kind = DirItem::Unknown; break;
-        default: item.kind = DirItem::Other; break;
-    }
+    entry.name = impl_->Gbk(i);
+    entry.diskName = impl_->Disk(i);
+    entry.kind = KindOf(i.type);
     return true;
 }
 
-bool FolderReader::Stat(const DirItem& item, FindEntry& entry) {
+bool FolderReader::Next(DirItem& item) {
+    DirEntryView entry;
+    if (!Next(entry)) return false;
+    item.name.assign(entry.name);
+    item.diskName.assign(entry.diskName);
+    item.kind = entry.kind;
+    return true;
+}
+
+bool FolderReader::Stat(const DirEntryView& item, FindEntry& entry) {
     if (impl_->fd < 0) return Fail(FsProblem::Missing);
     return FillEntry(impl_->fd, item.diskName, item.name, entry) || FailErrno();
 }
 
-void FolderReader::StatMany(const DirItem* const* items, std::size_t count, FindEntry* entries,
-                            bool* ok) {
-    if (impl_->fd < 0) {
-        std::fill(ok, ok + count, false);
-        return;
-    }
-    impl_->helper.StatAll(impl_->fd, items, count, entries, ok);
+bool FolderReader::Stat(const DirItem& item, FindEntry& entry) {
+    if (impl_->fd < 0) return Fail(FsProblem::Missing);
+    return FillEntry(impl_->fd, item.diskName.c_str(), item.name, entry) || FailErrno();
 }
 
 uint32_t FolderReader::Attributes(const DirItem& item) {
@@ -438,9 +390,9 @@ uint32_t FolderReader::Attributes(const DirItem& item) {
         return attr::Invalid;
     }
     DosAttrib dos;
-    bool hasDos = !S_ISLNK(st.st_mode) && ReadDosAttribAt(fd, item.diskName, dos);
+    bool hasDos = !S_ISLNK(st.st_mode) && ReadDosAttribAt(fd, item.diskName.c_str(), dos);
     return ComputeAttributes(st, item.name, hasDos ? &dos : nullptr,
-                             S_ISLNK(st.st_mode) && LinkTargetIsDir(fd, item.diskName));
+                             S_ISLNK(st.st_mode) && LinkTargetIsDir(fd, item.diskName.c_str()));
 }
 
 bool FolderReader::Enter(const DirItem& folder, uint32_t& attributes) {
@@ -613,7 +565,7 @@ FsProblem FsProblemFromErrno(int error) {
 bool StatPath(std::string_view path, FindEntry& entry) {
     std::string disk;
     if (!ToDisk(path, disk)) return Fail(FsProblem::Missing);
-    return FillEntry(-1, disk, ExtractFileName(path), entry) || FailErrno();
+    return FillEntry(-1, disk.c_str(), ExtractFileName(path), entry) || FailErrno();
 }
 
 bool FileExists(std::string_view path) {
@@ -645,7 +597,7 @@ bool SetFileAttributes(std::string_view path, uint32_t attributes) {
     if (attributes & attr::Normal) attributes &= ~attr::Normal;
 
     DosAttrib dos;
-    bool hasDos = ReadDosAttrib(disk, dos);
+    bool hasDos = ReadDosAttrib(disk.c_str(), dos);
     uint32_t stored = attributes & kStoredBits;
     uint32_t plain = S_ISDIR(st.st_mode) ? 0 : attr::Archive;
     DosAttrib next = dos;
@@ -687,12 +639,12 @@ bool SetFileTimes(std::string_view path, std::optional<FileTime> creation,
     if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return Fail(FsProblem::ReadOnly);
 
     DosAttrib old;
-    bool hadDos = ReadDosAttrib(disk, old);
+    bool hadDos = ReadDosAttrib(disk.c_str(), old);
     if (creation) {
         DosAttrib next = old;
         if (!hadDos) {
             FindEntry e;
-            if (!FillEntry(-1, disk, ExtractFileName(path), e)) return FailErrno();
+            if (!FillEntry(-1, disk.c_str(), ExtractFileName(path), e)) return FailErrno();
             next.attributes = (e.attributes & (kStoredBits | attr::ReadOnly)) |
                               (S_ISDIR(st.st_mode) ? attr::Directory : 0);
             if (S_ISREG(st.st_mode) && (next.attributes & kStoredBits) == 0 &&

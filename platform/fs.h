@@ -93,6 +93,17 @@ struct DirItem {
     std::string diskName;  // the bytes on disk, for Stat, Attributes and Enter
 };
 
+// An entry of the open folder's listing seen where the reader keeps it: no
+// copy is made. The views last until the reader opens, enters or leaves a
+// folder.
+struct DirEntryView {
+    std::string_view name;           // GBK
+    const char* diskName = nullptr;  // the bytes on disk, NUL-terminated
+    DirItem::Kind kind = DirItem::Unknown;
+
+    DirItem ToItem() const { return DirItem{std::string(name), kind, std::string(diskName)}; }
+};
+
 class FolderReader {
 public:
     FolderReader();
@@ -102,12 +113,10 @@ public:
 
     bool Open(std::string_view folder);
     bool Next(DirItem& item);  // false at the end
+    bool Next(DirEntryView& entry);
     // Full entry (attributes, size, times) of an item of the open folder.
     bool Stat(const DirItem& item, FindEntry& entry);
-    // Stat of several items at once: on a machine with more than one
-    // processor a helper thread looks up a share of them. ok[i] tells
-    // whether entries[i] was filled.
-    void StatMany(const DirItem* const* items, std::size_t count, FindEntry* entries, bool* ok);
+    bool Stat(const DirEntryView& item, FindEntry& entry);
     // Attributes only; attr::Invalid when the entry vanished.
     uint32_t Attributes(const DirItem& item);
     // Goes down into a folder item of the open folder (never through a
