@@ -211,7 +211,7 @@ struct FolderReader::Impl {
     struct Item {
         uint32_t disk, diskLength;  // in names, NUL-terminated there
         uint32_t gbk, gbkLength;    // in names: the disk bytes themselves for ASCII names
-        uint32_t key, keyLength;    // in keys
+        uint32_t key, keyLength;    // in keys, in bytes
         uint8_t rank;               // "." 0, ".." 1, any other name 2
         unsigned char type;
     };
@@ -231,12 +231,15 @@ struct FolderReader::Impl {
     std::vector<Item> items;
     std::size_t next = 0;
     std::string names;
-    std::u16string keys;
+    // The names' keys (CompareFileNames), each unit as two bytes high
+    // first, so that the bytes compare as the units do.
+    std::string keys;
+    std::u16string wideKey;
     std::vector<char> buffer;
 
     const char* Disk(const Item& i) const { return names.data() + i.disk; }
     std::string_view Gbk(const Item& i) const { return {names.data() + i.gbk, i.gbkLength}; }
-    std::u16string_view Key(const Item& i) const { return {keys.data() + i.key, i.keyLength}; }
+    std::string_view Key(const Item& i) const { return {keys.data() + i.key, i.keyLength}; }
     bool ReadListing();
     void Add(const char* disk, std::size_t length, unsigned char type);
     // Drops the listing; listLater: the open folder is read at the next Next.
@@ -281,13 +284,19 @@ void FolderReader::Impl::Add(const char* disk, std::size_t length, unsigned char
         item.gbkLength = item.diskLength;
         for (std::size_t i = 0; i < length; ++i) {
             const char c = disk[i];
-            keys.push_back(static_cast<char16_t>(c >= 'a' && c <= 'z' ? c - 32 : c));
+            keys.push_back('\0');
+            keys.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c);
         }
     } else {
         item.gbk = static_cast<uint32_t>(names.size());
         names += DiskToGbk(std::string_view(disk, length));
         item.gbkLength = static_cast<uint32_t>(names.size() - item.gbk);
-        AppendFileNameKey(Gbk(item), keys);
+        wideKey.clear();
+        AppendFileNameKey(Gbk(item), wideKey);
+        for (const char16_t unit : wideKey) {
+            keys.push_back(static_cast<char>(unit >> 8));
+            keys.push_back(static_cast<char>(unit & 0xFF));
+        }
     }
     item.keyLength = static_cast<uint32_t>(keys.size() - item.key);
     const bool dots = disk[0] == '.' && (length == 1 || (length == 2 && disk[1] == '.'));

@@ -186,8 +186,13 @@ TEST(RunSearch, EachFolderIsListedInNameOrder) {
     // Made in the reverse of the order wanted, so neither the order of
     // making nor the directory's hash order can pass for it.
     TempFolder t;
-    const std::vector<std::string> files = {"A.txt", "b10.txt", "B2.txt", "Z.txt", "_x.txt",
-                                            Gbk("中.txt"), Gbk("啊.txt")};
+    // Names that differ only in case are listed upper case first; a letter
+    // beyond ASCII, a character outside the BMP and a full-width letter sort
+    // by their upper-cased UTF-16 units.
+    const std::vector<std::string> files = {"A.txt",       "a.txt",        "b10.txt",
+                                            "B2.txt",      "Z.txt",        "_x.txt",
+                                            Gbk("é.txt"),  Gbk("中.txt"),  Gbk("啊.txt"),
+                                            Gbk("😀.txt"), Gbk("Ａ.txt")};
     for (auto it = files.rbegin(); it != files.rend(); ++it) {
         t.Write("r/b/" + *it);
         t.Write("r/" + *it);
