@@ -171,14 +171,20 @@ int SearchRowCount(const FileList& list) {
 namespace {
 
 // A file found for a mask whose passes come later.
+// Only what a row takes is kept, the name in a shared store, so that the
+// files held for later passes cost little to keep and to gather.
 struct HeldFile {
-    FindEntry entry;
-    uint32_t folder;  // in HeldFiles::folders
+    int64_t size;
+    FileTime creationTime;
+    FileTime lastWriteTime;
+    uint32_t name, nameLength;  // in HeldFiles::names
+    uint32_t folder;            // in HeldFiles::folders
 };
 
 // What one walk found for the masks after the first it serves, mask by mask.
 struct HeldFiles {
     std::vector<std::vector<HeldFile>> byMask;
+    std::string names;
     std::vector<std::string> folders;
 };
 
@@ -235,7 +241,10 @@ void FolderWalk::Found(std::size_t mask, const FindEntry& entry) {
         held_.folders.push_back(folder_);
         heldFolderSet_ = true;
     }
-    held_.byMask[mask].push_back(HeldFile{entry, heldFolder_});
+    held_.byMask[mask].push_back(HeldFile{entry.size, entry.creationTime, entry.lastWriteTime,
+                                          static_cast<uint32_t>(held_.names.size()),
+                                          static_cast<uint32_t>(entry.name.size()), heldFolder_});
+    held_.names += entry.name;
 }
 
 void FolderWalk::ListFolder(FolderReader& reader, const SearchBounds& bounds, Level& level) {
@@ -388,6 +397,7 @@ void AppendSearch(FileList& list, SearchHost& host, std::string_view masksText,
 
     std::vector<HeldFiles> held;
     held.reserve(folders.size());
+    FindEntry file;
     for (const std::string& folder : folders) {
         if (host.StopRequested()) break;
         host.PassStarted(masks[live], folder);
@@ -408,7 +418,11 @@ void AppendSearch(FileList& list, SearchHost& host, std::string_view masksText,
             for (const HeldFile& f : held[r].byMask[m]) {
                 if (host.StopRequested()) return;
                 ProcessPendingMessages();
-                list.AddFile(f.entry, held[r].folders[f.folder]);
+                file.name.assign(held[r].names, f.name, f.nameLength);
+                file.size = f.size;
+                file.creationTime = f.creationTime;
+                file.lastWriteTime = f.lastWriteTime;
+                list.AddFile(file, held[r].folders[f.folder]);
             }
             std::vector<HeldFile>().swap(held[r].byMask[m]);
         }

@@ -211,7 +211,7 @@ struct FolderReader::Impl {
     struct Item {
         uint32_t disk, diskLength;  // in names, NUL-terminated there
         uint32_t gbk, gbkLength;    // in names: the disk bytes themselves for ASCII names
-        uint32_t key, keyLength;    // in keys, in bytes
+        uint32_t key, keyLength;    // in keys
         uint8_t rank;               // "." 0, ".." 1, any other name 2
         unsigned char type;
     };
@@ -231,8 +231,10 @@ struct FolderReader::Impl {
     std::vector<Item> items;
     std::size_t next = 0;
     std::string names;
-    // The names' keys (CompareFileNames), each unit as two bytes high
-    // first, so that the bytes compare as the units do.
+    // The names' keys (CompareFileNames), each unit written as UTF-8 writes
+    // a character of its value: that code keeps the order of the values and
+    // no unit's bytes begin another's, so two keys compare as their bytes
+    // do, and the key of an ASCII name is one byte a letter.
     std::string keys;
     std::u16string wideKey;
     std::vector<char> buffer;
@@ -284,7 +286,6 @@ void FolderReader::Impl::Add(const char* disk, std::size_t length, unsigned char
         item.gbkLength = item.diskLength;
         for (std::size_t i = 0; i < length; ++i) {
             const char c = disk[i];
-            keys.push_back('\0');
             keys.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c);
         }
     } else {
@@ -294,8 +295,16 @@ void FolderReader::Impl::Add(const char* disk, std::size_t length, unsigned char
         wideKey.clear();
         AppendFileNameKey(Gbk(item), wideKey);
         for (const char16_t unit : wideKey) {
-            keys.push_back(static_cast<char>(unit >> 8));
-            keys.push_back(static_cast<char>(unit & 0xFF));
+            if (unit < 0x80) {
+                keys.push_back(static_cast<char>(unit));
+            } else if (unit < 0x800) {
+                keys.push_back(static_cast<char>(0xC0 | (unit >> 6)));
+                keys.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+            } else {
+                keys.push_back(static_cast<char>(0xE0 | (unit >> 12)));
+                keys.push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
+                keys.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+            }
         }
     }
     item.keyLength = static_cast<uint32_t>(keys.size() - item.key);
