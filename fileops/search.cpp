@@ -1,6 +1,8 @@
 #include "fileops/search.h"
 
+#include <algorithm>
 #include <climits>
+#include <deque>
 #include <memory>
 
 #include "platform/error.h"
@@ -170,21 +172,45 @@ int SearchRowCount(const FileList& list) {
 
 namespace {
 
-// A file found for a mask whose passes come later.
-// Only what a row takes is kept, the name in a shared store, so that the
-// files held for later passes cost little to keep and to gather.
+// A file found for a mask whose passes come later: only what a row takes,
+// the name in a shared store.
 struct HeldFile {
     int64_t size;
     FileTime creationTime;
     FileTime lastWriteTime;
-    uint32_t name, nameLength;  // in HeldFiles::names
-    uint32_t folder;            // in HeldFiles::folders
+    uint32_t name;          // in HeldFiles::names
+    uint32_t nameLength;
+    uint32_t folder;        // in HeldFiles::folders
+};
+
+// Names end to end in blocks that are never moved: what is held grows
+// without being copied, and each page of it is written once.
+class HeldNames {
+public:
+    uint32_t Add(std::string_view name) {
+        if (blocks_.empty() || blocks_.back().size() + name.size() > kBlock) {
+            blocks_.emplace_back();
+            blocks_.back().reserve(std::max(kBlock, name.size()));
+        }
+        std::string& last = blocks_.back();
+        const uint32_t at = static_cast<uint32_t>((blocks_.size() - 1) << kBlockBits | last.size());
+        last.append(name);
+        return at;
+    }
+    std::string_view View(uint32_t at, uint32_t length) const {
+        return std::string_view(blocks_[at >> kBlockBits]).substr(at & (kBlock - 1), length);
+    }
+
+private:
+    static constexpr unsigned kBlockBits = 16;
+    static constexpr std::size_t kBlock = std::size_t{1} << kBlockBits;  // > any name
+    std::vector<std::string> blocks_;
 };
 
 // What one walk found for the masks after the first it serves, mask by mask.
 struct HeldFiles {
-    std::vector<std::vector<HeldFile>> byMask;
-    std::string names;
+    std::vector<std::deque<HeldFile>> byMask;
+    HeldNames names;
     std::vector<std::string> folders;
 };
 
@@ -242,9 +268,8 @@ void FolderWalk::Found(std::size_t mask, const FindEntry& entry) {
         heldFolderSet_ = true;
     }
     held_.byMask[mask].push_back(HeldFile{entry.size, entry.creationTime, entry.lastWriteTime,
-                                          static_cast<uint32_t>(held_.names.size()),
+                                          held_.names.Add(entry.name),
                                           static_cast<uint32_t>(entry.name.size()), heldFolder_});
-    held_.names += entry.name;
 }
 
 void FolderWalk::ListFolder(FolderReader& reader, const SearchBounds& bounds, Level& level) {
@@ -418,13 +443,13 @@ void AppendSearch(FileList& list, SearchHost& host, std::string_view masksText,
             for (const HeldFile& f : held[r].byMask[m]) {
                 if (host.StopRequested()) return;
                 ProcessPendingMessages();
-                file.name.assign(held[r].names, f.name, f.nameLength);
+                file.name.assign(held[r].names.View(f.name, f.nameLength));
                 file.size = f.size;
                 file.creationTime = f.creationTime;
                 file.lastWriteTime = f.lastWriteTime;
                 list.AddFile(file, held[r].folders[f.folder]);
             }
-            std::vector<HeldFile>().swap(held[r].byMask[m]);
+            std::deque<HeldFile>().swap(held[r].byMask[m]);
         }
     }
 }
