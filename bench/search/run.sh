@@ -7,6 +7,14 @@
 # busy machine), their ratios and the peak memory per listed file.
 # Target: at most 1.0 times find, under 300 bytes per listed file.
 #
+# find prints, for every file listed, its size and times: one stat each.
+# The search needs one more call per file that find cannot make: the read
+# of the file's DOS attribute record (hidden, system, temporary ... and a
+# created time set by the user), which decides whether the file is listed
+# and what its created time is. So a third program runs alternating with
+# the two: the floor, those system calls alone with nothing else done
+# (bench_search floor), to show what is left of the search's own work.
+#
 #   bench/search/run.sh [BUILD_DIR]
 #   RUNS=9 TREES="200000:2000 1000000:10000" bench/search/run.sh BUILD_DIR
 #
@@ -46,7 +54,7 @@ for entry in $trees; do
     # Warm the cache with both, then alternate so that neither gets a better one.
     run_find
     "$driver" run "$tree" 1 >/dev/null
-    find_wall=() find_cpu=() search_wall=() search_cpu=()
+    find_wall=() find_cpu=() search_wall=() search_cpu=() floor_wall=() floor_cpu=()
     report=""
     TIMEFORMAT='%R %U %S'
     for ((i = 0; i < runs; i++)); do
@@ -58,12 +66,17 @@ for entry in $trees; do
         search_wall+=("$wall")
         search_cpu+=("$cpu")
         [[ -z "$report" ]] && report="$out"
+        read -r _ wall cpu < <("$driver" floor "$tree" 1 | grep '^run ')
+        floor_wall+=("$wall")
+        floor_cpu+=("$cpu")
     done
 
     fw=$(printf '%s\n' "${find_wall[@]}" | median)
     fc=$(printf '%s\n' "${find_cpu[@]}" | median)
     sw=$(printf '%s\n' "${search_wall[@]}" | median)
     sc=$(printf '%s\n' "${search_cpu[@]}" | median)
+    lw=$(printf '%s\n' "${floor_wall[@]}" | median)
+    lc=$(printf '%s\n' "${floor_cpu[@]}" | median)
     listed=$(echo "$report" | awk '/^listed /{ print $2 }')
     peak=$(echo "$report" | awk '/^peak_bytes_per_row /{ print $2 }')
     list_bytes=$(echo "$report" | awk '/^list_bytes_per_row /{ print $2 }')
@@ -73,8 +86,11 @@ for entry in $trees; do
     printf 'search wall runs   %s\n' "${search_wall[*]}"
     printf 'find               %.3f s wall, %.3f s cpu (medians)\n' "$fw" "$fc"
     printf 'search             %.3f s wall, %.3f s cpu (medians)\n' "$sw" "$sc"
+    printf 'floor              %.3f s wall, %.3f s cpu (medians; stat and DOS record per file)\n' \
+        "$lw" "$lc"
     printf 'ratio search/find  %s wall, %s cpu (target <= 1.0)\n' "$(ratio "$sw" "$fw")" \
         "$(ratio "$sc" "$fc")"
+    printf 'ratio search/floor %s wall, %s cpu\n' "$(ratio "$sw" "$lw")" "$(ratio "$sc" "$lc")"
     printf 'peak memory        %s bytes per listed file (target < 300); the list itself %s\n' \
         "$peak" "$list_bytes"
     rm -rf "$tree"
