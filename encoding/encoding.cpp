@@ -1,5 +1,6 @@
 #include "encoding/encoding.h"
 
+#include "platform/fs.h"
 #include "platform/memory.h"
 
 #if defined(__SSE2__)
@@ -44,9 +45,9 @@ DetectedEncoding Detect(std::string_view bytes, std::string& gbk) {
         std::string_view bom;
         TextEncoding encoding;
     };
-    for (const Marked& m : {Marked{kUtf8Bom, TextEncoding::Utf8},
-                            Marked{kUtf16LeBom, TextEncoding::Utf16Le},
-                            Marked{kUtf16BeBom, TextEncoding::Utf16Be}}) {
+    for (const Marked& m :
+         {Marked{kUtf8Bom, TextEncoding::Utf8}, Marked{kUtf16LeBom, TextEncoding::Utf16Le},
+          Marked{kUtf16BeBom, TextEncoding::Utf16Be}}) {
         if (!bytes.starts_with(m.bom)) continue;
         const std::string_view text = bytes.substr(m.bom.size());
         ReserveLarge(gbk, text.size() + kSlack);
@@ -104,6 +105,198 @@ std::string DecodeToGbk(std::string&& bytes, TextMode mode, TextFormat& format) 
     if (!Converted(found.encoding)) gbk = std::move(bytes);
     FindLineBreaks(gbk, format);
     return gbk;
+}
+
+namespace {
+
+// Decodes a file's pieces as they come. The first bytes tell a mark; then
+// ASCII is taken as it is until the first byte above 0x7F, from where the
+// text is converted as UTF-8. At the first sequence that is not UTF-8 the
+// file is GBK: when nothing had been converted yet the bytes are taken as
+// they are from there on, otherwise the file is read again as it is.
+class PieceDecoder {
+public:
+    explicit PieceDecoder(std::string& gbk) : gbk_(gbk) {}
+
+    void Begin(std::uint64_t size) {
+        gbk_.clear();
+        ReserveLarge(gbk_, static_cast<std::size_t>(size) + kSlack);
+    }
+
+    // False once the file has to be read again.
+    bool Take(std::string_view piece) {
+        if (state_ == State::Start) {
+            head_.append(piece);
+            if (head_.size() < kUtf8Bom.size()) return true;
+            return Open();
+        }
+        return Feed(piece);
+    }
+
+    // After the last piece. False when the file has to be read again.
+    bool Finish() {
+        if (state_ == State::Start && !Open()) return false;
+        if (state_ == State::Utf8 && !carry_.empty()) {
+            const std::string raw = std::move(carry_);
+            carry_.clear();
+            std::size_t consumed = 0;
+            if (!Convert(raw, true, consumed)) return Fallback(raw);
+        }
+        return true;
+    }
+
+    bool whole() const { return state_ == State::Whole; }
+    TextEncoding encoding() const {
+        return state_ == State::Ascii  ? TextEncoding::Ascii
+               : state_ == State::Utf8 ? TextEncoding::Utf8
+                                       : TextEncoding::Gbk;
+    }
+    bool marked() const { return marked_ && state_ == State::Utf8; }
+
+private:
+    enum class State { Start, Ascii, Utf8, Raw, Whole };
+
+    bool Open() {
+        const std::string head = std::move(head_);
+        head_.clear();
+        if (head.starts_with(kUtf16LeBom) || head.starts_with(kUtf16BeBom)) {
+            // Rare: decoded whole, by the general path.
+            state_ = State::Whole;
+            gbk_.append(head);
+            return true;
+        }
+        std::string_view rest = head;
+        if (rest.starts_with(kUtf8Bom)) {
+            marked_ = true;
+            state_ = State::Utf8;
+            rest.remove_prefix(kUtf8Bom.size());
+        } else {
+            state_ = State::Ascii;
+        }
+        return Feed(rest);
+    }
+
+    bool Feed(std::string_view piece) {
+        switch (state_) {
+            case State::Raw:
+            case State::Whole:
+                gbk_.append(piece);
+                return true;
+            case State::Ascii: {
+                const std::size_t high = FirstHighByte(piece);
+                gbk_.append(piece.substr(0, high));
+                if (high == piece.size()) return true;
+                state_ = State::Utf8;
+                piece.remove_prefix(high);
+                break;
+            }
+            default:
+                break;
+        }
+        // UTF-8: first the character cut off at the end of the last piece.
+        std::string_view rest = piece;
+        if (!carry_.empty()) {
+            const std::string raw = carry_ + std::string(piece.substr(0, 3));
+            const std::size_t before = carry_.size();
+            carry_.clear();
+            std::size_t consumed = 0;
+            if (!Convert(raw, false, consumed))
+                return Fallback(raw.substr(0, before) + std::string(piece));
+            if (consumed < before) {  // still cut off: a piece of a byte or two
+                carry_ = raw.substr(0, before) + std::string(piece);
+                return true;
+            }
+            rest.remove_prefix(consumed - before);
+        }
+        std::size_t consumed = 0;
+        if (!Convert(rest, false, consumed)) return Fallback(piece);
+        carry_.assign(rest.substr(consumed));
+        return true;
+    }
+
+    // Converts the complete characters of in and appends them; on invalid
+    // input nothing is appended.
+    bool Convert(std::string_view in, bool last, std::size_t& consumed) {
+        if (scratch_.size() < 2 * in.size() + 32) scratch_.resize(2 * in.size() + 32);
+        std::size_t written = 0;
+        const bool ok = Utf8PieceToGb18030(in, last, scratch_.data(), consumed, written);
+        if (!ok) return false;
+        gbk_.append(scratch_.data(), written);
+        if (written > 0) converted_ = true;
+        return true;
+    }
+
+    // The text is not UTF-8. raw: the file's bytes from the first one above
+    // 0x7F, when nothing before them was converted.
+    bool Fallback(std::string_view raw) {
+        if (converted_ || marked_) return false;
+        gbk_.append(raw);
+        state_ = State::Raw;
+        return true;
+    }
+
+    static std::size_t FirstHighByte(std::string_view s) {
+        const auto* begin = reinterpret_cast<const unsigned char*>(s.data());
+        const auto* p = begin;
+        const auto* end = p + s.size();
+#if defined(__SSE2__)
+        for (; end - p >= 16; p += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const int high = _mm_movemask_epi8(v);
+            if (high != 0)
+                return static_cast<std::size_t>(p - begin) +
+                       __builtin_ctz(static_cast<unsigned>(high));
+        }
+#endif
+        for (; p < end; ++p)
+            if (*p >= 0x80) break;
+        return static_cast<std::size_t>(p - begin);
+    }
+
+    std::string& gbk_;
+    State state_ = State::Start;
+    bool marked_ = false;
+    bool converted_ = false;  // gbk_ holds text that is not the file's bytes
+    std::string head_, carry_, scratch_;
+};
+
+}  // namespace
+
+bool ReadTextFile(std::string_view path, TextMode mode, std::string& gbk, TextFormat& format) {
+    if (mode == TextMode::ClassicGbk) {
+        format = TextFormat::Classic();
+        gbk.clear();
+        return ReadFilePieces(
+            path, [&](std::uint64_t size) { ReserveLarge(gbk, static_cast<std::size_t>(size)); },
+            [&](std::string_view piece) {
+                gbk.append(piece);
+                return true;
+            });
+    }
+    PieceDecoder decoder(gbk);
+    bool again = false;
+    if (!ReadFilePieces(
+            path, [&](std::uint64_t size) { decoder.Begin(size); },
+            [&](std::string_view piece) {
+                again = !decoder.Take(piece);
+                return !again;
+            }))
+        return false;
+    if (!again) again = !decoder.Finish();
+    if (again) {
+        // GBK after all, found late: its bytes as they are.
+        if (!ReadFileBytes(path, gbk)) return false;
+        format = TextFormat();
+    } else if (decoder.whole()) {
+        gbk = DecodeToGbk(std::move(gbk), mode, format);
+        return true;
+    } else {
+        format = TextFormat();
+        format.encoding = decoder.encoding();
+        format.bom = decoder.marked();
+    }
+    FindLineBreaks(gbk, format);
+    return true;
 }
 
 void FindLineBreaks(std::string_view gbk, TextFormat& format) {

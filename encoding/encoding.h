@@ -15,8 +15,8 @@
 namespace ferro {
 
 enum class TextEncoding : uint8_t {
-    Ascii,    // no byte above 0x7F: the same text in every encoding; written as UTF-8
-    Gbk,      // code page 936 (GB18030), and anything not valid in the others
+    Ascii,  // no byte above 0x7F: the same text in every encoding; written as UTF-8
+    Gbk,    // code page 936 (GB18030), and anything not valid in the others
     Utf8,
     Utf16Le,  // only with a byte-order mark
     Utf16Be,
@@ -58,6 +58,11 @@ DetectedEncoding DetectTextEncoding(std::string_view bytes);
 // bytes as they are, format Classic(). A file detected as GBK or Ascii is
 // never converted, so its bytes come back untouched.
 std::string DecodeToGbk(std::string&& bytes, TextMode mode, TextFormat& format);
+
+// The same for a file, read piece by piece: a UTF-8 file is converted as
+// it is read, so it is never held twice. False when the file cannot be read
+// (LastFsProblem says why).
+bool ReadTextFile(std::string_view path, TextMode mode, std::string& gbk, TextFormat& format);
 
 // The line-break style of GBK text (its first break; LF when it has none)
 // and whether it ends with a break (an empty text counts as ending so).

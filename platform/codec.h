@@ -5,6 +5,7 @@
 // code page 950 (Big5) for the Traditional Chinese conversion.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,17 @@ bool Utf16ToGb18030(std::string_view bytes, bool bigEndian, std::string& out);
 // character in two) becomes U+FFFD.
 void Gb18030ToUtf8(std::string_view gb, std::string& out);
 void Gb18030ToUtf16(std::string_view gb, bool bigEndian, std::string& out);
+
+// The same piece by piece, into a buffer of the caller's (for readers and
+// writers that convert as they go, without holding a file twice).
+// Utf8PieceToGb18030: out has room for 2 * in.size() + 32 bytes; unless
+// last, a character cut off by the end of in is left for the next piece.
+// Returns false at the first invalid sequence; consumed and written tell how
+// far it got (the bytes before it are converted).
+bool Utf8PieceToGb18030(std::string_view in, bool last, char* out, std::size_t& consumed,
+                        std::size_t& written);
+// out has room for 3 * gb.size() + 32 bytes; returns the bytes written.
+std::size_t Gb18030PieceToUtf8(std::string_view gb, char* out);
 
 // The window edge.
 QString GbkToQString(std::string_view gbk);

@@ -39,8 +39,31 @@ struct Tables {
     // (U+0000 is the one-byte 0x00).
     std::array<uint16_t, 126 * kTwoTrails> fromTwo{};
     std::array<uint16_t, kFourBmp> fromFour{};
+    // The hot paths store whole words: a BMP character's GB18030 bytes and a
+    // two-byte code's UTF-8 bytes, in memory order, zero-padded.
+    std::array<uint32_t, 0x10000> bmpBytes{};
+    std::array<uint32_t, 126 * kTwoTrails> twoUtf8{};
     bool ok = false;
 };
+
+inline void PutUtf8(uint32_t c, char*& o) {
+    // a trail byte, or an overlong lead
+    if (c < 0x80) {
+        *o++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+        *o++ = static_cast<char>(0xC0 | (c >> 6));
+        *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *o++ = static_cast<char>(0xE0 | (c >> 12));
+        *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *o++ = static_cast<char>(0xF0 | (c >> 18));
+        *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
 
 uint32_t FourByteNumber(uint32_t packed) {
     const uint32_t b1 = packed >> 24, b2 = (packed >> 16) & 0xFF, b3 = (packed >> 8) & 0xFF,
@@ -90,6 +113,22 @@ std::unique_ptr<Tables> BuildTables() {
         t->fromBmp[c] = packed;
     }
     t->ok = k == static_cast<std::size_t>(n);
+    for (uint32_t c = 0; c < 0x10000; ++c) {
+        const uint32_t packed = t->fromBmp[c];
+        const int length = packed < 0x100 ? 1 : packed < 0x10000 ? 2 : 4;
+        unsigned char bytes[4] = {};
+        for (int i = 0; i < length; ++i)
+            bytes[i] = static_cast<unsigned char>(packed >> (8 * (length - 1 - i)));
+        std::memcpy(&t->bmpBytes[c], bytes, 4);
+    }
+    for (std::size_t i = 0; i < t->fromTwo.size(); ++i) {
+        const uint32_t c = t->fromTwo[i];
+        if (c == 0) continue;
+        char bytes[4] = {};
+        char* o = bytes;
+        PutUtf8(c, o);
+        std::memcpy(&t->twoUtf8[i], bytes, 4);
+    }
     return t;
 }
 
@@ -124,27 +163,6 @@ bool InBlocks(std::string_view in, std::string& out, std::size_t ratio, Step ste
     return true;
 }
 
-// Copies the ASCII bytes at p (at most up to stop) to o; afterwards *p is
-// not ASCII or p == stop.
-inline void CopyAscii(const uchar*& p, const uchar* stop, char*& o) {
-#if defined(__SSE2__)
-    while (stop - p >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
-        const int high = _mm_movemask_epi8(v);
-        if (high != 0) {
-            const int n = __builtin_ctz(static_cast<unsigned>(high));
-            p += n;
-            o += n;
-            return;
-        }
-        p += 16;
-        o += 16;
-    }
-#endif
-    while (p < stop && *p < 0x80) *o++ = static_cast<char>(*p++);
-}
-
 inline void PutGb(uint32_t c, const Tables& t, char*& o) {
     if (c < 0x10000) {
         const uint32_t packed = t.fromBmp[c];
@@ -170,7 +188,9 @@ inline void PutGb(uint32_t c, const Tables& t, char*& o) {
     *o++ = static_cast<char>(0x30 + number % 10);
 }
 
-inline bool IsTrail(uchar c) { return (c & 0xC0) == 0x80; }
+inline bool IsTrail(uchar c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // The code point of the GB18030 character at p (p < end), and its length;
 // length 1 and code point ~0 for a byte that begins no valid character.
@@ -184,8 +204,8 @@ inline uint32_t NextGb(const uchar* p, const uchar* end, const Tables& t, int& l
         if (end - p < 4) return ~0u;
         const uchar b3 = p[2], b4 = p[3];
         if (b3 < 0x81 || b3 == 0xFF || b4 < 0x30 || b4 > 0x39) return ~0u;
-        const uint32_t number = ((b1 - 0x81u) * 10 + (b2 - 0x30u)) * 1260 + (b3 - 0x81u) * 10 +
-                                (b4 - 0x30u);
+        const uint32_t number =
+            ((b1 - 0x81u) * 10 + (b2 - 0x30u)) * 1260 + (b3 - 0x81u) * 10 + (b4 - 0x30u);
         uint32_t c = ~0u;
         if (number < kFourBmp) {
             if (t.fromFour[number] != 0) c = t.fromFour[number];
@@ -200,24 +220,6 @@ inline uint32_t NextGb(const uchar* p, const uchar* end, const Tables& t, int& l
     if (c == 0) return ~0u;
     length = 2;
     return c;
-}
-
-inline void PutUtf8(uint32_t c, char*& o) {
-    if (c < 0x80) {
-        *o++ = static_cast<char>(c);
-    } else if (c < 0x800) {
-        *o++ = static_cast<char>(0xC0 | (c >> 6));
-        *o++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        *o++ = static_cast<char>(0xE0 | (c >> 12));
-        *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *o++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        *o++ = static_cast<char>(0xF0 | (c >> 18));
-        *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *o++ = static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 inline void PutUnit(uint32_t u, bool bigEndian, char*& o) {
@@ -240,107 +242,222 @@ inline void PutUtf16(uint32_t c, bool bigEndian, char*& o) {
     PutUnit(0xDC00 + (c & 0x3FF), bigEndian, o);
 }
 
+// A three-byte UTF-8 character at p (Chinese text is made of them) as
+// GB18030; false, with nothing done, for anything else (an overlong form or
+// a surrogate included: the general path refuses those).
+inline bool PutThreeByteUtf8(const uchar*& p, const uchar* end, char*& o, const Tables& t) {
+    const uchar c = p[0];
+    if ((c & 0xF0) != 0xE0 || end - p < 3) return false;
+    const uchar c1 = p[1], c2 = p[2];
+    if (((c1 & 0xC0) != 0x80) | ((c2 & 0xC0) != 0x80)) return false;
+    const uint32_t cp = (uint32_t{c} & 0x0F) << 12 | uint32_t{c1 & 0x3Fu} << 6 | (c2 & 0x3Fu);
+    if ((cp < 0x800) | (cp - 0xD800u < 0x800u)) return false;
+    // Two bytes out, or four for the few without a two-byte code (their
+    // second byte is a digit); the store is always four bytes.
+    const uint32_t bytes = t.bmpBytes[cp];
+    std::memcpy(o, &bytes, 4);
+    o += ((bytes >> 8) & 0xFF) - 0x30u < 10u ? 4 : 2;
+    p += 3;
+    return true;
+}
+
+// A two-byte GB18030 character at p as UTF-8; false, with nothing done,
+// for anything else.
+inline bool PutTwoByteGb(const uchar*& p, const uchar* end, char*& o, const Tables& t) {
+    const uchar b1 = p[0];
+    if (end - p < 2 || b1 < 0x81 || b1 == 0xFF) return false;
+    const uchar b2 = p[1];
+    if ((b2 < 0x40) | (b2 == 0x7F) | (b2 == 0xFF)) return false;
+    const uint32_t bytes = t.twoUtf8[(b1 - 0x81) * kTwoTrails + (b2 - 0x40)];
+    if (bytes == 0) return false;
+    std::memcpy(o, &bytes, 4);
+    o += (bytes & 0xFF) >= 0xE0 ? 3 : 2;
+    p += 2;
+    return true;
+}
+
+// Converts UTF-8 characters starting before stop (they may run on up to
+// end); false at the first invalid sequence, p then pointing at it.
+inline bool Utf8Step(const uchar*& pIo, const uchar* stop, const uchar* end, char*& oIo,
+                     const Tables& t) {
+    // Locals, so that the stores into the output cannot be taken to change
+    // them: they stay in registers.
+    const uchar* p = pIo;
+    char* o = oIo;
+    bool ok = true;
+    while (p < stop) {
+#if defined(__SSE2__)
+        // Sixteen bytes at a time while they are ASCII, then one character:
+        // mixed Chinese and ASCII text goes without unforeseen branches.
+        if (stop - p >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
+            const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
+            if (high == 0) {
+                p += 16;
+                o += 16;
+                continue;
+            }
+            const unsigned ascii = static_cast<unsigned>(__builtin_ctz(high));
+            p += ascii;
+            o += ascii;
+            // A run of Chinese characters: the branch is foreseen, so the
+            // next character's bytes are read before this one is done.
+            if (PutThreeByteUtf8(p, end, o, t)) {
+                while (stop - p >= 3 && PutThreeByteUtf8(p, end, o, t)) {
+                }
+                continue;
+            }
+        }
+#endif
+        const uchar c = *p;
+        if (c < 0x80) {
+            *o++ = static_cast<char>(c);
+            ++p;
+            continue;
+        }
+        if (PutThreeByteUtf8(p, end, o, t)) continue;
+        // Two and four-byte characters; anything else is not UTF-8 (a trail
+        // byte, an overlong form, a surrogate, a character cut off).
+        uint32_t cp = 0;
+        const std::ptrdiff_t left = end - p;
+        if (c >= 0xC2 && c < 0xE0 && left >= 2 && IsTrail(p[1])) {
+            cp = (uint32_t{c} & 0x1F) << 6 | (p[1] & 0x3F);
+            p += 2;
+        } else if (c >= 0xF0 && c < 0xF5 && left >= 4 && IsTrail(p[1]) && IsTrail(p[2]) &&
+                   IsTrail(p[3]) && !(c == 0xF0 && p[1] < 0x90) &&  // overlong
+                   !(c == 0xF4 && p[1] > 0x8F)) {                  // beyond U+10FFFF
+            cp = (uint32_t{c} & 0x07) << 18 | uint32_t{p[1] & 0x3Fu} << 12 |
+                 uint32_t{p[2] & 0x3Fu} << 6 | (p[3] & 0x3F);
+            p += 4;
+        } else {
+            ok = false;
+            break;
+        }
+        PutGb(cp, t, o);
+    }
+    pIo = p;
+    oIo = o;
+    return ok;
+}
+
+// Converts GB18030 characters starting before stop (they may run on up to
+// end); bytes that begin no valid character become U+FFFD.
+inline void Gb18030Step(const uchar*& pIo, const uchar* stop, const uchar* end, char*& oIo,
+                        const Tables& t) {
+    const uchar* p = pIo;  // locals: see Utf8Step
+    char* o = oIo;
+    while (p < stop) {
+#if defined(__SSE2__)
+        // As in Utf8Step.
+        if (stop - p >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
+            const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
+            if (high == 0) {
+                p += 16;
+                o += 16;
+                continue;
+            }
+            const unsigned ascii = static_cast<unsigned>(__builtin_ctz(high));
+            p += ascii;
+            o += ascii;
+            if (PutTwoByteGb(p, end, o, t)) {
+                while (stop - p >= 2 && PutTwoByteGb(p, end, o, t)) {
+                }
+                continue;
+            }
+        }
+#endif
+        if (*p < 0x80) {
+            *o++ = static_cast<char>(*p++);
+            continue;
+        }
+        if (PutTwoByteGb(p, end, o, t)) continue;
+        int length;
+        const uint32_t c = NextGb(p, end, t, length);
+        PutUtf8(c == ~0u ? 0xFFFD : c, o);
+        p += length;
+    }
+    pIo = p;
+    oIo = o;
+}
+
 }  // namespace
 
 bool Utf8ToGb18030(std::string_view utf8, std::string& out) {
     const Tables& t = GetTables();
     if (!t.ok) return false;
-    return InBlocks(utf8, out, 2, [&](const uchar*& p, const uchar* stop, const uchar* end,
-                                      char*& o) {
-        while (p < stop) {
-            const uchar c = *p;
-            if (c < 0x80) {
-                CopyAscii(p, stop, o);
-                continue;
-            }
-            uint32_t cp;
-            // Three bytes first: Chinese text is made of them.
-            if ((c & 0xF0) == 0xE0 && end - p >= 3 && IsTrail(p[1]) && IsTrail(p[2])) {
-                if (c == 0xE0 && p[1] < 0xA0) return false;  // overlong
-                if (c == 0xED && p[1] > 0x9F) return false;  // a surrogate
-                cp = (uint32_t{c} & 0x0F) << 12 | uint32_t{p[1] & 0x3Fu} << 6 | (p[2] & 0x3F);
-                p += 3;
-                PutGb(cp, t, o);
-                continue;
-            }
-            if (c < 0xC2) return false;  // a trail byte, or an overlong lead
-            if (c < 0xE0) {
-                if (end - p < 2 || !IsTrail(p[1])) return false;
-                cp = (uint32_t{c} & 0x1F) << 6 | (p[1] & 0x3F);
-                p += 2;
-            } else if (c < 0xF0) {
-                if (end - p < 3 || !IsTrail(p[1]) || !IsTrail(p[2])) return false;
-                if (c == 0xE0 && p[1] < 0xA0) return false;  // overlong
-                if (c == 0xED && p[1] > 0x9F) return false;  // a surrogate
-                cp = (uint32_t{c} & 0x0F) << 12 | uint32_t{p[1] & 0x3Fu} << 6 | (p[2] & 0x3F);
-                p += 3;
-            } else if (c < 0xF5) {
-                if (end - p < 4 || !IsTrail(p[1]) || !IsTrail(p[2]) || !IsTrail(p[3]))
-                    return false;
-                if (c == 0xF0 && p[1] < 0x90) return false;  // overlong
-                if (c == 0xF4 && p[1] > 0x8F) return false;  // beyond U+10FFFF
-                cp = (uint32_t{c} & 0x07) << 18 | uint32_t{p[1] & 0x3Fu} << 12 |
-                     uint32_t{p[2] & 0x3Fu} << 6 | (p[3] & 0x3F);
-                p += 4;
-            } else {
-                return false;
-            }
-            PutGb(cp, t, o);
+    return InBlocks(utf8, out, 2,
+                    [&](const uchar*& p, const uchar* stop, const uchar* end, char*& o) {
+                        return Utf8Step(p, stop, end, o, t);
+                    });
+}
+
+bool Utf8PieceToGb18030(std::string_view in, bool last, char* out, std::size_t& consumed,
+                        std::size_t& written) {
+    const Tables& t = GetTables();
+    consumed = written = 0;
+    if (!t.ok) return false;
+    const auto* begin = reinterpret_cast<const uchar*>(in.data());
+    const uchar* end = begin + in.size();
+    if (!last) {
+        // A character cut off by the end of the piece waits for the next one.
+        const uchar* lead = end;
+        while (lead > begin && end - lead < 4 && IsTrail(lead[-1])) --lead;
+        if (lead > begin && end - lead < 4) {
+            const uchar c = lead[-1];
+            const std::ptrdiff_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+            if (end - (lead - 1) < need) end = lead - 1;
         }
-        return true;
-    });
+    }
+    const uchar* p = begin;
+    char* o = out;
+    const bool ok = Utf8Step(p, end, end, o, t);
+    consumed = static_cast<std::size_t>(p - begin);
+    written = static_cast<std::size_t>(o - out);
+    return ok;
 }
 
 bool Utf16ToGb18030(std::string_view bytes, bool bigEndian, std::string& out) {
     const Tables& t = GetTables();
     if (!t.ok || bytes.size() % 2 != 0) return false;
-    return InBlocks(bytes, out, 2, [&](const uchar*& p, const uchar* stop, const uchar* end,
-                                       char*& o) {
-        auto unit = [bigEndian](const uchar* q) {
-            return bigEndian ? (uint32_t{q[0]} << 8 | q[1]) : (uint32_t{q[1]} << 8 | q[0]);
-        };
-        while (p < stop) {
-            uint32_t c = unit(p);
-            p += 2;
-            if (c >= 0xD800 && c <= 0xDFFF) {
-                if (c > 0xDBFF || end - p < 2) return false;
-                const uint32_t low = unit(p);
-                if (low < 0xDC00 || low > 0xDFFF) return false;
+    return InBlocks(
+        bytes, out, 2, [&](const uchar*& p, const uchar* stop, const uchar* end, char*& o) {
+            auto unit = [bigEndian](const uchar* q) {
+                return bigEndian ? (uint32_t{q[0]} << 8 | q[1]) : (uint32_t{q[1]} << 8 | q[0]);
+            };
+            while (p < stop) {
+                uint32_t c = unit(p);
                 p += 2;
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                if (c >= 0xD800 && c <= 0xDFFF) {
+                    if (c > 0xDBFF || end - p < 2) return false;
+                    const uint32_t low = unit(p);
+                    if (low < 0xDC00 || low > 0xDFFF) return false;
+                    p += 2;
+                    c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                }
+                PutGb(c, t, o);
             }
-            PutGb(c, t, o);
-        }
-        return true;
-    });
+            return true;
+        });
 }
 
 void Gb18030ToUtf8(std::string_view gb, std::string& out) {
     const Tables& t = GetTables();
     InBlocks(gb, out, 3, [&](const uchar*& p, const uchar* stop, const uchar* end, char*& o) {
-        while (p < stop) {
-            const uchar b1 = *p;
-            if (b1 < 0x80) {
-                CopyAscii(p, stop, o);
-                continue;
-            }
-            // Two bytes first: Chinese text is made of them.
-            if (end - p >= 2 && b1 != 0x80 && b1 != 0xFF && p[1] >= 0x40 && p[1] != 0x7F &&
-                p[1] != 0xFF) {
-                const uint32_t c = t.fromTwo[(b1 - 0x81) * kTwoTrails + (p[1] - 0x40)];
-                if (c != 0) {
-                    PutUtf8(c, o);
-                    p += 2;
-                    continue;
-                }
-            }
-            int length;
-            const uint32_t c = NextGb(p, end, t, length);
-            PutUtf8(c == ~0u ? 0xFFFD : c, o);
-            p += length;
-        }
+        Gb18030Step(p, stop, end, o, t);
         return true;
     });
+}
+
+std::size_t Gb18030PieceToUtf8(std::string_view gb, char* out) {
+    const Tables& t = GetTables();
+    const auto* p = reinterpret_cast<const uchar*>(gb.data());
+    const uchar* end = p + gb.size();
+    char* o = out;
+    Gb18030Step(p, end, end, o, t);
+    return static_cast<std::size_t>(o - out);
 }
 
 void Gb18030ToUtf16(std::string_view gb, bool bigEndian, std::string& out) {

@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -757,6 +758,35 @@ bool ReadFileBytes(std::string_view path, std::string& data) {
     close(fd);
     data.resize(got);
     if (!ok) data.clear();
+    return ok;
+}
+
+bool ReadFilePieces(std::string_view path, const std::function<void(std::uint64_t size)>& begin,
+                    const std::function<bool(std::string_view piece)>& take) {
+    std::string disk;
+    if (!ToDisk(path, disk)) return Fail(FsProblem::Missing);
+    const int fd = open(disk.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return FailErrno();
+    struct stat st{};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return Fail(FsProblem::NotAFile);
+    }
+    begin(static_cast<std::uint64_t>(st.st_size));
+    // A megabyte stays in the processor's cache between the read and the
+    // conversion that follows it.
+    constexpr std::size_t kPiece = 1 << 20;
+    const std::unique_ptr<char[]> buffer(new char[kPiece]);
+    bool ok = true;
+    while (true) {
+        const ssize_t n = read(fd, buffer.get(), kPiece);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ok = FailErrno();
+        if (n <= 0) break;
+        if (!take(std::string_view(buffer.get(), static_cast<std::size_t>(n)))) break;
+        ProcessPendingMessagesTimed();
+    }
+    close(fd);
     return ok;
 }
 

@@ -199,6 +199,13 @@ bool DeleteFile(std::string_view path);
 // blocks on them) and for files that cannot be read.
 bool ReadFileBytes(std::string_view path, std::string& data);
 
+// The same piece by piece, for readers that convert as they go: begin gets
+// the file's size once it is open, then take gets each piece in order (a
+// view valid until take returns) and returns false to stop early. Window
+// messages are processed between pieces.
+bool ReadFilePieces(std::string_view path, const std::function<void(std::uint64_t size)>& begin,
+                    const std::function<bool(std::string_view piece)>& take);
+
 // Keeps the old content of a file that a safe write is about to change, in
 // place of the write's own rescue copy (an undo journal does this).
 class OldContentKeeper {

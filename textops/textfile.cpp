@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <future>
+#include <system_error>
 
 #include "platform/codec.h"
 #include "platform/error.h"
@@ -46,7 +48,8 @@ public:
     FileLineSink(const ChunkWriter& write, const TextFormat& format, std::string_view source)
         : write_(write), format_(format), source_(source),
           break_(LineBreakText(format.lineBreak)),
-          encode_(format.encoding != TextEncoding::Gbk) {
+          encode_(format.encoding != TextEncoding::Gbk),
+          utf8_(format.encoding == TextEncoding::Utf8 || format.encoding == TextEncoding::Ascii) {
         piece_.reserve(kPiece + (1 << 16));
     }
 
@@ -60,14 +63,15 @@ public:
             AppendLine(line);
         }
         ++lines_;
-        if (piece_.size() >= kPiece) Flush();
+        if (piece_.size() >= kPiece) Flush(false);
     }
 
     // Ends the file; false when a write failed.
     bool Finish() {
         if (!failed_ && !format_.classic && lines_ > 0 && format_.finalBreak)
             piece_.append(break_);
-        Flush();
+        Flush(true);
+        WriteConverted();
         if (!failed_ && !started_) Start();
         return !failed_;
     }
@@ -100,11 +104,31 @@ private:
         if (!bom.empty() && !write_(bom)) failed_ = true;
     }
 
-    void Flush() {
+    // last: no more pieces follow.
+    void Flush(bool last) {
         if (failed_ || piece_.empty()) return;
         if (!started_) Start();
         if (!failed_) {
-            if (encode_) {
+            if (utf8_) {
+                // A large file's pieces are converted on a helper thread while
+                // the next one is made; they are written here, in order.
+                WriteConverted();
+                if (failed_) return;
+                std::swap(piece_, converting_);
+                const std::size_t room = 3 * converting_.size() + 32;
+                if (encoded_.size() < room) encoded_.resize(room);
+                auto convert = [this] { return Gb18030PieceToUtf8(converting_, encoded_.data()); };
+                pending_ = true;
+                if (!last) {
+                    try {
+                        conversion_ = std::async(std::launch::async, convert);
+                        return Cleared();
+                    } catch (const std::system_error&) {
+                        // No thread to be had: converted here.
+                    }
+                }
+                encodedSize_ = convert();
+            } else if (encode_) {
                 encoded_.clear();
                 AppendEncoded(piece_, format_, encoded_);
                 failed_ = !write_(encoded_);
@@ -112,8 +136,20 @@ private:
                 failed_ = !write_(piece_);
             }
         }
+        Cleared();
+    }
+
+    void Cleared() {
         piece_.clear();
         ProcessPendingMessagesTimed();
+    }
+
+    // Writes the piece converted last, once it is ready.
+    void WriteConverted() {
+        if (!pending_) return;
+        pending_ = false;
+        if (conversion_.valid()) encodedSize_ = conversion_.get();
+        if (!failed_) failed_ = !write_(std::string_view(encoded_.data(), encodedSize_));
     }
 
     const ChunkWriter& write_;
@@ -121,7 +157,13 @@ private:
     const std::string_view source_;
     const std::string_view break_;
     const bool encode_;
+    const bool utf8_;
     std::string piece_, encoded_;
+    std::string converting_;  // the piece being converted into encoded_
+    std::size_t encodedSize_ = 0;
+    bool pending_ = false;  // encoded_ holds (or will hold) bytes not yet written
+    // Declared after the buffers its thread uses, so it is waited for first.
+    std::future<std::size_t> conversion_;
     std::size_t lines_ = 0;
     bool started_ = false;
     bool failed_ = false;
@@ -157,10 +199,9 @@ void Save(std::string_view path, const TextFormat& format, std::string_view sour
 }  // namespace
 
 TextFile LoadTextFile(std::string_view path, TextMode mode) {
-    std::string bytes;
-    if (!ReadFileBytes(path, bytes)) ThrowUnreadable(path);
     TextFile file;
-    std::string text = DecodeToGbk(std::move(bytes), mode, file.format);
+    std::string text;
+    if (!ReadTextFile(path, mode, text, file.format)) ThrowUnreadable(path);
     RefuseNul(text, path);
     file.lines = LineList::FromText(std::move(text));
     return file;

@@ -134,5 +134,55 @@ TEST(Encoding, NewFilesAreUtf8WithLfUnlessClassic) {
     EXPECT_EQ(EncodeFromGbk(Gbk("中文"), ascii), "中文");
 }
 
+// Files are decoded as they are read, a megabyte at a time: whatever falls on
+// the pieces' edges, the result is the one the whole bytes give.
+TEST(Encoding, ReadPieceByPieceAsFromTheWholeBytes) {
+    const std::size_t mib = 1 << 20;
+    const std::string ascii(mib - 1, 'a');
+    const std::string chinese = [] {
+        std::string s;
+        while (s.size() < (3 << 20) / 2) s += "中文行 ok\n";
+        return s;
+    }();
+    struct Case {
+        const char* name;
+        std::string bytes;
+        TextEncoding encoding;
+    };
+    const Case cases[] = {
+        {"empty", "", TextEncoding::Ascii},
+        {"two bytes", "ab", TextEncoding::Ascii},
+        {"a lone mark", kUtf8Bom, TextEncoding::Utf8},
+        {"small UTF-8", kUtf8Text, TextEncoding::Utf8},
+        {"UTF-8 across the edges", chinese + chinese, TextEncoding::Utf8},
+        {"a character on the first edge", ascii + "中" + ascii, TextEncoding::Utf8},
+        {"four bytes on the first edge", ascii + "😀" + ascii, TextEncoding::Utf8},
+        {"ASCII, then GBK in a later piece", ascii + ascii + Gbk("中文"), TextEncoding::Gbk},
+        {"ASCII, then a lead byte cut off at the end", ascii + "\xE4\xB8", TextEncoding::Gbk},
+        {"UTF-8, then GBK in a later piece", chinese + ascii + Gbk("中文"), TextEncoding::Gbk},
+        {"marked UTF-8, then GBK", kUtf8Bom + chinese + Gbk("中文"), TextEncoding::Gbk},
+        {"GBK", Gbk("中文\r\n") + ascii + Gbk("中文"), TextEncoding::Gbk},
+        {"UTF-16 LE", "\xFF\xFE" + Utf16(u"中文\r\n", false), TextEncoding::Utf16Le},
+    };
+    testing::TempFolder dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.Write("t.txt", c.bytes);
+        TextFormat expected, got;
+        const std::string whole = DecodeToGbk(std::string(c.bytes), TextMode::Auto, expected);
+        std::string text = "left over";
+        ASSERT_TRUE(ReadTextFile(path, TextMode::Auto, text, got));
+        EXPECT_EQ(got.encoding, c.encoding);
+        EXPECT_EQ(got, expected);
+        EXPECT_TRUE(text == whole);  // not EXPECT_EQ: megabytes in a failure message
+        ASSERT_TRUE(ReadTextFile(path, TextMode::ClassicGbk, text, got));
+        EXPECT_TRUE(text == c.bytes);
+        EXPECT_TRUE(got.classic);
+    }
+    std::string text;
+    TextFormat format;
+    EXPECT_FALSE(ReadTextFile(dir.path() + "/missing.txt", TextMode::Auto, text, format));
+}
+
 }  // namespace
 }  // namespace ferro

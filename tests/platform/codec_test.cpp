@@ -144,10 +144,13 @@ TEST(Codec, InvalidFileContentsAreRefusedOrMarked) {
         {"cut short by ASCII", "\xE4\xB8x"},
         {"GBK text", "\xD6\xD0\xCE\xC4"},
     };
+    // Also after a run of ASCII, which is taken sixteen bytes at a time.
+    const std::string kRun(21, 'a');
     for (const Case& c : badUtf8) {
         SCOPED_TRACE(c.name);
         std::string out;
         EXPECT_FALSE(ferro::Utf8ToGb18030(c.bytes, out));
+        EXPECT_FALSE(ferro::Utf8ToGb18030(kRun + c.bytes + kRun, out));
     }
     const Case badUtf16[] = {
         {"odd length", std::string("a\0b", 3)},
@@ -175,5 +178,8 @@ TEST(Codec, InvalidFileContentsAreRefusedOrMarked) {
         std::string out;
         ferro::Gb18030ToUtf8(badGb[i].bytes, out);
         EXPECT_EQ(out, expected[i]);
+        out.clear();
+        ferro::Gb18030ToUtf8(kRun + badGb[i].bytes, out);
+        EXPECT_EQ(out, kRun + expected[i]);
     }
 }
