@@ -248,8 +248,16 @@ private:
     uint32_t heldFolder_ = 0;
     bool heldFolderSet_ = false;
     bool stopped_ = false;
-    std::vector<uint32_t> matches_;  // the masks the entry in hand matches
-    FindEntry entry_;
+    // One chunk of a listing: the entries, the masks each matches (from
+    // firstMatch_[i] to firstMatch_[i + 1] in matches_), and the matched
+    // entries looked up together.
+    static constexpr std::size_t kChunk = 256;
+    std::vector<DirEntryView> chunk_ = std::vector<DirEntryView>(kChunk);
+    std::vector<uint32_t> firstMatch_;
+    std::vector<uint32_t> matches_;
+    std::vector<DirEntryView> wanted_;
+    std::vector<FindEntry> entries_ = std::vector<FindEntry>(kChunk);
+    std::unique_ptr<bool[]> found_ = std::make_unique<bool[]>(kChunk);
 };
 
 void FolderWalk::Unread(FsProblem why) {
@@ -274,32 +282,53 @@ void FolderWalk::Found(std::size_t mask, const FindEntry& entry) {
 
 void FolderWalk::ListFolder(FolderReader& reader, const SearchBounds& bounds, Level& level) {
     heldFolderSet_ = false;
-    DirEntryView item;
-    while (reader.Next(item)) {
-        if (host_.StopRequested()) {
-            stopped_ = true;
-            break;
-        }
-        ProcessPendingMessages();
-        // "." and ".." stand for the folder itself and its parent, never
-        // for a file of the folder, whatever their attributes.
-        if (IsDotOrDotDot(item.name)) continue;
-        // Files, links and devices never hold rows below them: only
-        // folders are kept for the walk to go down into.
-        if (item.kind == DirItem::Folder || item.kind == DirItem::Unknown)
-            level.subfolders.push_back(item.ToItem());
-        // Only the entries some mask takes are looked up.
+    // The entries come in chunks: the names of a chunk are matched first
+    // and the matching ones looked up together, then each entry is taken
+    // in turn with the stop test and the message pump before it.
+    for (bool more = true; more && !stopped_;) {
+        std::size_t count = 0;
+        wanted_.clear();
         matches_.clear();
-        for (std::size_t m = live_; m < masks_.size(); ++m)
-            if (!masks_[m]->empty() && masks_[m]->Matches(item.name))
-                matches_.push_back(static_cast<uint32_t>(m));
-        if (matches_.empty() || !reader.Stat(item, entry_)) continue;  // gone since the listing
-        const uint32_t a = entry_.attributes;
-        if ((a & kSearchFileSet) == attr::Directory || (a & ~kSearchFileSet) != 0) continue;
-        if (host_.SizeFilterOn() && (entry_.size < bounds.minSize || entry_.size > bounds.maxSize))
-            continue;
-        if (host_.DateFilterOn() && !DateInRange(entry_, bounds)) continue;
-        for (const uint32_t m : matches_) Found(m, entry_);
+        firstMatch_.clear();
+        while (count < kChunk && (more = reader.Next(chunk_[count]))) {
+            const DirEntryView& item = chunk_[count];
+            firstMatch_.push_back(static_cast<uint32_t>(matches_.size()));
+            ++count;
+            // "." and ".." stand for the folder itself and its parent, never
+            // for a file of the folder, whatever their attributes.
+            if (IsDotOrDotDot(item.name)) continue;
+            const std::size_t before = matches_.size();
+            for (std::size_t m = live_; m < masks_.size(); ++m)
+                if (!masks_[m]->empty() && masks_[m]->Matches(item.name))
+                    matches_.push_back(static_cast<uint32_t>(m));
+            if (matches_.size() != before) wanted_.push_back(item);
+        }
+        firstMatch_.push_back(static_cast<uint32_t>(matches_.size()));
+        reader.StatMany(wanted_.data(), wanted_.size(), entries_.data(), found_.get());
+
+        std::size_t w = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (host_.StopRequested()) {
+                stopped_ = true;
+                break;
+            }
+            ProcessPendingMessages();
+            const DirEntryView& item = chunk_[i];
+            if (IsDotOrDotDot(item.name)) continue;
+            // Files, links and devices never hold rows below them: only
+            // folders are kept for the walk to go down into.
+            if (item.kind == DirItem::Folder || item.kind == DirItem::Unknown)
+                level.subfolders.push_back(item.ToItem());
+            if (firstMatch_[i] == firstMatch_[i + 1]) continue;
+            const FindEntry& entry = entries_[w];
+            if (!found_[w++]) continue;  // gone since the listing
+            const uint32_t a = entry.attributes;
+            if ((a & kSearchFileSet) == attr::Directory || (a & ~kSearchFileSet) != 0) continue;
+            if (host_.SizeFilterOn() && (entry.size < bounds.minSize || entry.size > bounds.maxSize))
+                continue;
+            if (host_.DateFilterOn() && !DateInRange(entry, bounds)) continue;
+            for (uint32_t k = firstMatch_[i]; k < firstMatch_[i + 1]; ++k) Found(matches_[k], entry);
+        }
     }
     if (reader.Failed()) host_.FolderSkipped(folder_);
     host_.FolderDone();

@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/io_uring.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
@@ -146,16 +148,15 @@ bool LinkTargetIsDir(int dirFd, const char* name) {
     return fstatat(dirFd >= 0 ? dirFd : AT_FDCWD, name, &t, 0) == 0 && S_ISDIR(t.st_mode);
 }
 
-// Everything about one entry: by its name in an open folder (dirFd >= 0)
-// or by its full disk path (dirFd < 0).
-// Only the fields an entry holds are asked for.
-bool FillEntry(int dirFd, const char* name, std::string_view gbkName, FindEntry& e) {
-    struct statx sx;
+// The fields of statx an entry holds.
+constexpr unsigned kEntryStatx =
+    STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME;
+
+// An entry from its statx: the rest (the DOS record, a link's target) is
+// looked up by name in an open folder (dirFd >= 0) or by full disk path.
+void FinishEntry(int dirFd, const char* name, std::string_view gbkName, const struct statx& sx,
+                 FindEntry& e) {
     const bool relative = dirFd >= 0;
-    constexpr unsigned kWanted =
-        STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME;
-    if (statx(relative ? dirFd : AT_FDCWD, name, AT_SYMLINK_NOFOLLOW, kWanted, &sx) != 0)
-        return false;
     struct stat st{};
     st.st_mode = sx.stx_mode;
     DosAttrib dos;
@@ -170,6 +171,15 @@ bool FillEntry(int dirFd, const char* name, std::string_view gbkName, FindEntry&
     if (hasDos && dos.createTime) e.creationTime = *dos.createTime;
     else if (sx.stx_mask & STATX_BTIME) e.creationTime = ToFileTime(sx.stx_btime);
     else e.creationTime = e.lastWriteTime;
+}
+
+// Everything about one entry: by its name in an open folder (dirFd >= 0)
+// or by its full disk path (dirFd < 0).
+bool FillEntry(int dirFd, const char* name, std::string_view gbkName, FindEntry& e) {
+    struct statx sx;
+    if (statx(dirFd >= 0 ? dirFd : AT_FDCWD, name, AT_SYMLINK_NOFOLLOW, kEntryStatx, &sx) != 0)
+        return false;
+    FinishEntry(dirFd, name, gbkName, sx, e);
     return true;
 }
 
@@ -208,6 +218,130 @@ namespace {
 constexpr std::size_t kFoldersKeptOpen = 16;
 }  // namespace
 
+// statx calls for many names of one folder handed to the kernel together
+// through an io_uring: one system call for a batch instead of one a name,
+// and the kernel's own worker makes the calls while this thread waits.
+// Where the kernel has no io_uring or refuses it (a sandbox, a setting),
+// Run says so and the caller makes the calls itself.
+class StatRing {
+public:
+    static constexpr unsigned kEntries = 256;  // the most names of one batch
+
+    StatRing() = default;
+    StatRing(const StatRing&) = delete;
+    StatRing& operator=(const StatRing&) = delete;
+    ~StatRing() {
+        if (fd_ < 0) return;
+        munmap(sqes_, sqesBytes_);
+        munmap(rings_, ringBytes_);
+        close(fd_);
+    }
+
+    // statx of names[i] in dirFd into out[i], its result (0 or -errno) in
+    // result[i]; count <= kEntries. False, with nothing done, when the
+    // ring cannot be used.
+    bool Run(int dirFd, const char* const* names, std::size_t count, struct statx* out,
+             int* result) {
+        if (count == 0) return true;
+        if (broken_ || (fd_ < 0 && !Setup())) return false;
+        unsigned tail = Load(sqTail_);
+        for (std::size_t i = 0; i < count; ++i) {
+            io_uring_sqe& q = sqes_[tail & sqMask_];
+            std::memset(&q, 0, sizeof q);
+            q.opcode = IORING_OP_STATX;
+            q.fd = dirFd;
+            q.addr = reinterpret_cast<uint64_t>(names[i]);
+            q.len = kEntryStatx;
+            q.off = reinterpret_cast<uint64_t>(&out[i]);
+            q.statx_flags = AT_SYMLINK_NOFOLLOW;
+            q.user_data = i;
+            ++tail;
+        }
+        Store(sqTail_, tail);
+        std::size_t submitted = 0, completed = 0;
+        while (completed < count) {
+            const long n =
+                syscall(SYS_io_uring_enter, fd_, static_cast<unsigned>(count - submitted), 1u,
+                        IORING_ENTER_GETEVENTS, nullptr, 0);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EBUSY)) continue;
+            if (n < 0) {
+                // The kernel may still write into out: the ring and the
+                // caller's buffers are given up, never reused.
+                broken_ = true;
+                return false;
+            }
+            submitted += static_cast<std::size_t>(n);
+            unsigned head = Load(cqHead_);
+            for (const unsigned end = Load(cqTail_); head != end; ++head) {
+                const io_uring_cqe& c = cqes_[head & cqMask_];
+                result[c.user_data] = c.res;
+                ++completed;
+            }
+            Store(cqHead_, head);
+        }
+        return true;
+    }
+
+    bool Broken() const { return broken_; }
+
+private:
+    static unsigned Load(const unsigned* p) {
+        return __atomic_load_n(p, __ATOMIC_ACQUIRE);
+    }
+    static void Store(unsigned* p, unsigned v) { __atomic_store_n(p, v, __ATOMIC_RELEASE); }
+
+    bool Setup() {
+        io_uring_params p{};
+        const int fd = static_cast<int>(syscall(SYS_io_uring_setup, kEntries, &p));
+        if (fd < 0 || !(p.features & IORING_FEAT_SINGLE_MMAP)) {
+            if (fd >= 0) close(fd);
+            broken_ = true;
+            return false;
+        }
+        ringBytes_ = std::max<std::size_t>(p.sq_off.array + p.sq_entries * sizeof(unsigned),
+                                           p.cq_off.cqes + p.cq_entries * sizeof(io_uring_cqe));
+        sqesBytes_ = p.sq_entries * sizeof(io_uring_sqe);
+        void* rings = mmap(nullptr, ringBytes_, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE,
+                           fd, IORING_OFF_SQ_RING);
+        void* sqes = mmap(nullptr, sqesBytes_, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE,
+                          fd, IORING_OFF_SQES);
+        if (rings == MAP_FAILED || sqes == MAP_FAILED || p.sq_entries < kEntries ||
+            p.cq_entries < kEntries) {
+            if (rings != MAP_FAILED) munmap(rings, ringBytes_);
+            if (sqes != MAP_FAILED) munmap(sqes, sqesBytes_);
+            close(fd);
+            broken_ = true;
+            return false;
+        }
+        char* r = static_cast<char*>(rings);
+        rings_ = rings;
+        sqes_ = static_cast<io_uring_sqe*>(sqes);
+        sqTail_ = reinterpret_cast<unsigned*>(r + p.sq_off.tail);
+        sqMask_ = *reinterpret_cast<unsigned*>(r + p.sq_off.ring_mask);
+        cqHead_ = reinterpret_cast<unsigned*>(r + p.cq_off.head);
+        cqTail_ = reinterpret_cast<unsigned*>(r + p.cq_off.tail);
+        cqMask_ = *reinterpret_cast<unsigned*>(r + p.cq_off.ring_mask);
+        cqes_ = reinterpret_cast<io_uring_cqe*>(r + p.cq_off.cqes);
+        // Each submission slot always holds the entry of the same index.
+        auto* array = reinterpret_cast<unsigned*>(r + p.sq_off.array);
+        for (unsigned i = 0; i < p.sq_entries; ++i) array[i] = i;
+        fd_ = fd;
+        return true;
+    }
+
+    int fd_ = -1;
+    bool broken_ = false;
+    void* rings_ = nullptr;
+    std::size_t ringBytes_ = 0, sqesBytes_ = 0;
+    io_uring_sqe* sqes_ = nullptr;
+    unsigned* sqTail_ = nullptr;
+    unsigned sqMask_ = 0;
+    unsigned* cqHead_ = nullptr;
+    unsigned* cqTail_ = nullptr;
+    unsigned cqMask_ = 0;
+    io_uring_cqe* cqes_ = nullptr;
+};
+
 struct FolderReader::Impl {
     struct Item {
         uint32_t disk, diskLength;  // in names, NUL-terminated there
@@ -239,6 +373,12 @@ struct FolderReader::Impl {
     std::string keys;
     std::u16string wideKey;
     std::vector<char> buffer;
+    StatRing ring;
+    // Where a batch's statx land; kept for good once the ring has failed
+    // with a batch in flight, since the kernel may still write into it.
+    std::unique_ptr<struct statx[]> statBuffers;
+    std::vector<const char*> batchNames;
+    std::vector<int> batchResults;
 
     const char* Disk(const Item& i) const { return names.data() + i.disk; }
     std::string_view Gbk(const Item& i) const { return {names.data() + i.gbk, i.gbkLength}; }
@@ -393,6 +533,43 @@ bool FolderReader::Next(DirItem& item) {
 bool FolderReader::Stat(const DirEntryView& item, FindEntry& entry) {
     if (impl_->fd < 0) return Fail(FsProblem::Missing);
     return FillEntry(impl_->fd, item.diskName, item.name, entry) || FailErrno();
+}
+
+void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEntry* entries,
+                            bool* ok) {
+    const int fd = impl_->fd;
+    if (fd < 0) {
+        std::fill(ok, ok + count, false);
+        return;
+    }
+    // A few names are not worth a trip through the ring.
+    constexpr std::size_t kWorthBatching = 4;
+    std::size_t done = 0;
+    while (count - done >= kWorthBatching && !impl_->ring.Broken()) {
+        const std::size_t n = std::min<std::size_t>(count - done, StatRing::kEntries);
+        if (!impl_->statBuffers)
+            impl_->statBuffers = std::make_unique<struct statx[]>(StatRing::kEntries);
+        impl_->batchNames.resize(n);
+        impl_->batchResults.assign(n, -EIO);
+        for (std::size_t i = 0; i < n; ++i) impl_->batchNames[i] = items[done + i].diskName;
+        if (!impl_->ring.Run(fd, impl_->batchNames.data(), n, impl_->statBuffers.get(),
+                             impl_->batchResults.data())) {
+            if (impl_->ring.Broken()) {
+                impl_->statBuffers.release();  // may still be written: never reused
+                impl_->batchNames = std::vector<const char*>();
+            }
+            break;
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            const DirEntryView& item = items[done + i];
+            ok[done + i] = impl_->batchResults[i] == 0;
+            if (ok[done + i])
+                FinishEntry(fd, item.diskName, item.name, impl_->statBuffers[i], entries[done + i]);
+        }
+        done += n;
+    }
+    for (; done < count; ++done)
+        ok[done] = FillEntry(fd, items[done].diskName, items[done].name, entries[done]);
 }
 
 bool FolderReader::Stat(const DirItem& item, FindEntry& entry) {

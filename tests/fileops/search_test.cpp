@@ -206,6 +206,37 @@ TEST(RunSearch, EachFolderIsListedInNameOrder) {
     EXPECT_EQ(Search(h, "*.txt", t / "r"), want);
 }
 
+TEST(RunSearch, AFolderOfManyFilesIsListedWholeWithEachFilesOwnFacts) {
+    // More files than the walk takes in one go, and than the system is
+    // asked about at once: every one listed, in order, with its own size
+    // and times, whichever way its facts were fetched.
+    TempFolder t;
+    const int count = 700;
+    for (int i = count - 1; i >= 0; --i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "m/f%04d.txt", i);
+        t.Write(name, std::string(static_cast<std::size_t>(i), 'x'));
+        t.SetModified(name, LocalTime(2020, 1, 1, 0, 0, 0) / 1000000000 + i * 60);
+        if (i % 3 == 0) t.Write(std::string(name) + ".log");
+    }
+    FakeHost h;
+    FileList l;
+    const std::vector<std::string> found = Search(h, "*.txt", t / "m", &l);
+    ASSERT_EQ(found.size(), static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        SCOPED_TRACE(i);
+        char name[32];
+        std::snprintf(name, sizeof name, "f%04d.txt", i);
+        ASSERT_EQ(l.Name(i + 1), name);
+        ASSERT_EQ(l.Cell(ferro::kColSize, i + 1), std::to_string(i));
+        const ferro::DateTime d = ferro::ToLocal(LocalTime(2020, 1, 1, 0, 0, 0) + i * 60000000000LL);
+        char modified[32];
+        std::snprintf(modified, sizeof modified, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month,
+                      d.day, d.hour, d.minute, d.second);
+        ASSERT_EQ(l.Cell(ferro::kColModified, i + 1), modified);
+    }
+}
+
 TEST(RunSearch, AttributeSetsDecideWhatIsListedAndEntered) {
     TempFolder t;
     const bool xattrs = ferro::SupportsExtendedAttributes(t.path());
