@@ -237,13 +237,16 @@ public:
         close(fd_);
     }
 
+    // Whether the ring can be used: made at the first call.
+    bool Ready() { return !broken_ && (fd_ >= 0 || Setup()); }
+
     // statx of names[i] in dirFd into out[i], its result (0 or -errno) in
-    // result[i]; count <= kEntries. False, with nothing done, when the
-    // ring cannot be used.
+    // result[i]; count <= kEntries, and the ring Ready. False when the
+    // kernel stopped answering with calls in flight: the ring is then
+    // given up, and out must never be used again, since the kernel may
+    // still write into it.
     bool Run(int dirFd, const char* const* names, std::size_t count, struct statx* out,
              int* result) {
-        if (count == 0) return true;
-        if (broken_ || (fd_ < 0 && !Setup())) return false;
         unsigned tail = Load(sqTail_);
         for (std::size_t i = 0; i < count; ++i) {
             io_uring_sqe& q = sqes_[tail & sqMask_];
@@ -265,8 +268,6 @@ public:
                         IORING_ENTER_GETEVENTS, nullptr, 0);
             if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EBUSY)) continue;
             if (n < 0) {
-                // The kernel may still write into out: the ring and the
-                // caller's buffers are given up, never reused.
                 broken_ = true;
                 return false;
             }
@@ -281,8 +282,6 @@ public:
         }
         return true;
     }
-
-    bool Broken() const { return broken_; }
 
 private:
     static unsigned Load(const unsigned* p) {
@@ -545,7 +544,7 @@ void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEn
     // A few names are not worth a trip through the ring.
     constexpr std::size_t kWorthBatching = 4;
     std::size_t done = 0;
-    while (count - done >= kWorthBatching && !impl_->ring.Broken()) {
+    while (count - done >= kWorthBatching && impl_->ring.Ready()) {
         const std::size_t n = std::min<std::size_t>(count - done, StatRing::kEntries);
         if (!impl_->statBuffers)
             impl_->statBuffers = std::make_unique<struct statx[]>(StatRing::kEntries);
@@ -554,10 +553,7 @@ void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEn
         for (std::size_t i = 0; i < n; ++i) impl_->batchNames[i] = items[done + i].diskName;
         if (!impl_->ring.Run(fd, impl_->batchNames.data(), n, impl_->statBuffers.get(),
                              impl_->batchResults.data())) {
-            if (impl_->ring.Broken()) {
-                impl_->statBuffers.release();  // may still be written: never reused
-                impl_->batchNames = std::vector<const char*>();
-            }
+            impl_->statBuffers.release();  // may still be written: never freed or reused
             break;
         }
         for (std::size_t i = 0; i < n; ++i) {

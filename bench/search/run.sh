@@ -12,8 +12,10 @@
 # of the file's DOS attribute record (hidden, system, temporary ... and a
 # created time set by the user), which decides whether the file is listed
 # and what its created time is. So a third program runs alternating with
-# the two: the floor, those system calls alone with nothing else done
-# (bench_search floor), to show what is left of the search's own work.
+# the two: the floor, those system calls alone made one by one with
+# nothing else done (bench_search floor), to show what they cost apart
+# from the search's own work. (The search hands the stat calls to the
+# kernel in batches, which can take it below this floor.)
 #
 #   bench/search/run.sh [BUILD_DIR]
 #   RUNS=9 TREES="200000:2000 1000000:10000" bench/search/run.sh BUILD_DIR
@@ -86,7 +88,7 @@ for entry in $trees; do
     printf 'search wall runs   %s\n' "${search_wall[*]}"
     printf 'find               %.3f s wall, %.3f s cpu (medians)\n' "$fw" "$fc"
     printf 'search             %.3f s wall, %.3f s cpu (medians)\n' "$sw" "$sc"
-    printf 'floor              %.3f s wall, %.3f s cpu (medians; stat and DOS record per file)\n' \
+    printf 'floor              %.3f s wall, %.3f s cpu (medians; two calls a file, one by one)\n' \
         "$lw" "$lc"
     printf 'ratio search/find  %s wall, %s cpu (target <= 1.0)\n' "$(ratio "$sw" "$fw")" \
         "$(ratio "$sc" "$fc")"
