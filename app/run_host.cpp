@@ -51,6 +51,7 @@ void WindowRunHost::Started(int total) {
     if (bar_) {
         bar_->setRange(0, std::max(total, 1));
         bar_->setValue(0);
+        bar_->setTextVisible(true);
     }
     Show(true);
 }

@@ -270,6 +270,7 @@ QWidget* TForm1::BuildRunStrip(QWidget* parent) {
     pbRun->setRange(0, 1);
     pbRun->setValue(0);
     pbRun->setFormat(QStringLiteral("%v / %m"));
+    pbRun->setTextVisible(false);  // no count before the first run
     pbRun->setMaximumWidth(220);
     h->addWidget(pbRun, 1);
     auto* lblRunFile = Named(new QLabel(strip), "lblRunFile");
