@@ -117,12 +117,19 @@ bool SetModifiedTime(std::string_view path, int64_t modifiedNs) {
 }
 
 std::string EncodeState(const FileState& s) {
-    char buf[160];
-    std::snprintf(buf, sizeof buf, "%llu %llu %lld %lld %lld %o ",
-                  static_cast<unsigned long long>(s.device), static_cast<unsigned long long>(s.inode),
-                  static_cast<long long>(s.size), static_cast<long long>(s.modifiedNs),
-                  static_cast<long long>(s.accessedNs), static_cast<unsigned>(s.mode));
-    std::string out = buf;
+    std::string out;
+    out.reserve(100 + 2 * s.dos.size());
+    auto number = [&out](auto value, int base = 10) {
+        char text[24];  // 64 bits in decimal, or octal mode bits
+        out.append(text, std::to_chars(text, text + sizeof text, value, base).ptr);
+        out += ' ';
+    };
+    number(s.device);
+    number(s.inode);
+    number(s.size);
+    number(s.modifiedNs);
+    number(s.accessedNs);
+    number(s.mode, 8);
     if (!s.hasDos) {
         out += '-';
     } else {

@@ -48,13 +48,6 @@ void RemoveTree(const std::string& disk) {
     }
 }
 
-void FsyncPath(const std::string& disk) {
-    const int fd = open(disk.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    close(fd);
-}
-
 std::string LogOf(const std::string& diskRunFolder) { return diskRunFolder + "/log"; }
 
 // Whether a run may go to make room: it ended and nobody holds it. A run
@@ -221,8 +214,6 @@ bool Journal::NewRunFolder(std::string& id, std::string& diskFolder) {
             RemoveTree(folder);
             return false;
         }
-        FsyncPath(folder);
-        FsyncPath(disk);
         id = name;
         diskFolder = folder;
         return true;

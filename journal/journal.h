@@ -73,6 +73,7 @@ public:
     // --- for the recorder, undo and recovery -------------------------------
     // A new run's folder (disk path) and its name; the oldest runs go so
     // that at most kRunsKept remain with it. False when it cannot be made.
+    // The caller flushes it and the journal's folder once its log is in it.
     bool NewRunFolder(std::string& id, std::string& diskFolder);
     std::string RunFolder(const std::string& id) const;  // disk path
     // Drops the oldest finished runs other than `keep` while the old

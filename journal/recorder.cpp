@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "journal/journal.h"
 #include "platform/codec.h"
@@ -125,7 +127,10 @@ bool RunRecorder::Open() {
         failed_ = true;
         return false;
     }
+    // The new folder, its log and its place in the journal's folder are on
+    // disk before the first record is.
     FsyncFolder(folder_);
+    FsyncFolder(folder_.substr(0, folder_.rfind('/')));
     lastWrite_ = lastSync_ = std::chrono::steady_clock::now();
     return true;
 }
@@ -176,31 +181,62 @@ bool RunRecorder::Plan(const std::vector<Planned>& changes) {
     if (changes.empty()) return true;
     if (!Open()) return false;
     std::string records;
+    items_.reserve(items_.size() + changes.size());
+    plan_.reserve(plan_.size() + changes.size());
     for (const Planned& c : changes) {
         Item item;
         item.kind = KindOf(c.change);
-        item.path = c.path;
-        item.to = c.to;
         // Nothing there: the change will fail by itself.
         if (!journal::ReadFileState(c.path, item.before, item.kind != ItemKind::Rename)) continue;
+        item.path = c.path;
+        item.to = c.to;
         const int id = static_cast<int>(items_.size());
-        records += journal::IntentRecord(id, item);
-        planned_.emplace(Key(item.kind, item.path, item.to), id);
+        journal::AppendIntentRecord(records, id, item);
+        plan_.push_back(id);
         items_.push_back(std::move(item));
     }
     if (!WriteNow(records)) {
+        plan_.clear();
         planned_.clear();
         return false;
     }
     return true;
 }
 
+int RunRecorder::TakePlanned(ItemKind kind, std::string_view path, std::string_view to) {
+    // A run asks in the order of its plan, passing over the files it turns
+    // out to refuse: a look a little ahead finds the change without a map,
+    // which is made only once a change is asked for out of that order.
+    constexpr std::size_t kLookAhead = 16;
+    if (!plannedByKey_) {
+        const std::size_t end = std::min(plan_.size(), nextPlanned_ + kLookAhead);
+        for (std::size_t j = nextPlanned_; j < end; ++j) {
+            const Item& item = items_[static_cast<std::size_t>(plan_[j])];
+            if (item.kind == kind && item.path == path && item.to == to) {
+                nextPlanned_ = j + 1;
+                return std::exchange(plan_[j], -1);
+            }
+        }
+        if (plan_.empty()) return -1;
+        plannedByKey_ = true;
+        for (const int id : plan_) {
+            if (id < 0) continue;  // taken
+            const Item& item = items_[static_cast<std::size_t>(id)];
+            planned_.emplace(Key(item.kind, item.path, item.to), id);
+        }
+    }
+    const auto it = planned_.find(Key(kind, path, to));
+    if (it == planned_.end()) return -1;
+    const int id = it->second;
+    planned_.erase(it);
+    return id;
+}
+
 bool RunRecorder::WillRename(std::string_view from, std::string_view to) {
-    pending_ = Pending{ItemKind::Rename, -1, std::string(from), std::string(to)};
+    pending_ = Pending{ItemKind::Rename, -1, {}, {}};
     if (failed_) return false;
-    if (const auto it = planned_.find(Key(ItemKind::Rename, from, to)); it != planned_.end()) {
-        pending_.id = it->second;
-        planned_.erase(it);
+    if (const int id = TakePlanned(ItemKind::Rename, from, to); id >= 0) {
+        pending_.id = id;
         return true;
     }
     Item item;
@@ -218,9 +254,7 @@ bool RunRecorder::WillChangeMetadata(ItemKind kind, std::string_view path) {
     item.kind = kind;
     item.path.assign(path);
     if (!journal::ReadFileState(path, item.before, true)) return true;  // fails by itself
-    if (const auto it = planned_.find(Key(kind, path, {})); it != planned_.end()) {
-        const int id = it->second;
-        planned_.erase(it);
+    if (const int id = TakePlanned(kind, path, {}); id >= 0) {
         // The plan holds what the file is now unless something changed it
         // since (an earlier change of the same run, say).
         const FileState& planned = items_[static_cast<std::size_t>(id)].before;
@@ -337,8 +371,8 @@ void RunRecorder::Changed() {
     if (id < 0) return;
     const Item& item = items_[static_cast<std::size_t>(id)];
     if (kind == ItemKind::Rename) {
-        // A rename leaves the file itself as it was.
-        WriteSoon(journal::DoneRecord(id, item.to, item.before));
+        // A rename leaves the file itself as it was: made as intended.
+        WriteSoon(journal::DoneAsIntendedRecord(id));
     } else {
         FileState after;
         journal::ReadFileState(item.path, after, true);

@@ -69,6 +69,8 @@ private:
     bool WriteNow(const std::string& records);
     void WriteSoon(const std::string& record);
     bool WillChangeMetadata(Kind kind, std::string_view path);
+    // The id of the planned change, taken; -1 when it was not planned.
+    int TakePlanned(Kind kind, std::string_view path, std::string_view to);
     // A new file is about to be made at the pending path.
     bool IntendCreate();
     // Keeps a file's old content and records the intent to change it.
@@ -86,6 +88,9 @@ private:
     bool unresolved_ = false;  // a failed write left a file neither old nor new
 
     std::vector<journal::Item> items_;  // by id (intents only: path, to, before)
+    std::vector<int> plan_;  // ids of the planned changes, in order
+    std::size_t nextPlanned_ = 0;  // where the next one asked for is looked for first
+    bool plannedByKey_ = false;    // asked out of order: those left are found by key
     std::unordered_map<std::string, int> planned_;  // key -> id
     int done_ = 0;
     Pending pending_;

@@ -23,6 +23,10 @@ uint32_t Checksum(std::string_view bytes) {
 }
 
 void AppendEscaped(std::string& out, std::string_view field) {
+    if (field.find_first_of("\\\t\n\r") == std::string_view::npos) {
+        out += field;
+        return;
+    }
     for (char c : field) {
         switch (c) {
             case '\\': out += "\\\\"; break;
@@ -49,15 +53,23 @@ std::string Unescape(std::string_view field) {
 }
 
 // One line: the fields, a tab, the checksum of what comes before it.
-std::string Line(std::initializer_list<std::string_view> fields) {
-    std::string out;
+void AppendLine(std::string& out, std::initializer_list<std::string_view> fields) {
+    const std::size_t start = out.size();
     for (std::string_view f : fields) {
         AppendEscaped(out, f);
         out += '\t';
     }
-    char sum[12];
-    std::snprintf(sum, sizeof sum, "%08x\n", Checksum(out));
-    out += sum;
+    static const char kHex[] = "0123456789abcdef";
+    const uint32_t sum = Checksum(std::string_view(out).substr(start));
+    char text[9];
+    for (int i = 0; i < 8; ++i) text[i] = kHex[(sum >> (28 - 4 * i)) & 15];
+    text[8] = '\n';
+    out.append(text, sizeof text);
+}
+
+std::string Line(std::initializer_list<std::string_view> fields) {
+    std::string out;
+    AppendLine(out, fields);
     return out;
 }
 
@@ -114,6 +126,16 @@ bool ApplyRecord(RunLog& log, const std::vector<std::string>& f) {
         item.inPlace = f[7] == "1";
         item.byCopy = f[7] == "2";
         log.items.push_back(std::move(item));
+        return true;
+    }
+    if (kind == "D" && f.size() == 2) {
+        Item* item = ItemOf(log, f[1]);
+        if (!item || item->state != Item::State::Intended || item->kind != ItemKind::Rename)
+            return false;
+        item->state = Item::State::Done;
+        item->now = item->to;
+        item->after = item->before;
+        log.doneOrder.push_back(static_cast<int>(item - log.items.data()));
         return true;
     }
     if (kind == "D" && (f.size() == 4 || f.size() == 6)) {
@@ -175,11 +197,19 @@ std::string RunRecord(std::string_view operation, int64_t startedNs) {
     return Line({"R", operation, std::to_string(startedNs)});
 }
 
-std::string IntentRecord(int id, const Item& item) {
+void AppendIntentRecord(std::string& out, int id, const Item& item) {
     const char kind[2] = {static_cast<char>(item.kind), 0};
-    return Line({"P", std::to_string(id), kind, item.path, item.to, EncodeState(item.before),
-                 item.kept, item.inPlace ? "1" : item.byCopy ? "2" : "0"});
+    AppendLine(out, {"P", std::to_string(id), kind, item.path, item.to, EncodeState(item.before),
+                     item.kept, item.inPlace ? "1" : item.byCopy ? "2" : "0"});
 }
+
+std::string IntentRecord(int id, const Item& item) {
+    std::string out;
+    AppendIntentRecord(out, id, item);
+    return out;
+}
+
+std::string DoneAsIntendedRecord(int id) { return Line({"D", std::to_string(id)}); }
 
 std::string DoneRecord(int id, std::string_view now, const FileState& after,
                        const TrashedFile* trashed) {

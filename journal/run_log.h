@@ -9,6 +9,7 @@
 //   P id kind path to before kept how        a change the run is about to make
 //                                            (how: 1 in place, 2 by a copy, else 0)
 //   D id now after [trash-file trash-info]   that change was made
+//   D id                                     that rename was made (the file as it was)
 //   N id                                     that change was not made
 //   U id                                     undo put that change back
 //   E ok|interrupted                         the run ended (or was found cut short)
@@ -75,8 +76,11 @@ bool ReadRunLog(const std::string& disk, RunLog& log);
 std::string HeaderRecord();
 std::string RunRecord(std::string_view operation, int64_t startedNs);
 std::string IntentRecord(int id, const Item& item);
+void AppendIntentRecord(std::string& out, int id, const Item& item);
 std::string DoneRecord(int id, std::string_view now, const FileState& after,
                        const TrashedFile* trashed = nullptr);
+// A rename made: the file is at its new path and otherwise as it was.
+std::string DoneAsIntendedRecord(int id);
 std::string WithdrawnRecord(int id);
 std::string UndoneRecord(int id);
 std::string EndRecord(bool interrupted);
