@@ -181,6 +181,7 @@ bool RunRecorder::Plan(const std::vector<Planned>& changes) {
     if (changes.empty()) return true;
     if (!Open()) return false;
     std::string records;
+    records.reserve(changes.size() * 256);
     items_.reserve(items_.size() + changes.size());
     plan_.reserve(plan_.size() + changes.size());
     for (const Planned& c : changes) {

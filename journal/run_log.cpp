@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -23,7 +24,10 @@ uint32_t Checksum(std::string_view bytes) {
 }
 
 void AppendEscaped(std::string& out, std::string_view field) {
-    if (field.find_first_of("\\\t\n\r") == std::string_view::npos) {
+    const bool plain = std::none_of(field.begin(), field.end(), [](char c) {
+        return c == '\\' || c == '\t' || c == '\n' || c == '\r';
+    });
+    if (plain) {
         out += field;
         return;
     }
