@@ -40,16 +40,17 @@ RunSummary CombineFiles(const std::vector<BatchFile>& files, const TextBatchOpti
     if (read < files.size() || files.empty()) return leaveAll(Undone::Stopped);
 
     const BatchFile& target = files.back();
-    if (options.backup && !BackupFile(target.path)) {
-        run.Skip(target.row, target.path, Undone::BackupFailed);
-        for (std::size_t i = 0; i + 1 < files.size(); ++i)
-            run.Skip(files[i].row, files[i].path, Undone::NotReached);
-        return run.Take();
-    }
+    ChangeRecorder* recorder = host ? host->recorder() : nullptr;
     try {
-        SaveTextLines(target.path, combined, format, host ? host->recorder() : nullptr);
+        if (options.backup) BackUpBeforeWriting(target.path, recorder);
+        SaveTextLines(target.path, combined, format, recorder);
     } catch (const TextFileError& e) {
-        run.Abort(target.row, target.path, e.why(), e.what());
+        // Without its copy the target is left as it is, like any file whose
+        // backup fails; other failures end the run.
+        if (e.why() == Undone::BackupFailed || e.why() == Undone::NotRecorded)
+            run.Skip(target.row, target.path, e.why());
+        else
+            run.Abort(target.row, target.path, e.why(), e.what());
         for (std::size_t i = 0; i + 1 < files.size(); ++i)
             run.Skip(files[i].row, files[i].path, Undone::NotReached);
         return run.Take();

@@ -110,7 +110,7 @@ int MergeKeyFiles(std::string_view sourcePath, std::string_view targetPath,
     const TextFile source = LoadTextFile(sourcePath, options.mode);
     TextFile target = LoadTextFile(targetPath, options.mode);
     const int merged = MergeKeys(source.lines, target.lines);
-    if (options.backup) BackupFile(targetPath);
+    if (options.backup) BackUpBeforeWriting(targetPath, options.recorder);
     SaveTextLines(targetPath, target.lines, target.format, options.recorder);
     return merged;
 }

@@ -42,7 +42,7 @@ int SyncLineFiles(const std::vector<std::string>& keywords, std::string_view sou
     const TextFile source = LoadTextFile(sourcePath, options.mode);
     TextFile target = LoadTextFile(targetPath, options.mode);
     const int copied = SyncLinesByKeyword(keywords, source.lines, target.lines);
-    if (options.backup) BackupFile(targetPath);
+    if (options.backup) BackUpBeforeWriting(targetPath, options.recorder);
     SaveTextLines(targetPath, target.lines, target.format, options.recorder);
     return copied;
 }

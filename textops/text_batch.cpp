@@ -5,19 +5,6 @@
 #include "textops/textfile.h"
 
 namespace ferro {
-namespace {
-
-// Copies the file to name.bak, recorded first, so that undo removes the copy
-// or puts back the older one it replaced (lost for good otherwise).
-Undone MakeBackup(const std::string& path, ChangeRecorder* recorder) {
-    if (recorder && !recorder->WillCopyTo(path + ".bak")) return Undone::NotRecorded;
-    const bool copied = BackupFile(path);
-    if (recorder) copied ? recorder->Changed() : recorder->NotChanged();
-    return copied ? Undone::None : Undone::BackupFailed;
-}
-
-}  // namespace
-
 RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatchOptions& options,
                             const LineTransform& transform, RunHost* host) {
     RunTracker run(host, static_cast<int>(files.size()));
@@ -29,19 +16,15 @@ RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatch
             // The backup holds the file as this run found it. It is made
             // before the new lines are written, which happens as they are
             // made: the file itself is replaced only once they all are.
-            if (options.backup) {
-                if (const Undone why = MakeBackup(f.path, recorder); why != Undone::None) {
-                    run.Skip(f.row, f.path, why);
-                    return;
-                }
-            }
+            if (options.backup) BackUpBeforeWriting(f.path, recorder);
             SaveTextFile(
                 f.path, in.format, [&](LineSink& out) { transform(in.lines, out); },
                 in.lines.UnbrokenText(), recorder);
             run.Done(f.row, f.path);
         } catch (const TextFileError& e) {
             // A file whose old content cannot be kept is left as it is.
-            if (e.why() == Undone::NotRecorded) run.Skip(f.row, f.path, e.why());
+            if (e.why() == Undone::NotRecorded || e.why() == Undone::BackupFailed)
+                run.Skip(f.row, f.path, e.why());
             else run.Abort(f.row, f.path, e.why(), e.what());
         } catch (const ValueTooLong&) {
             // Found part-way through writing or not, the file stays as it

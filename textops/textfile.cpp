@@ -232,6 +232,17 @@ bool BackupFile(std::string_view path) {
     return CopyFile(path, std::string(path) + ".bak", false);
 }
 
+void BackUpBeforeWriting(std::string_view path, ChangeRecorder* recorder) {
+    if (recorder && !recorder->WillCopyTo(std::string(path) + ".bak"))
+        throw TextFileError(UndoneText(Undone::NotRecorded), Undone::NotRecorded);
+    const bool copied = BackupFile(path);
+    if (recorder) copied ? recorder->Changed() : recorder->NotChanged();
+    if (!copied)
+        throw TextFileError(
+            Utf16ToGbk(u"无法备份文件(.bak)，文件未作任何修改：") + std::string(path),
+            Undone::BackupFailed);
+}
+
 std::vector<std::string> SplitKeywords(std::string_view text) {
     std::vector<std::string> keys;
     const std::size_t n = text.size();

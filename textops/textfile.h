@@ -75,6 +75,12 @@ void SaveTextFile(std::string_view path, const TextFormat& format,
 // Copies the file to path + ".bak", replacing an older copy. False when no
 // copy could be made (the file must then not be rewritten).
 bool BackupFile(std::string_view path);
+// The same before a file is rewritten, recorded first when there is a
+// recorder, so that undo removes the copy or puts back the older one it
+// replaced. Throws a TextFileError (Undone::NotRecorded or
+// Undone::BackupFailed) when no copy was made: the file must then be left
+// as it is.
+void BackUpBeforeWriting(std::string_view path, ChangeRecorder* recorder);
 
 // Splits a keyword field at ";" and blanks; a keyword in double quotes may
 // hold both ("" stands for one quote). Empty keywords stay in the list.

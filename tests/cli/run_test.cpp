@@ -408,8 +408,9 @@ TEST(CliInProcess, TwoFileOperations) {
     const std::optional<JournalRun> merge = journal.NextToUndo();
     ASSERT_TRUE(merge.has_value());
     EXPECT_EQ(merge->operation, Gbk("合并关键字内容"));
-    EXPECT_EQ(UndoRun(journal, merge->id, nullptr).summary.done, 1);
+    EXPECT_EQ(UndoRun(journal, merge->id, nullptr).summary.done, 2);  // and the .bak it made
     EXPECT_EQ(t.Read("target.ini"), "title=Old\r\nKeep=2\r\n");
+    EXPECT_FALSE(t.Exists("target.ini.bak"));
 
     t.Write("en.txt", "a\r\nmenu=File\r\nc\r\n");
     t.Write("zh.txt", "1\r\n2\r\n3\r\n");

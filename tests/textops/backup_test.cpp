@@ -2,11 +2,15 @@
 // left as it was and reported; the file and its backup keep every property.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "common/file_testing.h"
 #include "common/temp_folder.h"
+#include "textops/file_combine.h"
+#include "textops/key_merge.h"
+#include "textops/line_sync.h"
 #include "textops/text_batch.h"
 #include "textops/textfile.h"
 
@@ -49,6 +53,39 @@ TEST(Backups, AFileWhoseBackupFailsIsLeftAsItWasAndReported) {
     EXPECT_EQ(t.Read("b.txt.bak"), "b\n");
     EXPECT_EQ(testing::Entries(t.path()),
               (std::vector<std::string>{"a.txt", "a.txt.bak", "b.txt", "b.txt.bak", longName}));
+}
+
+// The operations that write one target from other files: with its copy
+// impossible the target stays as it was, and the failure says so.
+TEST(Backups, ATargetWhoseBackupFailsIsLeftAsItWas) {
+    TempFolder t;
+    const std::string source = t.Write("src.ini", "a=new\nb=2\n");
+    const std::string target = t.Write("dst.ini", "a=old\n");
+    t.MakeFolder("dst.ini.bak");
+    const TextFileOptions options{.backup = true};
+    struct Case {
+        const char* name;
+        std::function<void()> run;
+    };
+    const Case cases[] = {
+        {"key merge", [&] { MergeKeyFiles(source, target, options); }},
+        {"line sync", [&] { SyncLineFiles({"a"}, source, target, options); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            c.run();
+            ADD_FAILURE() << "the target was written without its copy";
+        } catch (const TextFileError& e) {
+            EXPECT_EQ(e.why(), Undone::BackupFailed);
+        }
+        EXPECT_EQ(t.Read("dst.ini"), "a=old\n");
+    }
+    const RunSummary combined = CombineFiles({{1, source}, {2, target}}, {.backup = true}, nullptr);
+    EXPECT_EQ(combined.done, 0);
+    EXPECT_EQ(t.Read("dst.ini"), "a=old\n");
+    EXPECT_EQ(testing::Entries(t.path()),
+              (std::vector<std::string>{"dst.ini", "dst.ini.bak", "src.ini"}));
 }
 
 TEST(Backups, TheFileAndItsBackupKeepOwnerModeAclAndAttributes) {
