@@ -45,6 +45,15 @@ void TForm1::btnConvertClick() {
         return;
     }
     RunCommand(Find<QPushButton>("btnConvert"), [&] {
+        // Outputs that replace files keep those files' old contents for undo.
+        std::vector<BatchFile> replaced;
+        const ConvertItem item = ParseConvertItem(format);
+        for (const BatchFile& f : TickedFiles(files_)) {
+            const std::string target = NewFilePath(f.path, item.argument);
+            if (!target.empty() && FileExists(target)) replaced.push_back({f.row, target});
+        }
+        bool withoutUndo = false;
+        if (!CheckJournalRoom(replaced, withoutUndo)) return;
         SetCounter(stChangeCount_, 0);
         // One LibreOffice profile for the whole run; it may convert the rows
         // ahead of the current one together with it.
@@ -55,6 +64,7 @@ void TForm1::btnConvertClick() {
         RunSummary summary;
         {
             WindowRunHost host(*this, stChangeCount_);
+            if (withoutUndo) host.RecordNothing();
             // The stop button also ends a wait for LibreOffice.
             context.stopRequested = [&host] { return host.StopRequested(); };
             summary = ConvertFiles(TickedFiles(files_), format, context, &host);

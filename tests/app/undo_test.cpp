@@ -230,6 +230,18 @@ private slots:
         form.Find<QPushButton>("btnFileCombine")->click();
         QCOMPARE(t.Read("b.txt"), std::string("aaaa\r\nbbbb\r\n"));
         QVERIFY(!UndoButton(form)->isEnabled());  // run without undo
+
+        // A conversion keeps the outputs it replaces: the same question.
+        t.Write("a.csv", "older output\n");
+        ChooseOperation(form, 14);
+        form.Find<QLineEdit>("edtFileFormat")->setText(QStringLiteral("${TxtTo(csv)}"));
+        dialogs.questions.clear();
+        dialogs.answers = {false};
+        form.Find<QPushButton>("btnConvert")->click();
+        QCOMPARE(dialogs.questions.size(), size_t{1});
+        QVERIFY(dialogs.questions[0].contains(QStringLiteral("超出撤销记录的上限")));
+        QCOMPARE(t.Read("a.csv"), std::string("older output\n"));
+        QVERIFY(!t.Exists("b.csv"));
     }
 
     void aWindowWithoutAStateFolderRecordsNothing() {
