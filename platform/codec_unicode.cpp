@@ -242,6 +242,21 @@ inline void PutUtf16(uint32_t c, bool bigEndian, char*& o) {
     PutUnit(0xDC00 + (c & 0x3FF), bigEndian, o);
 }
 
+#if defined(__SSE2__)
+// Copies the ASCII bytes among the sixteen at p to o (storing all sixteen):
+// true when they all were, otherwise p and o are left at the first byte
+// that is not.
+inline bool CopyAscii16(const uchar*& p, char*& o) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
+    const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
+    const unsigned ascii = high == 0 ? 16 : static_cast<unsigned>(__builtin_ctz(high));
+    p += ascii;
+    o += ascii;
+    return high == 0;
+}
+#endif
+
 // A three-byte UTF-8 character at p (Chinese text is made of them) as
 // GB18030; false, with nothing done, for anything else (an overlong form or
 // a surrogate included: the general path refuses those).
@@ -290,17 +305,7 @@ inline bool Utf8Step(const uchar*& pIo, const uchar* stop, const uchar* end, cha
         // Sixteen bytes at a time while they are ASCII, then one character:
         // mixed Chinese and ASCII text goes without unforeseen branches.
         if (stop - p >= 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
-            const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
-            if (high == 0) {
-                p += 16;
-                o += 16;
-                continue;
-            }
-            const unsigned ascii = static_cast<unsigned>(__builtin_ctz(high));
-            p += ascii;
-            o += ascii;
+            if (CopyAscii16(p, o)) continue;
             // A run of Chinese characters: the branch is foreseen, so the
             // next character's bytes are read before this one is done.
             if (PutThreeByteUtf8(p, end, o, t)) {
@@ -351,17 +356,7 @@ inline void Gb18030Step(const uchar*& pIo, const uchar* stop, const uchar* end, 
 #if defined(__SSE2__)
         // As in Utf8Step.
         if (stop - p >= 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
-            const auto high = static_cast<unsigned>(_mm_movemask_epi8(v));
-            if (high == 0) {
-                p += 16;
-                o += 16;
-                continue;
-            }
-            const unsigned ascii = static_cast<unsigned>(__builtin_ctz(high));
-            p += ascii;
-            o += ascii;
+            if (CopyAscii16(p, o)) continue;
             if (PutTwoByteGb(p, end, o, t)) {
                 while (stop - p >= 2 && PutTwoByteGb(p, end, o, t)) {
                 }
