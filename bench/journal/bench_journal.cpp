@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/bench_files.h"
 #include "fileops/filelist.h"
 #include "fileops/rename.h"
 #include "journal/journal.h"
@@ -30,32 +31,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-std::vector<std::string> MakeFiles(const std::string& folder, int count) {
-    fs::create_directories(folder);
-    std::vector<std::string> names;
-    char buf[64];
-    for (int i = 1; i <= count; ++i) {
-        std::snprintf(buf, sizeof buf, i % 10 == 0 ? "报告_%05d.dat" : "file_%05d.dat", i);
-        names.emplace_back(buf);
-        const int fd = open((folder + "/" + buf).c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-        if (fd < 0 || write(fd, buf, 8) != 8 || close(fd) != 0) {
-            std::perror("create");
-            std::exit(1);
-        }
-    }
-    return names;
-}
-
-int CountPrefixed(const std::string& folder, const std::string& prefix) {
-    int n = 0;
-    for (const auto& e : fs::directory_iterator(folder))
-        if (e.path().filename().string().rfind(prefix, 0) == 0) ++n;
-    return n;
-}
+using bench::CountPrefixed;
+using bench::MakeFiles;
+using bench::Seconds;
 
 // The window's host in what matters here: it hands out a recorder or not.
 class Host : public ferro::RunHost {
