@@ -62,6 +62,14 @@ private:
     void (*oldHandler_)(int) = nullptr;
 };
 
+// Contents of a given size that differ from another fill's at every 4 KiB
+// block, so that a file holding parts of two of them shows.
+inline std::string MarkedContent(char fill, std::size_t size) {
+    std::string s(size, fill);
+    for (std::size_t i = 0; i < size; i += 4096) s[i] = static_cast<char>('0' + (i / 4096) % 10);
+    return s;
+}
+
 // Names in a folder (disk path), sorted, without "." and "..".
 inline std::vector<std::string> Entries(const std::string& folder) {
     std::vector<std::string> names;

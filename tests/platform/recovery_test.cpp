@@ -24,6 +24,7 @@ namespace {
 
 using testing::Entries;
 using testing::InChild;
+using testing::MarkedContent;
 using testing::ScopedEnv;
 using testing::TempFolder;
 
@@ -33,17 +34,9 @@ protected:
     ScopedEnv env_{"XDG_STATE_HOME", state_.path()};
 };
 
-// Two contents of different sizes that differ at every byte, so that a
-// file holding parts of both shows.
-std::string Content(char fill, std::size_t size) {
-    std::string s(size, fill);
-    for (std::size_t i = 0; i < size; i += 4096) s[i] = static_cast<char>('0' + (i / 4096) % 10);
-    return s;
-}
-
 TEST_F(RecoveryTest, KilledRewritesLeaveTheOldOrTheNewContentAndNoTemporaries) {
-    const std::string a = Content('a', 50u << 20);
-    const std::string b = Content('b', (50u << 20) - 123457);
+    const std::string a = MarkedContent('a', 50u << 20);
+    const std::string b = MarkedContent('b', (50u << 20) - 123457);
     struct Case {
         const char* name;
         bool hardLinked;
