@@ -194,7 +194,7 @@ int FileList::AddFile(const FindEntry& e, std::string_view folder) {
 
 void FileList::RemoveRow(int row) {
     if (observer_) observer_->BeginRemoveRows(row, row);
-    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(Index(row)));
+    rows_.erase(Index(row));
     if (observer_) observer_->EndRemoveRows();
 }
 
@@ -207,7 +207,7 @@ int FileList::RemoveCheckedRows() {
         ++kept;
     }
     int removed = static_cast<int>(n - kept);
-    rows_.resize(kept);
+    rows_.truncate(kept);
     if (observer_) observer_->EndReset();
     return removed;
 }
@@ -242,7 +242,7 @@ void FileList::Sort(int column, bool ascending) {
             return ascending ? keys[a] < keys[b] : keys[b] < keys[a];
         });
     }
-    std::deque<Row> sorted;
+    Rows sorted;
     for (uint32_t i : order) sorted.push_back(rows_[i]);
     rows_.swap(sorted);
     NotifyChanged(1, LastRow());
@@ -265,7 +265,7 @@ void FileList::NotifyChanged(int first, int last) {
 }
 
 std::size_t FileList::MemoryUse() const {
-    return rows_.size() * sizeof(Row) + names_.MemoryUse() + folders_.MemoryUse() +
+    return rows_.capacity() * sizeof(Row) + names_.MemoryUse() + folders_.MemoryUse() +
            exts_.MemoryUse();
 }
 

@@ -12,12 +12,16 @@
 // produced as text on demand, exactly as they would have been written.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/fs.h"
@@ -46,6 +50,93 @@ public:
     virtual void RowsChanged(int firstRow, int lastRow) = 0;  // cells or ticks
     virtual void BeginReset() = 0;
     virtual void EndReset() = 0;
+};
+
+// A sequence of plain records kept in blocks of 2^kBits that never move: an
+// append never copies what is there, and memory is taken a block at a time
+// (a million rows are a few hundred allocations, not a hundred thousand).
+// Removing one record shifts the shorter side, as a deque does.
+template <class T, unsigned kBits>
+class BlockArray {
+    static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
+
+public:
+    static constexpr std::size_t kBlock = std::size_t{1} << kBits;
+
+    BlockArray() = default;
+    BlockArray(BlockArray&& other) noexcept { swap(other); }
+    BlockArray& operator=(BlockArray&& other) noexcept {
+        BlockArray(std::move(other)).swap(*this);
+        return *this;
+    }
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    // Slots allocated, used or not.
+    std::size_t capacity() const { return blocks_.size() * kBlock; }
+    T& operator[](std::size_t i) { return Slot(head_ + i); }
+    const T& operator[](std::size_t i) const {
+        const std::size_t at = head_ + i;
+        return blocks_[at >> kBits].get()[at & (kBlock - 1)];
+    }
+    T& front() { return (*this)[0]; }
+    const T& front() const { return (*this)[0]; }
+    T& back() { return (*this)[size_ - 1]; }
+    const T& back() const { return (*this)[size_ - 1]; }
+
+    // Appends a value-initialized record.
+    T& emplace_back() {
+        const std::size_t at = head_ + size_;
+        if ((at >> kBits) == blocks_.size())
+            blocks_.emplace_back(static_cast<T*>(::operator new(kBlock * sizeof(T))));
+        T* slot = ::new (static_cast<void*>(&Slot(at))) T();
+        ++size_;
+        return *slot;
+    }
+    void push_back(const T& value) { emplace_back() = value; }
+
+    void erase(std::size_t i) {
+        if (i < size_ / 2) {
+            for (std::size_t k = i; k > 0; --k) (*this)[k] = (*this)[k - 1];
+            ++head_;
+            --size_;
+            if (head_ == kBlock) {
+                blocks_.erase(blocks_.begin());
+                head_ = 0;
+            }
+        } else {
+            for (std::size_t k = i; k + 1 < size_; ++k) (*this)[k] = (*this)[k + 1];
+            truncate(size_ - 1);
+        }
+    }
+    // Keeps the first n records (n <= size()); blocks no longer used are freed.
+    void truncate(std::size_t n) {
+        if (n == 0) {
+            clear();
+            return;
+        }
+        size_ = n;
+        blocks_.resize((head_ + n + kBlock - 1) >> kBits);
+    }
+    void clear() {
+        blocks_.clear();
+        head_ = size_ = 0;
+    }
+    void swap(BlockArray& other) noexcept {
+        blocks_.swap(other.blocks_);
+        std::swap(head_, other.head_);
+        std::swap(size_, other.size_);
+    }
+
+private:
+    struct Free {
+        void operator()(T* p) const { ::operator delete(static_cast<void*>(p)); }
+    };
+    T& Slot(std::size_t at) { return blocks_[at >> kBits].get()[at & (kBlock - 1)]; }
+
+    std::vector<std::unique_ptr<T, Free>> blocks_;
+    std::size_t head_ = 0;  // slot of record 0 in the first block
+    std::size_t size_ = 0;
 };
 
 class FileList {
@@ -160,7 +251,9 @@ private:
     void NotifyChanged(int first, int last);
     static std::string TimeText(int64_t value, bool packed);
 
-    std::deque<Row> rows_;
+    // 4096 rows a block: under 200 KiB.
+    using Rows = BlockArray<Row, 12>;
+    Rows rows_;
     NameStore names_;
     TextTable folders_;
     TextTable exts_;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <deque>
 #include <memory>
 
 #include "platform/error.h"
@@ -209,7 +208,7 @@ private:
 
 // What one walk found for the masks after the first it serves, mask by mask.
 struct HeldFiles {
-    std::vector<std::deque<HeldFile>> byMask;
+    std::vector<BlockArray<HeldFile, 12>> byMask;
     HeldNames names;
     std::vector<std::string> folders;
 };
@@ -469,7 +468,9 @@ void AppendSearch(FileList& list, SearchHost& host, std::string_view masksText,
                 host.ReadBounds();
                 continue;
             }
-            for (const HeldFile& f : held[r].byMask[m]) {
+            const BlockArray<HeldFile, 12>& files = held[r].byMask[m];
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                const HeldFile& f = files[i];
                 if (host.StopRequested()) return;
                 ProcessPendingMessages();
                 file.name.assign(held[r].names.View(f.name, f.nameLength));
@@ -478,7 +479,7 @@ void AppendSearch(FileList& list, SearchHost& host, std::string_view masksText,
                 file.lastWriteTime = f.lastWriteTime;
                 list.AddFile(file, held[r].folders[f.folder]);
             }
-            std::deque<HeldFile>().swap(held[r].byMask[m]);
+            held[r].byMask[m].clear();
         }
     }
 }

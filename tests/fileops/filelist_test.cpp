@@ -201,3 +201,33 @@ TEST(FileList, EveryCellReadsBackAfterSortsRenamesAndRemovals) {
     EXPECT_EQ(l.AddFile(Entry("again.txt"), "/f1"), 1);
     EXPECT_EQ(l.Path(1), "/f1/again.txt");
 }
+
+TEST(FileList, RowsRemovedOneByOneAnywhereLeaveTheOthersInOrder) {
+    // Several thousand rows, so that the rows moved up (or the rows above
+    // moved down, near the top) cross the blocks the rows are kept in.
+    FileList l;
+    std::vector<std::string> model;
+    for (int i = 0; i < 20000; ++i) {
+        model.push_back("f" + std::to_string(i));
+        l.AddFile(Entry(model.back(), i), "/d");
+    }
+    l.SetChecked(5000, true);
+    const int removals[] = {1, 1, 2, 4095, 4096, 4097, 8190, 10000, 19990, 19990, 3, 1, 6000};
+    for (int row : removals) {
+        SCOPED_TRACE(row);
+        l.RemoveRow(row);
+        model.erase(model.begin() + (row - 1));
+        ASSERT_EQ(Names(l), model);
+    }
+    const auto tick = std::find(model.begin(), model.end(), "f4999") - model.begin() + 1;
+    for (int r = 1; r <= l.LastRow(); ++r) EXPECT_EQ(l.Checked(r), r == tick) << r;
+    for (int r = 1; r <= l.LastRow(); ++r) {
+        ASSERT_EQ(l.Cell(ferro::kColSize, r), model[r - 1].substr(1)) << r;
+    }
+    // Emptied from the top down to one row, then filled again.
+    while (l.LastRow() > 1) l.RemoveRow(1);
+    EXPECT_EQ(l.Name(1), "f19999");
+    l.AddFile(Entry("g"), "/e");
+    EXPECT_EQ(Names(l), (std::vector<std::string>{"f19999", "g"}));
+    EXPECT_EQ(l.Path(2), "/e/g");
+}
