@@ -152,25 +152,32 @@ bool LinkTargetIsDir(int dirFd, const char* name) {
 constexpr unsigned kEntryStatx =
     STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME;
 
+// An entry from its statx and its DOS record (nullptr: none); targetDir
+// tells, for a link, whether it leads to a folder.
+void EntryFromStatx(std::string_view gbkName, const struct statx& sx, const DosAttrib* dos,
+                    bool targetDir, FindEntry& e) {
+    struct stat st{};
+    st.st_mode = sx.stx_mode;
+    const bool hasDos = dos != nullptr;
+    e.name.assign(gbkName);
+    e.attributes = ComputeAttributes(st, gbkName, dos, targetDir);
+    e.size = S_ISREG(st.st_mode) ? static_cast<int64_t>(sx.stx_size) : 0;
+    e.lastAccessTime = ToFileTime(sx.stx_atime);
+    e.lastWriteTime = ToFileTime(sx.stx_mtime);
+    if (hasDos && dos->createTime) e.creationTime = *dos->createTime;
+    else if (sx.stx_mask & STATX_BTIME) e.creationTime = ToFileTime(sx.stx_btime);
+    else e.creationTime = e.lastWriteTime;
+}
+
 // An entry from its statx: the rest (the DOS record, a link's target) is
 // looked up by name in an open folder (dirFd >= 0) or by full disk path.
 void FinishEntry(int dirFd, const char* name, std::string_view gbkName, const struct statx& sx,
                  FindEntry& e) {
-    const bool relative = dirFd >= 0;
-    struct stat st{};
-    st.st_mode = sx.stx_mode;
+    const bool link = S_ISLNK(sx.stx_mode);
     DosAttrib dos;
-    bool hasDos = !S_ISLNK(st.st_mode) && (relative ? ReadDosAttribAt(dirFd, name, dos)
-                                                    : ReadDosAttrib(name, dos));
-    bool targetDir = S_ISLNK(st.st_mode) && LinkTargetIsDir(dirFd, name);
-    e.name.assign(gbkName);
-    e.attributes = ComputeAttributes(st, gbkName, hasDos ? &dos : nullptr, targetDir);
-    e.size = S_ISREG(st.st_mode) ? static_cast<int64_t>(sx.stx_size) : 0;
-    e.lastAccessTime = ToFileTime(sx.stx_atime);
-    e.lastWriteTime = ToFileTime(sx.stx_mtime);
-    if (hasDos && dos.createTime) e.creationTime = *dos.createTime;
-    else if (sx.stx_mask & STATX_BTIME) e.creationTime = ToFileTime(sx.stx_btime);
-    else e.creationTime = e.lastWriteTime;
+    const bool hasDos =
+        !link && (dirFd >= 0 ? ReadDosAttribAt(dirFd, name, dos) : ReadDosAttrib(name, dos));
+    EntryFromStatx(gbkName, sx, hasDos ? &dos : nullptr, link && LinkTargetIsDir(dirFd, name), e);
 }
 
 // Everything about one entry: by its name in an open folder (dirFd >= 0)
@@ -218,19 +225,19 @@ namespace {
 constexpr std::size_t kFoldersKeptOpen = 16;
 }  // namespace
 
-// statx calls for many names of one folder handed to the kernel together
-// through an io_uring: one system call for a batch instead of one a name,
-// and the kernel's own worker makes the calls while this thread waits.
-// Where the kernel has no io_uring or refuses it (a sandbox, a setting),
-// Run says so and the caller makes the calls itself.
-class StatRing {
+// Calls for many names of one folder (their statx, their DOS records)
+// handed to the kernel together through an io_uring: one system call for a
+// batch instead of one a call, and the kernel's own workers make the calls
+// while this thread waits. Where the kernel has no io_uring or refuses it (a
+// sandbox, a setting), Ready says so and the caller makes the calls itself.
+class FsRing {
 public:
-    static constexpr unsigned kEntries = 256;  // the most names of one batch
+    static constexpr unsigned kEntries = 512;  // the most calls of one batch
 
-    StatRing() = default;
-    StatRing(const StatRing&) = delete;
-    StatRing& operator=(const StatRing&) = delete;
-    ~StatRing() {
+    FsRing() = default;
+    FsRing(const FsRing&) = delete;
+    FsRing& operator=(const FsRing&) = delete;
+    ~FsRing() {
         if (fd_ < 0) return;
         munmap(sqes_, sqesBytes_);
         munmap(rings_, ringBytes_);
@@ -240,27 +247,22 @@ public:
     // Whether the ring can be used: made at the first call.
     bool Ready() { return !broken_ && (fd_ >= 0 || Setup()); }
 
-    // statx of names[i] in dirFd into out[i], its result (0 or -errno) in
-    // result[i]; count <= kEntries, and the ring Ready. False when the
-    // kernel stopped answering with calls in flight: the ring is then
-    // given up, and out must never be used again, since the kernel may
-    // still write into it.
-    bool Run(int dirFd, const char* const* names, std::size_t count, struct statx* out,
-             int* result) {
-        unsigned tail = Load(sqTail_);
-        for (std::size_t i = 0; i < count; ++i) {
-            io_uring_sqe& q = sqes_[tail & sqMask_];
-            std::memset(&q, 0, sizeof q);
-            q.opcode = IORING_OP_STATX;
-            q.fd = dirFd;
-            q.addr = reinterpret_cast<uint64_t>(names[i]);
-            q.len = kEntryStatx;
-            q.off = reinterpret_cast<uint64_t>(&out[i]);
-            q.statx_flags = AT_SYMLINK_NOFOLLOW;
-            q.user_data = i;
-            ++tail;
-        }
-        Store(sqTail_, tail);
+    // The index-th call of the next batch (index < kEntries), cleared, for
+    // the caller to fill in; its result comes back in result[index].
+    io_uring_sqe& Call(std::size_t index) {
+        io_uring_sqe& q = sqes_[(*sqTail_ + static_cast<unsigned>(index)) & sqMask_];
+        std::memset(&q, 0, sizeof q);
+        q.user_data = index;
+        return q;
+    }
+
+    // Hands calls 0 .. count - 1 to the kernel and waits for them all; each
+    // result (0 or more, or -errno) goes to result[index]. False when the
+    // kernel stopped answering with calls in flight: the ring is then given
+    // up, and whatever the calls write into must never be used again, since
+    // the kernel may still write into it.
+    bool Run(std::size_t count, int* result) {
+        Store(sqTail_, Load(sqTail_) + static_cast<unsigned>(count));
         std::size_t submitted = 0, completed = 0;
         while (completed < count) {
             const long n =
@@ -355,6 +357,7 @@ struct FolderReader::Impl {
         int fd;
         dev_t dev;
         ino_t ino;
+        std::size_t pathLength;  // of diskPath
     };
     int fd = -1;
     dev_t dev = 0;
@@ -372,11 +375,20 @@ struct FolderReader::Impl {
     std::string keys;
     std::u16string wideKey;
     std::vector<char> buffer;
-    StatRing ring;
-    // Where a batch's statx land; kept for good once the ring has failed
+    // The disk path the open folder was reached by (opened by, then the
+    // names entered), for the calls that only take a path.
+    std::string diskPath;
+    FsRing ring;
+    // Where a batch's calls write; kept for good once the ring has failed
     // with a batch in flight, since the kernel may still write into it.
-    std::unique_ptr<struct statx[]> statBuffers;
-    std::vector<const char*> batchNames;
+    struct Batch {
+        static constexpr std::size_t kNames = FsRing::kEntries / 2;
+        static constexpr std::size_t kRecord = 256;  // longer DOS records are none
+        struct statx stats[kNames];
+        char records[kNames][kRecord];
+    };
+    std::unique_ptr<Batch> batch;
+    std::string batchPaths;
     std::vector<int> batchResults;
 
     const char* Disk(const Item& i) const { return names.data() + i.disk; }
@@ -503,6 +515,7 @@ bool FolderReader::Open(std::string_view folder) {
     if (fstat(impl_->fd, &st) == 0 && impl_->ReadListing()) {
         impl_->dev = st.st_dev;
         impl_->ino = st.st_ino;
+        impl_->diskPath = std::move(disk);
         return true;
     }
     FailErrno();
@@ -541,26 +554,88 @@ void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEn
         std::fill(ok, ok + count, false);
         return;
     }
+    using Batch = Impl::Batch;
     // A few names are not worth a trip through the ring.
     constexpr std::size_t kWorthBatching = 4;
+    constexpr int kNoCall = -1;
     std::size_t done = 0;
     while (count - done >= kWorthBatching && impl_->ring.Ready()) {
-        const std::size_t n = std::min<std::size_t>(count - done, StatRing::kEntries);
-        if (!impl_->statBuffers)
-            impl_->statBuffers = std::make_unique<struct statx[]>(StatRing::kEntries);
-        impl_->batchNames.resize(n);
-        impl_->batchResults.assign(n, -EIO);
-        for (std::size_t i = 0; i < n; ++i) impl_->batchNames[i] = items[done + i].diskName;
-        if (!impl_->ring.Run(fd, impl_->batchNames.data(), n, impl_->statBuffers.get(),
-                             impl_->batchResults.data())) {
-            impl_->statBuffers.release();  // may still be written: never freed or reused
-            break;
+        const std::size_t n = std::min(count - done, Batch::kNames);
+        if (!impl_->batch) impl_->batch = std::make_unique<Batch>();
+        Batch& b = *impl_->batch;
+        FsRing& ring = impl_->ring;
+        for (std::size_t i = 0; i < n; ++i) {
+            io_uring_sqe& q = ring.Call(i);
+            q.opcode = IORING_OP_STATX;
+            q.fd = fd;
+            q.addr = reinterpret_cast<uint64_t>(items[done + i].diskName);
+            q.len = kEntryStatx;
+            q.off = reinterpret_cast<uint64_t>(&b.stats[i]);
+            q.statx_flags = AT_SYMLINK_NOFOLLOW;
+        }
+        // The DOS records go in the same batch. The ring reads them by path
+        // only (the folder's path and the name), so each path is made
+        // while it is short enough for the kernel to take; links have no
+        // record of their own, and the path would lead through them.
+        std::size_t calls = n;
+        int recordCall[Batch::kNames];
+        std::size_t pathAt[Batch::kNames];
+        std::string& paths = impl_->batchPaths;
+        paths.clear();
+        for (std::size_t i = 0; i < n; ++i) {
+            recordCall[i] = kNoCall;
+            const DirEntryView& item = items[done + i];
+            const std::size_t nameLength = std::strlen(item.diskName);
+            if (item.kind == DirItem::Link || impl_->diskPath.empty() ||
+                impl_->diskPath.size() + nameLength + 2 > PATH_MAX)
+                continue;
+            pathAt[i] = paths.size();
+            paths += impl_->diskPath;
+            if (paths.back() != '/') paths.push_back('/');
+            paths.append(item.diskName, nameLength + 1);  // with its NUL
+            recordCall[i] = static_cast<int>(calls++);
         }
         for (std::size_t i = 0; i < n; ++i) {
+            if (recordCall[i] == kNoCall) continue;
+            io_uring_sqe& q = ring.Call(static_cast<std::size_t>(recordCall[i]));
+            q.opcode = IORING_OP_GETXATTR;
+            q.addr = reinterpret_cast<uint64_t>(kDosAttribName);
+            q.addr2 = reinterpret_cast<uint64_t>(b.records[i]);
+            q.len = Batch::kRecord;
+            q.addr3 = reinterpret_cast<uint64_t>(paths.data() + pathAt[i]);
+        }
+        impl_->batchResults.assign(calls, -EIO);
+        if (!ring.Run(calls, impl_->batchResults.data())) {
+            impl_->batch.release();  // may still be written: never freed or reused
+            break;
+        }
+        // The records count only if the path still leads to this folder now
+        // that they are read (it could have been moved meanwhile).
+        struct stat folder{};
+        const bool pathHolds = calls > n && stat(impl_->diskPath.c_str(), &folder) == 0 &&
+                               folder.st_dev == impl_->dev && folder.st_ino == impl_->ino;
+        for (std::size_t i = 0; i < n; ++i) {
             const DirEntryView& item = items[done + i];
+            FindEntry& e = entries[done + i];
             ok[done + i] = impl_->batchResults[i] == 0;
-            if (ok[done + i])
-                FinishEntry(fd, item.diskName, item.name, impl_->statBuffers[i], entries[done + i]);
+            if (!ok[done + i]) continue;
+            const struct statx& sx = b.stats[i];
+            const int record = recordCall[i] == kNoCall || !pathHolds
+                                   ? -EAGAIN
+                                   : impl_->batchResults[static_cast<std::size_t>(recordCall[i])];
+            DosAttrib dos;
+            if (S_ISLNK(sx.stx_mode) || record == -EAGAIN ||
+                (record < 0 && record != -ENODATA && record != -EOPNOTSUPP)) {
+                // A link, or a record the ring could not answer for: asked
+                // for by name in the folder.
+                FinishEntry(fd, item.diskName, item.name, sx, e);
+            } else {
+                const bool hasDos =
+                    record > 0 &&
+                    DecodeDosAttrib(std::string_view(b.records[i], static_cast<std::size_t>(record)),
+                                    dos);
+                EntryFromStatx(item.name, sx, hasDos ? &dos : nullptr, false, e);
+            }
         }
         done += n;
     }
@@ -623,8 +698,11 @@ bool FolderReader::Enter(const DirItem& folder, uint32_t& attributes) {
         n > 0 && DecodeDosAttrib(std::string_view(buf, static_cast<std::size_t>(n)), dos);
     attributes = ComputeAttributes(st, folder.name, hasDos ? &dos : nullptr, false);
     const bool keep = impl_->trail.size() < kFoldersKeptOpen;
-    impl_->trail.push_back(Impl::Up{keep ? impl_->fd : -1, impl_->dev, impl_->ino});
+    impl_->trail.push_back(
+        Impl::Up{keep ? impl_->fd : -1, impl_->dev, impl_->ino, impl_->diskPath.size()});
     if (!keep) close(impl_->fd);
+    if (impl_->diskPath.back() != '/') impl_->diskPath.push_back('/');
+    impl_->diskPath += folder.diskName;
     impl_->fd = child;
     impl_->dev = st.st_dev;
     impl_->ino = st.st_ino;
@@ -660,6 +738,7 @@ bool FolderReader::Leave(std::string_view path) {
     impl_->fd = fd;
     impl_->dev = up.dev;
     impl_->ino = up.ino;
+    impl_->diskPath.resize(up.pathLength);
     impl_->trail.pop_back();
     impl_->Forget(false);
     return true;
@@ -671,6 +750,7 @@ void FolderReader::Close() {
     for (const Impl::Up& up : impl_->trail)
         if (up.fd >= 0) close(up.fd);
     impl_->trail.clear();
+    impl_->diskPath.clear();
     impl_->Forget(false);
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -516,4 +517,46 @@ TEST(RunSearch, AFolderThatCannotBeOpenedIsReported) {
     EXPECT_EQ(Search(quiet, "*.txt", t / "r").size(), geteuid() == 0 ? 3u : 2u);
     EXPECT_TRUE(quiet.skipped.empty());
     t.SetMode("r/locked", 0755);
+}
+
+TEST(RunSearch, EachFileIsListedWithItsOwnRecordEvenWhenItsFolderMovesMeanwhile) {
+    // Enough files for their facts to be asked for together. The second
+    // time, the folder is moved away just after the walk went into it and a
+    // look-alike takes its old place: the same names, but no records. The
+    // rows must still tell the facts of the files the walk is reading.
+    TempFolder t;
+    if (!ferro::SupportsExtendedAttributes(t.path())) GTEST_SKIP() << "no extended attributes";
+    const ferro::FileTime created = LocalTime(2001, 2, 3, 4, 5, 6);
+    auto fill = [&](const std::string& folder, bool records) {
+        for (int i = 0; i < 10; ++i) t.Write(folder + "/f" + std::to_string(i) + ".txt");
+        if (!records) return;
+        ASSERT_TRUE(ferro::SetFileAttributes(t / (folder + "/f2.txt"), ferro::attr::Temporary));
+        ASSERT_TRUE(ferro::SetFileAttributes(t / (folder + "/f5.txt"), ferro::attr::Hidden));
+        ASSERT_TRUE(ferro::SetFileTimes(t / (folder + "/f3.txt"), created, std::nullopt,
+                                        std::nullopt));
+    };
+    fill("a/sub", true);
+    const std::vector<std::string> listed = {"f0.txt", "f1.txt", "f3.txt", "f4.txt", "f5.txt",
+                                             "f6.txt", "f7.txt", "f8.txt", "f9.txt"};
+    for (const bool move : {false, true}) {
+        SCOPED_TRACE(move ? "moved" : "in place");
+        FakeHost h;
+        h.onVisit = [&](FakeHost& host) {
+            if (!move || host.folderVisits != 2) return;
+            ASSERT_EQ(rename(Disk(t / "a").c_str(), Disk(t / "b").c_str()), 0);
+            fill("a/sub", false);
+        };
+        FileList l;
+        Search(h, "*.txt", t / "a", &l);
+        ASSERT_EQ(ferro::SearchRowCount(l), static_cast<int>(listed.size()));
+        for (int r = 1; r <= l.LastRow(); ++r) {
+            SCOPED_TRACE(r);
+            EXPECT_EQ(l.Name(r), listed[static_cast<std::size_t>(r - 1)]);
+            EXPECT_EQ(l.Folder(r), t / "a/sub");
+            if (l.Name(r) == "f3.txt")
+                EXPECT_EQ(l.Cell(ferro::kColCreated, r), "2001-02-03 04:05:06");
+            else
+                EXPECT_NE(l.Cell(ferro::kColCreated, r), "2001-02-03 04:05:06");
+        }
+    }
 }
