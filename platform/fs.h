@@ -117,8 +117,9 @@ public:
     // Full entry (attributes, size, times) of an item of the open folder.
     bool Stat(const DirItem& item, FindEntry& entry);
     bool Stat(const DirEntryView& item, FindEntry& entry);
-    // Stat of several entries at once (the kernel takes the stat calls in
-    // batches where it can); ok[i] tells whether entries[i] was filled.
+    // Stat of several entries at once (the kernel takes the stat calls and
+    // the reads of the DOS records in batches where it can); ok[i] tells
+    // whether entries[i] was filled.
     void StatMany(const DirEntryView* items, std::size_t count, FindEntry* entries, bool* ok);
     // Attributes only; attr::Invalid when the entry vanished.
     uint32_t Attributes(const DirItem& item);

@@ -14,8 +14,8 @@
 # and what its created time is. So a third program runs alternating with
 # the two: the floor, those system calls alone made one by one with
 # nothing else done (bench_search floor), to show what they cost apart
-# from the search's own work. (The search hands the stat calls to the
-# kernel in batches, which can take it below this floor.)
+# from the search's own work. (The search hands both calls to the kernel
+# in batches, which can take it below this floor.)
 #
 #   bench/search/run.sh [BUILD_DIR]
 #   RUNS=9 TREES="200000:2000 1000000:10000" bench/search/run.sh BUILD_DIR
