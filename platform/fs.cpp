@@ -388,6 +388,7 @@ struct FolderReader::Impl {
         char records[kNames][kRecord];
     };
     std::unique_ptr<Batch> batch;
+    bool noRingRecords = false;
     std::string batchPaths;
     std::vector<int> batchResults;
 
@@ -586,7 +587,7 @@ void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEn
             recordCall[i] = kNoCall;
             const DirEntryView& item = items[done + i];
             const std::size_t nameLength = std::strlen(item.diskName);
-            if (item.kind == DirItem::Link || impl_->diskPath.empty() ||
+            if (impl_->noRingRecords || item.kind == DirItem::Link || impl_->diskPath.empty() ||
                 impl_->diskPath.size() + nameLength + 2 > PATH_MAX)
                 continue;
             pathAt[i] = paths.size();
@@ -620,6 +621,11 @@ void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEn
             ok[done + i] = impl_->batchResults[i] == 0;
             if (!ok[done + i]) continue;
             const struct statx& sx = b.stats[i];
+            // A kernel whose ring cannot read records refuses the call
+            // itself: it is not asked again.
+            if (recordCall[i] != kNoCall &&
+                impl_->batchResults[static_cast<std::size_t>(recordCall[i])] == -EINVAL)
+                impl_->noRingRecords = true;
             const int record = recordCall[i] == kNoCall || !pathHolds
                                    ? -EAGAIN
                                    : impl_->batchResults[static_cast<std::size_t>(recordCall[i])];
