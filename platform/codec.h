@@ -56,6 +56,11 @@ bool Utf8PieceToGb18030(std::string_view in, bool last, char* out, std::size_t& 
                         std::size_t& written);
 // out has room for 3 * gb.size() + 32 bytes; returns the bytes written.
 std::size_t Gb18030PieceToUtf8(std::string_view gb, char* out);
+// Whether a piece is UTF-8 that Utf8PieceToGb18030 would take, checked
+// without converting it (a UTF-8 file kept as it is); unless last, a
+// character cut off by the end is left for the next piece. consumed tells
+// where the complete characters end.
+bool Utf8PieceValid(std::string_view in, bool last, std::size_t& consumed);
 
 // The window edge.
 QString GbkToQString(std::string_view gbk);

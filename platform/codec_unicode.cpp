@@ -8,6 +8,7 @@
 // supplementary planes follow the code points in order from 0x90308130.
 #include <unicode/ucnv.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -16,6 +17,9 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <tmmintrin.h>
 #endif
 
 #include "platform/codec.h"
@@ -389,6 +393,122 @@ bool Utf8ToGb18030(std::string_view utf8, std::string& out) {
                     });
 }
 
+namespace {
+
+// The end of a piece's complete characters: a character cut off by the end
+// waits for the next piece.
+const uchar* CompleteEnd(const uchar* begin, const uchar* end) {
+    const uchar* lead = end;
+    while (lead > begin && end - lead < 4 && IsTrail(lead[-1])) --lead;
+    if (lead > begin && end - lead < 4) {
+        const uchar c = lead[-1];
+        const std::ptrdiff_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        if (end - (lead - 1) < need) return lead - 1;
+    }
+    return end;
+}
+
+// Checks UTF-8 sixteen bytes at a time, with no branch per character: each
+// byte is classified by table lookups on its own high nibble and on both
+// nibbles of the byte before it, which together tell every wrong pair (a
+// lead without its trail bytes, a stray trail byte, overlong forms,
+// surrogates, code points beyond U+10FFFF); the third and fourth bytes of
+// longer sequences are checked from the bytes two and three before.
+// Accepts exactly what Utf8Step converts.
+#if defined(__x86_64__) || defined(__i386__)
+#define FERRO_HAS_SSSE3_CHECK 1
+__attribute__((target("ssse3"))) bool ValidUtf8Ssse3(const uchar* p, std::size_t n) {
+    constexpr char kTooShort = 1 << 0, kTooLong = 1 << 1, kOverlong3 = 1 << 2,
+                   kTooLarge = 1 << 3, kSurrogate = 1 << 4, kOverlong2 = 1 << 5,
+                   kTooLarge1000 = 1 << 6, kOverlong4 = 1 << 6;
+    constexpr char kTwoConts = static_cast<char>(1 << 7);
+    constexpr char kCarry = kTooShort | kTooLong | kTwoConts;
+    const __m128i byte1High = _mm_setr_epi8(
+        kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
+        kTwoConts, kTwoConts, kTwoConts, kTwoConts, kTooShort | kOverlong2, kTooShort,
+        kTooShort | kOverlong3 | kSurrogate, kTooShort | kTooLarge | kTooLarge1000 | kOverlong4);
+    const __m128i byte1Low = _mm_setr_epi8(
+        kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2, kCarry, kCarry,
+        kCarry | kTooLarge, kCarry | kTooLarge | kTooLarge1000,
+        kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
+        kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
+        kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
+        kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000 | kSurrogate,
+        kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000);
+    constexpr char kCont1000 =
+        kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4;
+    constexpr char kCont1001 = kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge;
+    constexpr char kCont101 = kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge;
+    const __m128i byte2High = _mm_setr_epi8(
+        kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
+        kCont1000, kCont1001, kCont101, kCont101, kTooShort, kTooShort, kTooShort, kTooShort);
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    // A block ending inside a character: its last byte a lead of two or more
+    // bytes, the one before a lead of three or more, or the one before that a
+    // lead of four.
+    const __m128i incompleteBelow = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                                  -1, static_cast<char>(0xEF),
+                                                  static_cast<char>(0xDF),
+                                                  static_cast<char>(0xBF));
+    __m128i error = _mm_setzero_si128();
+    __m128i previous = _mm_setzero_si128();
+    __m128i incomplete = _mm_setzero_si128();
+    for (std::size_t i = 0; i < n; i += 16) {
+        __m128i input;
+        if (n - i >= 16) {
+            input = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        } else {
+            alignas(16) uchar last[16] = {};
+            std::memcpy(last, p + i, n - i);
+            input = _mm_load_si128(reinterpret_cast<const __m128i*>(last));
+        }
+        if (_mm_movemask_epi8(input) == 0) {
+            error = _mm_or_si128(error, incomplete);
+        } else {
+            const __m128i prev1 = _mm_alignr_epi8(input, previous, 15);
+            const __m128i prev2 = _mm_alignr_epi8(input, previous, 14);
+            const __m128i prev3 = _mm_alignr_epi8(input, previous, 13);
+            const __m128i special = _mm_and_si128(
+                _mm_and_si128(
+                    _mm_shuffle_epi8(byte1High, _mm_and_si128(_mm_srli_epi16(prev1, 4), nibble)),
+                    _mm_shuffle_epi8(byte1Low, _mm_and_si128(prev1, nibble))),
+                _mm_shuffle_epi8(byte2High, _mm_and_si128(_mm_srli_epi16(input, 4), nibble)));
+            const __m128i third = _mm_subs_epu8(prev2, _mm_set1_epi8(0xE0 - 0x80));
+            const __m128i fourth = _mm_subs_epu8(prev3, _mm_set1_epi8(0xF0 - 0x80));
+            const __m128i must =
+                _mm_and_si128(_mm_or_si128(third, fourth), _mm_set1_epi8(static_cast<char>(0x80)));
+            error = _mm_or_si128(error, _mm_xor_si128(must, special));
+            incomplete = _mm_subs_epu8(input, incompleteBelow);
+        }
+        previous = input;
+    }
+    error = _mm_or_si128(error, incomplete);
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(error, _mm_setzero_si128())) == 0xFFFF;
+}
+#endif
+
+bool ValidUtf8(const uchar* p, std::size_t n) {
+#if defined(FERRO_HAS_SSSE3_CHECK)
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (ssse3) return ValidUtf8Ssse3(p, n);
+#endif
+    // Without it: the converter's own check.
+    std::string scratch;
+    return Utf8ToGb18030(std::string_view(reinterpret_cast<const char*>(p), n), scratch);
+}
+
+}  // namespace
+
+bool Utf8PieceValid(std::string_view in, bool last, std::size_t& consumed) {
+    consumed = 0;
+    const auto* begin = reinterpret_cast<const uchar*>(in.data());
+    const uchar* end = begin + in.size();
+    if (!last) end = CompleteEnd(begin, end);
+    if (!ValidUtf8(begin, static_cast<std::size_t>(end - begin))) return false;
+    consumed = static_cast<std::size_t>(end - begin);
+    return true;
+}
+
 bool Utf8PieceToGb18030(std::string_view in, bool last, char* out, std::size_t& consumed,
                         std::size_t& written) {
     const Tables& t = GetTables();
@@ -396,16 +516,7 @@ bool Utf8PieceToGb18030(std::string_view in, bool last, char* out, std::size_t& 
     if (!t.ok) return false;
     const auto* begin = reinterpret_cast<const uchar*>(in.data());
     const uchar* end = begin + in.size();
-    if (!last) {
-        // A character cut off by the end of the piece waits for the next one.
-        const uchar* lead = end;
-        while (lead > begin && end - lead < 4 && IsTrail(lead[-1])) --lead;
-        if (lead > begin && end - lead < 4) {
-            const uchar c = lead[-1];
-            const std::ptrdiff_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-            if (end - (lead - 1) < need) end = lead - 1;
-        }
-    }
+    if (!last) end = CompleteEnd(begin, end);
     const uchar* p = begin;
     char* o = out;
     const bool ok = Utf8Step(p, end, end, o, t);

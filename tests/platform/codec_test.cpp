@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <random>
 
 #include "common/temp_folder.h"
 #include "platform/codec.h"
@@ -151,6 +152,9 @@ TEST(Codec, InvalidFileContentsAreRefusedOrMarked) {
         std::string out;
         EXPECT_FALSE(ferro::Utf8ToGb18030(c.bytes, out));
         EXPECT_FALSE(ferro::Utf8ToGb18030(kRun + c.bytes + kRun, out));
+        std::size_t consumed = 0;
+        EXPECT_FALSE(ferro::Utf8PieceValid(c.bytes, true, consumed));
+        EXPECT_FALSE(ferro::Utf8PieceValid(kRun + c.bytes + kRun, true, consumed));
     }
     const Case badUtf16[] = {
         {"odd length", std::string("a\0b", 3)},
@@ -182,4 +186,43 @@ TEST(Codec, InvalidFileContentsAreRefusedOrMarked) {
         ferro::Gb18030ToUtf8(kRun + badGb[i].bytes, out);
         EXPECT_EQ(out, kRun + expected[i]);
     }
+}
+
+// The check that keeps a UTF-8 file as it is must take exactly what the
+// converter takes, wherever a fault falls in its sixteen-byte blocks and
+// however the file is cut into pieces.
+TEST(Codec, Utf8CheckAgreesWithTheConverter) {
+    std::mt19937 random(936);
+    const std::string kinds[] = {"a",           "\xC3\xA9",     "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",
+                                 "\xEF\xBF\xBF", "\xF4\x8F\xBF\xBF", "\xED\x9F\xBF", "\xE0\xA0\x80",
+                                 "\xF0\x90\x80\x80", "\xC2\x80", "\r\n"};
+    int valid = 0, invalid = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        const int chars = static_cast<int>(random() % 40);
+        for (int i = 0; i < chars; ++i) text += kinds[random() % std::size(kinds)];
+        // Most texts get one byte changed or cut: any byte value, anywhere.
+        const unsigned fault = random() % 4;
+        if (fault > 0 && !text.empty()) {
+            const std::size_t at = random() % text.size();
+            if (fault == 3) text.resize(at);
+            else text[at] = static_cast<char>(random() % 256);
+        }
+        std::string converted;
+        const bool expected = ferro::Utf8ToGb18030(text, converted);
+        (expected ? valid : invalid)++;
+        std::size_t consumed = 0;
+        ASSERT_EQ(ferro::Utf8PieceValid(text, true, consumed), expected) << ::testing::PrintToString(text);
+        // In two pieces: the first leaves a character cut off for the second.
+        const std::size_t cut = text.empty() ? 0 : random() % text.size();
+        bool pieces = ferro::Utf8PieceValid(std::string_view(text).substr(0, cut), false, consumed);
+        if (pieces) {
+            ASSERT_LE(cut - consumed, 3u);
+            pieces = ferro::Utf8PieceValid(std::string_view(text).substr(consumed), true, consumed);
+        }
+        ASSERT_EQ(pieces, expected) << ::testing::PrintToString(text) << " cut at " << cut;
+    }
+    // Both outcomes were tried often.
+    EXPECT_GT(valid, 4000);
+    EXPECT_GT(invalid, 4000);
 }
