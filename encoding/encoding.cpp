@@ -260,9 +260,108 @@ private:
     std::string head_, carry_, scratch_;
 };
 
+// Takes a file's bytes as they are, checking on the way whether they are
+// UTF-8, so that a UTF-8 file can be worked on in its own bytes. A
+// byte-order mark is left out of the text (and put back when the file turns
+// out not to be UTF-8 after all).
+class KeptPieces {
+public:
+    explicit KeptPieces(std::string& text) : text_(text) {}
+
+    void Begin(std::uint64_t size) {
+        text_.clear();
+        ReserveLarge(text_, static_cast<std::size_t>(size));
+    }
+
+    void Take(std::string_view piece) {
+        if (state_ == State::Start) {
+            head_.append(piece);
+            if (head_.size() >= kUtf8Bom.size()) Open();
+            return;
+        }
+        text_.append(piece);
+        Check(false);
+    }
+
+    void Finish() {
+        if (state_ == State::Start) Open();
+        Check(true);
+        if (state_ == State::Raw && marked_) text_.insert(0, kUtf8Bom);
+    }
+
+    // The file has a UTF-16 mark: to be decoded whole.
+    bool whole() const { return state_ == State::Whole; }
+    TextEncoding encoding() const {
+        if (state_ != State::Utf8) return TextEncoding::Gbk;
+        return high_ || marked_ ? TextEncoding::Utf8 : TextEncoding::Ascii;
+    }
+    bool marked() const { return marked_ && state_ == State::Utf8; }
+
+private:
+    enum class State { Start, Utf8, Raw, Whole };
+
+    void Open() {
+        std::string_view head = head_;
+        if (head.starts_with(kUtf16LeBom) || head.starts_with(kUtf16BeBom)) {
+            state_ = State::Whole;
+        } else {
+            state_ = State::Utf8;
+            if (head.starts_with(kUtf8Bom)) {
+                marked_ = true;
+                head.remove_prefix(kUtf8Bom.size());
+            }
+        }
+        text_.append(head);
+        head_.clear();
+        Check(false);
+    }
+
+    // Checks the bytes not checked yet, up to a character cut off by the
+    // end of what was read.
+    void Check(bool last) {
+        if (state_ != State::Utf8) return;
+        const std::string_view fresh = std::string_view(text_).substr(checked_);
+        if (!high_) high_ = HasHighByte(fresh);
+        std::size_t consumed = 0;
+        if (!Utf8PieceValid(fresh, last, consumed)) {
+            state_ = State::Raw;
+            return;
+        }
+        checked_ += consumed;
+    }
+
+    std::string& text_;
+    std::string head_;
+    State state_ = State::Start;
+    bool marked_ = false;
+    bool high_ = false;        // a byte above 0x7F was seen
+    std::size_t checked_ = 0;  // text_ is UTF-8 up to here
+};
+
 }  // namespace
 
-bool ReadTextFile(std::string_view path, TextMode mode, std::string& gbk, TextFormat& format) {
+bool ReadTextFile(std::string_view path, TextMode mode, std::string& gbk, TextFormat& format,
+                  bool keepUtf8) {
+    if (keepUtf8 && mode == TextMode::Auto) {
+        KeptPieces kept(gbk);
+        if (!ReadFilePieces(
+                path, [&](std::uint64_t size) { kept.Begin(size); },
+                [&](std::string_view piece) {
+                    kept.Take(piece);
+                    return true;
+                }))
+            return false;
+        kept.Finish();
+        if (kept.whole()) {
+            gbk = DecodeToGbk(std::move(gbk), mode, format);
+            return true;
+        }
+        format = TextFormat();
+        format.encoding = kept.encoding();
+        format.bom = kept.marked();
+        FindLineBreaks(gbk, format);
+        return true;
+    }
     if (mode == TextMode::ClassicGbk) {
         format = TextFormat::Classic();
         gbk.clear();

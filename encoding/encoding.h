@@ -61,8 +61,11 @@ std::string DecodeToGbk(std::string&& bytes, TextMode mode, TextFormat& format);
 
 // The same for a file, read piece by piece: a UTF-8 file is converted as
 // it is read, so it is never held twice. False when the file cannot be read
-// (LastFsProblem says why).
-bool ReadTextFile(std::string_view path, TextMode mode, std::string& gbk, TextFormat& format);
+// (LastFsProblem says why). keepUtf8 (automatic mode): a UTF-8 file is not
+// converted at all; gbk then holds its own bytes without the byte-order
+// mark, and format.encoding says Utf8.
+bool ReadTextFile(std::string_view path, TextMode mode, std::string& gbk, TextFormat& format,
+                  bool keepUtf8 = false);
 
 // The line-break style of GBK text (its first break; LF when it has none)
 // and whether it ends with a break (an empty text counts as ending so).

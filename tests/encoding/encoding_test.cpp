@@ -175,6 +175,14 @@ TEST(Encoding, ReadPieceByPieceAsFromTheWholeBytes) {
         EXPECT_EQ(got.encoding, c.encoding);
         EXPECT_EQ(got, expected);
         EXPECT_TRUE(text == whole);  // not EXPECT_EQ: megabytes in a failure message
+        // Kept in its own bytes, UTF-8 is not converted; nothing else changes.
+        text = "left over";
+        ASSERT_TRUE(ReadTextFile(path, TextMode::Auto, text, got, true));
+        EXPECT_EQ(got, expected);
+        if (got.encoding == TextEncoding::Utf8)
+            EXPECT_TRUE(text == std::string_view(c.bytes).substr(got.bom ? 3 : 0));
+        else
+            EXPECT_TRUE(text == whole);
         ASSERT_TRUE(ReadTextFile(path, TextMode::ClassicGbk, text, got));
         EXPECT_TRUE(text == c.bytes);
         EXPECT_TRUE(got.classic);
