@@ -14,10 +14,9 @@ TextMode TForm1::CurrentTextMode() const {
     return box && box->currentIndex() == 1 ? TextMode::ClassicGbk : TextMode::Auto;
 }
 
-void TForm1::RunTextFileBatch(bool backup,
-                              const std::function<void(const LineList& in, LineSink& out)>& transform) {
+void TForm1::RunTextFileBatch(bool backup, const LineOperation& operation) {
     if (previewing_) {
-        ShowTextPreview(transform);
+        ShowTextPreview(operation.gbk);
         return;
     }
     SetCounter(stChangeCount_, 0);
@@ -31,7 +30,7 @@ void TForm1::RunTextFileBatch(bool backup,
     {
         WindowRunHost host(*this, stChangeCount_);
         if (withoutUndo) host.RecordNothing();
-        summary = RewriteTextFiles(files, options, transform, &host);
+        summary = RewriteTextFiles(files, options, operation, &host);
     }
     SetRunReport(summary, QStringLiteral("成功处理完成,共处理 %1 个文件!").arg(summary.done));
 }

@@ -22,6 +22,7 @@
 #include "fileops/date_change.h"
 #include "fileops/filelist.h"
 #include "platform/codec.h"
+#include "textops/text_batch.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -150,8 +151,7 @@ public:
     // RunCommand shows once the button is enabled). A file that cannot be read or
     // written ends the run with its error (thrown, so RunCommand shows it).
     // transform is called once per file and may keep per-file state.
-    void RunTextFileBatch(bool backup,
-                          const std::function<void(const LineList& in, LineSink& out)>& transform);
+    void RunTextFileBatch(bool backup, const LineOperation& operation);
     // "预览": the current page's start button is pressed in preview mode,
     // so its own checks and rule run; the text pages then show what the rule
     // makes of one file (the current row's, or the first ticked one's)

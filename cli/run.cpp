@@ -236,20 +236,20 @@ Outcome Statistics(const std::vector<BatchFile>& files, TextMode mode, bool tabl
 
 // The rule of an operation that rewrites text files line by line; empty for
 // the others. state must outlive the rule.
-LineTransform TextRuleOf(const CliRequest& r, PatternReplaceState& state) {
+LineOperation TextRuleOf(const CliRequest& r, PatternReplaceState& state) {
     switch (r.operation) {
         case Operation::Cut:
             return [&r](const LineList& in, LineSink& out) { CutLines(r.cut, in, out); };
         case Operation::Insert:
-            return [&r](const LineList& in, LineSink& out) { InsertIntoLines(r.insert, in, out); };
+            return LineInsertOperation(r.insert);
         case Operation::Pattern:
             return [&r, &state](const LineList& in, LineSink& out) {
                 ReplaceByPattern(r.pattern, state, in, out);
             };
         case Operation::DeleteLines:
-            return [&r](const LineList& in, LineSink& out) { DeleteLines(r.deleteLines, in, out); };
+            return LineDeleteOperation(r.deleteLines);
         case Operation::ExtractLines:
-            return [&r](const LineList& in, LineSink& out) { ExtractLines(r.extractLines, in, out); };
+            return LineExtractOperation(r.extractLines);
         case Operation::NewLines: {
             auto block = std::make_shared<const NewLineBlock>(NewLineBlock::Parse(r.newLinesText));
             return [&r, block](const LineList& in, LineSink& out) {
@@ -257,14 +257,14 @@ LineTransform TextRuleOf(const CliRequest& r, PatternReplaceState& state) {
             };
         }
         default:
-            return {};
+            return LineTransform();
     }
 }
 
 Outcome RunOperation(const CliRequest& r, FileList& list, CliRunHost& host, Console& console) {
     const std::vector<BatchFile> ticked = TickedFiles(list);
     const TextBatchOptions options = TextOptions(r);
-    auto rewrite = [&](const LineTransform& transform) {
+    auto rewrite = [&](const LineOperation& transform) {
         Outcome o;
         o.summary = RewriteTextFiles(ticked, options, transform, &host);
         o.closing = TextClosing(o.summary.done);
@@ -392,7 +392,7 @@ int DryRun(const CliRequest& r, const FileList& list, Console& console) {
     if (preview) preview->Advance(0);
     // The line operations: each file read and run through the rule in memory.
     PatternReplaceState state;
-    const LineTransform rule = TextRuleOf(r, state);
+    const LineTransform rule = TextRuleOf(r, state).gbk;
     int refused = 0;
     std::string text, json;
     for (const BatchFile& f : ticked) {

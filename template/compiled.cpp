@@ -485,6 +485,19 @@ std::string_view CompiledTemplate::Evaluate(std::string_view subject) {
     return program_->Run(subject);
 }
 
+bool CompiledTemplate::Affixes(std::string& left, std::string& right) const {
+    const Program& p = *program_;
+    left.clear();
+    right.clear();
+    if (p.runsItems) return false;
+    if (p.root.form == Form::kSubject) return true;
+    if (p.root.form != Form::kCall || !p.root.fixedArgs) return false;
+    if (p.root.fn == detail::LookupFunction("addleft")) left.assign(p.root.args.a1);
+    else if (p.root.fn == detail::LookupFunction("addright")) right.assign(p.root.args.a1);
+    else return false;
+    return true;
+}
+
 TemplateCache::TemplateCache(std::size_t capacity) : entries_(std::max<std::size_t>(capacity, 1)) {}
 
 std::string_view TemplateCache::Evaluate(std::string_view subject, std::string_view expression) {

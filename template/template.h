@@ -50,6 +50,11 @@ public:
     // subject may be a value this object returned. Throws ValueTooLong.
     std::string_view Evaluate(std::string_view subject);
 
+    // When every value is the subject with fixed texts added at its ends
+    // (${AddLeft(x)}, ${AddRight(x)}, or the subject alone), those texts:
+    // such a value never depends on the subject's bytes. False otherwise.
+    bool Affixes(std::string& left, std::string& right) const;
+
 private:
     struct Program;
     std::unique_ptr<Program> program_;

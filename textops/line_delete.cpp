@@ -5,9 +5,10 @@
 
 namespace ferro {
 
-void DeleteLines(const LineDeleteSettings& s, const LineList& in, LineSink& out) {
+void DeleteLines(const LineDeleteSettings& s, const LineList& in, LineSink& out, LineBytes bytes) {
     if (in.empty()) return;
     // Lines are walked in order, without cutting the whole text first.
+    const KeywordMatcher keywords(s.keywords, bytes);
     std::size_t number = 0;  // of the line at hand, from 1
     std::size_t gone = 0;    // the line-number mode's line, from 1
     if (s.mode == LineDeleteMode::LineNumber) gone = ClampedLineIndex(s.lineNumber, in.size()) + 1;
@@ -23,7 +24,7 @@ void DeleteLines(const LineDeleteSettings& s, const LineList& in, LineSink& out)
                 drop = s.interval.Hits(number);
                 break;
             case LineDeleteMode::Keywords:
-                drop = ContainsAnyKeyword(line, s.keywords);
+                drop = keywords.AnyIn(line);
                 break;
             case LineDeleteMode::BlankLines:
                 drop = IsBlankLine(line);
@@ -31,6 +32,15 @@ void DeleteLines(const LineDeleteSettings& s, const LineList& in, LineSink& out)
         }
         if (!drop) out.push_back(line);
     }
+}
+
+LineOperation LineDeleteOperation(const LineDeleteSettings& s) {
+    LineTransform gbk = [s](const LineList& in, LineSink& out) { DeleteLines(s, in, out); };
+    if (s.mode == LineDeleteMode::Keywords && !KeywordMatcher(s.keywords, LineBytes::Utf8).usable())
+        return gbk;
+    return {std::move(gbk), [s](const LineList& in, LineSink& out) {
+                DeleteLines(s, in, out, LineBytes::Utf8);
+            }};
 }
 
 }  // namespace ferro

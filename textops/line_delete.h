@@ -7,6 +7,7 @@
 
 #include "textops/line_select.h"
 #include "textops/lines.h"
+#include "textops/text_batch.h"
 
 namespace ferro {
 
@@ -20,6 +21,10 @@ struct LineDeleteSettings {
 };
 
 // Fills out with the lines of in that stay. An empty file stays empty.
-void DeleteLines(const LineDeleteSettings& settings, const LineList& in, LineSink& out);
+void DeleteLines(const LineDeleteSettings& settings, const LineList& in, LineSink& out,
+                 LineBytes bytes = LineBytes::Gbk);
+
+// The operation a run applies, UTF-8 files taken in their own bytes.
+LineOperation LineDeleteOperation(const LineDeleteSettings& settings);
 
 }  // namespace ferro

@@ -5,22 +5,34 @@
 
 namespace ferro {
 
-void ExtractLines(const LineExtractSettings& s, const LineList& in, LineSink& out) {
+void ExtractLines(const LineExtractSettings& s, const LineList& in, LineSink& out,
+                  LineBytes bytes) {
     if (in.empty()) return;
     if (s.mode == LineExtractMode::LineNumber) {
         out.push_back(in[ClampedLineIndex(s.lineNumber, in.size())]);
         return;
     }
     // Lines are walked in order, without cutting the whole text first.
+    const KeywordMatcher keywords(s.keywords, bytes);
     std::size_t number = 0;
     for (const std::string_view line : in) {
         ProcessPendingMessages();
         ++number;
         if (!s.keepBlank && IsBlankLine(line)) continue;
         const bool keep = s.mode == LineExtractMode::Interval ? s.interval.Hits(number)
-                                                               : ContainsAnyKeyword(line, s.keywords);
+                                                               : keywords.AnyIn(line);
         if (keep) out.push_back(line);
     }
+}
+
+LineOperation LineExtractOperation(const LineExtractSettings& s) {
+    LineTransform gbk = [s](const LineList& in, LineSink& out) { ExtractLines(s, in, out); };
+    if (s.mode == LineExtractMode::Keywords &&
+        !KeywordMatcher(s.keywords, LineBytes::Utf8).usable())
+        return gbk;
+    return {std::move(gbk), [s](const LineList& in, LineSink& out) {
+                ExtractLines(s, in, out, LineBytes::Utf8);
+            }};
 }
 
 }  // namespace ferro

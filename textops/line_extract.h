@@ -7,6 +7,7 @@
 
 #include "textops/line_select.h"
 #include "textops/lines.h"
+#include "textops/text_batch.h"
 
 namespace ferro {
 
@@ -23,6 +24,10 @@ struct LineExtractSettings {
 };
 
 // Fills out with the lines of in that are kept. An empty file stays empty.
-void ExtractLines(const LineExtractSettings& settings, const LineList& in, LineSink& out);
+void ExtractLines(const LineExtractSettings& settings, const LineList& in, LineSink& out,
+                  LineBytes bytes = LineBytes::Gbk);
+
+// The operation a run applies, UTF-8 files taken in their own bytes.
+LineOperation LineExtractOperation(const LineExtractSettings& settings);
 
 }  // namespace ferro

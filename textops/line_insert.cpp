@@ -98,4 +98,54 @@ void InsertIntoLines(const LineInsertSettings& s, const LineList& in, LineSink& 
     }
 }
 
+namespace {
+
+// Fixed texts added to the ends of the chosen lines, in the lines' bytes.
+struct Affixes {
+    std::string left, right;
+};
+
+void AddToLines(const LineInsertSettings& s, const Affixes& a, LineBytes bytes, const LineList& in,
+                LineSink& out) {
+    const std::vector<std::string> keywords{s.keyword};
+    const KeywordMatcher keyword(keywords, bytes);
+    std::string line;
+    auto add = [&](std::string_view old) -> std::string_view {
+        line.assign(a.left);
+        line.append(old);
+        line.append(a.right);
+        return line;
+    };
+    if (s.choice == LineChoice::LineNumber) {
+        if (in.empty()) return;
+        const std::size_t target = ClampedLineIndex(s.lineNumber, in.size());
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            ProcessPendingMessages();
+            out.push_back(i == target ? add(in[i]) : in[i]);
+        }
+        return;
+    }
+    for (const std::string_view old : in) {
+        ProcessPendingMessages();
+        const bool chosen = s.choice == LineChoice::Keyword ? keyword.AnyIn(old)
+                                                            : IsChosenLine(s.choice, old, {});
+        out.push_back(chosen ? add(old) : old);
+    }
+}
+
+}  // namespace
+
+LineOperation LineInsertOperation(const LineInsertSettings& s) {
+    LineTransform gbk = [s](const LineList& in, LineSink& out) { InsertIntoLines(s, in, out); };
+    Affixes gb, utf8;
+    if (!s.sequence.text.empty() || !CompiledTemplate(s.format).Affixes(gb.left, gb.right) ||
+        !ToUtf8Twin(gb.left, utf8.left) || !ToUtf8Twin(gb.right, utf8.right) ||
+        (s.choice == LineChoice::Keyword &&
+         !KeywordMatcher({s.keyword}, LineBytes::Utf8).usable()))
+        return gbk;
+    return {std::move(gbk), [s, utf8](const LineList& in, LineSink& out) {
+                AddToLines(s, utf8, LineBytes::Utf8, in, out);
+            }};
+}
+
 }  // namespace ferro

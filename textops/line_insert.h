@@ -8,6 +8,7 @@
 
 #include "textops/line_select.h"
 #include "textops/lines.h"
+#include "textops/text_batch.h"
 
 namespace ferro {
 
@@ -39,5 +40,10 @@ struct LineInsertSettings {
 // number in every file. In line-number mode the one treated line gets the
 // start number. Line-number mode on an empty file gives no lines.
 void InsertIntoLines(const LineInsertSettings& settings, const LineList& in, LineSink& out);
+
+// The operation a run applies. A template that only adds fixed texts to the
+// ends of lines (${AddLeft(x)}, ${AddRight(x)}) takes UTF-8 files in their
+// own bytes.
+LineOperation LineInsertOperation(const LineInsertSettings& settings);
 
 }  // namespace ferro

@@ -16,6 +16,11 @@
 
 namespace ferro {
 
+// What the bytes of lines are: code page 936 (GBK), as everywhere inside,
+// or a UTF-8 file's own bytes, kept as they are for operations that give
+// the same result on them.
+enum class LineBytes : std::uint8_t { Gbk, Utf8 };
+
 // Index of the first CR or LF in text at or after from; npos when none.
 std::size_t FindLineBreak(std::string_view text, std::size_t from = 0);
 

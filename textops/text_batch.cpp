@@ -1,25 +1,28 @@
 #include "textops/text_batch.h"
 
+#include "platform/codec.h"
 #include "platform/pump.h"
 #include "template/template.h"
 #include "textops/textfile.h"
 
 namespace ferro {
 RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatchOptions& options,
-                            const LineTransform& transform, RunHost* host) {
+                            const LineOperation& operation, RunHost* host) {
     RunTracker run(host, static_cast<int>(files.size()));
     ChangeRecorder* recorder = host ? host->recorder() : nullptr;
     run.ForEach(files, [&](const BatchFile& f) {
         ProcessPendingMessages();
         try {
-            const TextFile in = LoadTextFile(f.path, options.mode);
+            const TextFile in = LoadTextFile(f.path, options.mode, bool(operation.utf8));
+            const LineTransform& transform =
+                in.bytes == LineBytes::Utf8 ? operation.utf8 : operation.gbk;
             // The backup holds the file as this run found it. It is made
             // before the new lines are written, which happens as they are
             // made: the file itself is replaced only once they all are.
             if (options.backup) BackUpBeforeWriting(f.path, recorder);
             SaveTextFile(
                 f.path, in.format, [&](LineSink& out) { transform(in.lines, out); },
-                in.lines.UnbrokenText(), recorder);
+                in.lines.UnbrokenText(), recorder, in.bytes);
             run.Done(f.row, f.path);
         } catch (const TextFileError& e) {
             // A file whose old content cannot be kept is left as it is.
@@ -33,6 +36,13 @@ RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatch
         }
     });
     return run.Take();
+}
+
+bool ToUtf8Twin(std::string_view gbk, std::string& utf8) {
+    utf8.clear();
+    Gb18030ToUtf8(gbk, utf8);
+    std::string back;
+    return Utf8ToGb18030(utf8, back) && back == gbk;
 }
 
 }  // namespace ferro

@@ -10,6 +10,9 @@
 #pragma once
 
 #include <functional>
+#include <string>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "batch/run.h"
@@ -27,7 +30,28 @@ struct TextBatchOptions {
 // file's new lines into out, which writes them to the file as they come.
 using LineTransform = std::function<void(const LineList& in, LineSink& out)>;
 
+// A line operation as a run applies it. Its rule works on GBK lines; when
+// the rule gives exactly the same result on a UTF-8 file's own bytes (its
+// keywords looked for and its texts added in UTF-8 too), it has a second
+// form for those, and such files are read and written without converting
+// them at all.
+struct LineOperation {
+    // Any rule is an operation that converts UTF-8 files.
+    template <typename Rule>
+        requires std::is_constructible_v<LineTransform, Rule>
+    LineOperation(Rule rule) : gbk(std::move(rule)) {}  // NOLINT(google-explicit-constructor)
+    LineOperation(LineTransform rule, LineTransform onUtf8)
+        : gbk(std::move(rule)), utf8(std::move(onUtf8)) {}
+
+    LineTransform gbk;
+    LineTransform utf8;  // empty: UTF-8 files are converted
+};
+
 RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatchOptions& options,
-                            const LineTransform& transform, RunHost* host);
+                            const LineOperation& operation, RunHost* host);
+
+// The UTF-8 spelling of GBK text, when it reads back as the same bytes
+// (text holding bytes that begin no character has none).
+bool ToUtf8Twin(std::string_view gbk, std::string& utf8);
 
 }  // namespace ferro

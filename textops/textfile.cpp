@@ -45,11 +45,13 @@ constexpr std::size_t kPiece = 1 << 20;
 // text, which is converted to the file's encoding and written when full.
 class FileLineSink : public LineSink {
 public:
-    FileLineSink(const ChunkWriter& write, const TextFormat& format, std::string_view source)
+    FileLineSink(const ChunkWriter& write, const TextFormat& format, std::string_view source,
+                 LineBytes bytes)
         : write_(write), format_(format), source_(source),
           break_(LineBreakText(format.lineBreak)),
-          encode_(format.encoding != TextEncoding::Gbk),
-          utf8_(format.encoding == TextEncoding::Utf8 || format.encoding == TextEncoding::Ascii) {
+          encode_(bytes == LineBytes::Gbk && format.encoding != TextEncoding::Gbk),
+          utf8_(encode_ && (format.encoding == TextEncoding::Utf8 ||
+                            format.encoding == TextEncoding::Ascii)) {
         piece_.reserve(kPiece + (1 << 16));
     }
 
@@ -170,7 +172,8 @@ private:
 };
 
 void Save(std::string_view path, const TextFormat& format, std::string_view source,
-          const std::function<void(LineSink& out)>& produce, ChangeRecorder* recorder) {
+          const std::function<void(LineSink& out)>& produce, ChangeRecorder* recorder,
+          LineBytes bytes = LineBytes::Gbk) {
     OldContentKeeper* keeper = nullptr;
     if (recorder && !(keeper = recorder->WillWrite(path)))
         throw TextFileError(UndoneText(Undone::NotRecorded), Undone::NotRecorded);
@@ -178,7 +181,7 @@ void Save(std::string_view path, const TextFormat& format, std::string_view sour
     const bool ok = WriteFileSafely(path, [&](const ChunkWriter& write) {
         // Nothing may be thrown through the writer: it must clean up.
         try {
-            FileLineSink sink(write, format, source);
+            FileLineSink sink(write, format, source, bytes);
             produce(sink);
             return sink.Finish();
         } catch (...) {
@@ -198,10 +201,11 @@ void Save(std::string_view path, const TextFormat& format, std::string_view sour
 
 }  // namespace
 
-TextFile LoadTextFile(std::string_view path, TextMode mode) {
+TextFile LoadTextFile(std::string_view path, TextMode mode, bool keepUtf8) {
     TextFile file;
     std::string text;
-    if (!ReadTextFile(path, mode, text, file.format)) ThrowUnreadable(path);
+    if (!ReadTextFile(path, mode, text, file.format, keepUtf8)) ThrowUnreadable(path);
+    if (keepUtf8 && file.format.encoding == TextEncoding::Utf8) file.bytes = LineBytes::Utf8;
     RefuseNul(text, path);
     file.lines = LineList::FromText(std::move(text));
     return file;
@@ -213,8 +217,8 @@ LineList LoadTextLines(std::string_view path) {
 
 void SaveTextFile(std::string_view path, const TextFormat& format,
                   const std::function<void(LineSink& out)>& produce, std::string_view unbroken,
-                  ChangeRecorder* recorder) {
-    Save(path, format, unbroken, produce, recorder);
+                  ChangeRecorder* recorder, LineBytes bytes) {
+    Save(path, format, unbroken, produce, recorder, bytes);
 }
 
 void SaveTextLines(std::string_view path, const LineList& lines, const TextFormat& format,

@@ -14,6 +14,7 @@
 #include "batch/run.h"
 #include "encoding/encoding.h"
 #include "platform/error.h"
+#include "textops/line_select.h"
 #include "textops/lines.h"
 
 namespace ferro {
@@ -41,12 +42,15 @@ struct TextFileOptions {
 struct TextFile {
     LineList lines;
     TextFormat format;
+    LineBytes bytes = LineBytes::Gbk;  // Utf8: the file's own bytes, not converted
 };
 
 // Reads a whole file as lines. Throws a TextFileError "Cannot open file %s"
 // when it cannot be read, and refuses files holding NUL bytes once decoded
 // (they are not text, and rewriting them line by line would damage them).
-TextFile LoadTextFile(std::string_view path, TextMode mode);
+// keepUtf8: the lines of a UTF-8 file are its own bytes (for operations
+// that give the same result on them).
+TextFile LoadTextFile(std::string_view path, TextMode mode, bool keepUtf8 = false);
 // The classic reading: code page 936 bytes as they are.
 LineList LoadTextLines(std::string_view path);
 
@@ -67,10 +71,12 @@ void SaveTextLines(std::string_view path, const LineList& lines);
 // held whole. An exception from produce leaves the file as it was and is
 // passed on.
 // Lines that point into unbroken (the text of the lines being rewritten)
-// are known to hold no break and are copied as they are.
+// are known to hold no break and are copied as they are. Lines of
+// LineBytes::Utf8 are a UTF-8 file's own bytes and are written as they are.
 void SaveTextFile(std::string_view path, const TextFormat& format,
                   const std::function<void(LineSink& out)>& produce,
-                  std::string_view unbroken = {}, ChangeRecorder* recorder = nullptr);
+                  std::string_view unbroken = {}, ChangeRecorder* recorder = nullptr,
+                  LineBytes bytes = LineBytes::Gbk);
 
 // Copies the file to path + ".bak", replacing an older copy. False when no
 // copy could be made (the file must then not be rewritten).
@@ -86,12 +92,6 @@ void BackUpBeforeWriting(std::string_view path, ChangeRecorder* recorder);
 // hold both ("" stands for one quote). Empty keywords stay in the list.
 std::vector<std::string> SplitKeywords(std::string_view text);
 
-// Whether line holds keyword's bytes anywhere (case-sensitive, byte-wise);
-// an empty keyword matches nothing.
-inline bool ContainsKeyword(std::string_view line, std::string_view keyword) {
-    return !keyword.empty() && line.find(keyword) != std::string_view::npos;
-}
-bool ContainsAnyKeyword(std::string_view line, const std::vector<std::string>& keywords);
 
 // Reads a number field: "'%s' is not a valid integer value" otherwise.
 int ReadNumberField(std::string_view text);

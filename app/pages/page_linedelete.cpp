@@ -85,8 +85,7 @@ void TForm1::btnDelLineClick() {
     }
     const bool backup = Find<QCheckBox>("chkDelLine")->isChecked();
     RunCommand(Find<QPushButton>("btnDelLine"), [&] {
-        RunTextFileBatch(backup,
-                         [&](const LineList& in, LineSink& out) { DeleteLines(s, in, out); });
+        RunTextFileBatch(backup, LineDeleteOperation(s));
     });
 }
 

@@ -84,8 +84,7 @@ void TForm1::btnGetLineClick() {
     s.keepBlank = Find<QCheckBox>("chkGetNoneLine")->isChecked();
     const bool backup = Find<QCheckBox>("chkGetLine")->isChecked();
     RunCommand(Find<QPushButton>("btnGetLine"), [&] {
-        RunTextFileBatch(backup,
-                         [&](const LineList& in, LineSink& out) { ExtractLines(s, in, out); });
+        RunTextFileBatch(backup, LineExtractOperation(s));
     });
 }
 

@@ -67,8 +67,7 @@ void TForm1::btnInsClick() {
         // A sequence item with a start or width that is not a number stops
         // the run here, before any file is touched.
         s.sequence = FindSequenceItem(s.format);
-        RunTextFileBatch(backup,
-                         [&](const LineList& in, LineSink& out) { InsertIntoLines(s, in, out); });
+        RunTextFileBatch(backup, LineInsertOperation(s));
     });
 }
 

@@ -166,7 +166,7 @@ Measure Shell(const std::string& command) {
 }
 
 // The buttons' per-file path, without the window.
-Measure Ours(const std::string& path, const ferro::LineTransform& op) {
+Measure Ours(const std::string& path, const ferro::LineOperation& op) {
     return InChild([&] {
         ferro::SetMessagePumpHook(&NoteMessagePump, 0);
         g_lastPump = std::chrono::steady_clock::now();
@@ -213,7 +213,8 @@ struct Operations {
     ferro::LineInsertSettings ins;
     ferro::LineExtractSettings ext;
     ferro::PatternReplaceSettings pat;
-    ferro::LineTransform deleteOp, extractOp, insertOp, patternOp;
+    ferro::LineOperation deleteOp = ferro::LineTransform(), extractOp = ferro::LineTransform(),
+                         insertOp = ferro::LineTransform(), patternOp = ferro::LineTransform();
 
     Operations() {
         del.mode = ferro::LineDeleteMode::Keywords;
@@ -224,15 +225,11 @@ struct Operations {
         ext.mode = ferro::LineExtractMode::Interval;
         ext.interval = ferro::LineInterval::Make(2, 1);
         pat.pattern = "$2:$1";
-        deleteOp = [this](const ferro::LineList& in, ferro::LineSink& out) {
-            ferro::DeleteLines(del, in, out);
-        };
-        extractOp = [this](const ferro::LineList& in, ferro::LineSink& out) {
-            ferro::ExtractLines(ext, in, out);
-        };
-        insertOp = [this](const ferro::LineList& in, ferro::LineSink& out) {
-            ferro::InsertIntoLines(ins, in, out);
-        };
+        // As the buttons make them: UTF-8 files are taken in their own
+        // bytes where the rule allows it.
+        deleteOp = ferro::LineDeleteOperation(del);
+        extractOp = ferro::LineExtractOperation(ext);
+        insertOp = ferro::LineInsertOperation(ins);
         // A run's state, new for each run.
         patternOp = [this](const ferro::LineList& in, ferro::LineSink& out) {
             ferro::PatternReplaceState state;
@@ -255,7 +252,7 @@ int Run(const std::string& source, int repeats) {
     const Operations ops;
     struct Case {
         const char* name;
-        ferro::LineTransform op;
+        ferro::LineOperation op;
         std::string reference;  // %F is the file; empty: ours on the GBK file
         bool utf8 = false;
     };
@@ -329,12 +326,12 @@ int Run(const std::string& source, int repeats) {
 // longest pause of the window (with a backup when asked).
 int Once(const std::string& op, const std::string& path, bool backup) {
     const Operations ops;
-    const ferro::LineTransform t = op == "delete"    ? ops.deleteOp
+    const ferro::LineOperation t = op == "delete"    ? ops.deleteOp
                                    : op == "extract" ? ops.extractOp
                                    : op == "insert"  ? ops.insertOp
                                    : op == "pattern" ? ops.patternOp
-                                                     : ferro::LineTransform();
-    if (!t) return 2;
+                                                     : ferro::LineOperation(ferro::LineTransform());
+    if (!t.gbk) return 2;
     ferro::TextBatchOptions options;
     options.backup = backup;
     ferro::SetMessagePumpHook(&NoteMessagePump, 0);

@@ -51,7 +51,7 @@ std::string Utf16Le(std::string_view utf8) {
 }
 
 RunSummary Rewrite(const std::vector<std::string>& paths, TextMode mode,
-                   const LineTransform& transform) {
+                   const LineOperation& transform) {
     std::vector<BatchFile> files;
     for (const std::string& p : paths) files.push_back({0, p});
     TextBatchOptions options;
@@ -121,6 +121,82 @@ TEST(TextEncodings, UTF8AndGbkFilesGiveTheSameResultForEveryLineOperation) {
         EXPECT_EQ(Gbk(Replace(utf8Result, "\n", "\r\n") + "\r\n"), gbkResult);
         EXPECT_EQ(t.Read("w.txt"), Utf16Le(Replace(utf8Result, "\n", "\r\n") + "\r\n"));
     }
+}
+
+// The operations that take a UTF-8 file in its own bytes give exactly what
+// converting it gives: marks, breaks, emoji, and keywords whose GBK bytes
+// hide inside other characters ("丒" is 81 45, "爸形摹" holds "中文").
+TEST(TextEncodings, Utf8FilesTakenInTheirOwnBytesGiveTheConvertedResult) {
+    const std::string tricky = "中文 错误 ab\r\n丒RROR 爸形摹\r\n\r\n😀 ERROR 前缀\r\n  \r\n末行 中文";
+    const struct {
+        const char* name;
+        std::string bytes;
+    } files[] = {
+        {"marked, CR LF, no last break", "\xEF\xBB\xBF" + tricky},
+        {"LF and a last break", Replace(tricky, "\r\n", "\n") + "\n"},
+        {"CR", Replace(tricky, "\r\n", "\r")},
+        {"ASCII", "a\nERROR\n\nb"},
+        {"UTF-8, then a byte that is not", tricky + "\xFF"},
+    };
+    LineDeleteSettings del;
+    del.mode = LineDeleteMode::Keywords;
+    del.keywords = SplitKeywords(Gbk("ERROR;中文"));
+    LineDeleteSettings blank;
+    blank.mode = LineDeleteMode::BlankLines;
+    LineExtractSettings extract;
+    extract.mode = LineExtractMode::Keywords;
+    extract.keywords = SplitKeywords(Gbk("错误 ERROR"));
+    LineExtractSettings every;
+    every.mode = LineExtractMode::Interval;
+    every.interval = LineInterval::Make(2, 2);
+    every.keepBlank = false;
+    LineInsertSettings left;
+    left.format = Gbk("${addleft(前缀)}");
+    LineInsertSettings right;
+    right.format = Gbk("${AddRight(😀\\n)}");
+    right.choice = LineChoice::Keyword;
+    right.keyword = Gbk("错误");
+    LineInsertSettings one;
+    one.format = "${addleft(x)}";
+    one.choice = LineChoice::LineNumber;
+    one.lineNumber = 2;
+    const struct {
+        const char* name;
+        LineOperation op;
+    } ops[] = {
+        {"delete by keyword", LineDeleteOperation(del)},
+        {"delete blank lines", LineDeleteOperation(blank)},
+        {"extract by keyword", LineExtractOperation(extract)},
+        {"extract at an interval", LineExtractOperation(every)},
+        {"insert on text lines", LineInsertOperation(left)},
+        {"insert with a break on keyword lines", LineInsertOperation(right)},
+        {"insert on one line", LineInsertOperation(one)},
+    };
+    for (const auto& op : ops) {
+        SCOPED_TRACE(op.name);
+        ASSERT_TRUE(op.op.utf8);
+        for (const auto& f : files) {
+            SCOPED_TRACE(f.name);
+            TempFolder t;
+            const std::string own = t.Write("own.txt", f.bytes);
+            const std::string converted = t.Write("converted.txt", f.bytes);
+            ASSERT_EQ(Rewrite({own}, TextMode::Auto, op.op).done, 1);
+            ASSERT_EQ(Rewrite({converted}, TextMode::Auto, LineOperation(op.op.gbk)).done, 1);
+            EXPECT_EQ(t.Read("own.txt"), t.Read("converted.txt"));
+        }
+    }
+    // Templates that look inside the line, numbered lines and keywords that
+    // are not whole characters keep converting.
+    LineInsertSettings cut = left;
+    cut.format = "${getleft(2)}";
+    LineInsertSettings numbered = left;
+    numbered.format = "${addleft(${sn(1,2)})}";
+    numbered.sequence = FindSequenceItem(numbered.format);
+    LineDeleteSettings half = del;
+    half.keywords = {"\xD6"};
+    EXPECT_FALSE(LineInsertOperation(cut).utf8);
+    EXPECT_FALSE(LineInsertOperation(numbered).utf8);
+    EXPECT_FALSE(LineDeleteOperation(half).utf8);
 }
 
 TEST(TextEncodings, FormatsAreKeptAsFound) {

@@ -2,6 +2,7 @@
 // what happens to blank lines.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,47 @@ TEST(LineExtract, ByNumberKeywordAndBlankLines) {
     EXPECT_EQ(Extract(s, {"a b", "  ", "c"}), (Lines{"a b", "  "}));
     s.keepBlank = false;
     EXPECT_EQ(Extract(s, {"a b", "  ", "c"}), (Lines{"a b"}));
+}
+
+// Keywords match byte-wise, so also from inside a character: "丒" is
+// 81 45 in GBK, so "丒RROR" holds "ERROR", and "爸形摹" holds "中文" from its
+// second byte on. In a UTF-8 file's own lines a keyword matches exactly
+// where it matches in the same lines as GBK: random lines of such
+// characters, and keywords cut from them at any byte.
+TEST(LineKeywords, InUtf8LinesAsInTheirGbkBytes) {
+    EXPECT_EQ(Delete([] {
+        LineDeleteSettings s;
+        s.mode = LineDeleteMode::Keywords;
+        s.keywords = SplitKeywords(Gbk("ERROR;中文"));
+        return s;
+    }(), {Gbk("丒RROR"), Gbk("x"), Gbk("爸形摹")}), (Lines{Gbk("x")}));
+
+    const char* pool[] = {"丒", "R", "E", "O", "爸", "形", "摹", "中", "文", "😀", "9", " ", "é", "\x7F"};
+    std::mt19937 random(1225);
+    auto line = [&] {
+        std::string utf8;
+        for (int n = static_cast<int>(random() % 12); n > 0; --n) utf8 += pool[random() % std::size(pool)];
+        return utf8;
+    };
+    int usable = 0, matched = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const std::string gbk = Gbk(line() + line());
+        if (gbk.empty()) continue;
+        const std::size_t from = random() % gbk.size();
+        const std::vector<std::string> keywords = {gbk.substr(from, 1 + random() % 6)};
+        const KeywordMatcher inUtf8(keywords, LineBytes::Utf8);
+        if (!inUtf8.usable()) continue;
+        ++usable;
+        for (int i = 0; i < 20; ++i) {
+            const std::string utf8 = line() + line();
+            const bool expected = ContainsAnyKeyword(Gbk(utf8), keywords);
+            matched += expected;
+            ASSERT_EQ(inUtf8.AnyIn(utf8), expected)
+                << ::testing::PrintToString(keywords[0]) << " in " << utf8;
+        }
+    }
+    EXPECT_GT(usable, 500);
+    EXPECT_GT(matched, 500);
 }
 
 }  // namespace

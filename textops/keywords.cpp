@@ -1,0 +1,112 @@
+// Keywords in a UTF-8 file's own lines, with the result they have in the
+// same lines as GBK.
+#include "platform/codec.h"
+#include "platform/text.h"
+#include "textops/line_select.h"
+#include "textops/text_batch.h"
+
+namespace ferro {
+
+namespace {
+
+bool IsDigit(unsigned char c) { return c >= 0x30 && c <= 0x39; }
+bool IsTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE); }
+
+// Whether the first n bytes of keyword can end a GB18030 character that
+// began before them: the second byte of a double-byte character, or the
+// last one, two or three bytes of a four-byte one.
+bool CanEndCharacter(std::string_view keyword, std::size_t n) {
+    auto at = [&](std::size_t i) { return static_cast<unsigned char>(keyword[i]); };
+    switch (n) {
+        case 1:
+            return IsTrailByte(at(0)) || IsDigit(at(0));
+        case 2:
+            return IsLeadByte(at(0)) && IsDigit(at(1));
+        case 3:
+            return IsDigit(at(0)) && IsLeadByte(at(1)) && IsDigit(at(2));
+    }
+    return false;
+}
+
+// The whole characters of keyword from byte `from` on, up to a character
+// the keyword ends inside of. False when the bytes are no GB18030 text,
+// which no line converted from UTF-8 holds.
+bool WholeCharacters(std::string_view keyword, std::size_t from, std::string_view& whole) {
+    const std::size_t n = keyword.size();
+    std::size_t i = from;
+    auto at = [&](std::size_t k) { return static_cast<unsigned char>(keyword[k]); };
+    while (i < n) {
+        const unsigned char c = at(i);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if (!IsLeadByte(c)) return false;
+        if (i + 1 == n) break;
+        if (IsDigit(at(i + 1))) {
+            if (i + 2 == n) break;
+            if (!IsLeadByte(at(i + 2))) return false;
+            if (i + 3 == n) break;
+            if (!IsDigit(at(i + 3))) return false;
+            i += 4;
+        } else if (IsTrailByte(at(i + 1))) {
+            i += 2;
+        } else {
+            return false;
+        }
+    }
+    whole = keyword.substr(from, i - from);
+    return true;
+}
+
+}  // namespace
+
+KeywordMatcher::KeywordMatcher(const std::vector<std::string>& gbkKeywords, LineBytes bytes)
+    : gbk_(gbkKeywords), bytes_(bytes) {
+    if (bytes_ != LineBytes::Utf8) return;
+    for (const std::string& keyword : gbkKeywords) {
+        Utf8Keyword k;
+        k.gbk = keyword;
+        if (!ToUtf8Twin(keyword, k.utf8)) {
+            usable_ = false;
+            return;
+        }
+        // Each start inside a character, its first j bytes ending that
+        // character: the whole characters that must follow. A keyword that
+        // could lie inside one character, or with nothing whole after such
+        // a start, would need every line converted.
+        for (std::size_t j = 1; j <= 3 && j <= keyword.size(); ++j) {
+            std::string_view whole;
+            if (!CanEndCharacter(keyword, j) || !WholeCharacters(keyword, j, whole)) continue;
+            if (whole.empty()) {
+                usable_ = false;
+                return;
+            }
+            std::string hint;
+            if (ToUtf8Twin(whole, hint)) k.hints.push_back(std::move(hint));
+        }
+        utf8_.push_back(std::move(k));
+    }
+}
+
+bool KeywordMatcher::AnyIn(std::string_view line) const {
+    if (bytes_ != LineBytes::Utf8) return ContainsAnyKeyword(line, gbk_);
+    bool converted = false;
+    for (const Utf8Keyword& k : utf8_) {
+        if (k.utf8.empty()) continue;
+        if (line.find(k.utf8) != std::string_view::npos) return true;
+        for (const std::string& hint : k.hints) {
+            if (line.find(hint) == std::string_view::npos) continue;
+            if (!converted) {
+                converted_.clear();
+                Utf8ToGb18030(line, converted_);
+                converted = true;
+            }
+            if (ContainsKeyword(converted_, k.gbk)) return true;
+            break;
+        }
+    }
+    return false;
+}
+
+}  // namespace ferro
