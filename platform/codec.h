@@ -61,6 +61,8 @@ std::size_t Gb18030PieceToUtf8(std::string_view gb, char* out);
 // character cut off by the end is left for the next piece. consumed tells
 // where the complete characters end.
 bool Utf8PieceValid(std::string_view in, bool last, std::size_t& consumed);
+// Tests: the check sixteen bytes at a time, even where a wider one exists.
+void SetNarrowUtf8CheckForTesting(bool narrow);
 
 // The window edge.
 QString GbkToQString(std::string_view gbk);

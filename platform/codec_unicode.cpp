@@ -19,7 +19,7 @@
 #include <emmintrin.h>
 #endif
 #if defined(__x86_64__) || defined(__i386__)
-#include <tmmintrin.h>
+#include <immintrin.h>
 #endif
 
 #include "platform/codec.h"
@@ -408,48 +408,55 @@ const uchar* CompleteEnd(const uchar* begin, const uchar* end) {
     return end;
 }
 
-// Checks UTF-8 sixteen bytes at a time, with no branch per character: each
-// byte is classified by table lookups on its own high nibble and on both
-// nibbles of the byte before it, which together tell every wrong pair (a
-// lead without its trail bytes, a stray trail byte, overlong forms,
-// surrogates, code points beyond U+10FFFF); the third and fourth bytes of
-// longer sequences are checked from the bytes two and three before.
-// Accepts exactly what Utf8Step converts.
+// Checks UTF-8 a block at a time, with no branch per character: each byte
+// is classified by table lookups on its own high nibble and on both nibbles
+// of the byte before it, which together tell every wrong pair (a lead
+// without its trail bytes, a stray trail byte, overlong forms, surrogates,
+// code points beyond U+10FFFF); the third and fourth bytes of longer
+// sequences are checked from the bytes two and three before. Accepts
+// exactly what Utf8Step converts.
 #if defined(__x86_64__) || defined(__i386__)
-#define FERRO_HAS_SSSE3_CHECK 1
+#define FERRO_HAS_SIMD_CHECK 1
+namespace utf8check {
+constexpr uchar kTooShort = 1 << 0, kTooLong = 1 << 1, kOverlong3 = 1 << 2, kTooLarge = 1 << 3,
+                kSurrogate = 1 << 4, kOverlong2 = 1 << 5, kTooLarge1000 = 1 << 6,
+                kOverlong4 = 1 << 6, kTwoConts = 1 << 7;
+constexpr uchar kCarry = kTooShort | kTooLong | kTwoConts;
+constexpr uchar kLarge = kCarry | kTooLarge | kTooLarge1000;
+constexpr uchar kCont1000 =
+    kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4;
+constexpr uchar kCont1001 = kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge;
+constexpr uchar kCont101 = kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge;
+// By the high nibble of the byte before.
+alignas(16) constexpr uchar kByte1High[16] = {
+    kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
+    kTwoConts, kTwoConts, kTwoConts, kTwoConts, kTooShort | kOverlong2, kTooShort,
+    kTooShort | kOverlong3 | kSurrogate, kTooShort | kTooLarge | kTooLarge1000 | kOverlong4};
+// By the low nibble of the byte before.
+alignas(16) constexpr uchar kByte1Low[16] = {
+    kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2, kCarry, kCarry,
+    kCarry | kTooLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge,
+    kLarge | kSurrogate, kLarge, kLarge};
+// By the high nibble of the byte itself.
+alignas(16) constexpr uchar kByte2High[16] = {
+    kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
+    kCont1000, kCont1001, kCont101, kCont101, kTooShort, kTooShort, kTooShort, kTooShort};
+// A block ending inside a character: its last byte a lead of two or more
+// bytes, the one before a lead of three or more, or the one before that a
+// lead of four.
+alignas(32) constexpr uchar kIncompleteBelow[32] = {
+    255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255,
+    255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 0xEF, 0xDF, 0xBF};
+}  // namespace utf8check
+
 __attribute__((target("ssse3"))) bool ValidUtf8Ssse3(const uchar* p, std::size_t n) {
-    constexpr char kTooShort = 1 << 0, kTooLong = 1 << 1, kOverlong3 = 1 << 2,
-                   kTooLarge = 1 << 3, kSurrogate = 1 << 4, kOverlong2 = 1 << 5,
-                   kTooLarge1000 = 1 << 6, kOverlong4 = 1 << 6;
-    constexpr char kTwoConts = static_cast<char>(1 << 7);
-    constexpr char kCarry = kTooShort | kTooLong | kTwoConts;
-    const __m128i byte1High = _mm_setr_epi8(
-        kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
-        kTwoConts, kTwoConts, kTwoConts, kTwoConts, kTooShort | kOverlong2, kTooShort,
-        kTooShort | kOverlong3 | kSurrogate, kTooShort | kTooLarge | kTooLarge1000 | kOverlong4);
-    const __m128i byte1Low = _mm_setr_epi8(
-        kCarry | kOverlong3 | kOverlong2 | kOverlong4, kCarry | kOverlong2, kCarry, kCarry,
-        kCarry | kTooLarge, kCarry | kTooLarge | kTooLarge1000,
-        kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-        kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-        kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000,
-        kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000 | kSurrogate,
-        kCarry | kTooLarge | kTooLarge1000, kCarry | kTooLarge | kTooLarge1000);
-    constexpr char kCont1000 =
-        kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 | kOverlong4;
-    constexpr char kCont1001 = kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge;
-    constexpr char kCont101 = kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge;
-    const __m128i byte2High = _mm_setr_epi8(
-        kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
-        kCont1000, kCont1001, kCont101, kCont101, kTooShort, kTooShort, kTooShort, kTooShort);
+    using namespace utf8check;
+    const __m128i byte1High = _mm_load_si128(reinterpret_cast<const __m128i*>(kByte1High)),
+                  byte1Low = _mm_load_si128(reinterpret_cast<const __m128i*>(kByte1Low)),
+                  byte2High = _mm_load_si128(reinterpret_cast<const __m128i*>(kByte2High)),
+                  incompleteBelow =
+                      _mm_load_si128(reinterpret_cast<const __m128i*>(kIncompleteBelow + 16));
     const __m128i nibble = _mm_set1_epi8(0x0F);
-    // A block ending inside a character: its last byte a lead of two or more
-    // bytes, the one before a lead of three or more, or the one before that a
-    // lead of four.
-    const __m128i incompleteBelow = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-                                                  -1, static_cast<char>(0xEF),
-                                                  static_cast<char>(0xDF),
-                                                  static_cast<char>(0xBF));
     __m128i error = _mm_setzero_si128();
     __m128i previous = _mm_setzero_si128();
     __m128i incomplete = _mm_setzero_si128();
@@ -485,11 +492,66 @@ __attribute__((target("ssse3"))) bool ValidUtf8Ssse3(const uchar* p, std::size_t
     error = _mm_or_si128(error, incomplete);
     return _mm_movemask_epi8(_mm_cmpeq_epi8(error, _mm_setzero_si128())) == 0xFFFF;
 }
+
+// The same, thirty-two bytes at a time.
+__attribute__((target("avx2"))) bool ValidUtf8Avx2(const uchar* p, std::size_t n) {
+    using namespace utf8check;
+#define FERRO_TABLE(t) \
+    _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(t)))
+    const __m256i byte1High = FERRO_TABLE(kByte1High), byte1Low = FERRO_TABLE(kByte1Low),
+                  byte2High = FERRO_TABLE(kByte2High);
+#undef FERRO_TABLE
+    const __m256i incompleteBelow =
+        _mm256_load_si256(reinterpret_cast<const __m256i*>(kIncompleteBelow));
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    __m256i error = _mm256_setzero_si256();
+    __m256i previous = _mm256_setzero_si256();
+    __m256i incomplete = _mm256_setzero_si256();
+    for (std::size_t i = 0; i < n; i += 32) {
+        __m256i input;
+        if (n - i >= 32) {
+            input = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+        } else {
+            alignas(32) uchar last[32] = {};
+            std::memcpy(last, p + i, n - i);
+            input = _mm256_load_si256(reinterpret_cast<const __m256i*>(last));
+        }
+        if (_mm256_movemask_epi8(input) == 0) {
+            error = _mm256_or_si256(error, incomplete);
+        } else {
+            // The bytes before each: the previous block's high half joins.
+            const __m256i joined = _mm256_permute2x128_si256(previous, input, 0x21);
+            const __m256i prev1 = _mm256_alignr_epi8(input, joined, 15);
+            const __m256i prev2 = _mm256_alignr_epi8(input, joined, 14);
+            const __m256i prev3 = _mm256_alignr_epi8(input, joined, 13);
+            const __m256i special = _mm256_and_si256(
+                _mm256_and_si256(
+                    _mm256_shuffle_epi8(byte1High,
+                                        _mm256_and_si256(_mm256_srli_epi16(prev1, 4), nibble)),
+                    _mm256_shuffle_epi8(byte1Low, _mm256_and_si256(prev1, nibble))),
+                _mm256_shuffle_epi8(byte2High,
+                                    _mm256_and_si256(_mm256_srli_epi16(input, 4), nibble)));
+            const __m256i third = _mm256_subs_epu8(prev2, _mm256_set1_epi8(0xE0 - 0x80));
+            const __m256i fourth = _mm256_subs_epu8(prev3, _mm256_set1_epi8(0xF0 - 0x80));
+            const __m256i must = _mm256_and_si256(_mm256_or_si256(third, fourth),
+                                                  _mm256_set1_epi8(static_cast<char>(0x80)));
+            error = _mm256_or_si256(error, _mm256_xor_si256(must, special));
+            incomplete = _mm256_subs_epu8(input, incompleteBelow);
+        }
+        previous = input;
+    }
+    error = _mm256_or_si256(error, incomplete);
+    return _mm256_testz_si256(error, error) != 0;
+}
 #endif
 
+bool g_narrowUtf8Check = false;
+
 bool ValidUtf8(const uchar* p, std::size_t n) {
-#if defined(FERRO_HAS_SSSE3_CHECK)
+#if defined(FERRO_HAS_SIMD_CHECK)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
     static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (avx2 && !g_narrowUtf8Check) return ValidUtf8Avx2(p, n);
     if (ssse3) return ValidUtf8Ssse3(p, n);
 #endif
     // Without it: the converter's own check.
@@ -498,6 +560,8 @@ bool ValidUtf8(const uchar* p, std::size_t n) {
 }
 
 }  // namespace
+
+void SetNarrowUtf8CheckForTesting(bool narrow) { g_narrowUtf8Check = narrow; }
 
 bool Utf8PieceValid(std::string_view in, bool last, std::size_t& consumed) {
     consumed = 0;

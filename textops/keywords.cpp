@@ -85,6 +85,7 @@ KeywordMatcher::KeywordMatcher(const std::vector<std::string>& gbkKeywords, Line
             std::string hint;
             if (ToUtf8Twin(whole, hint)) k.hints.push_back(std::move(hint));
         }
+        k.hintFirst = k.hints.size() == 1 && k.utf8.find(k.hints[0]) != std::string::npos;
         utf8_.push_back(std::move(k));
     }
 }
@@ -94,6 +95,7 @@ bool KeywordMatcher::AnyIn(std::string_view line) const {
     bool converted = false;
     for (const Utf8Keyword& k : utf8_) {
         if (k.utf8.empty()) continue;
+        if (k.hintFirst && line.find(k.hints[0]) == std::string_view::npos) continue;
         if (line.find(k.utf8) != std::string_view::npos) return true;
         for (const std::string& hint : k.hints) {
             if (line.find(hint) == std::string_view::npos) continue;

@@ -41,6 +41,9 @@ private:
     struct Utf8Keyword {
         std::string gbk, utf8;
         std::vector<std::string> hints;  // lines holding one are converted
+        // The one hint is part of the keyword: a line without it holds
+        // neither, so one search tells most lines.
+        bool hintFirst = false;
     };
     std::vector<std::string> gbk_;
     LineBytes bytes_;

@@ -286,8 +286,19 @@ int Run(const std::string& source, int repeats) {
         for (int r = 0; r < repeats; ++r) {
             fs::copy_file(c.utf8 ? sourceUtf8 : source, ours, fs::copy_options::overwrite_existing);
             fs::copy_file(source, ref, fs::copy_options::overwrite_existing);
-            const Measure ma = Ours(ours, c.op);
-            const Measure mb2 = c.utf8 ? Ours(ref, c.op) : Shell(command);
+            // The copies go to disk before anything is timed, and the two
+            // sides take turns at going first: otherwise the first one pays
+            // for writing back the copies (and for the other's flush).
+            ::sync();
+            Measure ma, mb2;
+            auto theirs = [&] { return c.utf8 ? Ours(ref, c.op) : Shell(command); };
+            if (r % 2 == 0) {
+                ma = Ours(ours, c.op);
+                mb2 = theirs();
+            } else {
+                mb2 = theirs();
+                ma = Ours(ours, c.op);
+            }
             if (!ma.ok || !mb2.ok) {
                 std::printf("%s: a run failed\n", c.name);
                 return 1;

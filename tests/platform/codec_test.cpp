@@ -192,6 +192,9 @@ TEST(Codec, InvalidFileContentsAreRefusedOrMarked) {
 // converter takes, wherever a fault falls in its sixteen-byte blocks and
 // however the file is cut into pieces.
 TEST(Codec, Utf8CheckAgreesWithTheConverter) {
+  for (const bool narrow : {false, true}) {
+    SCOPED_TRACE(narrow ? "sixteen bytes at a time" : "widest");
+    ferro::SetNarrowUtf8CheckForTesting(narrow);
     std::mt19937 random(936);
     const std::string kinds[] = {"a",           "\xC3\xA9",     "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",
                                  "\xEF\xBF\xBF", "\xF4\x8F\xBF\xBF", "\xED\x9F\xBF", "\xE0\xA0\x80",
@@ -225,4 +228,6 @@ TEST(Codec, Utf8CheckAgreesWithTheConverter) {
     // Both outcomes were tried often.
     EXPECT_GT(valid, 4000);
     EXPECT_GT(invalid, 4000);
+  }
+  ferro::SetNarrowUtf8CheckForTesting(false);
 }
