@@ -110,18 +110,23 @@ void AddToLines(const LineInsertSettings& s, const Affixes& a, LineBytes bytes, 
     const std::vector<std::string> keywords{s.keyword};
     const KeywordMatcher keyword(keywords, bytes);
     std::string line;
-    auto add = [&](std::string_view old) -> std::string_view {
+    // The added texts may hold breaks; a line of the file never does.
+    const bool unbroken = FindLineBreak(a.left) == std::string_view::npos &&
+                          FindLineBreak(a.right) == std::string_view::npos;
+    auto add = [&](std::string_view old) {
         line.assign(a.left);
         line.append(old);
         line.append(a.right);
-        return line;
+        if (unbroken) out.PushUnbroken(line);
+        else out.push_back(line);
     };
     if (s.choice == LineChoice::LineNumber) {
         if (in.empty()) return;
         const std::size_t target = ClampedLineIndex(s.lineNumber, in.size());
         for (std::size_t i = 0; i < in.size(); ++i) {
             ProcessPendingMessages();
-            out.push_back(i == target ? add(in[i]) : in[i]);
+            if (i == target) add(in[i]);
+            else out.push_back(in[i]);
         }
         return;
     }
@@ -129,7 +134,8 @@ void AddToLines(const LineInsertSettings& s, const Affixes& a, LineBytes bytes, 
         ProcessPendingMessages();
         const bool chosen = s.choice == LineChoice::Keyword ? keyword.AnyIn(old)
                                                             : IsChosenLine(s.choice, old, {});
-        out.push_back(chosen ? add(old) : old);
+        if (chosen) add(old);
+        else out.push_back(old);
     }
 }
 

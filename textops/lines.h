@@ -30,6 +30,9 @@ public:
     virtual ~LineSink() = default;
     // Adds a line. The text must not point into a list the sink is.
     virtual void push_back(std::string_view line) = 0;
+    // The same for a line known to hold no CR or LF (a file being written
+    // then need not look for breaks to give them the file's style).
+    virtual void PushUnbroken(std::string_view line) { push_back(line); }
     // A hint of what is to come; a file being written needs none.
     virtual void reserve(std::size_t lines, std::size_t bytes) {}
     // Whether the sink holds the lines it is given, and so takes the hint

@@ -55,18 +55,8 @@ public:
         piece_.reserve(kPiece + (1 << 16));
     }
 
-    void push_back(std::string_view line) override {
-        if (failed_) return;
-        if (format_.classic) {
-            piece_.append(line);
-            piece_.append("\r\n");
-        } else {
-            if (lines_ > 0) piece_.append(break_);
-            AppendLine(line);
-        }
-        ++lines_;
-        if (piece_.size() >= kPiece) Flush(false);
-    }
+    void push_back(std::string_view line) override { Add(line, false); }
+    void PushUnbroken(std::string_view line) override { Add(line, true); }
 
     // Ends the file; false when a write failed.
     bool Finish() {
@@ -79,6 +69,20 @@ public:
     }
 
 private:
+    void Add(std::string_view line, bool unbroken) {
+        if (failed_) return;
+        if (format_.classic) {
+            piece_.append(line);
+            piece_.append("\r\n");
+        } else {
+            if (lines_ > 0) piece_.append(break_);
+            if (unbroken) piece_.append(line);
+            else AppendLine(line);
+        }
+        ++lines_;
+        if (piece_.size() >= kPiece) Flush(false);
+    }
+
     // A line from the text being rewritten holds no break; one an operation
     // built may, and each of its breaks becomes the file's.
     void AppendLine(std::string_view line) {
