@@ -45,6 +45,9 @@ bool Utf16ToGb18030(std::string_view bytes, bool bigEndian, std::string& out);
 // character in two) becomes U+FFFD.
 void Gb18030ToUtf8(std::string_view gb, std::string& out);
 void Gb18030ToUtf16(std::string_view gb, bool bigEndian, std::string& out);
+// GBK text in UTF-8 (out replaced), only when it reads back as the same
+// bytes: false for text holding a byte that begins no character.
+bool Gb18030ToUtf8Exact(std::string_view gb, std::string& out);
 
 // The same piece by piece, into a buffer of the caller's (for readers and
 // writers that convert as they go, without holding a file twice).

@@ -621,6 +621,13 @@ void Gb18030ToUtf8(std::string_view gb, std::string& out) {
     });
 }
 
+bool Gb18030ToUtf8Exact(std::string_view gb, std::string& out) {
+    out.clear();
+    Gb18030ToUtf8(gb, out);
+    std::string back;
+    return Utf8ToGb18030(out, back) && back == gb;
+}
+
 std::size_t Gb18030PieceToUtf8(std::string_view gb, char* out) {
     const Tables& t = GetTables();
     const auto* p = reinterpret_cast<const uchar*>(gb.data());

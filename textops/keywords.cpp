@@ -3,7 +3,6 @@
 #include "platform/codec.h"
 #include "platform/text.h"
 #include "textops/line_select.h"
-#include "textops/text_batch.h"
 
 namespace ferro {
 
@@ -67,7 +66,7 @@ KeywordMatcher::KeywordMatcher(const std::vector<std::string>& gbkKeywords, Line
     for (const std::string& keyword : gbkKeywords) {
         Utf8Keyword k;
         k.gbk = keyword;
-        if (!ToUtf8Twin(keyword, k.utf8)) {
+        if (!Gb18030ToUtf8Exact(keyword, k.utf8)) {
             usable_ = false;
             return;
         }
@@ -83,7 +82,7 @@ KeywordMatcher::KeywordMatcher(const std::vector<std::string>& gbkKeywords, Line
                 return;
             }
             std::string hint;
-            if (ToUtf8Twin(whole, hint)) k.hints.push_back(std::move(hint));
+            if (Gb18030ToUtf8Exact(whole, hint)) k.hints.push_back(std::move(hint));
         }
         k.hintFirst = k.hints.size() == 1 && k.utf8.find(k.hints[0]) != std::string::npos;
         utf8_.push_back(std::move(k));

@@ -1,5 +1,6 @@
 #include "textops/line_insert.h"
 
+#include "platform/codec.h"
 #include "platform/error.h"
 #include "platform/pump.h"
 #include "platform/text.h"
@@ -100,15 +101,14 @@ void InsertIntoLines(const LineInsertSettings& s, const LineList& in, LineSink& 
 
 namespace {
 
-// Fixed texts added to the ends of the chosen lines, in the lines' bytes.
+// Fixed texts added to the ends of the chosen lines, in UTF-8.
 struct Affixes {
     std::string left, right;
 };
 
-void AddToLines(const LineInsertSettings& s, const Affixes& a, LineBytes bytes, const LineList& in,
-                LineSink& out) {
-    const std::vector<std::string> keywords{s.keyword};
-    const KeywordMatcher keyword(keywords, bytes);
+void AddToUtf8Lines(const LineInsertSettings& s, const Affixes& a, const LineList& in,
+                    LineSink& out) {
+    const KeywordMatcher keyword({s.keyword}, LineBytes::Utf8);
     std::string line;
     // The added texts may hold breaks; a line of the file never does.
     const bool unbroken = FindLineBreak(a.left) == std::string_view::npos &&
@@ -145,12 +145,12 @@ LineOperation LineInsertOperation(const LineInsertSettings& s) {
     LineTransform gbk = [s](const LineList& in, LineSink& out) { InsertIntoLines(s, in, out); };
     Affixes gb, utf8;
     if (!s.sequence.text.empty() || !CompiledTemplate(s.format).Affixes(gb.left, gb.right) ||
-        !ToUtf8Twin(gb.left, utf8.left) || !ToUtf8Twin(gb.right, utf8.right) ||
+        !Gb18030ToUtf8Exact(gb.left, utf8.left) || !Gb18030ToUtf8Exact(gb.right, utf8.right) ||
         (s.choice == LineChoice::Keyword &&
          !KeywordMatcher({s.keyword}, LineBytes::Utf8).usable()))
         return gbk;
     return {std::move(gbk), [s, utf8](const LineList& in, LineSink& out) {
-                AddToLines(s, utf8, LineBytes::Utf8, in, out);
+                AddToUtf8Lines(s, utf8, in, out);
             }};
 }
 

@@ -1,6 +1,5 @@
 #include "textops/text_batch.h"
 
-#include "platform/codec.h"
 #include "platform/pump.h"
 #include "template/template.h"
 #include "textops/textfile.h"
@@ -36,13 +35,6 @@ RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatch
         }
     });
     return run.Take();
-}
-
-bool ToUtf8Twin(std::string_view gbk, std::string& utf8) {
-    utf8.clear();
-    Gb18030ToUtf8(gbk, utf8);
-    std::string back;
-    return Utf8ToGb18030(utf8, back) && back == gbk;
 }
 
 }  // namespace ferro

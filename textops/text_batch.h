@@ -10,8 +10,6 @@
 #pragma once
 
 #include <functional>
-#include <string>
-#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -49,9 +47,5 @@ struct LineOperation {
 
 RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatchOptions& options,
                             const LineOperation& operation, RunHost* host);
-
-// The UTF-8 spelling of GBK text, when it reads back as the same bytes
-// (text holding bytes that begin no character has none).
-bool ToUtf8Twin(std::string_view gbk, std::string& utf8);
 
 }  // namespace ferro
