@@ -1,5 +1,8 @@
 #include "encoding/encoding.h"
 
+#include <cstring>
+#include <optional>
+
 #include "platform/fs.h"
 #include "platform/memory.h"
 
@@ -260,17 +263,23 @@ private:
     std::string head_, carry_, scratch_;
 };
 
-// Takes a file's bytes as they are, checking on the way whether they are
-// UTF-8, so that a UTF-8 file can be worked on in its own bytes. A
-// byte-order mark is left out of the text (and put back when the file turns
-// out not to be UTF-8 after all).
-class KeptPieces {
+// Watches a file's bytes go by, piece by piece, and tells what they are:
+// whether they are UTF-8, so that a UTF-8 file can be worked on in its own
+// bytes, and (when asked) the first line break, the last byte and any NUL.
+// A byte-order mark is not part of the text (unless the file turns out not
+// to be UTF-8 after all). The bytes can be kept as they go by.
+class TextWatch {
 public:
-    explicit KeptPieces(std::string& text) : text_(text) {}
+    // keep: where the text is appended (nothing is held without one);
+    // otherwise breaks and NUL bytes are looked for. classic: the bytes are
+    // code page 936 as they are, no mark is looked for.
+    TextWatch(std::string* keep, bool classic)
+        : keep_(keep), state_(classic ? State::Raw : State::Start) {}
 
     void Begin(std::uint64_t size) {
-        text_.clear();
-        ReserveLarge(text_, static_cast<std::size_t>(size));
+        if (!keep_) return;
+        keep_->clear();
+        ReserveLarge(*keep_, static_cast<std::size_t>(size));
     }
 
     void Take(std::string_view piece) {
@@ -279,14 +288,13 @@ public:
             if (head_.size() >= kUtf8Bom.size()) Open();
             return;
         }
-        text_.append(piece);
-        Check(false);
+        Text(piece, false);
     }
 
     void Finish() {
         if (state_ == State::Start) Open();
-        Check(true);
-        if (state_ == State::Raw && marked_) text_.insert(0, kUtf8Bom);
+        Check({}, true);
+        if (state_ == State::Raw && marked_ && keep_) keep_->insert(0, kUtf8Bom);
     }
 
     // The file has a UTF-16 mark: to be decoded whole.
@@ -296,6 +304,12 @@ public:
         return high_ || marked_ ? TextEncoding::Utf8 : TextEncoding::Ascii;
     }
     bool marked() const { return marked_ && state_ == State::Utf8; }
+    bool nul() const { return nul_; }
+    // The line-break style and final break of what went by (without keep).
+    void Breaks(TextFormat& format) const {
+        format.lineBreak = lineBreak_ ? *lineBreak_ : crLast_ ? LineBreak::Cr : LineBreak::Lf;
+        format.finalBreak = !any_ || last_ == '\n' || last_ == '\r';
+    }
 
 private:
     enum class State { Start, Utf8, Raw, Whole };
@@ -304,46 +318,115 @@ private:
         std::string_view head = head_;
         if (head.starts_with(kUtf16LeBom) || head.starts_with(kUtf16BeBom)) {
             state_ = State::Whole;
+            if (keep_) keep_->append(head);
         } else {
             state_ = State::Utf8;
             if (head.starts_with(kUtf8Bom)) {
                 marked_ = true;
                 head.remove_prefix(kUtf8Bom.size());
             }
+            Text(head, false);
         }
-        text_.append(head);
         head_.clear();
-        Check(false);
     }
 
-    // Checks the bytes not checked yet, up to a character cut off by the
-    // end of what was read.
-    void Check(bool last) {
+    void Text(std::string_view text, bool last) {
+        if (keep_) keep_->append(text);
+        else Look(text);
+        Check(text, last);
+    }
+
+    // Checks that text goes on as UTF-8; a character cut off at its end is
+    // carried to the next.
+    void Check(std::string_view text, bool last) {
         if (state_ != State::Utf8) return;
-        const std::string_view fresh = std::string_view(text_).substr(checked_);
-        if (!high_) high_ = HasHighByte(fresh);
+        if (!high_) high_ = HasHighByte(text);
         std::size_t consumed = 0;
-        if (!Utf8PieceValid(fresh, last, consumed)) {
+        if (!carry_.empty()) {
+            // The cut character, completed by the next bytes.
+            const std::string joined = carry_ + std::string(text.substr(0, 3));
+            const std::size_t before = carry_.size();
+            const bool end = last || text.size() <= 3;
+            if (!Utf8PieceValid(joined, last && text.size() <= 3, consumed) ||
+                (!end && consumed < before)) {
+                state_ = State::Raw;
+                return;
+            }
+            if (text.size() <= 3) {
+                carry_ = joined.substr(consumed);
+                return;
+            }
+            carry_.clear();
+            text.remove_prefix(consumed - before);
+        }
+        if (!Utf8PieceValid(text, last, consumed)) {
             state_ = State::Raw;
             return;
         }
-        checked_ += consumed;
+        carry_.assign(text.substr(consumed));
     }
 
-    std::string& text_;
-    std::string head_;
-    State state_ = State::Start;
+    // The first line break, the last byte and NUL bytes.
+    void Look(std::string_view text) {
+        if (text.empty()) return;
+        if (!nul_) nul_ = std::memchr(text.data(), 0, text.size()) != nullptr;
+        if (!lineBreak_) {
+            if (crLast_) lineBreak_ = text[0] == '\n' ? LineBreak::CrLf : LineBreak::Cr;
+            const std::size_t at = text.find_first_of("\r\n");
+            if (!lineBreak_ && at != std::string_view::npos) {
+                if (text[at] == '\n') lineBreak_ = LineBreak::Lf;
+                else if (at + 1 < text.size())
+                    lineBreak_ = text[at + 1] == '\n' ? LineBreak::CrLf : LineBreak::Cr;
+                else crLast_ = true;  // told by the next byte
+            }
+        }
+        any_ = true;
+        last_ = text.back();
+    }
+
+    std::string* keep_;
+    std::string head_, carry_;
+    State state_;
     bool marked_ = false;
-    bool high_ = false;        // a byte above 0x7F was seen
-    std::size_t checked_ = 0;  // text_ is UTF-8 up to here
+    bool high_ = false;  // a byte above 0x7F went by
+    bool nul_ = false;
+    std::optional<LineBreak> lineBreak_;
+    bool crLast_ = false;  // the first break is a CR that ended a piece
+    bool any_ = false;
+    char last_ = 0;
 };
 
 }  // namespace
 
+bool ScanTextFile(std::string_view path, TextMode mode, TextScan& scan) {
+    scan = TextScan();
+    const bool classic = mode == TextMode::ClassicGbk;
+    TextWatch watch(nullptr, classic);
+    if (!ReadFilePieces(
+            path, [&](std::uint64_t size) { scan.size = size; },
+            [&](std::string_view piece) {
+                watch.Take(piece);
+                return true;
+            }))
+        return false;
+    watch.Finish();
+    scan.whole = watch.whole();
+    scan.nul = watch.nul();
+    if (classic) {
+        scan.format = TextFormat::Classic();
+        return true;
+    }
+    scan.format.encoding = watch.encoding();
+    scan.format.bom = watch.marked();
+    scan.markLength = scan.format.bom ? kUtf8Bom.size() : 0;
+    watch.Breaks(scan.format);
+    return true;
+}
+
 bool ReadTextFile(std::string_view path, TextMode mode, std::string& gbk, TextFormat& format,
                   bool keepUtf8) {
     if (keepUtf8 && mode == TextMode::Auto) {
-        KeptPieces kept(gbk);
+        TextWatch kept(&gbk, false);
         if (!ReadFilePieces(
                 path, [&](std::uint64_t size) { kept.Begin(size); },
                 [&](std::string_view piece) {

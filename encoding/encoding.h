@@ -67,6 +67,19 @@ std::string DecodeToGbk(std::string&& bytes, TextMode mode, TextFormat& format);
 bool ReadTextFile(std::string_view path, TextMode mode, std::string& gbk, TextFormat& format,
                   bool keepUtf8 = false);
 
+// How a file is to be read and written back, found by reading it through
+// once in pieces without holding it: what ReadTextFile would give as its
+// format, for a file whose text can then be read a piece at a time.
+struct TextScan {
+    TextFormat format;
+    std::size_t markLength = 0;  // bytes of a byte-order mark before the text
+    std::uint64_t size = 0;      // of the file, as it was read
+    bool nul = false;            // the text holds a NUL byte
+    bool whole = false;          // UTF-16: to be decoded whole (format not found)
+};
+// False when the file cannot be read (LastFsProblem says why).
+bool ScanTextFile(std::string_view path, TextMode mode, TextScan& scan);
+
 // The line-break style of GBK text (its first break; LF when it has none)
 // and whether it ends with a break (an empty text counts as ending so).
 void FindLineBreaks(std::string_view gbk, TextFormat& format);

@@ -255,6 +255,12 @@ bool WriteFileSafely(std::string_view path, std::string_view data,
 using ChunkWriter = std::function<bool(std::string_view piece)>;
 bool WriteFileSafely(std::string_view path, const std::function<bool(const ChunkWriter&)>& produce,
                      OldContentKeeper* keeper = nullptr);
+// The same; produce also hears whether the file is written where it stands
+// (see above). Its old bytes are then gone once the first piece is written,
+// so a producer that reads the file while writing it must read it first.
+using PlacedProducer = std::function<bool(const ChunkWriter&, bool inPlace)>;
+bool WriteFileSafely(std::string_view path, const PlacedProducer& produce,
+                     OldContentKeeper* keeper = nullptr);
 
 std::string GetCurrentDir();
 bool SetCurrentDir(std::string_view path);

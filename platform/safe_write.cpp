@@ -313,23 +313,23 @@ bool Complete(NewFile& file, WriteRecord& record, const std::string& target, boo
     return true;
 }
 
-bool WriteNewFile(const std::string& disk, const std::function<bool(const ChunkWriter&)>& produce) {
+bool WriteNewFile(const std::string& disk, const PlacedProducer& produce) {
     NewFile file;
     WriteRecord record;
     if (!file.Open(disk, 0666, record)) return FailErrno(errno);
     SequentialWriter writer(file.fd());
     const ChunkWriter write = [&](std::string_view piece) { return writer(piece); };
     errno = 0;
-    if (!produce(write) || !Flush(file.fd())) return Drop(file, record, errno);
+    if (!produce(write, false) || !Flush(file.fd())) return Drop(file, record, errno);
     return Complete(file, record, disk, false);
 }
 
 bool ReplaceFile(const std::string& disk, const struct stat& st, NewFile& file, WriteRecord& record,
-                 const std::function<bool(const ChunkWriter&)>& produce, OldContentKeeper* keeper) {
+                 const PlacedProducer& produce, OldContentKeeper* keeper) {
     SequentialWriter writer(file.fd());
     const ChunkWriter write = [&](std::string_view piece) { return writer(piece); };
     errno = 0;
-    bool ok = produce(write);
+    bool ok = produce(write, false);
     if (ok) {
         // Owner and group are the original's already (KeepsOwner); the mode
         // comes last, after everything that could clear its special bits.
@@ -365,7 +365,7 @@ bool PutBack(int fd, const std::string& copy, const struct stat& old) {
     return ok;
 }
 
-bool RewriteInPlace(const std::string& disk, const std::function<bool(const ChunkWriter&)>& produce,
+bool RewriteInPlace(const std::string& disk, const PlacedProducer& produce,
                     OldContentKeeper* keeper) {
     const int fd = open(disk.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return FailErrno(errno);
@@ -404,7 +404,7 @@ bool RewriteInPlace(const std::string& disk, const std::function<bool(const Chun
     SequentialWriter writer(fd);
     const ChunkWriter write = [&](std::string_view piece) { return writer(piece); };
     errno = 0;
-    const bool ok = produce(write) && ftruncate(fd, writer.size()) == 0 && Flush(fd);
+    const bool ok = produce(write, true) && ftruncate(fd, writer.size()) == 0 && Flush(fd);
     const int error = errno;
     if (ok) {
         bits.PutBack(fd);
@@ -497,6 +497,13 @@ bool WriteFileSafely(std::string_view path, std::string_view data, OldContentKee
 }
 
 bool WriteFileSafely(std::string_view path, const std::function<bool(const ChunkWriter&)>& produce,
+                     OldContentKeeper* keeper) {
+    return WriteFileSafely(
+        path, PlacedProducer([&](const ChunkWriter& write, bool) { return produce(write); }),
+        keeper);
+}
+
+bool WriteFileSafely(std::string_view path, const PlacedProducer& produce,
                      OldContentKeeper* keeper) {
     std::string disk;
     if (!io::ToDisk(path, disk)) return Fail(FsProblem::Missing);

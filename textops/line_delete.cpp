@@ -6,11 +6,16 @@
 namespace ferro {
 
 void DeleteLines(const LineDeleteSettings& s, const LineList& in, LineSink& out, LineBytes bytes) {
+    std::size_t number = 0;
+    DeleteLines(s, in, out, bytes, number);
+}
+
+void DeleteLines(const LineDeleteSettings& s, const LineList& in, LineSink& out, LineBytes bytes,
+                 std::size_t& number) {
     if (in.empty()) return;
     // Lines are walked in order, without cutting the whole text first.
     const KeywordMatcher keywords(s.keywords, bytes);
-    std::size_t number = 0;  // of the line at hand, from 1
-    std::size_t gone = 0;    // the line-number mode's line, from 1
+    std::size_t gone = 0;  // the line-number mode's line, from 1
     if (s.mode == LineDeleteMode::LineNumber) gone = ClampedLineIndex(s.lineNumber, in.size()) + 1;
     for (const std::string_view line : in) {
         ProcessPendingMessages();
@@ -36,11 +41,21 @@ void DeleteLines(const LineDeleteSettings& s, const LineList& in, LineSink& out,
 
 LineOperation LineDeleteOperation(const LineDeleteSettings& s) {
     LineTransform gbk = [s](const LineList& in, LineSink& out) { DeleteLines(s, in, out); };
-    if (s.mode == LineDeleteMode::Keywords && !KeywordMatcher(s.keywords, LineBytes::Utf8).usable())
-        return gbk;
-    return {std::move(gbk), [s](const LineList& in, LineSink& out) {
-                DeleteLines(s, in, out, LineBytes::Utf8);
-            }};
+    const bool inUtf8 =
+        s.mode != LineDeleteMode::Keywords || KeywordMatcher(s.keywords, LineBytes::Utf8).usable();
+    LineOperation op = inUtf8 ? LineOperation(std::move(gbk), [s](const LineList& in, LineSink& out) {
+        DeleteLines(s, in, out, LineBytes::Utf8);
+    })
+                              : LineOperation(std::move(gbk));
+    // The one line by number needs the count of lines first.
+    if (s.mode != LineDeleteMode::LineNumber)
+        op.linewise = [s] {
+            return [s, number = std::size_t{0}](const LineList& in, LineBytes bytes,
+                                                LineSink& out) mutable {
+                DeleteLines(s, in, out, bytes, number);
+            };
+        };
+    return op;
 }
 
 }  // namespace ferro

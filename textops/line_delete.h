@@ -2,6 +2,7 @@
 // holding any of a list of keywords, or the blank lines.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,12 @@ struct LineDeleteSettings {
 // Fills out with the lines of in that stay. An empty file stays empty.
 void DeleteLines(const LineDeleteSettings& settings, const LineList& in, LineSink& out,
                  LineBytes bytes = LineBytes::Gbk);
+
+// The same for a file given in pieces of whole lines, in order: number is
+// that of the last line before in (0 before the first piece) and is moved
+// on past in's lines. Not for the line-number mode, which needs the count.
+void DeleteLines(const LineDeleteSettings& settings, const LineList& in, LineSink& out,
+                 LineBytes bytes, std::size_t& number);
 
 // The operation a run applies, UTF-8 files taken in their own bytes.
 LineOperation LineDeleteOperation(const LineDeleteSettings& settings);

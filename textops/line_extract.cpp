@@ -7,6 +7,12 @@ namespace ferro {
 
 void ExtractLines(const LineExtractSettings& s, const LineList& in, LineSink& out,
                   LineBytes bytes) {
+    std::size_t number = 0;
+    ExtractLines(s, in, out, bytes, number);
+}
+
+void ExtractLines(const LineExtractSettings& s, const LineList& in, LineSink& out, LineBytes bytes,
+                  std::size_t& number) {
     if (in.empty()) return;
     if (s.mode == LineExtractMode::LineNumber) {
         out.push_back(in[ClampedLineIndex(s.lineNumber, in.size())]);
@@ -14,7 +20,6 @@ void ExtractLines(const LineExtractSettings& s, const LineList& in, LineSink& ou
     }
     // Lines are walked in order, without cutting the whole text first.
     const KeywordMatcher keywords(s.keywords, bytes);
-    std::size_t number = 0;
     for (const std::string_view line : in) {
         ProcessPendingMessages();
         ++number;
@@ -27,12 +32,21 @@ void ExtractLines(const LineExtractSettings& s, const LineList& in, LineSink& ou
 
 LineOperation LineExtractOperation(const LineExtractSettings& s) {
     LineTransform gbk = [s](const LineList& in, LineSink& out) { ExtractLines(s, in, out); };
-    if (s.mode == LineExtractMode::Keywords &&
-        !KeywordMatcher(s.keywords, LineBytes::Utf8).usable())
-        return gbk;
-    return {std::move(gbk), [s](const LineList& in, LineSink& out) {
-                ExtractLines(s, in, out, LineBytes::Utf8);
-            }};
+    const bool inUtf8 = s.mode != LineExtractMode::Keywords ||
+                        KeywordMatcher(s.keywords, LineBytes::Utf8).usable();
+    LineOperation op = inUtf8 ? LineOperation(std::move(gbk), [s](const LineList& in, LineSink& out) {
+        ExtractLines(s, in, out, LineBytes::Utf8);
+    })
+                              : LineOperation(std::move(gbk));
+    // The one line by number needs the count of lines first.
+    if (s.mode != LineExtractMode::LineNumber)
+        op.linewise = [s] {
+            return [s, number = std::size_t{0}](const LineList& in, LineBytes bytes,
+                                                LineSink& out) mutable {
+                ExtractLines(s, in, out, bytes, number);
+            };
+        };
+    return op;
 }
 
 }  // namespace ferro

@@ -2,6 +2,7 @@
 // the lines holding any of a list of keywords; everything else is dropped.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,12 @@ struct LineExtractSettings {
 // Fills out with the lines of in that are kept. An empty file stays empty.
 void ExtractLines(const LineExtractSettings& settings, const LineList& in, LineSink& out,
                   LineBytes bytes = LineBytes::Gbk);
+
+// The same for a file given in pieces of whole lines, in order: number is
+// that of the last line before in (0 before the first piece) and is moved
+// on past in's lines. Not for the line-number mode, which needs the count.
+void ExtractLines(const LineExtractSettings& settings, const LineList& in, LineSink& out,
+                  LineBytes bytes, std::size_t& number);
 
 // The operation a run applies, UTF-8 files taken in their own bytes.
 LineOperation LineExtractOperation(const LineExtractSettings& settings);

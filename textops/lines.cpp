@@ -90,6 +90,12 @@ void LineList::push_back(std::string_view line) {
     ends_.push_back(data_.size());
 }
 
+std::string LineList::TakeText() {
+    std::string text = std::move(data_);
+    clear();
+    return text;
+}
+
 void LineList::clear() {
     data_.clear();
     ends_.clear();

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -103,6 +104,10 @@ public:
     // into it holds a break. Empty for lines added one by one.
     std::string_view UnbrokenText() const { return text_ ? std::string_view(data_) : std::string_view(); }
 
+    // The text the lines were cut from, for its storage to be used again;
+    // the list is left empty.
+    std::string TakeText();
+
     // Every line followed by CR LF.
     std::string ToText() const;
     std::vector<std::string> ToStrings() const;
@@ -129,5 +134,9 @@ private:
     bool text_ = false;  // data_ is a text with its breaks
     mutable bool indexed_ = false;
 };
+
+// A rule given a file's lines a piece at a time, in order (pieces of whole
+// lines): a UTF-8 file's own bytes when bytes says so.
+using LinePieceRule = std::function<void(const LineList& lines, LineBytes bytes, LineSink& out)>;
 
 }  // namespace ferro

@@ -3,6 +3,9 @@
 // window messages are processed before each file. The host hears of every
 // file and can stop the run between files.
 //
+// A file is read twice, in pieces, when the operation looks at each line
+// alone (see LineOperation), and otherwise read whole.
+//
 // A file that cannot be read or written ends the run there: the summary
 // then holds the message and the files after it are not reached. A file
 // whose backup fails, or whose lines the template engine refuses to grow
@@ -43,6 +46,11 @@ struct LineOperation {
 
     LineTransform gbk;
     LineTransform utf8;  // empty: UTF-8 files are converted
+    // Set for a rule that looks at each line alone, knowing no more than
+    // its number: files are then given to it a piece of lines at a time and
+    // never held whole. Makes the rule for one file (it counts that file's
+    // lines); it is given a UTF-8 file's own bytes exactly when utf8 is set.
+    std::function<LinePieceRule()> linewise;
 };
 
 RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatchOptions& options,

@@ -1,6 +1,7 @@
 #include "textops/textfile.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cstdint>
 #include <exception>
 #include <future>
@@ -9,6 +10,7 @@
 #include "platform/codec.h"
 #include "platform/error.h"
 #include "platform/fs.h"
+#include "platform/memory.h"
 #include "platform/pump.h"
 
 namespace ferro {
@@ -54,6 +56,9 @@ public:
                             format.encoding == TextEncoding::Ascii)) {
         piece_.reserve(kPiece + (1 << 16));
     }
+
+    // Lines that point into text (the text being rewritten) hold no break.
+    void SetSource(std::string_view text) { source_ = text; }
 
     void push_back(std::string_view line) override { Add(line, false); }
     void PushUnbroken(std::string_view line) override { Add(line, true); }
@@ -160,7 +165,7 @@ private:
 
     const ChunkWriter& write_;
     const TextFormat format_;
-    const std::string_view source_;
+    std::string_view source_;
     const std::string_view break_;
     const bool encode_;
     const bool utf8_;
@@ -175,24 +180,26 @@ private:
     bool failed_ = false;
 };
 
-void Save(std::string_view path, const TextFormat& format, std::string_view source,
-          const std::function<void(LineSink& out)>& produce, ChangeRecorder* recorder,
-          LineBytes bytes = LineBytes::Gbk) {
+// Writes a file safely from lines produce puts into the sink; it hears
+// whether the file is written where it stands.
+void Save(std::string_view path, const TextFormat& format, LineBytes bytes,
+          ChangeRecorder* recorder,
+          const std::function<void(FileLineSink& out, bool inPlace)>& produce) {
     OldContentKeeper* keeper = nullptr;
     if (recorder && !(keeper = recorder->WillWrite(path)))
         throw TextFileError(UndoneText(Undone::NotRecorded), Undone::NotRecorded);
     std::exception_ptr thrown;
-    const bool ok = WriteFileSafely(path, [&](const ChunkWriter& write) {
+    const bool ok = WriteFileSafely(path, PlacedProducer([&](const ChunkWriter& write, bool inPlace) {
         // Nothing may be thrown through the writer: it must clean up.
         try {
-            FileLineSink sink(write, format, source, bytes);
-            produce(sink);
+            FileLineSink sink(write, format, {}, bytes);
+            produce(sink, inPlace);
             return sink.Finish();
         } catch (...) {
             thrown = std::current_exception();
             return false;
         }
-    }, keeper);
+    }), keeper);
     if (recorder) {
         if (ok && !thrown) recorder->Changed();
         else recorder->NotChanged();
@@ -203,13 +210,119 @@ void Save(std::string_view path, const TextFormat& format, std::string_view sour
                             UndoneFromFs(LastFsProblem(), Undone::CannotWrite));
 }
 
+void Save(std::string_view path, const TextFormat& format, std::string_view source,
+          const std::function<void(LineSink& out)>& produce, ChangeRecorder* recorder,
+          LineBytes bytes = LineBytes::Gbk) {
+    Save(path, format, bytes, recorder, [&](FileLineSink& out, bool) {
+        out.SetSource(source);
+        produce(out);
+    });
+}
+
+[[noreturn]] void ThrowChanged(std::string_view path) {
+    throw TextFileError(
+        Utf16ToGbk(u"文件在处理过程中被其他程序改动，未作任何修改：") + std::string(path),
+        Undone::CannotRead);
+}
+
+// Where the last complete line break of text ends; 0 when there is none. A
+// CR at the very end may be the first half of a CR LF, so it is not one.
+std::size_t EndOfLastBreak(std::string_view text) {
+    const char* begin = text.data();
+    const std::size_t n = text.size();
+    const void* lf = memrchr(begin, '\n', n);
+    const std::size_t afterLf = lf ? static_cast<const char*>(lf) - begin + 1 : 0;
+    // A lone CR after the last LF.
+    const void* cr = memrchr(begin + afterLf, '\r', n - afterLf);
+    if (!cr) return afterLf;
+    std::size_t at = static_cast<const char*>(cr) - begin;
+    if (at + 1 < n) return at + 1;
+    cr = memrchr(begin + afterLf, '\r', at - afterLf);
+    return cr ? static_cast<const char*>(cr) - begin + 1 : afterLf;
+}
+
+// Pieces of whole lines given to a rule: about this much text each.
+constexpr std::size_t kLinesPiece = 1 << 20;
+
+LineBytes LinesGivenAs(const TextScan& scan, bool keepUtf8) {
+    const TextEncoding e = scan.format.encoding;
+    return keepUtf8 && !scan.format.classic && (e == TextEncoding::Utf8 || e == TextEncoding::Ascii)
+               ? LineBytes::Utf8
+               : LineBytes::Gbk;
+}
+
 }  // namespace
+
+TextScan CheckTextFile(std::string_view path, TextMode mode) {
+    TextScan scan;
+    if (!ScanTextFile(path, mode, scan)) ThrowUnreadable(path);
+    if (scan.nul) RefuseNul(std::string_view("\0", 1), path);
+    return scan;
+}
+
+void RewriteInPieces(std::string_view path, const TextScan& scan, bool keepUtf8,
+                     const LinePieceRule& rule, ChangeRecorder* recorder) {
+    const TextMode mode = scan.format.classic ? TextMode::ClassicGbk : TextMode::Auto;
+    const LineBytes bytes = LinesGivenAs(scan, keepUtf8);
+    const bool convert = bytes == LineBytes::Gbk && scan.format.encoding == TextEncoding::Utf8;
+    Save(path, scan.format, bytes, recorder, [&](FileLineSink& out, bool inPlace) {
+        if (inPlace) {
+            // Its old bytes are gone once the first piece is written: they
+            // are read whole first.
+            const TextFile file = LoadTextFile(path, mode, keepUtf8);
+            if (file.format != scan.format || file.bytes != bytes) ThrowChanged(path);
+            out.SetSource(file.lines.UnbrokenText());
+            rule(file.lines, bytes, out);
+            return;
+        }
+        // One buffer each, used again for every piece.
+        std::string text;       // the bytes read and not yet given
+        std::string rest;       // an unfinished last line
+        std::string converted;  // a piece of UTF-8 in GBK
+        ReserveLarge(text, kLinesPiece + (1 << 20));
+        auto give = [&](std::size_t end) {
+            rest.assign(text, end);
+            text.resize(end);
+            if (convert) {
+                converted.clear();
+                if (!Utf8ToGb18030(text, converted)) ThrowChanged(path);
+                std::swap(text, converted);
+            }
+            LineList lines = LineList::FromText(std::move(text));
+            out.SetSource(lines.UnbrokenText());
+            rule(lines, bytes, out);
+            text = lines.TakeText();
+            if (convert) std::swap(text, converted);
+            text.assign(rest);
+        };
+        std::uint64_t seen = 0, size = 0;
+        std::size_t mark = scan.markLength;
+        const bool read = ReadFilePieces(
+            path, [&](std::uint64_t n) { size = n; },
+            [&](std::string_view piece) {
+                seen += piece.size();
+                const std::size_t skip = std::min(mark, piece.size());
+                mark -= skip;
+                text.append(piece.substr(skip));
+                if (text.size() < kLinesPiece) return true;
+                const std::size_t end = EndOfLastBreak(text);
+                if (end > 0) give(end);  // otherwise one long line goes on
+                return true;
+            });
+        if (!read) ThrowUnreadable(path);
+        if (size != scan.size || seen != size) ThrowChanged(path);
+        if (!text.empty()) give(text.size());
+    });
+}
 
 TextFile LoadTextFile(std::string_view path, TextMode mode, bool keepUtf8) {
     TextFile file;
     std::string text;
     if (!ReadTextFile(path, mode, text, file.format, keepUtf8)) ThrowUnreadable(path);
-    if (keepUtf8 && file.format.encoding == TextEncoding::Utf8) file.bytes = LineBytes::Utf8;
+    // ASCII is UTF-8 too, and written as UTF-8.
+    if (keepUtf8 && mode == TextMode::Auto &&
+        (file.format.encoding == TextEncoding::Utf8 || file.format.encoding == TextEncoding::Ascii))
+        file.bytes = LineBytes::Utf8;
     RefuseNul(text, path);
     file.lines = LineList::FromText(std::move(text));
     return file;

@@ -48,8 +48,8 @@ struct TextFile {
 // Reads a whole file as lines. Throws a TextFileError "Cannot open file %s"
 // when it cannot be read, and refuses files holding NUL bytes once decoded
 // (they are not text, and rewriting them line by line would damage them).
-// keepUtf8: the lines of a UTF-8 file are its own bytes (for operations
-// that give the same result on them).
+// keepUtf8: the lines of a UTF-8 (or ASCII) file are its own bytes (for
+// operations that give the same result on them).
 TextFile LoadTextFile(std::string_view path, TextMode mode, bool keepUtf8 = false);
 // The classic reading: code page 936 bytes as they are.
 LineList LoadTextLines(std::string_view path);
@@ -77,6 +77,22 @@ void SaveTextFile(std::string_view path, const TextFormat& format,
                   const std::function<void(LineSink& out)>& produce,
                   std::string_view unbroken = {}, ChangeRecorder* recorder = nullptr,
                   LineBytes bytes = LineBytes::Gbk);
+
+// Reads a file through once, without holding it, to find how it is to be
+// read and written back (RewriteInPieces). Throws what LoadTextFile throws.
+TextScan CheckTextFile(std::string_view path, TextMode mode);
+
+// Rewrites a file that CheckTextFile found readable in pieces (not whole),
+// never holding it whole: it is read again, and pieces of whole lines, about
+// a megabyte each, are given to rule in order, whose lines are written as
+// they come, as SaveTextFile writes them. keepUtf8: the lines of a UTF-8 or
+// ASCII file are its own bytes; otherwise UTF-8 is converted. A file that is
+// written where it stands (see WriteFileSafely) is read whole first and
+// given as one piece. Throws what SaveTextFile throws, and a TextFileError
+// when the file is found changed since it was checked (it is then left as
+// it is).
+void RewriteInPieces(std::string_view path, const TextScan& scan, bool keepUtf8,
+                     const LinePieceRule& rule, ChangeRecorder* recorder = nullptr);
 
 // Copies the file to path + ".bak", replacing an older copy. False when no
 // copy could be made (the file must then not be rewritten).

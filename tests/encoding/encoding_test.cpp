@@ -163,6 +163,8 @@ TEST(Encoding, ReadPieceByPieceAsFromTheWholeBytes) {
         {"marked UTF-8, then GBK", kUtf8Bom + chinese + Gbk("中文"), TextEncoding::Gbk},
         {"GBK", Gbk("中文\r\n") + ascii + Gbk("中文"), TextEncoding::Gbk},
         {"UTF-16 LE", "\xFF\xFE" + Utf16(u"中文\r\n", false), TextEncoding::Utf16Le},
+        {"CR LF across the edge", ascii + "\r\nb", TextEncoding::Ascii},
+        {"a lone CR at the edge", ascii + "\rb\r\n", TextEncoding::Ascii},
     };
     testing::TempFolder dir;
     for (const Case& c : cases) {
@@ -183,6 +185,16 @@ TEST(Encoding, ReadPieceByPieceAsFromTheWholeBytes) {
             EXPECT_TRUE(text == std::string_view(c.bytes).substr(got.bom ? 3 : 0));
         else
             EXPECT_TRUE(text == whole);
+        // Read through without being held, the file is found the same way.
+        TextScan scan;
+        ASSERT_TRUE(ScanTextFile(path, TextMode::Auto, scan));
+        EXPECT_EQ(scan.whole, c.encoding == TextEncoding::Utf16Le);
+        EXPECT_EQ(scan.size, c.bytes.size());
+        if (!scan.whole) {
+            EXPECT_EQ(scan.format, expected);
+            EXPECT_EQ(scan.markLength, expected.bom ? 3u : 0u);
+            EXPECT_FALSE(scan.nul);
+        }
         ASSERT_TRUE(ReadTextFile(path, TextMode::ClassicGbk, text, got));
         EXPECT_TRUE(text == c.bytes);
         EXPECT_TRUE(got.classic);

@@ -3,6 +3,7 @@
 // see the same code page 936 text whatever the file's encoding; the classic
 // mode is the old byte-for-byte behaviour.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -34,10 +35,12 @@ const std::string kText =
     "三四;五 错误\n"
     "末行 end";
 
-std::string Replace(std::string s, std::string_view from, std::string_view to) {
-    for (std::size_t p = 0; (p = s.find(from, p)) != std::string::npos; p += to.size())
-        s.replace(p, from.size(), to);
-    return s;
+std::string Replace(std::string_view s, std::string_view from, std::string_view to) {
+    std::string out;
+    std::size_t p = 0;
+    for (std::size_t at; (at = s.find(from, p)) != std::string_view::npos; p = at + from.size())
+        out.append(s.substr(p, at - p)).append(to);
+    return out.append(s.substr(p));
 }
 
 std::string Utf16Le(std::string_view utf8) {
@@ -199,6 +202,117 @@ TEST(TextEncodings, Utf8FilesTakenInTheirOwnBytesGiveTheConvertedResult) {
     EXPECT_FALSE(LineDeleteOperation(half).utf8);
 }
 
+// A large file is read and rewritten a piece of lines at a time. Whatever
+// falls on the edges of the pieces (a CR LF cut in two, a lone CR, a
+// character cut in two, a line longer than a piece), the result is what the
+// same operation gives when the file is read whole.
+TEST(TextEncodings, LargeFilesInPiecesGiveWhatWholeFilesGive) {
+    const std::size_t mib = 1 << 20;
+    // Lines up to exactly end bytes, the last one padded.
+    auto fillTo = [](std::string& s, std::size_t end) {
+        const std::string words[] = {"中文 错误 ab", "ERROR 行", "", "  ", "丒RROR 末"};
+        for (std::size_t n = 0; s.size() + 64 < end; ++n)
+            s += words[n % 5] + std::to_string(n) + "\r\n";
+        s += std::string(end - s.size() - 2, 'z') + "\r\n";
+    };
+    std::string text;
+    fillTo(text, mib - 1);
+    text += "\r\n";  // the first read ends between CR and LF
+    fillTo(text, 2 * mib - 1);
+    text += "\rlone CR\r\n";
+    fillTo(text, 3 * mib - 1);
+    text += "中文\r\n";  // a character cut by the read
+    text += std::string(mib + 4321, 'L') + "\r\n";  // longer than a piece
+    fillTo(text, 5 * mib);
+    text += "末行 中文";
+    const struct {
+        const char* name;
+        std::string bytes;
+    } files[] = {
+        {"UTF-8, CR LF", text},
+        {"marked UTF-8, LF", "\xEF\xBB\xBF" + Replace(text, "\r\n", "\n") + "\n"},
+        {"GBK, CR", Gbk(Replace(text, "\r\n", "\r"))},
+        {"UTF-8, then a byte that is not", text + "\xFF"},
+    };
+    LineDeleteSettings del;
+    del.mode = LineDeleteMode::Keywords;
+    del.keywords = SplitKeywords(Gbk("ERROR;中文"));
+    LineDeleteSettings every;
+    every.mode = LineDeleteMode::Interval;
+    every.interval = LineInterval::Make(3, 2);
+    LineExtractSettings blankless;
+    blankless.mode = LineExtractMode::Interval;
+    blankless.interval = LineInterval::Make(2, 1);
+    blankless.keepBlank = false;
+    LineInsertSettings left;
+    left.format = Gbk("${addleft(前缀)}");
+    LineInsertSettings cut;  // looks inside the line: UTF-8 is converted
+    cut.format = "${getleft(4)}";
+    cut.choice = LineChoice::AllLines;
+    const struct {
+        const char* name;
+        LineOperation op;
+    } ops[] = {
+        {"delete by keyword", LineDeleteOperation(del)},
+        {"delete at an interval", LineDeleteOperation(every)},
+        {"extract at an interval", LineExtractOperation(blankless)},
+        {"insert on text lines", LineInsertOperation(left)},
+        {"insert a template", LineInsertOperation(cut)},
+    };
+    for (const auto& op : ops) {
+        SCOPED_TRACE(op.name);
+        ASSERT_TRUE(op.op.linewise);
+        LineOperation whole = op.op;
+        whole.linewise = nullptr;
+        for (const auto& f : files) {
+            SCOPED_TRACE(f.name);
+            for (TextMode mode : {TextMode::Auto, TextMode::ClassicGbk}) {
+                TempFolder t;
+                const std::string pieces = t.Write("pieces.txt", f.bytes);
+                const std::string read = t.Write("whole.txt", f.bytes);
+                ASSERT_EQ(Rewrite({pieces}, mode, op.op).done, 1);
+                ASSERT_EQ(Rewrite({read}, mode, whole).done, 1);
+                const std::string result = t.Read("pieces.txt");
+                EXPECT_TRUE(result == t.Read("whole.txt"));  // megabytes: no message
+                EXPECT_NE(result, f.bytes);
+            }
+        }
+    }
+}
+
+// Rewritten in pieces, a file is read again as it is written: where the new
+// bytes go over the old ones (a file with another hard link), it is read
+// whole first; a file changed since it was first read is left alone.
+TEST(TextEncodings, FilesInPiecesAreNeverReadAfterTheyAreWritten) {
+    std::string text;
+    for (int n = 0; text.size() < (3u << 20); ++n) text += "中文 " + std::to_string(n) + "\n";
+    LineInsertSettings left;
+    left.format = Gbk("${addleft(前缀 前缀)}");  // every line grows
+    const LineOperation op = LineInsertOperation(left);
+    LineOperation whole = op;
+    whole.linewise = nullptr;
+    TempFolder t;
+    const std::string linked = t.Write("linked.txt", text);
+    ASSERT_EQ(link(linked.c_str(), (t / "other.txt").c_str()), 0);
+    const std::string expected = t.Write("expected.txt", text);
+    ASSERT_EQ(Rewrite({linked}, TextMode::Auto, op).done, 1);
+    ASSERT_EQ(Rewrite({expected}, TextMode::Auto, whole).done, 1);
+    EXPECT_TRUE(t.Read("linked.txt") == t.Read("expected.txt"));
+    EXPECT_TRUE(t.Read("other.txt") == t.Read("expected.txt"));
+
+    const std::string changed = t.Write("changed.txt", text);
+    const TextScan scan = CheckTextFile(changed, TextMode::Auto);
+    t.Write("changed.txt", text + "后来\n");
+    std::string error;
+    try {
+        RewriteInPieces(changed, scan, true, op.linewise());
+    } catch (const TextFileError& e) {
+        error = e.what();
+    }
+    EXPECT_EQ(error, Gbk("文件在处理过程中被其他程序改动，未作任何修改：") + changed);
+    EXPECT_TRUE(t.Read("changed.txt") == text + "后来\n");
+}
+
 TEST(TextEncodings, FormatsAreKeptAsFound) {
     struct Case {
         const char* name;
@@ -220,15 +334,18 @@ TEST(TextEncodings, FormatsAreKeptAsFound) {
     LineDeleteSettings del;
     del.mode = LineDeleteMode::Keywords;
     del.keywords = {"x"};
+    // Read whole, or a piece of lines at a time.
+    const LineOperation whole = [&](const LineList& in, LineSink& out) { DeleteLines(del, in, out); };
+    const LineOperation pieces = LineDeleteOperation(del);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TempFolder t;
-        const std::string f = t.Write("f.txt", c.before);
-        const RunSummary r =
-            Rewrite({f}, TextMode::Auto,
-                    [&](const LineList& in, LineSink& out) { DeleteLines(del, in, out); });
-        EXPECT_EQ(r.done, 1) << r.error;
-        EXPECT_EQ(t.Read("f.txt"), c.after);
+        for (const LineOperation* op : {&whole, &pieces}) {
+            TempFolder t;
+            const std::string f = t.Write("f.txt", c.before);
+            const RunSummary r = Rewrite({f}, TextMode::Auto, *op);
+            EXPECT_EQ(r.done, 1) << r.error;
+            EXPECT_EQ(t.Read("f.txt"), c.after);
+        }
     }
 }
 
@@ -320,11 +437,18 @@ TEST(TextEncodings, NulBytesAreRefusedOnceDecoded) {
     const LineTransform transform = [&](const LineList& in, LineSink& out) {
         DeleteLines(del, in, out);
     };
+    // Also far into a file read a piece at a time.
+    const std::string late = std::string(3u << 20, 'x') + "\n" + std::string("a\0b\n", 4);
+    const std::string lateNul = t.Write("late.txt", late);
     for (TextMode mode : {TextMode::Auto, TextMode::ClassicGbk}) {
         const RunSummary r = Rewrite({nul}, mode, transform);
         ASSERT_EQ(r.undone.size(), 1u);
         EXPECT_EQ(r.undone[0].why, Undone::NotText);
         EXPECT_EQ(t.Read("nul.txt"), std::string("a\0b\n", 4));
+        const RunSummary inPieces = Rewrite({lateNul}, mode, LineDeleteOperation(del));
+        ASSERT_EQ(inPieces.undone.size(), 1u);
+        EXPECT_EQ(inPieces.undone[0].why, Undone::NotText);
+        EXPECT_TRUE(t.Read("late.txt") == late);
     }
     // UTF-16 text is full of NUL bytes, but not once it is decoded.
     EXPECT_EQ(Rewrite({wide}, TextMode::Auto, transform).done, 1);
