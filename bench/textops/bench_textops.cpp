@@ -111,7 +111,7 @@ void NoteMessagePump() {
     const auto now = std::chrono::steady_clock::now();
     const double pause = std::chrono::duration<double>(now - g_lastPump).count();
     g_longestPause = std::max(g_longestPause, pause);
-    if (getenv("PAUSE_TRACE") && pause > 0.1) {
+    if (pause > 0.1 && getenv("PAUSE_TRACE")) {
         void* frames[20];
         std::fprintf(stderr, "pause %.0f ms ending at:\n", pause * 1000);
         backtrace_symbols_fd(frames, backtrace(frames, 20), 2);
