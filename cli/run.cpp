@@ -239,13 +239,11 @@ Outcome Statistics(const std::vector<BatchFile>& files, TextMode mode, bool tabl
 LineOperation TextRuleOf(const CliRequest& r, PatternReplaceState& state) {
     switch (r.operation) {
         case Operation::Cut:
-            return [&r](const LineList& in, LineSink& out) { CutLines(r.cut, in, out); };
+            return LineCutOperation(r.cut);
         case Operation::Insert:
             return LineInsertOperation(r.insert);
         case Operation::Pattern:
-            return [&r, &state](const LineList& in, LineSink& out) {
-                ReplaceByPattern(r.pattern, state, in, out);
-            };
+            return PatternReplaceOperation(r.pattern, state);
         case Operation::DeleteLines:
             return LineDeleteOperation(r.deleteLines);
         case Operation::ExtractLines:

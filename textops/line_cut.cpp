@@ -65,4 +65,14 @@ void CutLines(const LineCutSettings& s, const LineList& in, LineSink& out) {
     }
 }
 
+LineOperation LineCutOperation(const LineCutSettings& s) {
+    LineOperation op([s](const LineList& in, LineSink& out) { CutLines(s, in, out); });
+    // The one line by number needs the count of lines first.
+    if (s.choice != LineChoice::LineNumber)
+        op.linewise = [s] {
+            return [s](const LineList& in, LineBytes, LineSink& out) { CutLines(s, in, out); };
+        };
+    return op;
+}
+
 }  // namespace ferro

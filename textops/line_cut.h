@@ -6,6 +6,7 @@
 
 #include "textops/line_select.h"
 #include "textops/lines.h"
+#include "textops/text_batch.h"
 
 namespace ferro {
 
@@ -22,5 +23,9 @@ struct LineCutSettings {
 // every line stays, less the first occurrence of its result. Line-number
 // mode on an empty file gives no lines.
 void CutLines(const LineCutSettings& settings, const LineList& in, LineSink& out);
+
+// The operation a run applies; outside line-number mode files are taken a
+// piece of lines at a time.
+LineOperation LineCutOperation(const LineCutSettings& settings);
 
 }  // namespace ferro

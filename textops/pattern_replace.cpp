@@ -123,4 +123,16 @@ void ReplaceByPattern(const PatternReplaceSettings& s, PatternReplaceState& stat
     }
 }
 
+LineOperation PatternReplaceOperation(const PatternReplaceSettings& s,
+                                      PatternReplaceState& state) {
+    LineOperation op(
+        [s, &state](const LineList& in, LineSink& out) { ReplaceByPattern(s, state, in, out); });
+    op.linewise = [s, &state] {
+        return [s, &state](const LineList& in, LineBytes, LineSink& out) {
+            ReplaceByPattern(s, state, in, out);
+        };
+    };
+    return op;
+}
+
 }  // namespace ferro

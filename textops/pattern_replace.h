@@ -9,6 +9,7 @@
 
 #include "template/template.h"
 #include "textops/lines.h"
+#include "textops/text_batch.h"
 
 namespace ferro {
 
@@ -38,6 +39,12 @@ std::string ApplyPattern(const PatternReplaceSettings& settings, PatternReplaceS
 // pattern filled in.
 void ReplaceByPattern(const PatternReplaceSettings& settings, PatternReplaceState& state,
                       const LineList& in, LineSink& out);
+
+// The operation a run applies, with the run's state (which must outlive
+// it). A line depends on no other but through the state, so files are
+// taken a piece of lines at a time.
+LineOperation PatternReplaceOperation(const PatternReplaceSettings& settings,
+                                      PatternReplaceState& state);
 
 // Puts the fields into the pattern name by name, in order: every occurrence
 // of the k-th name (the prefix in any letter case, then k) is replaced by the

@@ -83,7 +83,7 @@ void TForm1::btnCutClick() {
     const bool backup = Find<QCheckBox>("chkCutBak")->isChecked();
     RunCommand(Find<QPushButton>("btnCut"), [&] {
         s.lineNumber = std::max(1, ReadNumberField(FieldText("edtCutLineNo")));
-        RunTextFileBatch(backup, [&](const LineList& in, LineSink& out) { CutLines(s, in, out); });
+        RunTextFileBatch(backup, LineCutOperation(s));
     });
 }
 

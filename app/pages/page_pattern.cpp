@@ -54,9 +54,7 @@ void TForm1::btnReplaceClick() {
         // line has that many fields, so no table of names is needed.
         s.count = ReadNumberField(FieldText("edArgNum"));
         PatternReplaceState state;  // the separator is decided afresh by every run
-        RunTextFileBatch(backup, [&](const LineList& in, LineSink& out) {
-            ReplaceByPattern(s, state, in, out);
-        });
+        RunTextFileBatch(backup, PatternReplaceOperation(s, state));
     });
 }
 

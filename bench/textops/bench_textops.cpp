@@ -213,6 +213,7 @@ struct Operations {
     ferro::LineInsertSettings ins;
     ferro::LineExtractSettings ext;
     ferro::PatternReplaceSettings pat;
+    ferro::PatternReplaceState patternState;
     ferro::LineOperation deleteOp = ferro::LineTransform(), extractOp = ferro::LineTransform(),
                          insertOp = ferro::LineTransform(), patternOp = ferro::LineTransform();
 
@@ -230,11 +231,8 @@ struct Operations {
         deleteOp = ferro::LineDeleteOperation(del);
         extractOp = ferro::LineExtractOperation(ext);
         insertOp = ferro::LineInsertOperation(ins);
-        // A run's state, new for each run.
-        patternOp = [this](const ferro::LineList& in, ferro::LineSink& out) {
-            ferro::PatternReplaceState state;
-            ferro::ReplaceByPattern(pat, state, in, out);
-        };
+        // Each run is a child process of its own, with its own state.
+        patternOp = ferro::PatternReplaceOperation(pat, patternState);
     }
     Operations(const Operations&) = delete;
     Operations& operator=(const Operations&) = delete;
