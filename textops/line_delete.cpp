@@ -40,22 +40,12 @@ void DeleteLines(const LineDeleteSettings& s, const LineList& in, LineSink& out,
 }
 
 LineOperation LineDeleteOperation(const LineDeleteSettings& s) {
-    LineTransform gbk = [s](const LineList& in, LineSink& out) { DeleteLines(s, in, out); };
-    const bool inUtf8 =
-        s.mode != LineDeleteMode::Keywords || KeywordMatcher(s.keywords, LineBytes::Utf8).usable();
-    LineOperation op = inUtf8 ? LineOperation(std::move(gbk), [s](const LineList& in, LineSink& out) {
-        DeleteLines(s, in, out, LineBytes::Utf8);
-    })
-                              : LineOperation(std::move(gbk));
-    // The one line by number needs the count of lines first.
-    if (s.mode != LineDeleteMode::LineNumber)
-        op.linewise = [s] {
-            return [s, number = std::size_t{0}](const LineList& in, LineBytes bytes,
-                                                LineSink& out) mutable {
-                DeleteLines(s, in, out, bytes, number);
-            };
-        };
-    return op;
+    return NumberedLineOperation(
+        [s](const LineList& in, LineSink& out, LineBytes bytes, std::size_t& number) {
+            DeleteLines(s, in, out, bytes, number);
+        },
+        s.mode != LineDeleteMode::Keywords || KeywordMatcher(s.keywords, LineBytes::Utf8).usable(),
+        s.mode != LineDeleteMode::LineNumber);
 }
 
 }  // namespace ferro

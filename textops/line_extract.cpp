@@ -31,22 +31,13 @@ void ExtractLines(const LineExtractSettings& s, const LineList& in, LineSink& ou
 }
 
 LineOperation LineExtractOperation(const LineExtractSettings& s) {
-    LineTransform gbk = [s](const LineList& in, LineSink& out) { ExtractLines(s, in, out); };
-    const bool inUtf8 = s.mode != LineExtractMode::Keywords ||
-                        KeywordMatcher(s.keywords, LineBytes::Utf8).usable();
-    LineOperation op = inUtf8 ? LineOperation(std::move(gbk), [s](const LineList& in, LineSink& out) {
-        ExtractLines(s, in, out, LineBytes::Utf8);
-    })
-                              : LineOperation(std::move(gbk));
-    // The one line by number needs the count of lines first.
-    if (s.mode != LineExtractMode::LineNumber)
-        op.linewise = [s] {
-            return [s, number = std::size_t{0}](const LineList& in, LineBytes bytes,
-                                                LineSink& out) mutable {
-                ExtractLines(s, in, out, bytes, number);
-            };
-        };
-    return op;
+    return NumberedLineOperation(
+        [s](const LineList& in, LineSink& out, LineBytes bytes, std::size_t& number) {
+            ExtractLines(s, in, out, bytes, number);
+        },
+        s.mode != LineExtractMode::Keywords ||
+            KeywordMatcher(s.keywords, LineBytes::Utf8).usable(),
+        s.mode != LineExtractMode::LineNumber);
 }
 
 }  // namespace ferro

@@ -53,6 +53,31 @@ struct LineOperation {
     std::function<LinePieceRule()> linewise;
 };
 
+// The operation of a rule that walks a file's lines in order, counting them:
+// rule(in, out, bytes, number) takes in's lines as the given bytes, number
+// being that of the line before in, and moves number on past them. onUtf8:
+// the rule gives the same result on a UTF-8 file's own bytes. linewise: it
+// needs no count of the lines ahead (a file may come in pieces).
+template <typename Rule>
+LineOperation NumberedLineOperation(Rule rule, bool onUtf8, bool linewise) {
+    auto whole = [rule](LineBytes bytes) {
+        return [rule, bytes](const LineList& in, LineSink& out) {
+            std::size_t number = 0;
+            rule(in, out, bytes, number);
+        };
+    };
+    LineOperation op(whole(LineBytes::Gbk));
+    if (onUtf8) op.utf8 = whole(LineBytes::Utf8);
+    if (linewise)
+        op.linewise = [rule] {
+            return [rule, number = std::size_t{0}](const LineList& in, LineBytes bytes,
+                                                   LineSink& out) mutable {
+                rule(in, out, bytes, number);
+            };
+        };
+    return op;
+}
+
 RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatchOptions& options,
                             const LineOperation& operation, RunHost* host);
 
