@@ -271,10 +271,13 @@ TEST(TextEncodings, LargeFilesInPiecesGiveWhatWholeFilesGive) {
         ASSERT_TRUE(op.op.linewise);
         LineOperation whole = op.op;
         whole.linewise = nullptr;
+        // Every file with the first rules, every rule on the first file.
+        const bool first = &op == &ops[0];
         for (const auto& f : files) {
+            if (&f != &files[0] && &op > &ops[1]) continue;
             SCOPED_TRACE(f.name);
             for (TextMode mode : {TextMode::Auto, TextMode::ClassicGbk}) {
-                if (mode == TextMode::ClassicGbk && &f != &files[0]) continue;
+                if (mode == TextMode::ClassicGbk && !(first && &f == &files[0])) continue;
                 TempFolder t;
                 const std::string pieces = t.Write("pieces.txt", f.bytes);
                 const std::string read = t.Write("whole.txt", f.bytes);
