@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
     t = Clock::now();
     {
         ferro::OfficeSession office;
-        ferro::ConvertContext ctx{&office, nullptr};
+        ferro::ConvertContext ctx;
+        ctx.office = &office;
         for (const std::string& s : single) ferro::ConvertFile(s, "${CsvTo(xls)}", ctx);
     }
     const double singleTime = Seconds(t);
@@ -85,13 +86,14 @@ int main(int argc, char** argv) {
     {
         ferro::OfficeSession office;
         std::size_t next = 0;
-        ferro::ConvertContext ctx{&office, [&](std::size_t max) {
-                                      std::vector<std::string> v;
-                                      for (std::size_t i = next; i < batch.size() && v.size() < max;
-                                           ++i)
-                                          v.push_back(batch[i]);
-                                      return v;
-                                  }};
+        ferro::ConvertContext ctx;
+        ctx.office = &office;
+        ctx.upcoming = [&](std::size_t max) {
+            std::vector<std::string> v;
+            for (std::size_t i = next; i < batch.size() && v.size() < max; ++i)
+                v.push_back(batch[i]);
+            return v;
+        };
         for (std::size_t i = 0; i < batch.size(); ++i) {
             next = i + 1;
             ferro::ConvertFile(batch[i], "${CsvTo(xls)}", ctx);

@@ -60,7 +60,7 @@ struct XlsxSheet {
     std::string state = "visible";  // or "hidden"
     std::string rows;               // the <sheetData> contents
     // A chart sheet instead: a bar chart of these cells ("Data!$A$1:$A$2").
-    std::string chartOf;
+    std::string chartOf = {};
 };
 
 // An .xlsx workbook: its sheets, the one showing (activeTab), and the
