@@ -1031,6 +1031,9 @@ bool ReadFilePieces(std::string_view path, const std::function<void(std::uint64_
         close(fd);
         return Fail(FsProblem::NotAFile);
     }
+    // Closed however the reading ends: take may throw.
+    const std::unique_ptr<const int, void (*)(const int*)> closer(
+        &fd, [](const int* f) { close(*f); });
     begin(static_cast<std::uint64_t>(st.st_size));
     // A megabyte stays in the processor's cache between the read and the
     // conversion that follows it.
@@ -1045,7 +1048,6 @@ bool ReadFilePieces(std::string_view path, const std::function<void(std::uint64_
         if (!take(std::string_view(buffer.get(), static_cast<std::size_t>(n)))) break;
         ProcessPendingMessagesTimed();
     }
-    close(fd);
     return ok;
 }
 

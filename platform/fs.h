@@ -205,8 +205,9 @@ bool ReadFileBytes(std::string_view path, std::string& data);
 
 // The same piece by piece, for readers that convert as they go: begin gets
 // the file's size once it is open, then take gets each piece in order (a
-// view valid until take returns) and returns false to stop early. Window
-// messages are processed between pieces.
+// view valid until take returns) and returns false to stop early (or
+// throws: the file is closed either way). Window messages are processed
+// between pieces.
 bool ReadFilePieces(std::string_view path, const std::function<void(std::uint64_t size)>& begin,
                     const std::function<bool(std::string_view piece)>& take);
 

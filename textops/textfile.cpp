@@ -32,12 +32,15 @@ bool HoldsNul(std::string_view text) {
     return false;
 }
 
+[[noreturn]] void ThrowNotText(std::string_view path) {
+    // Messages are GBK like every text inside the program.
+    throw TextFileError(
+        Utf16ToGbk(u"文件中含有空字节(NUL)，不是文本文件，未作任何修改：") + std::string(path),
+        Undone::NotText);
+}
+
 void RefuseNul(std::string_view text, std::string_view path) {
-    if (HoldsNul(text))
-        // Messages are GBK like every text inside the program.
-        throw TextFileError(Utf16ToGbk(u"文件中含有空字节(NUL)，不是文本文件，未作任何修改：") +
-                                std::string(path),
-                            Undone::NotText);
+    if (HoldsNul(text)) ThrowNotText(path);
 }
 
 // Pieces of about a megabyte: few calls, little memory.
@@ -256,7 +259,7 @@ LineBytes LinesGivenAs(const TextScan& scan, bool keepUtf8) {
 TextScan CheckTextFile(std::string_view path, TextMode mode) {
     TextScan scan;
     if (!ScanTextFile(path, mode, scan)) ThrowUnreadable(path);
-    if (scan.nul) RefuseNul(std::string_view("\0", 1), path);
+    if (scan.nul) ThrowNotText(path);
     return scan;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_testing.h"
 #include "common/temp_folder.h"
 #include "platform/codec.h"
 #include "textops/key_merge.h"
@@ -310,6 +311,22 @@ TEST(TextEncodings, FilesInPiecesAreNeverReadAfterTheyAreWritten) {
     ASSERT_EQ(Rewrite({expected}, TextMode::Auto, whole).done, 1);
     EXPECT_TRUE(t.Read("linked.txt") == t.Read("expected.txt"));
     EXPECT_TRUE(t.Read("other.txt") == t.Read("expected.txt"));
+
+    // A rule that gives up part-way (a value past the engine's bound) leaves
+    // the file as it was, and nothing open.
+    const std::string given = t.Write("given up.txt", text);
+    const auto openFiles = testing::Entries("/proc/self/fd").size();
+    LineOperation givesUp(whole.gbk);
+    givesUp.linewise = [] {
+        return [pieces = 0](const LineList&, LineBytes, LineSink&) mutable {
+            if (++pieces == 2) throw ValueTooLong();
+        };
+    };
+    const RunSummary r = Rewrite({given}, TextMode::Auto, givesUp);
+    ASSERT_EQ(r.undone.size(), 1u);
+    EXPECT_EQ(r.undone[0].why, Undone::TooLong);
+    EXPECT_TRUE(t.Read("given up.txt") == text);
+    EXPECT_EQ(testing::Entries("/proc/self/fd").size(), openFiles);
 
     const std::string changed = t.Write("changed.txt", text);
     const TextScan scan = CheckTextFile(changed, TextMode::Auto);
