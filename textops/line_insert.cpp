@@ -143,26 +143,20 @@ void AddToUtf8Lines(const LineInsertSettings& s, const Affixes& a, const LineLis
 
 LineOperation LineInsertOperation(const LineInsertSettings& s) {
     LineTransform gbk = [s](const LineList& in, LineSink& out) { InsertIntoLines(s, in, out); };
-    // Numbered lines and the one line by number need what came before.
-    const bool linewise = s.sequence.text.empty() && s.choice != LineChoice::LineNumber;
     Affixes gb, utf8;
-    if (!s.sequence.text.empty() || !CompiledTemplate(s.format).Affixes(gb.left, gb.right) ||
-        !Gb18030ToUtf8Exact(gb.left, utf8.left) || !Gb18030ToUtf8Exact(gb.right, utf8.right) ||
-        (s.choice == LineChoice::Keyword &&
-         !KeywordMatcher({s.keyword}, LineBytes::Utf8).usable())) {
-        LineOperation op(std::move(gbk));
-        if (linewise)
-            op.linewise = [s] {
-                return [s](const LineList& in, LineBytes, LineSink& out) {
-                    InsertIntoLines(s, in, out);
-                };
-            };
-        return op;
-    }
-    LineOperation op(std::move(gbk), [s, utf8](const LineList& in, LineSink& out) {
-        AddToUtf8Lines(s, utf8, in, out);
-    });
-    if (linewise)
+    const bool onUtf8 = s.sequence.text.empty() &&
+                        CompiledTemplate(s.format).Affixes(gb.left, gb.right) &&
+                        Gb18030ToUtf8Exact(gb.left, utf8.left) &&
+                        Gb18030ToUtf8Exact(gb.right, utf8.right) &&
+                        (s.choice != LineChoice::Keyword ||
+                         KeywordMatcher({s.keyword}, LineBytes::Utf8).usable());
+    LineOperation op = onUtf8 ? LineOperation(std::move(gbk),
+                                              [s, utf8](const LineList& in, LineSink& out) {
+                                                  AddToUtf8Lines(s, utf8, in, out);
+                                              })
+                              : LineOperation(std::move(gbk));
+    // Numbered lines and the one line by number need what came before.
+    if (s.sequence.text.empty() && s.choice != LineChoice::LineNumber)
         op.linewise = [s, utf8] {
             return [s, utf8](const LineList& in, LineBytes bytes, LineSink& out) {
                 if (bytes == LineBytes::Utf8) AddToUtf8Lines(s, utf8, in, out);
