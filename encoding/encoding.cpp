@@ -332,8 +332,8 @@ private:
 
     void Text(std::string_view text, bool last) {
         if (keep_) keep_->append(text);
-        else Look(text);
         Check(text, last);
+        if (!keep_) Look(text);
     }
 
     // Checks that text goes on as UTF-8; a character cut off at its end is
@@ -347,7 +347,7 @@ private:
             const std::string joined = carry_ + std::string(text.substr(0, 3));
             const std::size_t before = carry_.size();
             const bool end = last || text.size() <= 3;
-            if (!Utf8PieceValid(joined, last && text.size() <= 3, consumed) ||
+            if (!Valid(joined, last && text.size() <= 3, consumed) ||
                 (!end && consumed < before)) {
                 state_ = State::Raw;
                 return;
@@ -359,17 +359,29 @@ private:
             carry_.clear();
             text.remove_prefix(consumed - before);
         }
-        if (!Utf8PieceValid(text, last, consumed)) {
+        if (!Valid(text, last, consumed)) {
             state_ = State::Raw;
             return;
         }
         carry_.assign(text.substr(consumed));
     }
 
-    // The first line break, the last byte and NUL bytes.
+    // Whether bytes are UTF-8. While the file is looked through (nothing
+    // kept), a NUL byte is looked for in the same pass.
+    bool Valid(std::string_view bytes, bool last, std::size_t& consumed) {
+        const bool noNul = !keep_ && !nul_;
+        if (Utf8PieceValid(bytes, last, consumed, noNul)) return true;
+        if (!noNul || !Utf8PieceValid(bytes, last, consumed)) return false;
+        nul_ = true;  // UTF-8, but not text
+        return true;
+    }
+
+    // The first line break, the last byte and NUL bytes (where the UTF-8
+    // check did not look for them).
     void Look(std::string_view text) {
         if (text.empty()) return;
-        if (!nul_) nul_ = std::memchr(text.data(), 0, text.size()) != nullptr;
+        if (!nul_ && state_ != State::Utf8)
+            nul_ = std::memchr(text.data(), 0, text.size()) != nullptr;
         if (!lineBreak_) {
             if (crLast_) lineBreak_ = text[0] == '\n' ? LineBreak::CrLf : LineBreak::Cr;
             const std::size_t at = text.find_first_of("\r\n");

@@ -62,8 +62,9 @@ std::size_t Gb18030PieceToUtf8(std::string_view gb, char* out);
 // Whether a piece is UTF-8 that Utf8PieceToGb18030 would take, checked
 // without converting it (a UTF-8 file kept as it is); unless last, a
 // character cut off by the end is left for the next piece. consumed tells
-// where the complete characters end.
-bool Utf8PieceValid(std::string_view in, bool last, std::size_t& consumed);
+// where the complete characters end. noNul: a NUL byte is refused too (the
+// piece is text, as well as UTF-8), at no extra pass over it.
+bool Utf8PieceValid(std::string_view in, bool last, std::size_t& consumed, bool noNul = false);
 // Tests: the check sixteen bytes at a time, even where a wider one exists.
 void SetNarrowUtf8CheckForTesting(bool narrow);
 

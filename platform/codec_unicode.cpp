@@ -449,6 +449,8 @@ alignas(32) constexpr uchar kIncompleteBelow[32] = {
     255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 0xEF, 0xDF, 0xBF};
 }  // namespace utf8check
 
+// kNoNul: a NUL byte counts as a fault too (text, not just UTF-8).
+template <bool kNoNul>
 __attribute__((target("ssse3"))) bool ValidUtf8Ssse3(const uchar* p, std::size_t n) {
     using namespace utf8check;
     const __m128i byte1High = _mm_load_si128(reinterpret_cast<const __m128i*>(kByte1High)),
@@ -465,10 +467,14 @@ __attribute__((target("ssse3"))) bool ValidUtf8Ssse3(const uchar* p, std::size_t
         if (n - i >= 16) {
             input = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
         } else {
-            alignas(16) uchar last[16] = {};
+            // Filled up with spaces: ASCII, and no NUL.
+            alignas(16) uchar last[16];
+            std::memset(last, ' ', sizeof last);
             std::memcpy(last, p + i, n - i);
             input = _mm_load_si128(reinterpret_cast<const __m128i*>(last));
         }
+        if constexpr (kNoNul)
+            error = _mm_or_si128(error, _mm_cmpeq_epi8(input, _mm_setzero_si128()));
         if (_mm_movemask_epi8(input) == 0) {
             error = _mm_or_si128(error, incomplete);
         } else {
@@ -494,6 +500,7 @@ __attribute__((target("ssse3"))) bool ValidUtf8Ssse3(const uchar* p, std::size_t
 }
 
 // The same, thirty-two bytes at a time.
+template <bool kNoNul>
 __attribute__((target("avx2"))) bool ValidUtf8Avx2(const uchar* p, std::size_t n) {
     using namespace utf8check;
 #define FERRO_TABLE(t) \
@@ -512,10 +519,13 @@ __attribute__((target("avx2"))) bool ValidUtf8Avx2(const uchar* p, std::size_t n
         if (n - i >= 32) {
             input = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
         } else {
-            alignas(32) uchar last[32] = {};
+            alignas(32) uchar last[32];
+            std::memset(last, ' ', sizeof last);
             std::memcpy(last, p + i, n - i);
             input = _mm256_load_si256(reinterpret_cast<const __m256i*>(last));
         }
+        if constexpr (kNoNul)
+            error = _mm256_or_si256(error, _mm256_cmpeq_epi8(input, _mm256_setzero_si256()));
         if (_mm256_movemask_epi8(input) == 0) {
             error = _mm256_or_si256(error, incomplete);
         } else {
@@ -547,14 +557,16 @@ __attribute__((target("avx2"))) bool ValidUtf8Avx2(const uchar* p, std::size_t n
 
 bool g_narrowUtf8Check = false;
 
+template <bool kNoNul>
 bool ValidUtf8(const uchar* p, std::size_t n) {
 #if defined(FERRO_HAS_SIMD_CHECK)
     static const bool avx2 = __builtin_cpu_supports("avx2");
     static const bool ssse3 = __builtin_cpu_supports("ssse3");
-    if (avx2 && !g_narrowUtf8Check) return ValidUtf8Avx2(p, n);
-    if (ssse3) return ValidUtf8Ssse3(p, n);
+    if (avx2 && !g_narrowUtf8Check) return ValidUtf8Avx2<kNoNul>(p, n);
+    if (ssse3) return ValidUtf8Ssse3<kNoNul>(p, n);
 #endif
     // Without it: the converter's own check.
+    if (kNoNul && std::memchr(p, 0, n)) return false;
     std::string scratch;
     return Utf8ToGb18030(std::string_view(reinterpret_cast<const char*>(p), n), scratch);
 }
@@ -563,13 +575,14 @@ bool ValidUtf8(const uchar* p, std::size_t n) {
 
 void SetNarrowUtf8CheckForTesting(bool narrow) { g_narrowUtf8Check = narrow; }
 
-bool Utf8PieceValid(std::string_view in, bool last, std::size_t& consumed) {
+bool Utf8PieceValid(std::string_view in, bool last, std::size_t& consumed, bool noNul) {
     consumed = 0;
     const auto* begin = reinterpret_cast<const uchar*>(in.data());
     const uchar* end = begin + in.size();
     if (!last) end = CompleteEnd(begin, end);
-    if (!ValidUtf8(begin, static_cast<std::size_t>(end - begin))) return false;
-    consumed = static_cast<std::size_t>(end - begin);
+    const auto n = static_cast<std::size_t>(end - begin);
+    if (!(noNul ? ValidUtf8<true>(begin, n) : ValidUtf8<false>(begin, n))) return false;
+    consumed = n;
     return true;
 }
 

@@ -199,6 +199,14 @@ TEST(Encoding, ReadPieceByPieceAsFromTheWholeBytes) {
         EXPECT_TRUE(text == c.bytes);
         EXPECT_TRUE(got.classic);
     }
+    // A NUL byte is found wherever it is, whatever the encoding.
+    const std::string nul(1, '\0');
+    for (const std::string& bytes : {chinese + nul + chinese, ascii + ascii + nul,
+                                     Gbk("中文") + chinese + nul}) {
+        TextScan scan;
+        ASSERT_TRUE(ScanTextFile(dir.Write("nul.txt", bytes), TextMode::Auto, scan));
+        EXPECT_TRUE(scan.nul);
+    }
     std::string text;
     TextFormat format;
     EXPECT_FALSE(ReadTextFile(dir.path() + "/missing.txt", TextMode::Auto, text, format));

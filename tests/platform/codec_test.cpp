@@ -189,8 +189,8 @@ TEST(Codec, InvalidFileContentsAreRefusedOrMarked) {
 }
 
 // The check that keeps a UTF-8 file as it is must take exactly what the
-// converter takes, wherever a fault falls in its sixteen-byte blocks and
-// however the file is cut into pieces.
+// converter takes (less NUL bytes when asked), wherever a fault falls in its
+// sixteen-byte blocks and however the file is cut into pieces.
 TEST(Codec, Utf8CheckAgreesWithTheConverter) {
   for (const bool narrow : {false, true}) {
     SCOPED_TRACE(narrow ? "sixteen bytes at a time" : "widest");
@@ -198,7 +198,7 @@ TEST(Codec, Utf8CheckAgreesWithTheConverter) {
     std::mt19937 random(936);
     const std::string kinds[] = {"a",           "\xC3\xA9",     "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",
                                  "\xEF\xBF\xBF", "\xF4\x8F\xBF\xBF", "\xED\x9F\xBF", "\xE0\xA0\x80",
-                                 "\xF0\x90\x80\x80", "\xC2\x80", "\r\n"};
+                                 "\xF0\x90\x80\x80", "\xC2\x80", "\r\n", std::string(1, '\0')};
     int valid = 0, invalid = 0;
     for (int round = 0; round < 20000; ++round) {
         std::string text;
@@ -216,6 +216,10 @@ TEST(Codec, Utf8CheckAgreesWithTheConverter) {
         (expected ? valid : invalid)++;
         std::size_t consumed = 0;
         ASSERT_EQ(ferro::Utf8PieceValid(text, true, consumed), expected) << ::testing::PrintToString(text);
+        // Asked for text, a NUL byte is a fault as well.
+        const bool text0 = expected && text.find('\0') == std::string::npos;
+        ASSERT_EQ(ferro::Utf8PieceValid(text, true, consumed, true), text0)
+            << ::testing::PrintToString(text);
         // In two pieces: the first leaves a character cut off for the second.
         const std::size_t cut = text.empty() ? 0 : random() % text.size();
         bool pieces = ferro::Utf8PieceValid(std::string_view(text).substr(0, cut), false, consumed);
