@@ -247,9 +247,11 @@ std::size_t EndOfLastBreak(std::string_view text) {
 // Pieces of whole lines given to a rule: about this much text each.
 constexpr std::size_t kLinesPiece = 1 << 20;
 
-LineBytes LinesGivenAs(const TextScan& scan, bool keepUtf8) {
-    const TextEncoding e = scan.format.encoding;
-    return keepUtf8 && !scan.format.classic && (e == TextEncoding::Utf8 || e == TextEncoding::Ascii)
+// How a file found in format gives its lines. keepUtf8: UTF-8 in its own
+// bytes, and ASCII too (it is UTF-8, and written as UTF-8).
+LineBytes LinesGivenAs(const TextFormat& format, bool keepUtf8) {
+    const TextEncoding e = format.encoding;
+    return keepUtf8 && !format.classic && (e == TextEncoding::Utf8 || e == TextEncoding::Ascii)
                ? LineBytes::Utf8
                : LineBytes::Gbk;
 }
@@ -266,7 +268,7 @@ TextScan CheckTextFile(std::string_view path, TextMode mode) {
 void RewriteInPieces(std::string_view path, const TextScan& scan, bool keepUtf8,
                      const LinePieceRule& rule, ChangeRecorder* recorder) {
     const TextMode mode = scan.format.classic ? TextMode::ClassicGbk : TextMode::Auto;
-    const LineBytes bytes = LinesGivenAs(scan, keepUtf8);
+    const LineBytes bytes = LinesGivenAs(scan.format, keepUtf8);
     const bool convert = bytes == LineBytes::Gbk && scan.format.encoding == TextEncoding::Utf8;
     Save(path, scan.format, bytes, recorder, [&](FileLineSink& out, bool inPlace) {
         if (inPlace) {
@@ -322,10 +324,7 @@ TextFile LoadTextFile(std::string_view path, TextMode mode, bool keepUtf8) {
     TextFile file;
     std::string text;
     if (!ReadTextFile(path, mode, text, file.format, keepUtf8)) ThrowUnreadable(path);
-    // ASCII is UTF-8 too, and written as UTF-8.
-    if (keepUtf8 && mode == TextMode::Auto &&
-        (file.format.encoding == TextEncoding::Utf8 || file.format.encoding == TextEncoding::Ascii))
-        file.bytes = LineBytes::Utf8;
+    file.bytes = LinesGivenAs(file.format, keepUtf8);
     RefuseNul(text, path);
     file.lines = LineList::FromText(std::move(text));
     return file;
