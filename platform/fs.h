@@ -227,6 +227,9 @@ public:
     // write fail part-way. Empty: there is none, and the write keeps its own
     // rescue copy as well.
     virtual std::string KeptCopy(const std::string& path) { return {}; }
+    // Each piece of the new content, in order, as it is written (a new file
+    // included), so that the keeper can note what the write left.
+    virtual void Wrote(std::string_view piece) {}
 };
 
 // Replaces the contents of a file without ever leaving it half-written, and

@@ -313,12 +313,23 @@ bool Complete(NewFile& file, WriteRecord& record, const std::string& target, boo
     return true;
 }
 
-bool WriteNewFile(const std::string& disk, const PlacedProducer& produce) {
+// The writer a producer is given: the pieces go to the file, and the
+// keeper hears of each.
+ChunkWriter Noted(SequentialWriter& writer, OldContentKeeper* keeper) {
+    if (!keeper) return [&writer](std::string_view piece) { return writer(piece); };
+    return [&writer, keeper](std::string_view piece) {
+        if (!writer(piece)) return false;
+        keeper->Wrote(piece);
+        return true;
+    };
+}
+
+bool WriteNewFile(const std::string& disk, const PlacedProducer& produce, OldContentKeeper* keeper) {
     NewFile file;
     WriteRecord record;
     if (!file.Open(disk, 0666, record)) return FailErrno(errno);
     SequentialWriter writer(file.fd());
-    const ChunkWriter write = [&](std::string_view piece) { return writer(piece); };
+    const ChunkWriter write = Noted(writer, keeper);
     errno = 0;
     if (!produce(write, false) || !Flush(file.fd())) return Drop(file, record, errno);
     return Complete(file, record, disk, false);
@@ -327,7 +338,7 @@ bool WriteNewFile(const std::string& disk, const PlacedProducer& produce) {
 bool ReplaceFile(const std::string& disk, const struct stat& st, NewFile& file, WriteRecord& record,
                  const PlacedProducer& produce, OldContentKeeper* keeper) {
     SequentialWriter writer(file.fd());
-    const ChunkWriter write = [&](std::string_view piece) { return writer(piece); };
+    const ChunkWriter write = Noted(writer, keeper);
     errno = 0;
     bool ok = produce(write, false);
     if (ok) {
@@ -402,7 +413,7 @@ bool RewriteInPlace(const std::string& disk, const PlacedProducer& produce,
     }
 
     SequentialWriter writer(fd);
-    const ChunkWriter write = [&](std::string_view piece) { return writer(piece); };
+    const ChunkWriter write = Noted(writer, keeper);
     errno = 0;
     const bool ok = produce(write, true) && ftruncate(fd, writer.size()) == 0 && Flush(fd);
     const int error = errno;
@@ -517,7 +528,7 @@ bool WriteFileSafely(std::string_view path, const PlacedProducer& produce,
         disk = real;
         exists = lstat(disk.c_str(), &st) == 0;
     }
-    if (!exists) return WriteNewFile(disk, produce);
+    if (!exists) return WriteNewFile(disk, produce, keeper);
     if (!S_ISREG(st.st_mode)) return Fail(FsProblem::NotAFile);
     if (!(st.st_mode & S_IWUSR)) return Fail(FsProblem::ReadOnly);
 

@@ -356,7 +356,7 @@ bool BackupFile(std::string_view path) {
 }
 
 void BackUpBeforeWriting(std::string_view path, ChangeRecorder* recorder) {
-    if (recorder && !recorder->WillCopyTo(std::string(path) + ".bak"))
+    if (recorder && !recorder->WillBackUp(path, std::string(path) + ".bak"))
         throw TextFileError(UndoneText(Undone::NotRecorded), Undone::NotRecorded);
     const bool copied = BackupFile(path);
     if (recorder) copied ? recorder->Changed() : recorder->NotChanged();
