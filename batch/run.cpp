@@ -27,6 +27,9 @@ std::string UndoneText(Undone why) {
         case Undone::NoTrash: text = u"所在磁盘没有回收站，未删除"; break;
         case Undone::NotRecorded: text = u"无法写入撤销记录"; break;
         case Undone::ChangedSince: text = u"运行后已被修改"; break;
+        case Undone::BackupNameTooLong: text = u"备份文件名过长"; break;
+        case Undone::BackupKept: text = u"已保留备份"; break;
+        case Undone::RecordDamaged: text = u"撤销记录已损坏"; break;
     }
     return Utf16ToGbk(text);
 }

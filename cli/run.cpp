@@ -156,6 +156,9 @@ const char* ResultCode(Undone why) {
         case Undone::NoTrash: return "no-trash";
         case Undone::NotRecorded: return "not-recorded";
         case Undone::ChangedSince: return "changed-since";
+        case Undone::BackupNameTooLong: return "backup-name-too-long";
+        case Undone::BackupKept: return "backup-kept";
+        case Undone::RecordDamaged: return "record-damaged";
     }
     return "";
 }

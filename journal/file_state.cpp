@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
+#include <xxhash.h>
 
 #include <cerrno>
 #include <charconv>
@@ -70,6 +72,9 @@ bool ReadFileState(std::string_view path, FileState& state, bool withDos) {
     state.modifiedNs = Nanoseconds(st.st_mtim);
     state.accessedNs = Nanoseconds(st.st_atim);
     state.mode = st.st_mode;
+    state.changedNs = Nanoseconds(st.st_ctim);
+    state.hasHash = false;
+    state.hash = 0;
     state.hasDos = false;
     state.dos.clear();
     if (withDos && !S_ISLNK(st.st_mode) && !ReadDos(disk, state)) return FailErrno();
@@ -79,6 +84,36 @@ bool ReadFileState(std::string_view path, FileState& state, bool withDos) {
 bool SameFingerprint(const FileState& a, const FileState& b) {
     return a.device == b.device && a.inode == b.inode && a.size == b.size &&
            a.modifiedNs == b.modifiedNs;
+}
+
+bool HashFileContent(std::string_view path, uint64_t& hash) {
+    std::string disk;
+    if (!GbkToDisk(path, disk) || disk.empty()) return Fail(FsProblem::Missing);
+    const int fd = open(disk.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return FailErrno();
+    XXH3_state_t* state = XXH3_createState();
+    bool ok = state && XXH3_64bits_reset(state) == XXH_OK;
+    static thread_local char buf[1 << 16];
+    while (ok) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        XXH3_64bits_update(state, buf, static_cast<std::size_t>(n));
+    }
+    if (ok) hash = XXH3_64bits_digest(state);
+    if (state) XXH3_freeState(state);
+    close(fd);
+    return ok || Fail(FsProblem::Io);
+}
+
+bool LeftAsRecorded(std::string_view path, const FileState& now, const FileState& after) {
+    if (!SameFingerprint(now, after)) return false;
+    if (after.changedNs == 0 || now.changedNs == after.changedNs) return true;
+    uint64_t hash = 0;
+    return after.hasHash && HashFileContent(path, hash) && hash == after.hash;
 }
 
 bool SameFingerprintAndAttributes(const FileState& a, const FileState& b) {
@@ -139,16 +174,43 @@ std::string EncodeState(const FileState& s) {
             out += kHex[c & 15];
         }
     }
+    if (s.changedNs != 0 || s.hasHash) {
+        out += ' ';
+        number(s.changedNs);
+        out.pop_back();
+        if (s.hasHash) {
+            out += ' ';
+            number(s.hash, 16);
+            out.pop_back();
+        }
+    }
     return out;
 }
 
 bool DecodeState(std::string_view text, FileState& s) {
-    std::string_view parts[7];
-    for (int i = 0; i < 7; ++i) {
-        const std::size_t space = i < 6 ? text.find(' ') : text.size();
-        if (space == std::string_view::npos) return false;
-        parts[i] = text.substr(0, space);
-        text.remove_prefix(i < 6 ? space + 1 : space);
+    std::string_view parts[9];
+    int count = 0;
+    for (bool more = true; more;) {
+        if (count == 9) return false;  // a field too many
+        const std::size_t space = text.find(' ');
+        parts[count++] = text.substr(0, space);
+        more = space != std::string_view::npos;
+        if (more) text.remove_prefix(space + 1);
+    }
+    if (count < 7) return false;
+    s.changedNs = 0;
+    s.hasHash = false;
+    s.hash = 0;
+    if (count >= 8) {
+        long long changed = 0;
+        if (!ParseInt(parts[7], changed)) return false;
+        s.changedNs = changed;
+    }
+    if (count == 9) {
+        const auto [end, ec] =
+            std::from_chars(parts[8].data(), parts[8].data() + parts[8].size(), s.hash, 16);
+        if (ec != std::errc() || end != parts[8].data() + parts[8].size()) return false;
+        s.hasHash = true;
     }
     unsigned long long device = 0, inode = 0;
     long long size = 0, modified = 0, accessed = 0;

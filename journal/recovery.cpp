@@ -91,6 +91,11 @@ std::string Decide(int id, Item& item, const std::string& keptDisk, JournalRecov
         case ItemKind::Create:
             if (ReadFileState(item.path, now, true)) return DoneRecord(id, item.path, now);
             return WithdrawnRecord(id);
+        case ItemKind::MakeFolder:
+            // The run makes only folders that are not there: one there now is its own.
+            if (ReadFileState(item.path, now, true) && now.IsFolder())
+                return DoneRecord(id, item.path, now);
+            return WithdrawnRecord(id);
         case ItemKind::Trash:
             // Still there, or somewhere in the trash where only the file
             // manager will find it.
@@ -141,9 +146,12 @@ std::string Decide(int id, Item& item, const std::string& keptDisk, JournalRecov
 // those of changes that were not made.
 void DropUnneededKept(const std::string& diskRunFolder, const RunLog& log) {
     std::set<std::string> needed;
-    for (const Item& item : log.items)
-        if (item.kind == ItemKind::Content && item.state != Item::State::Withdrawn)
+    for (std::size_t id = 0; id < log.items.size(); ++id) {
+        const Item& item = log.items[id];
+        if (item.lost) needed.insert(std::to_string(id));  // what it was is not known
+        else if (item.kind == ItemKind::Content && item.state != Item::State::Withdrawn)
             needed.insert(item.kept);
+    }
     const std::string kept = diskRunFolder + "/kept";
     DIR* dir = opendir(kept.c_str());
     if (!dir) return;
@@ -164,13 +172,14 @@ void MendRun(const std::string& diskRunFolder, RunLog& log, LogWriter& writer,
     bool unresolved = false;
     for (std::size_t id = 0; id < log.items.size(); ++id) {
         Item& item = log.items[id];
-        if (item.state != Item::State::Intended) continue;
+        // A change whose record is lost cannot be told apart from the files.
+        if (item.state != Item::State::Intended || item.lost) continue;
         const std::string record =
             Decide(static_cast<int>(id), item, diskRunFolder + "/kept/" + item.kept, report);
         if (record.empty()) unresolved = true;
         records += record;
     }
-    if (!unresolved) records += EndRecord(true);
+    if (!unresolved && !log.ended) records += EndRecord(true);
     writer.Append(records);
     writer.Sync();
     const std::string logPath = diskRunFolder + "/log";
@@ -188,11 +197,10 @@ JournalRecovery RecoverInterruptedRuns(Journal& journal) {
         journal::LogWriter writer;
         journal::RunLog log;
         // Mended at an earlier start, or taken up meanwhile by another program.
-        if (!writer.Open(folder + "/log") || !journal::ReadRunLog(folder + "/log", log) ||
-            log.ended)
-            continue;
+        if (!journal::OpenRunLog(folder + "/log", writer, log) || log.ended) continue;
         journal::MendRun(folder, log, writer, report);
         writer.Close();
+        journal.NoteChanged(run.id);
         if (log.DoneCount() == 0 && log.ended) {
             journal.DropRun(run.id);
             continue;

@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6network6 libqt6test6 libgl-dev
   qt6-translations-l10n
-  libicu-dev libgtest-dev googletest
+  libicu-dev libgtest-dev googletest libxxhash-dev
   fonts-wqy-zenhei
   libreoffice-calc-nogui python3-uno
 )
