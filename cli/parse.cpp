@@ -392,7 +392,7 @@ void ReadSettings(Operation op, const Options& o, CliRequest& r) {
             if (const auto problem = CheckLineCutSettings(s); problem != LineCutProblem::None)
                 Refuse(ProblemText(problem));
             s.keepCut = !o.Has("--keep-rest");
-            s.lineNumber = std::max(1, ReadNumberField(o.Value("--line-number", "1")));
+            s.lineNumber = std::max(1, ReadLineNumberField(o.Value("--line-number", "1")));
             break;
         }
         case Operation::Insert: {
@@ -401,7 +401,7 @@ void ReadSettings(Operation op, const Options& o, CliRequest& r) {
             s.choice = TemplateLines(o, s.keyword);
             if (const auto problem = CheckLineInsertSettings(s); problem != LineInsertProblem::None)
                 Refuse(ProblemText(problem));
-            s.lineNumber = std::max(1, ReadNumberField(o.Value("--line-number", "1")));
+            s.lineNumber = std::max(1, ReadLineNumberField(o.Value("--line-number", "1")));
             s.sequence = FindSequenceItem(s.format);
             break;
         }
@@ -410,7 +410,7 @@ void ReadSettings(Operation op, const Options& o, CliRequest& r) {
             s.pattern = MemoText(o.Value("--pattern"));
             if (s.pattern.empty()) Refuse(FromUtf8("模式格式为空,请输入后再试!"));
             s.prefix = Trim(o.Value("--prefix", "$"));
-            s.count = ReadNumberField(o.Value("--count", "3"));
+            s.count = ReadCountField(o.Value("--count", "3"));
             break;
         }
         case Operation::DeleteLines: {

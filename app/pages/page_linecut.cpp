@@ -82,7 +82,7 @@ void TForm1::btnCutClick() {
     s.keepCut = !Find<QRadioButton>("rbKeepLeft")->isChecked();
     const bool backup = Find<QCheckBox>("chkCutBak")->isChecked();
     RunCommand(Find<QPushButton>("btnCut"), [&] {
-        s.lineNumber = std::max(1, ReadNumberField(FieldText("edtCutLineNo")));
+        s.lineNumber = std::max(1, ReadLineNumberField(FieldText("edtCutLineNo")));
         RunTextFileBatch(backup, LineCutOperation(s));
     });
 }

@@ -62,7 +62,7 @@ void TForm1::btnInsClick() {
     }
     const bool backup = Find<QCheckBox>("chkInsBak")->isChecked();
     RunCommand(Find<QPushButton>("btnIns"), [&] {
-        s.lineNumber = std::max(1, ReadNumberField(FieldText("edtInsLineNo")));
+        s.lineNumber = std::max(1, ReadLineNumberField(FieldText("edtInsLineNo")));
         SetCounter(stChangeCount_, 0);
         // A sequence item with a start or width that is not a number stops
         // the run here, before any file is touched.

@@ -52,7 +52,7 @@ void TForm1::btnReplaceClick() {
         s.prefix = Trim(FieldText("edPrefix"));
         // Any count is used as given: a field gets its name only when the
         // line has that many fields, so no table of names is needed.
-        s.count = ReadNumberField(FieldText("edArgNum"));
+        s.count = ReadCountField(FieldText("edArgNum"));
         PatternReplaceState state;  // the separator is decided afresh by every run
         RunTextFileBatch(backup, PatternReplaceOperation(s, state));
     });

@@ -79,6 +79,17 @@ TEST(ParseArgs, RefusesWithThePagesMessages) {
          "插入行关键字为空,请输入后再试!"},
         {"new lines: period", {"new-lines", "--text", "x", "--interval", "-1", "a"},
          "间隔行数必须大于0,请重新输入!"},
+        // A negative number means no line: refused, not taken as line 1.
+        {"delete: negative line number", {"delete-lines", "--line-number", "-4", "a"},
+         "行号不能为负数,请重新输入!"},
+        {"extract: negative position", {"extract-lines", "--interval", "3:-1", "a"},
+         "行号不能为负数,请重新输入!"},
+        {"cut: negative line number",
+         {"cut", "--format", "${GetLeft(2)}", "--line-number", "-5", "a"}, "行号不能为负数,请重新输入!"},
+        {"new lines: negative line number", {"new-lines", "--text", "x", "--line-number", "-2", "a"},
+         "行号不能为负数,请重新输入!"},
+        {"pattern: negative count", {"pattern", "--pattern", "$1", "--count", "-1", "a"},
+         "参数个数不能为负数,请重新输入!"},
         {"new lines: line item", {"new-lines", "--text", "${LineStr(x)}", "a"},
          "'x' is not a valid integer value"},
         {"convert: none", {"convert", "a"}, "新文件格式为空,请输入后再试!"},
@@ -195,7 +206,7 @@ TEST(ParseArgs, EachOptionGivesItsSetting) {
              EXPECT_EQ(r.pattern.prefix, "#");
              EXPECT_EQ(r.pattern.count, 12);
          }},
-        {"delete by line number", {"delete-lines", "--line-number", "-4", "a"},
+        {"delete by line number", {"delete-lines", "--line-number", "0", "a"},
          [](const CliRequest& r) {
              EXPECT_EQ(r.deleteLines.mode, LineDeleteMode::LineNumber);
              EXPECT_EQ(r.deleteLines.lineNumber, 1);
