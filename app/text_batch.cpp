@@ -16,7 +16,7 @@ TextMode TForm1::CurrentTextMode() const {
 
 void TForm1::RunTextFileBatch(bool backup, const LineOperation& operation) {
     if (previewing_) {
-        ShowTextPreview(operation.gbk);
+        ShowTextPreview(operation);
         return;
     }
     SetCounter(stChangeCount_, 0);

@@ -100,7 +100,7 @@ void TForm1::btnPreviewClick() {
     button->click();
 }
 
-void TForm1::ShowTextPreview(const std::function<void(const LineList& in, LineSink& out)>& transform) {
+void TForm1::ShowTextPreview(const LineOperation& operation) {
     const int row = PreviewRow();
     if (row == 0) return;
     const std::string path = files_.Path(row);
@@ -115,7 +115,7 @@ void TForm1::ShowTextPreview(const std::function<void(const LineList& in, LineSi
         host.Started(1);
         host.FileStarted(0, path);
         // Closing the preview, or the stop button, ends the work early.
-        p = PreviewTextFile(path, CurrentTextMode(), transform,
+        p = PreviewTextFile(path, CurrentTextMode(), operation,
                             [&] { return !window || host.StopRequested(); });
         host.FileFinished(FileResult{row, path, p.ok() ? Undone::None : p.why, {}});
     }
