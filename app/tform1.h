@@ -41,6 +41,7 @@ namespace ferro {
 class FileGrid;
 class FileListModel;
 class Journal;
+struct JournalRun;
 class PreviewColumn;
 class TextPreviewWindow;
 class LineList;
@@ -286,10 +287,13 @@ private:
     // The file a preview shows: the current row's, else the first ticked
     // one's; 0 when there is neither.
     int PreviewRow() const;
-    void ShowTextPreview(const std::function<void(const LineList& in, LineSink& out)>& transform);
+    void ShowTextPreview(const LineOperation& operation);
     void SetUpTips();
     void SetUpUndo();
     void UndoJournalRun(const std::string& id);
+    // A damaged newest run: undo what can be read of it (true), or set it
+    // aside so that older runs come next, as the user chooses.
+    bool DecideAboutDamagedRun(const JournalRun& run);
 
     // Search internals (tform1_search.cpp).
     void SearchFolder(const std::string& sub);

@@ -15,6 +15,7 @@
 #include "fileops/ticked_rows.h"
 #include "journal/journal.h"
 #include "journal/recorder.h"
+#include "journal/recovery.h"
 #include "platform/error.h"
 #include "platform/fs.h"
 #include "platform/random.h"
@@ -88,7 +89,7 @@ public:
     void FileFinished(const FileResult& result) override { results_.push_back(result); }
     bool StopRequested() override { return console_.StopRequested(); }
     ChangeRecorder* recorder() override {
-        if (!recorder_ && journal_) recorder_ = journal_->StartRun(operation_);
+        if (!recorder_ && journal_) recorder_ = journal_->StartRun(operation_, "cli");
         return recorder_.get();
     }
 
@@ -346,14 +347,14 @@ std::string JsonReport(const CliRequest& r, const Outcome& o, const std::vector<
     for (const FileResult& f : files) {
         if (!first) j += ',';
         first = false;
-        j += "{\"path\":" + JsonString(f.path);
+        j += "{" + JsonPathMember("path", f.path);
         j += ",\"result\":\"";
         j += ResultCode(f.why);
         j += "\",\"reason\":" + JsonString(UndoneText(f.why));
         if (!f.detail.empty()) j += ",\"detail\":" + JsonString(f.detail);
         // A renamed file's row holds its new name.
         if (f.done() && f.row > 0 && f.row <= list.LastRow() && list.Path(f.row) != f.path)
-            j += ",\"newPath\":" + JsonString(list.Path(f.row));
+            j += "," + JsonPathMember("newPath", list.Path(f.row));
         for (const auto& [path, st] : o.statistics) {
             if (path != f.path) continue;
             j += ",\"statistics\":{\"size\":" + std::to_string(st.size) +
@@ -391,33 +392,37 @@ int DryRun(const CliRequest& r, const FileList& list, Console& console) {
     const std::vector<BatchFile> ticked = TickedFiles(list);
     const std::unique_ptr<ChangePreview> preview = PreviewOf(r, list);
     if (preview) preview->Advance(0);
-    // The line operations: each file read and run through the rule in memory.
+    // The line operations: each file read and run through the rule in memory
+    // (a piece at a time where the run reads it so: only the counts are kept).
     PatternReplaceState state;
-    const LineTransform rule = TextRuleOf(r, state).gbk;
+    const LineOperation rule = TextRuleOf(r, state);
     int refused = 0;
     std::string text, json;
     for (const BatchFile& f : ticked) {
-        json += json.empty() ? "{\"path\":" : ",{\"path\":";
-        json += JsonString(f.path);
+        json += json.empty() ? "{" : ",{";
+        json += JsonPathMember("path", f.path);
         text += f.path;
-        if (rule) {
-            const TextPreview p = PreviewTextFile(f.path, r.textMode, rule);
+        if (rule.gbk) {
+            TextPreview p = PreviewTextFile(f.path, r.textMode, rule);
             if (!p.ok()) {
                 ++refused;
                 json += ",\"result\":\"" + std::string(ResultCode(p.why)) +
                         "\",\"reason\":" + JsonString(UndoneText(p.why));
                 text += "  " + FromUtf8("不处理：") + UndoneText(p.why);
             } else {
-                LineDiff diff(p.before, p.after);
-                while (!diff.Advance(std::size_t(1) << 20)) {
+                LineDiff::Options counting;
+                counting.maxShown = 0;
+                std::unique_ptr<LineDiff> diff =
+                    p.diff ? std::move(p.diff) : std::make_unique<LineDiff>(p.before, p.after, counting);
+                while (!diff->Advance(std::size_t(1) << 20)) {
                 }
-                const bool same = diff.removed() == 0 && diff.added() == 0;
+                const bool same = diff->removed() == 0 && diff->added() == 0;
                 json += ",\"result\":\"" + std::string(same ? "unchanged" : "change") +
-                        "\",\"removed\":" + std::to_string(diff.removed()) +
-                        ",\"added\":" + std::to_string(diff.added());
+                        "\",\"removed\":" + std::to_string(diff->removed()) +
+                        ",\"added\":" + std::to_string(diff->added());
                 text += same ? "  " + FromUtf8("没有变化")
-                             : "  " + FromUtf8("删除 ") + std::to_string(diff.removed()) +
-                                   FromUtf8(" 行，新增 ") + std::to_string(diff.added()) +
+                             : "  " + FromUtf8("删除 ") + std::to_string(diff->removed()) +
+                                   FromUtf8(" 行，新增 ") + std::to_string(diff->added()) +
                                    FromUtf8(" 行");
             }
         } else if (preview) {
@@ -426,7 +431,7 @@ int DryRun(const CliRequest& r, const FileList& list, Console& console) {
             json += c.why == Undone::None ? "change" : ResultCode(c.why);
             json += "\"";
             if (c.why == Undone::None) {
-                json += ",\"after\":" + JsonString(c.after);
+                json += "," + JsonPathMember("after", c.after);
                 text += " -> " + c.after;
             } else {
                 json += ",\"reason\":" + JsonString(UndoneText(c.why));
@@ -585,6 +590,13 @@ int Main(const std::vector<std::string>& args, Console& console) {
             return kExitRefused;
         case ParseResult::Run:
             break;
+    }
+    // What a kill or a power cut left unfinished is mended before anything
+    // else is done, as the window does at its start.
+    {
+        Journal journal;
+        const std::string mended = StartRecoveryText(RecoverAtStart(&journal));
+        if (!mended.empty()) PrintErr(console, mended);
     }
     return Run(parsed.request, console);
 }

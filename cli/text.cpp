@@ -1,5 +1,6 @@
 #include "cli/text.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/codec.h"
@@ -69,6 +70,58 @@ std::string JsonString(std::string_view gbk) {
     });
     out += '"';
     return out;
+}
+
+namespace {
+
+std::string Base64(std::string_view bytes) {
+    static const char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        const uint32_t v = uint32_t(uint8_t(bytes[i])) << 16 | uint32_t(uint8_t(bytes[i + 1])) << 8 |
+                           uint8_t(bytes[i + 2]);
+        for (int shift : {18, 12, 6, 0}) out += kDigits[(v >> shift) & 63];
+    }
+    if (i < bytes.size()) {
+        const bool two = i + 1 < bytes.size();
+        const uint32_t v =
+            uint32_t(uint8_t(bytes[i])) << 16 | (two ? uint32_t(uint8_t(bytes[i + 1])) << 8 : 0);
+        out += kDigits[(v >> 18) & 63];
+        out += kDigits[(v >> 12) & 63];
+        out += two ? kDigits[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string JsonPathMember(std::string_view name, std::string_view gbk) {
+    std::string disk;
+    std::size_t consumed = 0;
+    const bool exact = GbkToDisk(gbk, disk) && Utf8PieceValid(disk, true, consumed) &&
+                       consumed == disk.size();
+    std::string out = "\"" + std::string(name) + "\":";
+    if (exact) return out + JsonString(gbk);
+    // The bytes that are not UTF-8 show as U+FFFD.
+    std::string lossy = "\"";
+    for (std::size_t at = 0; at < disk.size();) {
+        std::size_t good = 0;
+        Utf8PieceValid(std::string_view(disk).substr(at), true, good);
+        const std::string_view text = std::string_view(disk).substr(at, good);
+        lossy += JsonString(FromUtf8(text)).substr(1, std::string::npos);
+        lossy.pop_back();
+        at += good;
+        if (at < disk.size()) {
+            lossy += "\xef\xbf\xbd";
+            ++at;
+        }
+    }
+    lossy += '"';
+    return out + lossy + ",\"" + std::string(name) + "_bytes\":\"" + Base64(disk) + '"';
 }
 
 }  // namespace ferro::cli

@@ -18,4 +18,10 @@ std::string ToUtf8(std::string_view gbk);
 // every control character escaped.
 std::string JsonString(std::string_view gbk);
 
+// A path as a JSON member: "name":"…" (a name's odd bytes shown as the
+// replacement character), and where the path on disk is not UTF-8 also
+// "name_bytes":"…" with the bytes on disk in base64, so that a reader gets
+// the very name (as ripgrep's JSON gives bytes that are not text).
+std::string JsonPathMember(std::string_view name, std::string_view gbk);
+
 }  // namespace ferro::cli

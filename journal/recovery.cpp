@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -210,6 +211,75 @@ JournalRecovery RecoverInterruptedRuns(Journal& journal) {
         report.interrupted.push_back(std::move(found));
     }
     return report;
+}
+
+namespace {
+
+std::string Text(const char16_t* utf16) { return Utf16ToGbk(utf16); }
+
+// The journal's lock: held by a program while it mends what others left.
+class JournalLock {
+public:
+    explicit JournalLock(const Journal& journal) {
+        std::string disk;
+        if (!GbkToDisk(journal.folder(), disk) || disk.empty()) return;
+        fd_ = open((disk + "/lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ >= 0) flock(fd_, LOCK_EX);
+    }
+    ~JournalLock() {
+        if (fd_ >= 0) close(fd_);
+    }
+    JournalLock(const JournalLock&) = delete;
+    JournalLock& operator=(const JournalLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+void AppendPaths(std::string& text, const std::vector<std::string>& paths) {
+    for (const std::string& p : paths) text += "  " + p + "\n";
+}
+
+}  // namespace
+
+StartRecovery RecoverAtStart(Journal* journal) {
+    StartRecovery found;
+    std::optional<JournalLock> lock;
+    if (journal) lock.emplace(*journal);
+    found.writes = RecoverInterruptedWrites();
+    if (!journal) return found;
+    found.runs = RecoverInterruptedRuns(*journal);
+    if (std::optional<JournalRun> next = journal->NextToUndo(); next && next->damaged)
+        found.damaged = std::move(next);
+    return found;
+}
+
+std::string DamagedRunText(const JournalRun& run) {
+    std::string text = Text(u"最近一次处理的撤销记录已损坏：") + run.damage;
+    if (!run.operation.empty()) text += Text(u"（“") + run.operation + Text(u"”）");
+    return text;
+}
+
+std::string StartRecoveryText(const StartRecovery& found) {
+    std::string text;
+    const int restored = found.writes.restored + found.runs.restored;
+    if (restored > 0)
+        text += Text(u"上次处理被中断：已将 ") + std::to_string(restored) +
+                Text(u" 个文件恢复为处理前的内容\n");
+    if (found.writes.temporariesRemoved > 0)
+        text += Text(u"已删除上次处理留下的 ") + std::to_string(found.writes.temporariesRemoved) +
+                Text(u" 个临时文件\n");
+    std::vector<std::string> unresolved = found.writes.unresolved;
+    unresolved.insert(unresolved.end(), found.runs.unresolved.begin(), found.runs.unresolved.end());
+    if (!unresolved.empty()) {
+        text += Text(u"以下文件的原内容暂时无法恢复，原内容仍保留着，下次启动时将再次尝试：\n");
+        AppendPaths(text, unresolved);
+    }
+    for (const JournalRun& run : found.runs.interrupted)
+        text += Text(u"上次的“") + run.operation + Text(u"”没有正常结束，已完成的 ") +
+                std::to_string(run.files) + Text(u" 个文件可以撤销\n");
+    if (found.damaged) text += DamagedRunText(*found.damaged) + "\n";
+    return text;
 }
 
 }  // namespace ferro

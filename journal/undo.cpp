@@ -278,7 +278,7 @@ std::string UndoClosingText(const UndoResult& result) {
         counts = Text(u"共恢复 ") + std::to_string(restored) + Text(u" 个文件，删除 ") +
                  std::to_string(result.removed) + Text(u" 个新建的文件");
     if (result.complete()) return Text(u"撤销完成,") + counts + "!";
-    return Text(u"撤销没有全部完成,") + counts + Text(u"，其余文件未能恢复。");
+    return Text(u"撤销没有全部完成：") + counts + Text(u"。");
 }
 
 UndoResult UndoRun(Journal& journal, const std::string& id, RunHost* host) {
