@@ -32,6 +32,15 @@ std::string SourceTextToGbk(std::string bytes);
 // leaves the bytes as they are.
 std::string CharsetToGbk(std::string_view bytes, std::string_view charset);
 
+// The legacy character set that text which is neither UTF-8 nor, by the
+// look of it, GBK is written in, where a charset detector (uchardet) is
+// confident of one and that set reads every byte of it cleanly: a name ICU
+// knows ("Big5", "Shift_JIS", "windows-1252"...). Empty means GBK: for text
+// shaped like GB2312 only another multi-byte East Asian set is taken, for
+// other text a single-byte set only when every character it gives beyond
+// ASCII is a letter (or typographic punctuation).
+std::string DetectLegacyCharset(std::string_view bytes);
+
 // UTF-8 <-> code page 936 (GB18030), losslessly for valid input.
 std::string Utf8ToGbk(std::string_view utf8);
 std::string GbkToUtf8(std::string_view gbk);

@@ -10,6 +10,7 @@ PACKAGES=(
   libicu-dev libgtest-dev googletest
   fonts-wqy-zenhei
   libreoffice-calc-nogui python3-uno
+  libuchardet-dev
 )
 
 install_missing() {

@@ -78,10 +78,10 @@ std::vector<CardCase> CardCases() {
          "item1.TEL;type=pref:+86 10 1234\nTEL;TYPE=CELL,VOICE:139 0000 0000\n"
          "item2.EMAIL;type=INTERNET;type=WORK:li@example.com\n"
          "item3.ADR;type=HOME:;;1 Main St\\nFloor 2;Springfield;;;\nEND:VCARD\n",
-         "LiSi,139 0000 0000,+86 10 1234,li@example.com,\"Acme, Inc.Sales\","
-         "\"1 Main St\nFloor 2Springfield\"",
-         "LiSi\t139 0000 0000\t+86 10 1234\tli@example.com\tAcme, Inc.Sales\t"
-         "1 Main St Floor 2Springfield"},
+         "Li Si,139 0000 0000,+86 10 1234,li@example.com,\"Acme, Inc. Sales\","
+         "\"1 Main St\nFloor 2, Springfield\"",
+         "Li Si\t139 0000 0000\t+86 10 1234\tli@example.com\tAcme, Inc. Sales\t"
+         "\"1 Main St\nFloor 2, Springfield\""},
         {"vCard 4.0: quoted TYPE lists, tel: URIs, FN before N",
          "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Wang Wu\r\nN:Wang;Wu;;;\r\n"
          "TEL;VALUE=uri;TYPE=\"voice,work\":tel:+1-555-0100\r\n"
@@ -97,11 +97,11 @@ std::vector<CardCase> CardCases() {
          "begin:vcard\nversion:3.0\nfn:Sun Qi\ntel;type=cell:1\nTel;Type=Work:2\n"
          "email;type=internet:s@example.com\nend:vcard\n",
          "Sun Qi,1,2,s@example.com,,", "Sun Qi\t1\t2\ts@example.com\t\t"},
-        {"the first N or FN, the home number when there is no work one, commas, "
-         "quotes, a line without a colon",
+        {"FN over N, every other number, commas, quotes, a line without a colon",
          "BEGIN:VCARD\nN;CHARSET=UTF-8:Li;Si;;;\nFN:Li Si\nTEL;HOME:1\nTEL:2\nTEL;TYPE=CELL:3\n"
          "ORG:Acme, Inc.\nADR:say \"hi\"\nthis line has no colon\nEND:VCARD\n",
-         "LiSi,3,1,,\"Acme, Inc.\",\"say \"\"hi\"\"\"", "LiSi\t3\t1\t\tAcme, Inc.\tsay \"hi\""},
+         "Li Si,3,1; 2,,\"Acme, Inc.\",\"say \"\"hi\"\"\"",
+         "Li Si\t3\t1; 2\t\tAcme, Inc.\t\"say \"\"hi\"\"\""},
         {"GBK values, a GBK charset and base64",
          Gbk("BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=GBK:王;五\r\nTEL;PREF;CELL;VOICE:1\r\n") +
              "ORG;CHARSET=UTF-8;ENCODING=BASE64:5YWs5Y+4\r\nEND:VCARD\r\n",
@@ -142,18 +142,19 @@ TEST(VcfTo, ClassicCardsGiveTheClassicBytes) {
     EXPECT_EQ(VcfTo(src, " .CSV", TextMode::ClassicGbk), dir / "c.csv");
     EXPECT_EQ(dir.Read("c.csv"), Gbk("Name,Cell,Tel,Email,Org,Address\r\n"
                                      "张三,13800000000,,,,\r\n"
-                                     "李四,,010-1,li@example.com,公司,街道城市\r\n"
+                                     "李四,,010-1,li@example.com; second@example.com,公司,城市街道\r\n"
                                      ",,,,,\r\n"));
     EXPECT_EQ(VcfTo(src, "txt", TextMode::ClassicGbk), dir / "c.txt");
     EXPECT_EQ(dir.Read("c.txt"), Gbk("Name\tCell\tTel\tEmail\tOrg\tAddress\r\n"
                                      "张三\t13800000000\t\t\t\t\r\n"
-                                     "李四\t\t010-1\tli@example.com\t公司\t街道城市\r\n"
+                                     "李四\t\t010-1\tli@example.com; second@example.com\t公司\t城市街道\r\n"
                                      "\t\t\t\t\t\r\n"));
     EXPECT_EQ(dir.Read("c.vcf"), card);
     // The same cards in the automatic mode: the same table in UTF-8 with LF.
     VcfTo(src, "csv");
     EXPECT_EQ(dir.Read("c.csv"), "Name,Cell,Tel,Email,Org,Address\n张三,13800000000,,,,\n"
-                                 "李四,,010-1,li@example.com,公司,街道城市\n,,,,,\n");
+                                 "李四,,010-1,li@example.com; second@example.com,公司,城市街道\n"
+                                 ",,,,,\n");
     // Other targets write nothing; a file without END holds the header only.
     EXPECT_EQ(VcfTo(src, "xls"), "");
     EXPECT_EQ(VcfTo(src, ""), "");
