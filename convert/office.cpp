@@ -15,6 +15,7 @@
 
 #include "convert/child_process.h"
 #include "convert/sheet_text.h"
+#include "convert/source_text.h"
 #include "platform/codec.h"
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -480,6 +481,11 @@ std::string OfficeSession::Finish(const Linked& l, const std::string& outDir,
     if ((l.job.format == kFormatTabText || l.job.format == kFormatCommaText) &&
         l.job.mode == TextMode::ClassicGbk) {
         if (!ReadDisk(out, text) || !WriteDisk(ready, WithCrLfRows(text))) return {};
+        return ready;
+    }
+    if (l.job.format == kFormatCommaText) {
+        // Spreadsheet programs know UTF-8 comma text by its byte-order mark.
+        if (!ReadDisk(out, text) || !WriteDisk(ready, std::string(kUtf8Bom) + text)) return {};
         return ready;
     }
     std::error_code ec;

@@ -186,7 +186,7 @@ std::string CharsetToGbk(std::string_view bytes, std::string_view charset) {
     return EncodeCodePage(text, "gb18030");
 }
 
-std::string CreatedText(const LineList& lines, TextMode mode) {
+std::string CreatedText(const LineList& lines, TextMode mode, bool commaTable) {
     const bool classic = mode == TextMode::ClassicGbk;
     std::string gbk;
     gbk.reserve(lines.byteSize() + lines.size() * 2);
@@ -202,7 +202,8 @@ std::string CreatedText(const LineList& lines, TextMode mode) {
         }
         gbk.append(classic ? "\r\n" : "\n");
     }
-    return classic ? gbk : GbkToUtf8(gbk);
+    if (classic) return gbk;
+    return commaTable ? std::string(kUtf8Bom) + GbkToUtf8(gbk) : GbkToUtf8(gbk);
 }
 
 }  // namespace ferro

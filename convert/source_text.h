@@ -47,7 +47,12 @@ std::string GbkToUtf8(std::string_view gbk);
 
 // The bytes of a text file a conversion creates from GBK lines: UTF-8 with
 // LF after every line (Auto), or the GBK bytes with CR LF (ClassicGbk). A
-// line break inside a line (a quoted table field) takes the same form.
-std::string CreatedText(const LineList& lines, TextMode mode);
+// line break inside a line (a quoted table field) takes the same form. A
+// comma-separated table made in Auto mode starts with a UTF-8 byte-order
+// mark, by which spreadsheet programs know it is UTF-8.
+std::string CreatedText(const LineList& lines, TextMode mode, bool commaTable = false);
+
+// The byte-order mark of UTF-8.
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 }  // namespace ferro

@@ -23,11 +23,11 @@ std::string ReadSource(std::string_view path) {
 }
 
 void WriteCreated(std::string_view path, const LineList& lines, TextMode mode,
-                  ChangeRecorder* recorder) {
+                  ChangeRecorder* recorder, bool commaTable = false) {
     RecordedWrite recorded(recorder, path);
     if (recorded.refused())
         throw TextFileError(UndoneText(Undone::NotRecorded), Undone::NotRecorded);
-    if (!WriteFileSafely(path, CreatedText(lines, mode), recorded.keeper())) ThrowCannotCreate(path);
+    if (!WriteFileSafely(path, CreatedText(lines, mode, commaTable), recorded.keeper())) ThrowCannotCreate(path);
     recorded.Made();
 }
 
@@ -82,7 +82,7 @@ std::string TxtTo(std::string_view source, std::string_view argument, TextMode m
         }
         out.push_back(line);
     }
-    WriteCreated(target, out, mode, recorder);
+    WriteCreated(target, out, mode, recorder, true);
     return target;
 }
 
@@ -128,8 +128,8 @@ std::string VcfTo(std::string_view source, std::string_view argument, TextMode m
     if (SourceTextToGbk(bytes).find('\0') != std::string::npos)
         throw Error(Utf16ToGbk(u"文件中含有空字节(NUL)，不是文本文件，未作任何修改：") +
                     std::string(source));
-    WriteCreated(target, VcardTable(ReadVcards(std::move(bytes)), separator), mode,
-                 recorder);
+    WriteCreated(target, VcardTable(ReadVcards(std::move(bytes)), separator), mode, recorder,
+                 separator == ',');
     return target;
 }
 

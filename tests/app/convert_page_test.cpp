@@ -103,9 +103,10 @@ private slots:
         QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 2 个文件!"));
         QCOMPARE(dialogs.Last().icon, DialogProvider::Icon::Information);
         QCOMPARE(Counter(form), QStringLiteral("2"));
-        // Written as UTF-8 with LF, whatever the source's encoding.
-        QCOMPARE(dir.Read(Gbk("一.csv")), std::string("甲,乙\n"));
-        QCOMPARE(dir.Read("two.csv"), std::string("x,y\n"));
+        // Written as UTF-8 with LF, whatever the source's encoding, and
+        // marked as UTF-8.
+        QCOMPARE(dir.Read(Gbk("一.csv")), std::string("\xEF\xBB\xBF甲,乙\n"));
+        QCOMPARE(dir.Read("two.csv"), std::string("\xEF\xBB\xBFx,y\n"));
         QVERIFY(!dir.Exists("three.csv"));
         QCOMPARE(form.fileList().LastRow(), 4);  // no rows for the new files
 
@@ -121,7 +122,7 @@ private slots:
         Run(form, "${VcfTo(csv)}");
         QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 1 个文件!"));
         QCOMPARE(dir.Read("cards.csv"),
-                 std::string("Name,Cell,Tel,Email,Org,Address\nLi,,,,,\n"));
+                 std::string("\xEF\xBB\xBFName,Cell,Tel,Email,Org,Address\nLi,,,,,\n"));
 
         // A source gone from disk ends the run with its error.
         Tick(form, {1, 2, 4});

@@ -108,7 +108,7 @@ TEST(SpreadsheetOffice, TheSheetThatWasShowingInBothTextModesWithSavedResults) {
     EXPECT_EQ(out.why, Undone::None);
     EXPECT_EQ(out.newPath, dir / "book.csv");
     const std::string csv = dir.Read("book.csv");
-    EXPECT_EQ(csv.substr(0, csv.find("9876")), "姓名,数量\n张三,12\n");
+    EXPECT_EQ(csv.substr(0, csv.find("9876")), "\xEF\xBB\xBF姓名,数量\n张三,12\n");
     // The saved result is used, and the file's name is its own.
     EXPECT_NE(csv.find("9876,"), std::string::npos) << csv;
     EXPECT_NE(csv.find(Disk(dir / "book.xlsx")), std::string::npos) << csv;
@@ -118,7 +118,8 @@ TEST(SpreadsheetOffice, TheSheetThatWasShowingInBothTextModesWithSavedResults) {
     EXPECT_EQ(out.newPath, dir / "made.csv");
     // (LibreOffice's own Excel 97 file keeps no result for a function it
     // does not know; the sheet is what counts here.)
-    EXPECT_EQ(dir.Read("made.csv").rfind("姓名,数量\n张三,12\n", 0), 0u) << dir.Read("made.csv");
+    EXPECT_EQ(dir.Read("made.csv").rfind("\xEF\xBB\xBF姓名,数量\n张三,12\n", 0), 0u)
+        << dir.Read("made.csv");
     // Both came out of one LibreOffice start.
     EXPECT_EQ(office.runs(), 1);
 
