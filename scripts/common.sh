@@ -10,7 +10,7 @@ PACKAGES=(
   libicu-dev libgtest-dev googletest
   fonts-wqy-zenhei
   libreoffice-calc-nogui python3-uno
-  libuchardet-dev
+  libuchardet-dev zlib1g-dev
 )
 
 install_missing() {
