@@ -143,8 +143,10 @@ LOGICAL_FUNCTIONS = ("TRUE", "FALSE", "AND", "OR", "NOT", "XOR", "EXACT", "ISBLA
                      "ISNUMBER", "ISODD", "ISREF", "ISTEXT")
 
 
-def closing_paren(text, start):
-    """The position of the parenthesis that closes the one at start."""
+def outside_strings(text, start=0):
+    """(position, character, depth) of the characters of a formula from
+    start that are outside string literals; depth counts the parentheses
+    open before the character, from start."""
     depth, quoted = 0, False
     for i in range(start, len(text)):
         ch = text[i]
@@ -152,12 +154,19 @@ def closing_paren(text, start):
             quoted = ch != '"'
         elif ch == '"':
             quoted = True
-        elif ch == "(":
-            depth += 1
-        elif ch == ")":
-            depth -= 1
-            if depth == 0:
-                return i
+        else:
+            if ch == ")":
+                depth -= 1
+            yield i, ch, depth
+            if ch == "(":
+                depth += 1
+
+
+def closing_paren(text, start):
+    """The position of the parenthesis that closes the one at start."""
+    for i, ch, depth in outside_strings(text, start):
+        if ch == ")" and depth == 0:
+            return i
     return -1
 
 
@@ -172,18 +181,8 @@ def is_logical_formula(formula):
     body = formula[1:].strip()
     while body.startswith("(") and closing_paren(body, 0) == len(body) - 1:
         body = body[1:-1].strip()
-    depth, quoted = 0, False
-    for ch in body:
-        if quoted:
-            quoted = ch != '"'
-        elif ch == '"':
-            quoted = True
-        elif ch == "(":
-            depth += 1
-        elif ch == ")":
-            depth -= 1
-        elif depth == 0 and ch in "<>=":
-            return True
+    if any(depth == 0 and ch in "<>=" for _, ch, depth in outside_strings(body)):
+        return True
     open_at = body.find("(")
     if open_at < 0 or body[:open_at].strip().upper() not in LOGICAL_FUNCTIONS:
         return False

@@ -405,6 +405,13 @@ private:
     std::string pending_;
 };
 
+// The start tags of an entry of a package, each handed to onTag.
+template <typename OnTag>
+bool ScanTags(std::string_view b, const ZipEntry& e, OnTag onTag) {
+    TagScanner scan;
+    return InflateEntry(b, e, [&](std::string_view piece) { scan.Feed(piece, onTag); });
+}
+
 bool TagIs(std::string_view tag, std::string_view name) {
     return tag.substr(0, name.size()) == name &&
            (tag.size() == name.size() || tag[name.size()] == ' ' || tag[name.size()] == '/' ||
@@ -468,25 +475,19 @@ bool OoxmlSheets(std::string_view b, std::vector<SheetEntry>& sheets) {
     // Which relationships are chart sheets.
     std::vector<std::string> charts;
     if (const ZipEntry* rels = FindEntry(entries, "xl/_rels/workbook.xml.rels")) {
-        TagScanner scan;
-        InflateEntry(b, *rels, [&](std::string_view piece) {
-            scan.Feed(piece, [&](std::string_view tag) {
-                const std::string type = Attribute(tag, "Type");
-                if (TagIs(tag, "Relationship") && type.size() >= 11 &&
-                    type.compare(type.size() - 11, 11, "/chartsheet") == 0)
-                    charts.push_back(Attribute(tag, "Id"));
-            });
+        ScanTags(b, *rels, [&](std::string_view tag) {
+            const std::string type = Attribute(tag, "Type");
+            if (TagIs(tag, "Relationship") && type.size() >= 11 &&
+                type.compare(type.size() - 11, 11, "/chartsheet") == 0)
+                charts.push_back(Attribute(tag, "Id"));
         });
     }
-    TagScanner scan;
-    return InflateEntry(b, *book, [&](std::string_view piece) {
-        scan.Feed(piece, [&](std::string_view tag) {
-            if (!TagIs(tag, "sheet")) return;
-            const std::string id = Attribute(tag, "r:id");
-            if (std::find(charts.begin(), charts.end(), id) != charts.end()) return;
-            const std::string state = Attribute(tag, "state");
-            sheets.push_back(SheetEntry{Attribute(tag, "name"), state == "hidden" || state == "veryHidden"});
-        });
+    return ScanTags(b, *book, [&](std::string_view tag) {
+        if (!TagIs(tag, "sheet")) return;
+        const std::string id = Attribute(tag, "r:id");
+        if (std::find(charts.begin(), charts.end(), id) != charts.end()) return;
+        const std::string state = Attribute(tag, "state");
+        sheets.push_back(SheetEntry{Attribute(tag, "name"), state == "hidden" || state == "veryHidden"});
     });
 }
 
@@ -498,19 +499,16 @@ bool OdsSheets(std::string_view b, std::vector<SheetEntry>& sheets) {
     // Table styles that hide their table, then the tables.
     std::vector<std::string> hiding;
     std::string style;
-    TagScanner scan;
-    return InflateEntry(b, *content, [&](std::string_view piece) {
-        scan.Feed(piece, [&](std::string_view tag) {
-            if (TagIs(tag, "style:style")) {
-                style = Attribute(tag, "style:family") == "table" ? Attribute(tag, "style:name") : "";
-            } else if (TagIs(tag, "style:table-properties")) {
-                if (!style.empty() && Attribute(tag, "table:display") == "false") hiding.push_back(style);
-            } else if (TagIs(tag, "table:table")) {
-                const std::string s = Attribute(tag, "table:style-name");
-                sheets.push_back(SheetEntry{Attribute(tag, "table:name"),
-                                            std::find(hiding.begin(), hiding.end(), s) != hiding.end()});
-            }
-        });
+    return ScanTags(b, *content, [&](std::string_view tag) {
+        if (TagIs(tag, "style:style")) {
+            style = Attribute(tag, "style:family") == "table" ? Attribute(tag, "style:name") : "";
+        } else if (TagIs(tag, "style:table-properties")) {
+            if (!style.empty() && Attribute(tag, "table:display") == "false") hiding.push_back(style);
+        } else if (TagIs(tag, "table:table")) {
+            const std::string s = Attribute(tag, "table:style-name");
+            sheets.push_back(SheetEntry{Attribute(tag, "table:name"),
+                                        std::find(hiding.begin(), hiding.end(), s) != hiding.end()});
+        }
     });
 }
 

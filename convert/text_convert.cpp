@@ -31,19 +31,6 @@ void WriteCreated(std::string_view path, const LineList& lines, TextMode mode,
     recorded.Made();
 }
 
-void AppendQuoted(std::string& out, std::string_view field, std::string_view special) {
-    if (field.find_first_of(special) == std::string_view::npos) {
-        out.append(field);
-        return;
-    }
-    out.push_back('"');
-    for (char c : field) {
-        if (c == '"') out.push_back('"');
-        out.push_back(c);
-    }
-    out.push_back('"');
-}
-
 }  // namespace
 
 LineList LoadSourceLines(std::string_view path) {
@@ -75,7 +62,7 @@ std::string TxtTo(std::string_view source, std::string_view argument, TextMode m
         std::size_t start = 0;
         while (true) {
             const std::size_t tab = text.find('\t', start);
-            AppendQuoted(line, text.substr(start, tab - start), ",\"");
+            AppendQuotedField(line, text.substr(start, tab - start), ",\"");
             if (tab == std::string_view::npos) break;
             line.push_back(',');
             start = tab + 1;
@@ -104,7 +91,7 @@ std::string CommaTextToTabText(std::string_view source, std::string_view target,
                 if (t[k] == '\r' && k + 1 < t.size() && t[k + 1] == '\n') continue;
                 field.push_back(t[k] == '\r' ? '\n' : t[k]);
             }
-            AppendQuoted(line, field, "\t\"\n");
+            AppendQuotedField(line, field, "\t\"\n");
         }
         out.push_back(line);
     }

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <map>
 
+#include "convert/sheet_text.h"
 #include "convert/source_text.h"
 #include "platform/codec.h"
 #include "platform/pump.h"
@@ -685,7 +686,7 @@ LineList VcardTable(const std::vector<VcardContact>& contacts, char separator) {
         line.append(headers[c]);
     }
     out.push_back(line);
-    const char special[] = {separator, '"', '\n', '\0'};
+    const char special[] = {separator, '"', '\n'};
     for (const VcardContact& card : contacts) {
         ProcessPendingMessages();
         line.clear();
@@ -705,16 +706,7 @@ LineList VcardTable(const std::vector<VcardContact>& contacts, char separator) {
                     v.push_back(f[i]);
                 }
             }
-            if (v.find_first_of(special) == std::string::npos) {
-                line.append(v);
-                continue;
-            }
-            line.push_back('"');
-            for (char ch : v) {
-                if (ch == '"') line.push_back('"');
-                line.push_back(ch);
-            }
-            line.push_back('"');
+            AppendQuotedField(line, v, std::string_view(special, sizeof special));
         }
         out.push_back(line);
     }

@@ -7,6 +7,7 @@
 #include "convert/convert.h"
 #include "convert/outputs.h"
 #include "convert/source_check.h"
+#include "convert_testing.h"
 #include "workbook_files.h"
 
 using ferro::BatchFile;
@@ -14,6 +15,8 @@ using ferro::ConvertContext;
 using ferro::PlanOutputs;
 using ferro::Undone;
 using ferro::testing::Gbk;
+using ferro::testing::NamedSheet;
+using ferro::testing::SheetsOf;
 using ferro::testing::StoredZip;
 using ferro::testing::TempFolder;
 using ferro::testing::Xlsx;
@@ -44,20 +47,6 @@ std::string Ods(const std::vector<std::pair<std::string, bool>>& tables) {
     content += "</office:spreadsheet></office:body></office:document-content>";
     return StoredZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
                       {"content.xml", content}});
-}
-
-struct Named {
-    std::string name;
-    bool hidden;
-    bool operator==(const Named&) const = default;
-};
-
-std::vector<Named> Sheets(const std::string& bytes, const char* extension) {
-    std::vector<ferro::SheetEntry> sheets;
-    if (!ferro::ReadSheetList(bytes, extension, sheets)) return {{"(none)", false}};
-    std::vector<Named> out;
-    for (const auto& s : sheets) out.push_back({s.name, s.hidden});
-    return out;
 }
 
 }  // namespace
@@ -93,14 +82,14 @@ TEST(SheetOutputs, SheetListsOfWorkbooksForThePreview) {
                                    {"Secret", "hidden", Cell("2")},
                                    {"Chart", "visible", "", "数据!$A$1:$A$1"},
                                    {"A &amp; B", "visible", Cell("3")}});
-    EXPECT_EQ(Sheets(xlsx, ".xlsx"),
-              (std::vector<Named>{{"数据", false}, {"Secret", true}, {"A & B", false}}));
-    EXPECT_EQ(Sheets(Ods({{"一", false}, {"二", true}}), ".ODS"),
-              (std::vector<Named>{{"一", false}, {"二", true}}));
+    EXPECT_EQ(SheetsOf(xlsx, ".xlsx"),
+              (std::vector<NamedSheet>{{"数据", false}, {"Secret", true}, {"A & B", false}}));
+    EXPECT_EQ(SheetsOf(Ods({{"一", false}, {"二", true}}), ".ODS"),
+              (std::vector<NamedSheet>{{"一", false}, {"二", true}}));
     // Not a workbook, or one cut short: no list.
-    EXPECT_EQ(Sheets("a,b\n", ".csv"), (std::vector<Named>{{"(none)", false}}));
-    EXPECT_EQ(Sheets(xlsx.substr(0, xlsx.size() / 2), ".xlsx"),
-              (std::vector<Named>{{"(none)", false}}));
+    EXPECT_EQ(SheetsOf("a,b\n", ".csv"), (std::vector<NamedSheet>{{"(none)", false}}));
+    EXPECT_EQ(SheetsOf(xlsx.substr(0, xlsx.size() / 2), ".xlsx"),
+              (std::vector<NamedSheet>{{"(none)", false}}));
 }
 
 TEST(SheetOutputs, TheItemAsksForHiddenSheetsByAFurtherArgument) {

@@ -14,6 +14,7 @@
 #include "convert/convert.h"
 #include "convert/office.h"
 #include "platform/codec.h"
+#include "convert_testing.h"
 #include "workbook_files.h"
 
 using ferro::ConvertContext;
@@ -21,43 +22,13 @@ using ferro::ConvertFile;
 using ferro::OfficeSession;
 using ferro::TextMode;
 using ferro::Undone;
+using ferro::testing::Disk;
 using ferro::testing::Gbk;
+using ferro::testing::Office;
 using ferro::testing::TempFolder;
 using ferro::testing::Xlsx;
 
 namespace {
-
-std::string Disk(const std::string& gbk) {
-    std::string disk;
-    EXPECT_TRUE(ferro::GbkToDisk(gbk, disk));
-    return disk;
-}
-
-// LibreOffice run directly (not through the code under test), with a
-// profile of its own for the whole test program. Names are GBK.
-class Office {
-public:
-    // Converts a file in dir to the given "ext:filter:options" into dir.
-    static void Convert(const TempFolder& dir, const std::string& name,
-                        const std::string& convertTo, const std::string& infilter = {}) {
-        static TempFolder profile;
-        ferro::ChildOptions o;
-        o.arguments = {"-env:UserInstallation=file://" + profile.path(), "--headless"};
-        if (!infilter.empty()) o.arguments.push_back("--infilter=" + infilter);
-        o.arguments.insert(o.arguments.end(), {"--convert-to", convertTo, "--outdir",
-                                               Disk(dir.path()), Disk(dir / name)});
-        o.outputFile = profile / "log.txt";
-        ASSERT_EQ(ferro::RunChild("soffice", o).status, ferro::ChildResult::Exited);
-    }
-    // A spreadsheet read back as UTF-8 comma text (LF row ends).
-    static std::string Read(const TempFolder& dir, const std::string& name) {
-        TempFolder back;
-        back.Write(name, dir.Read(name));
-        Convert(back, name, "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true");
-        const std::string stem = name.substr(0, name.rfind('.'));
-        return back.Exists(stem + ".csv") ? back.Read(stem + ".csv") : std::string("(none)");
-    }
-};
 
 // Rows of the upcoming list the page would hand a session.
 struct Rows {

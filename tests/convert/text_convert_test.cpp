@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/temp_folder.h"
+#include "convert_testing.h"
 #include "convert/convert.h"
 #include "convert/source_text.h"
 #include "convert/text_convert.h"
@@ -10,21 +11,10 @@ using ferro::TextMode;
 using ferro::TxtTo;
 using ferro::VcfTo;
 using ferro::testing::Gbk;
+using ferro::testing::Qp;
 using ferro::testing::TempFolder;
 
 namespace {
-
-// Every byte as "=XX".
-std::string Qp(std::string_view utf8) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : utf8) {
-        out.push_back('=');
-        out.push_back(hex[c >> 4]);
-        out.push_back(hex[c & 15]);
-    }
-    return out;
-}
 
 // What a created table holds in each mode, from its UTF-8 lines (inner
 // line breaks as "\n"); a comma-separated one made in the automatic mode

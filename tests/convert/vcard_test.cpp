@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "common/temp_folder.h"
+#include "convert_testing.h"
 #include "convert/source_text.h"
 #include "convert/vcard.h"
 #include "platform/codec.h"
@@ -13,20 +14,9 @@
 using ferro::ReadVcards;
 using ferro::VcardContact;
 using ferro::testing::Gbk;
+using ferro::testing::Qp;
 
 namespace {
-
-// Every byte as "=XX".
-std::string Qp(std::string_view bytes) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out.push_back('=');
-        out.push_back(hex[c >> 4]);
-        out.push_back(hex[c & 15]);
-    }
-    return out;
-}
 
 std::string Card(std::string_view version, std::string_view body) {
     return "BEGIN:VCARD\r\nVERSION:" + std::string(version) + "\r\n" + std::string(body) +

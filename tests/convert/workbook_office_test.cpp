@@ -14,6 +14,7 @@
 #include "convert/outputs.h"
 #include "convert/source_check.h"
 #include "platform/codec.h"
+#include "convert_testing.h"
 #include "workbook_files.h"
 
 using ferro::BatchFile;
@@ -23,36 +24,14 @@ using ferro::ConvertFiles;
 using ferro::OfficeSession;
 using ferro::TextMode;
 using ferro::Undone;
+using ferro::testing::Disk;
 using ferro::testing::Gbk;
+using ferro::testing::Office;
+using ferro::testing::SheetsOf;
 using ferro::testing::TempFolder;
 using ferro::testing::Xlsx;
 
 namespace {
-
-std::string Disk(const std::string& gbk) {
-    std::string disk;
-    EXPECT_TRUE(ferro::GbkToDisk(gbk, disk));
-    return disk;
-}
-
-// LibreOffice run directly: a file of dir converted into dir.
-void OfficeConvert(const TempFolder& dir, const std::string& name, const std::string& convertTo) {
-    static TempFolder profile;
-    ferro::ChildOptions o;
-    o.arguments = {"-env:UserInstallation=file://" + profile.path(), "--headless", "--convert-to",
-                   convertTo, "--outdir", Disk(dir.path()), Disk(dir / name)};
-    o.outputFile = profile / "log.txt";
-    ASSERT_EQ(ferro::RunChild("soffice", o).status, ferro::ChildResult::Exited);
-}
-
-// The first sheet of a workbook as UTF-8 comma text, by LibreOffice.
-std::string FirstSheet(const TempFolder& dir, const std::string& name) {
-    TempFolder back;
-    back.Write(name, dir.Read(name));
-    OfficeConvert(back, name, "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true");
-    const std::string stem = name.substr(0, name.rfind('.'));
-    return back.Exists(stem + ".csv") ? back.Read(stem + ".csv") : std::string("(none)");
-}
 
 std::string Text(const char* ref, const char* text) {
     return std::string("<c r=\"") + ref + "\" t=\"inlineStr\"><is><t>" + text + "</t></is></c>";
@@ -60,20 +39,6 @@ std::string Text(const char* ref, const char* text) {
 
 std::string Row(int r, const std::string& cells) {
     return "<row r=\"" + std::to_string(r) + "\">" + cells + "</row>";
-}
-
-struct Named {
-    std::string name;
-    bool hidden;
-    bool operator==(const Named&) const = default;
-};
-
-std::vector<Named> SheetsOf(const std::string& bytes, const char* extension) {
-    std::vector<ferro::SheetEntry> sheets;
-    if (!ferro::ReadSheetList(bytes, extension, sheets)) return {{"(none)", false}};
-    std::vector<Named> out;
-    for (const auto& s : sheets) out.push_back({s.name, s.hidden});
-    return out;
 }
 
 // A workbook of three worksheets (the second hidden, the third named with a
@@ -100,19 +65,19 @@ TEST(WorkbookOffice, XlsxAndOdsAreTargetsAndKeepEverySheet) {
         EXPECT_EQ(out.why, Undone::None) << out.detail;
         ASSERT_EQ(out.newPath, dir / (Gbk("名单.") + ext));
         EXPECT_EQ(dir.Read(Gbk("名单.") + ext).substr(0, 4), "PK\x03\x04");
-        EXPECT_EQ(FirstSheet(dir, Gbk("名单.") + ext), "姓名,数量\n张三,12\n李四,3.5\n");
+        EXPECT_EQ(Office::Read(dir, Gbk("名单.") + ext), "姓名,数量\n张三,12\n李四,3.5\n");
     }
     // Every sheet, the hidden one hidden still, from one workbook format to
     // the other (LibreOffice's packages are deflated: the sheet lists of the
     // preview read them).
     const std::string book = dir.Write("book.xlsx", ThreeSheets(false));
     ASSERT_EQ(ConvertFile(book, "${XlsTo(ods)}", ctx).newPath, dir / "book.ods");
-    const std::vector<Named> sheets = {{"数据", false}, {"Secret", true}, {"a|b", false}};
+    const std::vector<ferro::testing::NamedSheet> sheets = {{"数据", false}, {"Secret", true}, {"a|b", false}};
     EXPECT_EQ(SheetsOf(dir.Read("book.ods"), ".ods"), sheets);
     std::filesystem::rename(Disk(dir / "book.ods"), Disk(dir / "again.ods"));
     ASSERT_EQ(ConvertFile(dir / "again.ods", "${XlsTo(xlsx)}", ctx).newPath, dir / "again.xlsx");
     EXPECT_EQ(SheetsOf(dir.Read("again.xlsx"), ".xlsx"), sheets);
-    EXPECT_EQ(FirstSheet(dir, "again.xlsx"), "姓名,数量\n张三,12\n");
+    EXPECT_EQ(Office::Read(dir, "again.xlsx"), "姓名,数量\n张三,12\n");
     // Never over the source itself.
     const std::string before = dir.Read("book.xlsx");
     const auto same = ConvertFile(book, "${XlsTo(XLSX)}", ctx);
@@ -130,8 +95,8 @@ TEST(WorkbookOffice, BooleansStayBooleansInTheXmlSpreadsheetFromEveryFormat) {
                "<c r=\"D1\" t=\"b\"><f>AND(1,0)</f><v>0</v></c><c r=\"E1\"><v>1</v></c>");
     dir.Write("x.xlsx", Xlsx({{"S", "visible", cells}}));
     dir.Write("made.xlsx", Xlsx({{"S", "visible", cells}}));
-    OfficeConvert(dir, "made.xlsx", "xls:MS Excel 97");
-    OfficeConvert(dir, "made.xlsx", "ods:calc8");
+    Office::Convert(dir, "made.xlsx", "xls:MS Excel 97");
+    Office::Convert(dir, "made.xlsx", "ods:calc8");
     std::filesystem::rename(Disk(dir / "made.ods"), Disk(dir / "o.ods"));
     ASSERT_TRUE(dir.Exists("made.xls"));
     ConvertContext ctx;
@@ -159,7 +124,7 @@ TEST(WorkbookOffice, AFileForEachSheetHiddenOnesOnlyWhenAsked) {
     TempFolder dir;
     const std::string xlsx = dir.Write(Gbk("销售.xlsx"), ThreeSheets(true));
     dir.Write("made.xlsx", ThreeSheets(false));
-    OfficeConvert(dir, "made.xlsx", "xls:MS Excel 97");
+    Office::Convert(dir, "made.xlsx", "xls:MS Excel 97");
     std::filesystem::remove(Disk(dir / "made.xlsx"));
     const std::string xls = dir / "made.xls";
     const std::vector<BatchFile> files = {{1, xlsx}, {2, xls}};
@@ -201,7 +166,7 @@ TEST(WorkbookOffice, AFileForEachSheetHiddenOnesOnlyWhenAsked) {
 TEST(WorkbookOffice, TwoWorkbooksOfOneNameWriteTheirTableOnceAndTheSecondIsReported) {
     TempFolder dir;
     dir.Write("made.xlsx", Xlsx({{"Sheet1", "visible", Row(1, Text("A1", "from xls"))}}));
-    OfficeConvert(dir, "made.xlsx", "xls:MS Excel 97");
+    Office::Convert(dir, "made.xlsx", "xls:MS Excel 97");
     std::filesystem::rename(Disk(dir / "made.xls"), Disk(dir / Gbk("销售.xls")));
     const std::string xls = dir / Gbk("销售.xls");
     const std::string xlsx = dir.Write(
