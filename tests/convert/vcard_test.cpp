@@ -247,3 +247,25 @@ TEST(VcardCharsets, TheDetectorTakesOnlyWhatItIsSureOf) {
         EXPECT_EQ(DetectLegacyCharset(c.bytes), c.expected);
     }
 }
+
+TEST(VcardRobustness, DamagedCardsAreReadWithoutFault) {
+    // Cards of every kind above, cut and with bytes changed at random: no
+    // more rows than lines that could end a card (an END line holds a ":"),
+    // and nothing read out of bounds (the sanitizers watch).
+    const std::string cards =
+        Card("2.1", "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:" + Qp("欧阳") + ";=\r\n=E5;;;\r\n"
+                    "TEL;X-CUSTOM(CHARSET=UTF-8,ENCODING=QUOTED-PRINTABLE,=E6=89):1\r\n") +
+        Card("3.0", "item1.TEL:+86 21\r\nitem1.X-ABLabel:_$!<Mobile>!$_\r\nADR:;;a\\;b;c\\\r\n") +
+        Card("4.0", "FN:\"x\r\n TEL;TYPE=\"cell:1\r\nORG:\\\r\nEMAIL;TYPE=,,:\r\n") +
+        Gbk(Card("2.1", "N:王;芳\r\nADR:;;路;北京;;100;中国\r\n")) + In("Big5", Card("2.1", "FN:陳大文\r\n"));
+    unsigned seed = 7;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (int i = 0; i < 3000; ++i) {
+        std::string bytes = cards.substr(0, next() % (cards.size() + 1));
+        for (int k = next() % 6; k > 0 && !bytes.empty(); --k)
+            bytes[next() % bytes.size()] = static_cast<char>(next() >> 16);
+        std::size_t ends = 0;
+        for (std::size_t at = 0; (at = bytes.find(':', at)) != std::string::npos; ++at) ++ends;
+        EXPECT_LE(ReadVcards(bytes).size(), ends);
+    }
+}
