@@ -136,7 +136,11 @@ const std::vector<OperationInfo>& Operations() {
          "转换后的新文件保存在原文件旁边，文件名相同，扩展名为新扩展名。",
          {{"--format", "转换函数",
            "${XlsTo(扩展名)}、${CsvTo(扩展名)}、${TxtTo(扩展名)} 或 ${VcfTo(扩展名)}，"
-           "如 '${CsvTo(xls)}'（表格转换需要安装 LibreOffice）"}},
+           "如 '${CsvTo(xls)}'（表格转换需要安装 LibreOffice）"},
+          {"--all-sheets", nullptr,
+           "表格转换为 csv 或 txt 时每个工作表写成一个文件：文件名_工作表名.csv（窗口中的"
+           "“每个工作表一个文件”）；隐藏的工作表不写出，要写出时在扩展名后加“,隐藏”，"
+           "如 '${XlsTo(csv,隐藏)}'"}},
          true, false, nullptr},
     };
     return table;
@@ -470,6 +474,7 @@ void ReadSettings(Operation op, const Options& o, CliRequest& r) {
         }
         case Operation::Convert:
             r.convertFormat = o.Value("--format");
+            r.convertAllSheets = o.Has("--all-sheets");
             if (const auto problem = CheckConvertFormat(r.convertFormat);
                 problem != ConvertFormatProblem::None)
                 Refuse(ProblemText(problem));

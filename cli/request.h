@@ -86,6 +86,7 @@ struct CliRequest {
     NewLinesSettings newLines;
     std::string newLinesText;  // the block as typed (lines joined by CR LF)
     std::string convertFormat;
+    bool convertAllSheets = false;  // --all-sheets: a file for each sheet
 };
 
 struct ParseResult {

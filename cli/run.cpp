@@ -322,6 +322,7 @@ Outcome RunOperation(const CliRequest& r, FileList& list, CliRunHost& host, Cons
             ConvertContext context;
             context.office = &office;
             context.textMode = r.textMode;
+            context.allSheets = r.convertAllSheets;
             context.stopRequested = [&console] { return console.StopRequested(); };
             o.summary = ConvertFiles(ticked, r.convertFormat, context, &host);
             o.closing = TextClosing(o.summary.done);
@@ -396,13 +397,35 @@ int DryRun(const CliRequest& r, const FileList& list, Console& console) {
     // (a piece at a time where the run reads it so: only the counts are kept).
     PatternReplaceState state;
     const LineOperation rule = TextRuleOf(r, state);
+    // The conversions: the files each source writes, and the sources left
+    // undone because an earlier one writes their output.
+    std::vector<PlannedOutput> outputs;
+    if (r.operation == Operation::Convert)
+        outputs = PlanOutputs(ticked, r.convertFormat, r.convertAllSheets);
     int refused = 0;
     std::string text, json;
     for (const BatchFile& f : ticked) {
         json += json.empty() ? "{" : ",{";
         json += JsonPathMember("path", f.path);
         text += f.path;
-        if (rule.gbk) {
+        if (r.operation == Operation::Convert) {
+            std::string sameAs, list;
+            for (const PlannedOutput& p : outputs) {
+                if (p.row != f.row || p.source != f.path) continue;
+                sameAs = p.sameAs;
+                list += (list.empty() ? "" : ",") + JsonString(p.output);
+                if (sameAs.empty()) text += " -> " + p.output;
+            }
+            if (!sameAs.empty()) {
+                ++refused;
+                json += ",\"result\":\"" + std::string(ResultCode(Undone::DuplicateName)) +
+                        "\",\"reason\":" + JsonString(UndoneText(Undone::DuplicateName)) +
+                        ",\"detail\":" + JsonString(SameOutputText(sameAs));
+                text += "  " + FromUtf8("不处理：") + SameOutputText(sameAs);
+            } else {
+                json += ",\"outputs\":[" + list + "]";
+            }
+        } else if (rule.gbk) {
             TextPreview p = PreviewTextFile(f.path, r.textMode, rule);
             if (!p.ok()) {
                 ++refused;

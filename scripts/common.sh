@@ -10,6 +10,7 @@ PACKAGES=(
   libicu-dev libgtest-dev googletest libxxhash-dev
   fonts-wqy-zenhei
   libreoffice-calc-nogui python3-uno
+  libuchardet-dev zlib1g-dev
 )
 
 install_missing() {
