@@ -58,6 +58,7 @@ int main(int argc, char* argv[]) {
         form.OpenJournal();
         ferro::RestoreSettings(form);
         ferro::OpenStartupPaths(form, QApplication::arguments().mid(1));
+        ferro::QuitOnTerminationSignal(form);
         form.show();
         // Writes and runs a crash or a kill cut short are mended, and what
         // they finished is offered for undo, once the window is up.

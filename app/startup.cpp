@@ -1,9 +1,14 @@
 #include "app/startup.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSocketNotifier>
 #include <QTranslator>
 #include <cstdio>
 #include <cstring>
@@ -120,6 +125,33 @@ void OpenStartupPaths(TForm1& form, const QStringList& paths) {
         added = true;
     }
     if (added) form.fileModel()->FlushPendingRows();
+}
+
+namespace {
+int g_termPipe[2] = {-1, -1};
+
+void OnTerminate(int) {
+    const char byte = 1;
+    // Nothing else is safe in a signal handler: the window hears of it
+    // through the pipe.
+    [[maybe_unused]] const ssize_t n = write(g_termPipe[1], &byte, 1);
+}
+}  // namespace
+
+void QuitOnTerminationSignal(TForm1& form) {
+    if (g_termPipe[0] < 0 && pipe2(g_termPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(g_termPipe[0], QSocketNotifier::Read, &form);
+    QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] {
+        char buf[16];
+        while (read(g_termPipe[0], buf, sizeof buf) > 0) {
+        }
+        form.QuitWhenRunStops();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnTerminate;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
 }
 
 }  // namespace ferro

@@ -64,8 +64,31 @@ TForm1::~TForm1() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (FBatchRuns > 0 && !FCloseAfterRun) {
+        // Closed while files are being changed: the run would go on unseen.
+        if (!dialogs_->Question(this, QString::fromUtf8(kAppCaption),
+                                QStringLiteral("正在处理…，要在当前文件处理完后停止并退出吗？"))) {
+            event->ignore();
+            return;
+        }
+        QuitWhenRunStops();
+    }
+    if (FBatchRuns > 0) {
+        event->ignore();  // closed once the run has stopped
+        return;
+    }
     FStopSearch = true;  // a running search ends at its next entry
     QMainWindow::closeEvent(event);
+}
+
+void TForm1::QuitWhenRunStops() {
+    FStopSearch = true;
+    if (FBatchRuns == 0) {
+        close();
+        return;
+    }
+    FCloseAfterRun = true;
+    FStopRun = true;
 }
 
 void TForm1::FormCreate() {
@@ -190,6 +213,13 @@ bool TForm1::RunCommand(QAbstractButton* button, const std::function<void()>& bo
     EndBusy();
     if (b) b->setEnabled(true);
     model_->FlushPendingRows();
+    if (FCloseAfterRun && FBatchRuns == 0) {
+        // Stopped to close: the journal holds the run; nobody waits for a box.
+        closingMessage_.clear();
+        closingDetails_.clear();
+        QTimer::singleShot(0, this, [this] { close(); });
+        return ok;
+    }
     if (!closingMessage_.isEmpty()) {
         const QString text = closingMessage_, details = closingDetails_;
         const auto icon = closingIsError_ ? DialogProvider::Icon::Error

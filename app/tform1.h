@@ -127,6 +127,9 @@ public:
     // At start: mends runs a crash or a kill cut short and offers to undo
     // their finished part.
     void OfferRecovery();
+    // The session ends (SIGTERM): a run under way stops after its current
+    // file, as if stopped by hand, and the window closes.
+    void QuitWhenRunStops();
     // Before a run that rewrites these files: whether their old contents fit
     // the journal's budget; if not, asks whether to go on without undo.
     // False: the user chose not to run. withoutUndo tells the run not to record.
@@ -243,6 +246,10 @@ public:
     // Window state used across commands.
     bool FStopSearch = false;
     bool FStopRun = false;  // a stop of the running batch was requested
+    int FBatchRuns = 0;     // batch runs under way (a WindowRunHost each)
+    // The window closes once the run under way has stopped (the user closed
+    // it during the run, or the session is ending).
+    bool FCloseAfterRun = false;
     bool FSortAscending = false;
     bool FTipsLoaded = false;
     std::string FSearchMask;

@@ -328,6 +328,7 @@ std::optional<JournalRun> ListRun(const std::string& id, const std::string& fold
         if (indexed) run = RunFromIndex(entry->second);
         run.damaged = true;
         run.damage = problem;
+        run.changes = 0;  // nothing of it can be read
         run.keptBytes = KeptBytesOf(folder);
     } else if (!whole && indexed && (entry->second.ended || entry->second.undone) &&
                lstat(LogOf(folder).c_str(), &st) == 0 &&
@@ -339,10 +340,13 @@ std::optional<JournalRun> ListRun(const std::string& id, const std::string& fold
             if (indexed) run = RunFromIndex(entry->second);
             run.damaged = true;
             run.damage = Text(u"记录文件无法读出");
+            run.changes = 0;
             run.keptBytes = KeptBytesOf(folder);
         } else if (indexed && log.validBytes < entry->second.validBytes) {
-            // Records it had are gone: what they told is not known.
-            run = RunFromIndex(entry->second);
+            // Records it had are gone: what they told is not known. What is
+            // left of it is what can be undone.
+            run = RunFromLog(id, folder, log);
+            run.files = entry->second.files;
             run.damaged = true;
             run.damage = Text(u"记录文件被截短了");
         } else {
