@@ -74,6 +74,32 @@ std::string JsonString(std::string_view gbk) {
 
 namespace {
 
+// The length of the well-formed UTF-8 sequence at the start of text; 0 when
+// there is none there.
+std::size_t Utf8SequenceLength(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+    return length;
+}
+
 std::string Base64(std::string_view bytes) {
     static const char kDigits[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -101,25 +127,32 @@ std::string Base64(std::string_view bytes) {
 
 std::string JsonPathMember(std::string_view name, std::string_view gbk) {
     std::string disk;
-    std::size_t consumed = 0;
-    const bool exact = GbkToDisk(gbk, disk) && Utf8PieceValid(disk, true, consumed) &&
-                       consumed == disk.size();
+    bool exact = GbkToDisk(gbk, disk);
+    for (std::size_t at = 0, n; exact && at < disk.size(); at += n)
+        exact = (n = Utf8SequenceLength(std::string_view(disk).substr(at))) > 0;
     std::string out = "\"" + std::string(name) + "\":";
     if (exact) return out + JsonString(gbk);
     // The bytes that are not UTF-8 show as U+FFFD.
     std::string lossy = "\"";
-    for (std::size_t at = 0; at < disk.size();) {
-        std::size_t good = 0;
-        Utf8PieceValid(std::string_view(disk).substr(at), true, good);
-        const std::string_view text = std::string_view(disk).substr(at, good);
-        lossy += JsonString(FromUtf8(text)).substr(1, std::string::npos);
+    std::string valid;
+    auto flush = [&] {
+        if (valid.empty()) return;
+        lossy += JsonString(FromUtf8(valid)).substr(1);
         lossy.pop_back();
-        at += good;
-        if (at < disk.size()) {
+        valid.clear();
+    };
+    for (std::size_t at = 0; at < disk.size();) {
+        const std::size_t length = Utf8SequenceLength(std::string_view(disk).substr(at));
+        if (length == 0) {
+            flush();
             lossy += "\xef\xbf\xbd";
             ++at;
+        } else {
+            valid.append(disk, at, length);
+            at += length;
         }
     }
+    flush();
     lossy += '"';
     return out + lossy + ",\"" + std::string(name) + "_bytes\":\"" + Base64(disk) + '"';
 }
