@@ -21,7 +21,9 @@
 
 #include "platform/codec.h"
 #include "platform/collate.h"
+#include "platform/disk.h"
 #include "platform/dosattrib.h"
+#include "platform/file_io.h"
 #include "platform/memory.h"
 #include "platform/pump.h"
 #include "platform/text.h"
@@ -948,27 +950,57 @@ bool SetFileTimes(std::string_view path, std::optional<FileTime> creation,
     return true;
 }
 
+namespace {
+
+// Why a rename failed: a disk of Windows refuses a name it cannot hold with
+// EPERM (FAT through FUSE), EINVAL or ENOENT (exFAT through FUSE, for a
+// source that is there all the same); a name too long for a disk is
+// refused as well.
+FsProblem RenameProblem(int error, const std::string& from, const std::string& to) {
+    if (error == ENAMETOOLONG) return FsProblem::NameRefused;
+    if (error == EPERM || error == EINVAL || error == ENOENT) {
+        struct stat st{}, folder{};
+        if (lstat(from.c_str(), &st) == 0 && io::TraitsOf(st.st_dev, from).windowsNames &&
+            (error != ENOENT ||
+             (stat(io::FolderOf(to).c_str(), &folder) == 0 && S_ISDIR(folder.st_mode))))
+            return FsProblem::NameRefused;
+    }
+    return FsProblemFromErrno(error);
+}
+
+}  // namespace
+
 bool MoveFile(std::string_view from, std::string_view to) {
     std::string a, b;
     if (!ToDisk(from, a) || !ToDisk(to, b)) return Fail(FsProblem::Missing);
-    if (renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return FailErrno();
-    // File systems without the no-replace flag: a hard link fails when the
-    // target exists, so nothing can be replaced.
+    const std::string name = ExtractFileName(to);
+    if (io::NameNeedsDiskCheck(name) &&
+        !io::DiskTakesName(io::TraitsOfPath(io::FolderOf(b)), name))
+        return Fail(FsProblem::NameRefused);
+    if (io::MoveNoReplace(a, b)) return true;
+    return Fail(RenameProblem(errno, a, b));
+}
+
+bool NameAllowedOnDisk(std::string_view folder, std::string_view name) {
+    if (!io::NameNeedsDiskCheck(name)) return true;
+    std::string disk;
+    if (!ToDisk(folder, disk)) return true;  // not for the disk to say
+    return io::DiskTakesName(io::TraitsOfPath(disk), name);
+}
+
+bool IsSameEntry(std::string_view path, std::string_view target) {
+    std::string a, b;
+    return ToDisk(path, a) && ToDisk(target, b) && io::SameEntry(a, b);
+}
+
+bool PutBackCaseRename(std::string_view from, std::string_view to) {
+    std::string a, b;
+    if (!ToDisk(from, a) || !ToDisk(to, b)) return false;
+    const std::string temp = io::CaseRenameTemporary(b);
     struct stat st{};
-    if (lstat(a.c_str(), &st) != 0) return FailErrno();
-    if (!S_ISDIR(st.st_mode)) {
-        if (link(a.c_str(), b.c_str()) != 0) return FailErrno();
-        if (unlink(a.c_str()) != 0) {
-            const int error = errno;
-            unlink(b.c_str());
-            return Fail(FsProblemFromErrno(error));
-        }
-        return true;
-    }
-    struct stat tt{};
-    if (lstat(b.c_str(), &tt) == 0) return Fail(FsProblem::Exists);
-    return rename(a.c_str(), b.c_str()) == 0 || FailErrno();
+    if (lstat(temp.c_str(), &st) != 0 || lstat(a.c_str(), &st) == 0 || lstat(b.c_str(), &st) == 0)
+        return false;
+    return io::MoveNoReplace(temp, a);
 }
 
 bool DeleteFile(std::string_view path) {
