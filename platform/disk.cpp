@@ -85,12 +85,19 @@ DiskTraits Classify(std::string_view type, const std::string& diskPath) {
 
 }  // namespace
 
+bool KnownTraits(dev_t dev, DiskTraits& traits) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    for (const Known& k : g_known)
+        if (k.dev == dev) {
+            traits = k.traits;
+            return true;
+        }
+    return false;
+}
+
 DiskTraits TraitsOf(dev_t dev, const std::string& diskPath) {
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        for (const Known& k : g_known)
-            if (k.dev == dev) return k.traits;
-    }
+    DiskTraits known;
+    if (KnownTraits(dev, known)) return known;
     const DiskTraits traits = Classify(MountType(dev), diskPath);
     std::lock_guard<std::mutex> lock(g_mutex);
     for (const Known& k : g_known)
@@ -109,12 +116,17 @@ DiskTraits TraitsOfPath(const std::string& diskPath) {
     }
 }
 
-bool NameNeedsDiskCheck(std::string_view name) {
+bool NameNeedsDiskCheck(std::string_view name, bool asciiToo) {
     if (name.empty() || name.size() > 255) return true;
     if (name.back() == '.' || name.back() == ' ') return true;
-    for (const char c : name) {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
         const auto u = static_cast<unsigned char>(c);
-        if (u >= 0x80) return true;  // a driver may take ASCII alone
+        if (u >= 0x80) {
+            if (asciiToo) return true;
+            ++i;  // the second byte of a GBK pair
+            continue;
+        }
         if (u < 0x20 || std::strchr("\"*:<>?\\|", c)) return true;
     }
     return false;

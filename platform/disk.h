@@ -29,14 +29,18 @@ struct DiskTraits {
 // it). Read from the mount table once per device, then kept; a disk whose
 // type says nothing (a FUSE block device) is asked for its NTFS attribute.
 DiskTraits TraitsOf(dev_t dev, const std::string& diskPath);
+// The traits of device dev where they are known already (no call made).
+bool KnownTraits(dev_t dev, DiskTraits& traits);
 // The same for a path (its nearest existing folder); Posix traits when
 // nothing there can be looked up.
 DiskTraits TraitsOfPath(const std::string& diskPath);
 
 // Whether a name (GBK, no folder) could be refused by some disk for its
 // characters or length, so that its disk must be asked; false for the names
-// every disk takes, which cost nothing to check.
-bool NameNeedsDiskCheck(std::string_view gbkName);
+// every disk takes, which cost nothing to check. asciiToo: names outside
+// ASCII too (which only a driver that takes ASCII alone refuses, and that
+// driver says so itself when it is asked to make one).
+bool NameNeedsDiskCheck(std::string_view gbkName, bool asciiToo);
 // Whether a disk with these traits takes the name (GBK, no folder).
 bool DiskTakesName(const DiskTraits& traits, std::string_view gbkName);
 

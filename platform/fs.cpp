@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -25,6 +26,7 @@
 #include "platform/dosattrib.h"
 #include "platform/file_io.h"
 #include "platform/memory.h"
+#include "platform/native_attrib.h"
 #include "platform/pump.h"
 #include "platform/text.h"
 
@@ -173,6 +175,25 @@ void EntryFromStatx(std::string_view gbkName, const struct statx& sx, const DosA
 
 // An entry from its statx: the rest (the DOS record, a link's target) is
 // looked up by name in an open folder (dirFd >= 0) or by full disk path.
+// The traits of the disk an entry is on (by its name in an open folder,
+// dirFd >= 0, or by its full disk path).
+io::DiskTraits TraitsAt(dev_t dev, int dirFd, const char* name) {
+    io::DiskTraits traits;
+    if (io::KnownTraits(dev, traits)) return traits;
+    return io::TraitsOf(dev, dirFd >= 0 ? "/proc/self/fd/" + std::to_string(dirFd) : std::string(name));
+}
+
+// The attributes and created time a disk keeps itself take the place of
+// those of the mode and the record.
+void AddNative(const io::DiskTraits& traits, int dirFd, const char* name, bool hasRecordTime,
+               FindEntry& e) {
+    io::NativeDos native;
+    if (!io::ReadNativeDos(traits, dirFd, name, native)) return;
+    e.attributes = io::WithNative(e.attributes, native);
+    if (IsDotName(e.name)) e.attributes = (e.attributes & ~attr::Normal) | attr::Hidden;
+    if (native.created && !hasRecordTime) e.creationTime = *native.created;
+}
+
 void FinishEntry(int dirFd, const char* name, std::string_view gbkName, const struct statx& sx,
                  FindEntry& e) {
     const bool link = S_ISLNK(sx.stx_mode);
@@ -180,6 +201,10 @@ void FinishEntry(int dirFd, const char* name, std::string_view gbkName, const st
     const bool hasDos =
         !link && (dirFd >= 0 ? ReadDosAttribAt(dirFd, name, dos) : ReadDosAttrib(name, dos));
     EntryFromStatx(gbkName, sx, hasDos ? &dos : nullptr, link && LinkTargetIsDir(dirFd, name), e);
+    if (link) return;
+    const io::DiskTraits traits = TraitsAt(makedev(sx.stx_dev_major, sx.stx_dev_minor), dirFd, name);
+    if (traits.attributes != io::DiskTraits::Attributes::Record)
+        AddNative(traits, dirFd, name, hasDos && dos.createTime, e);
 }
 
 // Everything about one entry: by its name in an open folder (dirFd >= 0)
@@ -364,6 +389,7 @@ struct FolderReader::Impl {
     int fd = -1;
     dev_t dev = 0;
     ino_t ino = 0;
+    bool native = false;  // the open folder's disk keeps DOS attributes itself
     std::vector<Up> trail;
     bool listed = false;
     bool failed = false;
@@ -518,6 +544,8 @@ bool FolderReader::Open(std::string_view folder) {
     if (fstat(impl_->fd, &st) == 0 && impl_->ReadListing()) {
         impl_->dev = st.st_dev;
         impl_->ino = st.st_ino;
+        impl_->native = TraitsAt(st.st_dev, impl_->fd, "").attributes !=
+                        io::DiskTraits::Attributes::Record;
         impl_->diskPath = std::move(disk);
         return true;
     }
@@ -562,7 +590,9 @@ void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEn
     constexpr std::size_t kWorthBatching = 4;
     constexpr int kNoCall = -1;
     std::size_t done = 0;
-    while (count - done >= kWorthBatching && impl_->ring.Ready()) {
+    // The ring reads user.DOSATTRIB alone: a disk that keeps its own
+    // attributes is asked entry by entry.
+    while (count - done >= kWorthBatching && !impl_->native && impl_->ring.Ready()) {
         const std::size_t n = std::min(count - done, Batch::kNames);
         if (!impl_->batch) impl_->batch = std::make_unique<Batch>();
         Batch& b = *impl_->batch;
@@ -666,8 +696,16 @@ uint32_t FolderReader::Attributes(const DirItem& item) {
     }
     DosAttrib dos;
     bool hasDos = !S_ISLNK(st.st_mode) && ReadDosAttribAt(fd, item.diskName.c_str(), dos);
-    return ComputeAttributes(st, item.name, hasDos ? &dos : nullptr,
-                             S_ISLNK(st.st_mode) && LinkTargetIsDir(fd, item.diskName.c_str()));
+    uint32_t a = ComputeAttributes(st, item.name, hasDos ? &dos : nullptr,
+                                   S_ISLNK(st.st_mode) && LinkTargetIsDir(fd, item.diskName.c_str()));
+    io::NativeDos native;
+    if (impl_->native && !S_ISLNK(st.st_mode) &&
+        io::ReadNativeDos(TraitsAt(st.st_dev, fd, item.diskName.c_str()), fd,
+                          item.diskName.c_str(), native)) {
+        a = io::WithNative(a, native);
+        if (IsDotName(item.name)) a = (a & ~attr::Normal) | attr::Hidden;
+    }
+    return a;
 }
 
 bool FolderReader::Enter(const DirItem& folder, uint32_t& attributes) {
@@ -705,6 +743,13 @@ bool FolderReader::Enter(const DirItem& folder, uint32_t& attributes) {
     const bool hasDos =
         n > 0 && DecodeDosAttrib(std::string_view(buf, static_cast<std::size_t>(n)), dos);
     attributes = ComputeAttributes(st, folder.name, hasDos ? &dos : nullptr, false);
+    const io::DiskTraits traits = TraitsAt(st.st_dev, child, "");
+    io::NativeDos native;
+    if (traits.attributes != io::DiskTraits::Attributes::Record &&
+        io::ReadNativeDos(traits, child, "", native)) {
+        attributes = io::WithNative(attributes, native);
+        if (IsDotName(folder.name)) attributes = (attributes & ~attr::Normal) | attr::Hidden;
+    }
     const bool keep = impl_->trail.size() < kFoldersKeptOpen;
     impl_->trail.push_back(
         Impl::Up{keep ? impl_->fd : -1, impl_->dev, impl_->ino, impl_->diskPath.size()});
@@ -714,6 +759,7 @@ bool FolderReader::Enter(const DirItem& folder, uint32_t& attributes) {
     impl_->fd = child;
     impl_->dev = st.st_dev;
     impl_->ino = st.st_ino;
+    impl_->native = traits.attributes != io::DiskTraits::Attributes::Record;
     impl_->Forget(true);
     return true;
 }
@@ -745,6 +791,7 @@ bool FolderReader::Leave(std::string_view path) {
     close(impl_->fd);
     impl_->fd = fd;
     impl_->dev = up.dev;
+    impl_->native = TraitsAt(up.dev, fd, "").attributes != io::DiskTraits::Attributes::Record;
     impl_->ino = up.ino;
     impl_->diskPath.resize(up.pathLength);
     impl_->trail.pop_back();
@@ -875,6 +922,9 @@ bool SetFileAttributes(std::string_view path, uint32_t attributes) {
         return Fail(FsProblem::NotAFile);
     if ((attributes & ~attr::Settable) != 0) return Fail(FsProblem::Io);
     if (attributes & attr::Normal) attributes &= ~attr::Normal;
+    const io::DiskTraits traits = io::TraitsOf(st.st_dev, disk);
+    if (traits.attributes != io::DiskTraits::Attributes::Record)
+        return io::WriteNativeAttributes(traits, disk, attributes) || FailErrno();
 
     DosAttrib dos;
     bool hasDos = ReadDosAttrib(disk.c_str(), dos);
@@ -916,10 +966,18 @@ bool SetFileTimes(std::string_view path, std::optional<FileTime> creation,
     if (S_ISLNK(st.st_mode) || (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)))
         return Fail(FsProblem::NotAFile);
     // A read-only file cannot be opened for writing, so its times stay.
-    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return Fail(FsProblem::ReadOnly);
+    if (S_ISREG(st.st_mode) && io::IsReadOnlyFile(st, disk)) return Fail(FsProblem::ReadOnly);
 
     DosAttrib old;
     bool hadDos = ReadDosAttrib(disk.c_str(), old);
+    const io::DiskTraits traits = io::TraitsOf(st.st_dev, disk);
+    std::optional<FileTime> nativeCreated;  // the disk's own, to put back
+    if (creation && traits.attributes == io::DiskTraits::Attributes::NtfsXattr) {
+        io::NativeDos native;
+        if (io::ReadNativeDos(traits, -1, disk.c_str(), native)) nativeCreated = native.created;
+        if (!nativeCreated || !io::WriteNativeCreated(traits, disk, *creation)) return FailErrno();
+        creation.reset();
+    }
     if (creation) {
         DosAttrib next = old;
         if (!hadDos) {
@@ -940,6 +998,7 @@ bool SetFileTimes(std::string_view path, std::optional<FileTime> creation,
         ts[1] = lastWrite ? ToTimespec(*lastWrite) : timespec{0, UTIME_OMIT};
         if (utimensat(AT_FDCWD, disk.c_str(), ts, AT_SYMLINK_NOFOLLOW) != 0) {
             FailErrno();
+            if (nativeCreated) io::WriteNativeCreated(traits, disk, *nativeCreated);
             if (creation) {
                 if (hadDos) WriteDosAttrib(disk, old);
                 else lremovexattr(disk.c_str(), kDosAttribName);
@@ -974,7 +1033,7 @@ bool MoveFile(std::string_view from, std::string_view to) {
     std::string a, b;
     if (!ToDisk(from, a) || !ToDisk(to, b)) return Fail(FsProblem::Missing);
     const std::string name = ExtractFileName(to);
-    if (io::NameNeedsDiskCheck(name) &&
+    if (io::NameNeedsDiskCheck(name, false) &&
         !io::DiskTakesName(io::TraitsOfPath(io::FolderOf(b)), name))
         return Fail(FsProblem::NameRefused);
     if (io::MoveNoReplace(a, b)) return true;
@@ -982,7 +1041,7 @@ bool MoveFile(std::string_view from, std::string_view to) {
 }
 
 bool NameAllowedOnDisk(std::string_view folder, std::string_view name) {
-    if (!io::NameNeedsDiskCheck(name)) return true;
+    if (!io::NameNeedsDiskCheck(name, true)) return true;
     std::string disk;
     if (!ToDisk(folder, disk)) return true;  // not for the disk to say
     return io::DiskTakesName(io::TraitsOfPath(disk), name);
@@ -1009,7 +1068,7 @@ bool DeleteFile(std::string_view path) {
     struct stat st{};
     if (lstat(disk.c_str(), &st) != 0) return FailErrno();
     if (S_ISDIR(st.st_mode)) return Fail(FsProblem::NotAFile);
-    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return Fail(FsProblem::ReadOnly);
+    if (S_ISREG(st.st_mode) && io::IsReadOnlyFile(st, disk)) return Fail(FsProblem::ReadOnly);
     return unlink(disk.c_str()) == 0 || FailErrno();
 }
 
@@ -1120,6 +1179,17 @@ std::string ExtractFileExt(std::string_view path) {
     if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
         return std::string();
     return std::string(path.substr(dot));
+}
+
+bool ReadDiskAttributeRecord(std::string_view path, std::string& record) {
+    std::string disk;
+    return ToDisk(path, disk) && io::ReadNativeRecord(disk, record);
+}
+
+bool WriteDiskAttributeRecord(std::string_view path, std::string_view record) {
+    std::string disk;
+    if (!ToDisk(path, disk)) return Fail(FsProblem::Missing);
+    return io::WriteNativeRecord(disk, record) || FailErrno();
 }
 
 bool SupportsExtendedAttributes(std::string_view path) {

@@ -292,6 +292,13 @@ std::string ExtractFileName(std::string_view path);  // after the last '/'
 std::string ExtractFileDir(std::string_view path);   // before the last '/', no trailing '/'
 std::string ExtractFileExt(std::string_view path);   // from the last '.' of the name, dot included
 
+// The DOS attributes a disk keeps itself (FAT's own bits, NTFS's attribute
+// and created time) as text, for the undo journal to note and put back as
+// they were; false where the disk keeps none (then they are in the record
+// of user.DOSATTRIB and the mode).
+bool ReadDiskAttributeRecord(std::string_view path, std::string& record);
+bool WriteDiskAttributeRecord(std::string_view path, std::string_view record);
+
 // Whether the file system of a path keeps user extended attributes.
 bool SupportsExtendedAttributes(std::string_view path);
 

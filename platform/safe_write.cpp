@@ -15,6 +15,7 @@
 #include "platform/dosattrib.h"
 #include "platform/file_io.h"
 #include "platform/fs.h"
+#include "platform/native_attrib.h"
 #include "platform/pump.h"
 #include "platform/rescue.h"
 #include "platform/sys_calls.h"
@@ -474,7 +475,7 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
     if (exists) {
         const FsProblem refusal = failIfExists              ? FsProblem::Exists
                                   : S_ISDIR(tt.st_mode)     ? FsProblem::NotAFile
-                                  : !(tt.st_mode & S_IWUSR) ? FsProblem::ReadOnly
+                                  : io::IsReadOnlyFile(tt, b) ? FsProblem::ReadOnly
                                                             : FsProblem::None;
         if (refusal != FsProblem::None) {
             close(in);
@@ -542,7 +543,7 @@ bool WriteFileSafely(std::string_view path, const PlacedProducer& produce,
     }
     if (!exists) return WriteNewFile(disk, produce);
     if (!S_ISREG(st.st_mode)) return Fail(FsProblem::NotAFile);
-    if (!(st.st_mode & S_IWUSR)) return Fail(FsProblem::ReadOnly);
+    if (io::IsReadOnlyFile(st, disk)) return Fail(FsProblem::ReadOnly);
 
     // A new file takes the old one's place where it can keep its owner and
     // the folder lets it; otherwise, and for files with other links that

@@ -7,12 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
+#include <linux/msdos_fs.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -174,15 +177,21 @@ TEST_F(FallbackTest, WritesGoOnWhereNothingWouldBeLost) {
         TempFolder f;
         const std::string path = f.Write("a.txt", "old");
         ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
-        if (c.userXattr) ASSERT_EQ(setxattr(path.c_str(), "user.tag", "x", 1, 0), 0);
+        if (c.userXattr) {
+            ASSERT_EQ(setxattr(path.c_str(), "user.tag", "x", 1, 0), 0);
+        }
         EXPECT_EQ(WriteFileSafely(path, "new"), c.goesOn);
         EXPECT_EQ(f.Read("a.txt"), c.goesOn ? "new" : "old");
         EXPECT_EQ(ModeOf(path), c.mode);
-        if (c.userXattr) EXPECT_EQ(Xattr(path, "user.tag"), std::optional<std::string>("x"));
+        if (c.userXattr) {
+            EXPECT_EQ(Xattr(path, "user.tag"), std::optional<std::string>("x"));
+        }
         // The backup copy follows the same rule.
         EXPECT_EQ(CopyFile(path, path + ".bak", false), c.goesOn);
         EXPECT_EQ(f.Exists("a.txt.bak"), c.goesOn);
-        if (c.goesOn) EXPECT_EQ(f.Read("a.txt.bak"), "new");
+        if (c.goesOn) {
+            EXPECT_EQ(f.Read("a.txt.bak"), "new");
+        }
         EXPECT_EQ(testing::Entries(f.path()).size(), c.goesOn ? 2u : 1u);  // nothing left behind
     }
 }
@@ -288,6 +297,88 @@ TEST_F(FallbackTest, TheSameEntryUnderAnotherCase) {
     EXPECT_FALSE(MoveFile(t_ / "Report.TXT", t_ / "report.txt"));
     EXPECT_EQ(LastFsProblem(), FsProblem::Exists);
     EXPECT_TRUE(t_.Exists("Report.TXT"));
+}
+
+// The FAT driver's attribute calls, as a real vfat mount answers them:
+// the bits per file, the directory bit merged in by the driver.
+std::map<ino_t, uint32_t> g_fatBits;
+int g_fatCalls = 0;
+int FakeFatIoctl(int fd, unsigned long request, void* argument) {
+    struct stat st{};
+    if (fstat(fd, &st) != 0) return -1;
+    ++g_fatCalls;
+    auto* bits = static_cast<uint32_t*>(argument);
+    const uint32_t dir = S_ISDIR(st.st_mode) ? ATTR_DIR : 0;
+    if (request == FAT_IOCTL_GET_ATTRIBUTES) {
+        const auto it = g_fatBits.find(st.st_ino);
+        *bits = (it == g_fatBits.end() ? (dir ? 0 : ATTR_ARCH) : it->second) | dir;
+        return 0;
+    }
+    if (request == FAT_IOCTL_SET_ATTRIBUTES) {
+        g_fatBits[st.st_ino] = *bits & ~ATTR_DIR;
+        return 0;
+    }
+    errno = ENOTTY;
+    return -1;
+}
+int NoIoctl(int, unsigned long, void*) {
+    errno = ENOTTY;
+    return -1;
+}
+
+// On FAT the attributes are the disk's own bits: set and read back by
+// path, in listings and in the walk, never through user.DOSATTRIB.
+TEST_F(FallbackTest, FatAttributesAreTheDisksOwnBits) {
+    struct stat st{};
+    ASSERT_EQ(stat(t_.path().c_str(), &st), 0);
+    io::DiskTraits fat;
+    fat.windowsNames = true;
+    fat.attributes = io::DiskTraits::Attributes::FatIoctl;
+    io::SetDiskTraitsForTesting(st.st_dev, fat);
+    ScopedSysCall fake(&Calls::ioctl, FakeFatIoctl);
+    g_fatBits.clear();
+    const std::string file = t_.Write("a.txt", "A");
+    t_.MakeFolder("sub");
+
+    EXPECT_EQ(GetFileAttributes(file), attr::Archive);
+    EXPECT_EQ(GetFileAttributes(t_ / "sub"), attr::Directory);
+    EXPECT_TRUE(SetFileAttributes(file, attr::Hidden | attr::System));
+    EXPECT_EQ(GetFileAttributes(file), attr::Hidden | attr::System);
+    EXPECT_FALSE(Xattr(file, "user.DOSATTRIB"));
+    EXPECT_TRUE(SetFileAttributes(t_ / "sub", attr::Hidden));
+    EXPECT_EQ(GetFileAttributes(t_ / "sub"), attr::Directory | attr::Hidden);
+    EXPECT_TRUE(SetFileAttributes(file, attr::Normal));
+    EXPECT_EQ(GetFileAttributes(file), attr::Normal);
+
+    // A listing read a batch at a time shows the same bits.
+    ASSERT_TRUE(SetFileAttributes(file, attr::Archive | attr::System));
+    for (int i = 0; i < 6; ++i) t_.Write("more" + std::to_string(i) + ".txt");
+    FolderReader reader;
+    ASSERT_TRUE(reader.Open(t_.path()));
+    std::vector<DirEntryView> views;
+    DirEntryView v;
+    while (reader.Next(v)) {
+        if (v.name == "." || v.name == "..") continue;
+        views.push_back(v);
+    }
+    std::vector<FindEntry> entries(views.size());
+    std::unique_ptr<bool[]> ok(new bool[views.size()]);
+    reader.StatMany(views.data(), views.size(), entries.data(), ok.get());
+    for (std::size_t i = 0; i < views.size(); ++i) {
+        SCOPED_TRACE(entries[i].name);
+        ASSERT_TRUE(ok[i]);
+        const uint32_t want = entries[i].name == "a.txt" ? attr::Archive | attr::System
+                              : entries[i].name == "sub" ? attr::Directory | attr::Hidden
+                                                         : attr::Archive;
+        EXPECT_EQ(entries[i].attributes, want);
+    }
+    uint32_t entered = 0;
+    ASSERT_TRUE(reader.Enter(DirItem{"sub", DirItem::Folder, "sub"}, entered));
+    EXPECT_EQ(entered, attr::Directory | attr::Hidden);
+
+    // A driver that does not answer: nothing is set, and the failure says so.
+    ScopedSysCall none(&Calls::ioctl, NoIoctl);
+    EXPECT_FALSE(SetFileAttributes(file, attr::Hidden));
 }
 
 }  // namespace
