@@ -1,5 +1,7 @@
 #include "platform/disk.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <unistd.h>
 #include <vector>
 
 #include "platform/codec.h"
@@ -71,22 +74,39 @@ DiskTraits Classify(std::string_view type, const std::string& diskPath) {
     } else if (type == "fuse.fusefat") {
         t.windowsNames = true;
         t.asciiNames = true;
-    } else if (type == "fuseblk") {
+    } else if (type == "fuseblk" || type == "fuse") {
         // The FUSE drivers of block devices are those of Windows disks
-        // (ntfs-3g, exfat-fuse); NTFS answers for its attribute.
-        t.windowsNames = true;
+        // (ntfs-3g, exfat-fuse); NTFS answers for its attribute, also when
+        // ntfs-3g mounts an image file (a plain "fuse" mount).
         char value[4];
-        if (getxattr(diskPath.c_str(), "system.ntfs_attrib_be", value, sizeof value) >= 0 ||
-            errno == ERANGE)
-            t.attributes = Attributes::NtfsXattr;
+        const bool ntfs =
+            getxattr(diskPath.c_str(), "system.ntfs_attrib_be", value, sizeof value) >= 0 ||
+            errno == ERANGE;
+        if (ntfs) t.attributes = Attributes::NtfsXattr;
+        t.windowsNames = ntfs || type == "fuseblk";
     }
     return t;
+}
+
+// Whether a mount or unmount has happened since the last look: the mount
+// table of /proc answers poll with POLLPRI once per change.
+bool MountTableChanged() {
+    static const int fd = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    pollfd p{fd, POLLPRI, 0};
+    return poll(&p, 1, 0) > 0 && (p.revents & (POLLPRI | POLLERR));
+}
+
+// Drops what the mount table said (not what a test set). Under g_mutex.
+void ForgetMounts() {
+    std::erase_if(g_known, [](const Known& k) { return !k.forTesting; });
 }
 
 }  // namespace
 
 bool KnownTraits(dev_t dev, DiskTraits& traits) {
     std::lock_guard<std::mutex> lock(g_mutex);
+    if (MountTableChanged()) ForgetMounts();
     for (const Known& k : g_known)
         if (k.dev == dev) {
             traits = k.traits;

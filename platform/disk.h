@@ -26,10 +26,12 @@ struct DiskTraits {
 };
 
 // The traits of the disk of device dev (from stat of diskPath, which is on
-// it). Read from the mount table once per device, then kept; a disk whose
-// type says nothing (a FUSE block device) is asked for its NTFS attribute.
+// it). Read from the mount table once per device, then kept until the mount
+// table changes (a device number is given to the next disk mounted once its
+// disk is gone); a disk whose type says nothing (a FUSE block device) is
+// asked for its NTFS attribute.
 DiskTraits TraitsOf(dev_t dev, const std::string& diskPath);
-// The traits of device dev where they are known already (no call made).
+// The traits of device dev where they are known already (no file read).
 bool KnownTraits(dev_t dev, DiskTraits& traits);
 // The same for a path (its nearest existing folder); Posix traits when
 // nothing there can be looked up.

@@ -194,26 +194,30 @@ void AddNative(const io::DiskTraits& traits, int dirFd, const char* name, bool h
     if (native.created && !hasRecordTime) e.creationTime = *native.created;
 }
 
+// traits: those of the entry's disk where the caller knows them (a folder
+// reader knows its folder's), nullptr to look them up.
 void FinishEntry(int dirFd, const char* name, std::string_view gbkName, const struct statx& sx,
-                 FindEntry& e) {
+                 FindEntry& e, const io::DiskTraits* known = nullptr) {
     const bool link = S_ISLNK(sx.stx_mode);
     DosAttrib dos;
     const bool hasDos =
         !link && (dirFd >= 0 ? ReadDosAttribAt(dirFd, name, dos) : ReadDosAttrib(name, dos));
     EntryFromStatx(gbkName, sx, hasDos ? &dos : nullptr, link && LinkTargetIsDir(dirFd, name), e);
     if (link) return;
-    const io::DiskTraits traits = TraitsAt(makedev(sx.stx_dev_major, sx.stx_dev_minor), dirFd, name);
+    const io::DiskTraits traits =
+        known ? *known : TraitsAt(makedev(sx.stx_dev_major, sx.stx_dev_minor), dirFd, name);
     if (traits.attributes != io::DiskTraits::Attributes::Record)
         AddNative(traits, dirFd, name, hasDos && dos.createTime, e);
 }
 
 // Everything about one entry: by its name in an open folder (dirFd >= 0)
 // or by its full disk path (dirFd < 0).
-bool FillEntry(int dirFd, const char* name, std::string_view gbkName, FindEntry& e) {
+bool FillEntry(int dirFd, const char* name, std::string_view gbkName, FindEntry& e,
+               const io::DiskTraits* known = nullptr) {
     struct statx sx;
     if (statx(dirFd >= 0 ? dirFd : AT_FDCWD, name, AT_SYMLINK_NOFOLLOW, kEntryStatx, &sx) != 0)
         return false;
-    FinishEntry(dirFd, name, gbkName, sx, e);
+    FinishEntry(dirFd, name, gbkName, sx, e, known);
     return true;
 }
 
@@ -389,7 +393,12 @@ struct FolderReader::Impl {
     int fd = -1;
     dev_t dev = 0;
     ino_t ino = 0;
-    bool native = false;  // the open folder's disk keeps DOS attributes itself
+    io::DiskTraits traits;  // of the open folder's disk
+    bool native = false;    // that disk keeps DOS attributes itself
+    void SetTraits(const io::DiskTraits& t) {
+        traits = t;
+        native = t.attributes != io::DiskTraits::Attributes::Record;
+    }
     std::vector<Up> trail;
     bool listed = false;
     bool failed = false;
@@ -544,8 +553,7 @@ bool FolderReader::Open(std::string_view folder) {
     if (fstat(impl_->fd, &st) == 0 && impl_->ReadListing()) {
         impl_->dev = st.st_dev;
         impl_->ino = st.st_ino;
-        impl_->native = TraitsAt(st.st_dev, impl_->fd, "").attributes !=
-                        io::DiskTraits::Attributes::Record;
+        impl_->SetTraits(TraitsAt(st.st_dev, impl_->fd, ""));
         impl_->diskPath = std::move(disk);
         return true;
     }
@@ -575,7 +583,7 @@ bool FolderReader::Next(DirItem& item) {
 
 bool FolderReader::Stat(const DirEntryView& item, FindEntry& entry) {
     if (impl_->fd < 0) return Fail(FsProblem::Missing);
-    return FillEntry(impl_->fd, item.diskName, item.name, entry) || FailErrno();
+    return FillEntry(impl_->fd, item.diskName, item.name, entry, &impl_->traits) || FailErrno();
 }
 
 void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEntry* entries,
@@ -666,7 +674,7 @@ void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEn
                 (record < 0 && record != -ENODATA && record != -EOPNOTSUPP)) {
                 // A link, or a record the ring could not answer for: asked
                 // for by name in the folder.
-                FinishEntry(fd, item.diskName, item.name, sx, e);
+                FinishEntry(fd, item.diskName, item.name, sx, e, &impl_->traits);
             } else {
                 const bool hasDos =
                     record > 0 &&
@@ -678,12 +686,14 @@ void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEn
         done += n;
     }
     for (; done < count; ++done)
-        ok[done] = FillEntry(fd, items[done].diskName, items[done].name, entries[done]);
+        ok[done] = FillEntry(fd, items[done].diskName, items[done].name, entries[done],
+                             &impl_->traits);
 }
 
 bool FolderReader::Stat(const DirItem& item, FindEntry& entry) {
     if (impl_->fd < 0) return Fail(FsProblem::Missing);
-    return FillEntry(impl_->fd, item.diskName.c_str(), item.name, entry) || FailErrno();
+    return FillEntry(impl_->fd, item.diskName.c_str(), item.name, entry, &impl_->traits) ||
+           FailErrno();
 }
 
 uint32_t FolderReader::Attributes(const DirItem& item) {
@@ -700,8 +710,7 @@ uint32_t FolderReader::Attributes(const DirItem& item) {
                                    S_ISLNK(st.st_mode) && LinkTargetIsDir(fd, item.diskName.c_str()));
     io::NativeDos native;
     if (impl_->native && !S_ISLNK(st.st_mode) &&
-        io::ReadNativeDos(TraitsAt(st.st_dev, fd, item.diskName.c_str()), fd,
-                          item.diskName.c_str(), native)) {
+        io::ReadNativeDos(impl_->traits, fd, item.diskName.c_str(), native)) {
         a = io::WithNative(a, native);
         if (IsDotName(item.name)) a = (a & ~attr::Normal) | attr::Hidden;
     }
@@ -759,7 +768,7 @@ bool FolderReader::Enter(const DirItem& folder, uint32_t& attributes) {
     impl_->fd = child;
     impl_->dev = st.st_dev;
     impl_->ino = st.st_ino;
-    impl_->native = traits.attributes != io::DiskTraits::Attributes::Record;
+    impl_->SetTraits(traits);
     impl_->Forget(true);
     return true;
 }
@@ -791,7 +800,7 @@ bool FolderReader::Leave(std::string_view path) {
     close(impl_->fd);
     impl_->fd = fd;
     impl_->dev = up.dev;
-    impl_->native = TraitsAt(up.dev, fd, "").attributes != io::DiskTraits::Attributes::Record;
+    impl_->SetTraits(TraitsAt(up.dev, fd, ""));
     impl_->ino = up.ino;
     impl_->diskPath.resize(up.pathLength);
     impl_->trail.pop_back();
@@ -939,11 +948,18 @@ bool SetFileAttributes(std::string_view path, uint32_t attributes) {
     }
     mode_t mode = st.st_mode & 07777;
     mode_t want = (attributes & attr::ReadOnly) ? (mode & ~mode_t(0222)) : (mode | S_IWUSR);
-    if (want != mode && chmod(disk.c_str(), want) != 0) {
-        const int error = errno;
-        if (hasDos) WriteDosAttrib(disk, dos);
-        else lremovexattr(disk.c_str(), kDosAttribName);
-        return Fail(FsProblemFromErrno(error));
+    if (want != mode) {
+        // A disk without modes of its own may take the call and change
+        // nothing (exFAT through FUSE): read-only is then not set at all.
+        struct stat now{};
+        int error = 0;
+        if (chmod(disk.c_str(), want) != 0) error = errno;
+        else if (lstat(disk.c_str(), &now) != 0 || (now.st_mode & 07777) != want) error = ENOTSUP;
+        if (error != 0) {
+            if (hasDos) WriteDosAttrib(disk, dos);
+            else lremovexattr(disk.c_str(), kDosAttribName);
+            return Fail(error == ENOTSUP ? FsProblem::Io : FsProblemFromErrno(error));
+        }
     }
     return true;
 }
@@ -1032,8 +1048,11 @@ FsProblem RenameProblem(int error, const std::string& from, const std::string& t
 bool MoveFile(std::string_view from, std::string_view to) {
     std::string a, b;
     if (!ToDisk(from, a) || !ToDisk(to, b)) return Fail(FsProblem::Missing);
+    // Asked first, also for names outside ASCII: the FUSE driver of FAT
+    // that takes ASCII names alone loses the file it is asked to rename to
+    // any other.
     const std::string name = ExtractFileName(to);
-    if (io::NameNeedsDiskCheck(name, false) &&
+    if (io::NameNeedsDiskCheck(name, true) &&
         !io::DiskTakesName(io::TraitsOfPath(io::FolderOf(b)), name))
         return Fail(FsProblem::NameRefused);
     if (io::MoveNoReplace(a, b)) return true;
@@ -1057,9 +1076,23 @@ bool PutBackCaseRename(std::string_view from, std::string_view to) {
     if (!ToDisk(from, a) || !ToDisk(to, b)) return false;
     const std::string temp = io::CaseRenameTemporary(b);
     struct stat st{};
-    if (lstat(temp.c_str(), &st) != 0 || lstat(a.c_str(), &st) == 0 || lstat(b.c_str(), &st) == 0)
-        return false;
-    return io::MoveNoReplace(temp, a);
+    if (lstat(temp.c_str(), &st) != 0) return false;
+    // Whether a name is there is asked of the listing, in any case: a FUSE
+    // driver of a case-insensitive disk leaves the kernel a name it was
+    // looked up by for a moment after the file has gone from it.
+    std::u16string keyA, keyB, key;
+    AppendFileNameKey(ExtractFileName(from), keyA);
+    AppendFileNameKey(ExtractFileName(to), keyB);
+    DIR* dir = opendir(io::FolderOf(a).c_str());
+    if (!dir) return false;
+    bool taken = false;
+    while (const dirent* d = readdir(dir)) {
+        key.clear();
+        AppendFileNameKey(DiskToGbk(d->d_name), key);
+        if (key == keyA || key == keyB) taken = true;
+    }
+    closedir(dir);
+    return !taken && io::MoveNoReplace(temp, a);
 }
 
 bool DeleteFile(std::string_view path) {

@@ -10,6 +10,7 @@ PACKAGES=(
   libicu-dev libgtest-dev googletest
   fonts-wqy-zenhei
   libreoffice-calc-nogui python3-uno
+  fuse3 fusefat exfat-fuse exfatprogs ntfs-3g dosfstools
 )
 
 install_missing() {
