@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/codec.h"
+#include "platform/fs.h"
 #include "platform/collate.h"
 #include "platform/pump.h"
 #include "platform/sys_calls.h"
@@ -61,14 +62,6 @@ bool PWriteAll(int fd, const char* p, std::size_t n, off_t at) {
         n -= static_cast<std::size_t>(w);
     }
     return true;
-}
-
-bool FsyncFolder(const std::string& disk) {
-    const int fd = open(disk.empty() ? "." : disk.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const int rc = fsync(fd);
-    close(fd);
-    return rc == 0;
 }
 
 void Writeback::Wrote(off_t end) {
@@ -304,3 +297,16 @@ std::string RandomTag() {
 }
 
 }  // namespace ferro::io
+
+namespace ferro {
+
+bool FsyncFolder(const std::string& diskFolder) {
+    const int fd =
+        open(diskFolder.empty() ? "." : diskFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const int rc = fsync(fd);
+    close(fd);
+    return rc == 0;
+}
+
+}  // namespace ferro

@@ -19,7 +19,6 @@ std::string NameOf(const std::string& disk);
 
 bool WriteAll(int fd, const char* p, std::size_t n);
 bool PWriteAll(int fd, const char* p, std::size_t n, off_t at);
-bool FsyncFolder(const std::string& disk);
 
 // Has the disk start on a file's bytes while more are being written, so
 // that the flush at the end has little left to do: call Wrote with the end

@@ -299,6 +299,11 @@ std::string ExtractFileExt(std::string_view path);   // from the last '.' of the
 bool ReadDiskAttributeRecord(std::string_view path, std::string& record);
 bool WriteDiskAttributeRecord(std::string_view path, std::string_view record);
 
+// Flushes a folder's entries (the names made, renamed or removed in it) to
+// disk. The path is disk bytes, as the journal and the platform's own code
+// hold their folders; false when it cannot be opened or flushed.
+bool FsyncFolder(const std::string& diskFolder);
+
 // Whether the file system of a path keeps user extended attributes.
 bool SupportsExtendedAttributes(std::string_view path);
 

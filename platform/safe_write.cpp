@@ -328,7 +328,7 @@ private:
 bool Complete(NewFile& file, WriteRecord& record, const std::string& target, bool replace) {
     const bool published = WhileProcessingMessages([&] {
         if (!file.Publish(target, replace, record)) return false;
-        io::FsyncFolder(io::FolderOf(target));
+        FsyncFolder(io::FolderOf(target));
         return true;
     });
     if (!published) return Drop(file, record, errno);
