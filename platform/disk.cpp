@@ -7,6 +7,7 @@
 #include <sys/xattr.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -89,10 +90,17 @@ DiskTraits Classify(std::string_view type, const std::string& diskPath) {
 }
 
 // Whether a mount or unmount has happened since the last look: the mount
-// table of /proc answers poll with POLLPRI once per change.
+// table of /proc answers poll with POLLPRI once per change. Asked at most
+// every few milliseconds (a disk is not unplugged and another plugged in
+// faster than that), so that a call on every entry of a listing costs no
+// system call. Under g_mutex.
 bool MountTableChanged() {
     static const int fd = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+    static std::chrono::steady_clock::time_point asked;
     if (fd < 0) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - asked < std::chrono::milliseconds(20)) return false;
+    asked = now;
     pollfd p{fd, POLLPRI, 0};
     return poll(&p, 1, 0) > 0 && (p.revents & (POLLPRI | POLLERR));
 }
