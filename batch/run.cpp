@@ -65,6 +65,7 @@ Undone UndoneFromFs(FsProblem problem, Undone otherwise) {
         case FsProblem::Missing: return Undone::Missing;
         case FsProblem::Exists: return Undone::NameExists;
         case FsProblem::ReadOnly: return Undone::ReadOnly;
+        case FsProblem::NameRefused: return Undone::NameNotAllowed;
         default: return otherwise;
     }
 }

@@ -125,6 +125,8 @@ PlannedChange ChangePreview::Compute(std::size_t ordinal) {
             c.after = *name;
             static const std::unordered_set<std::string> kNone;
             c.why = CheckNewName(files_, row, c.after, kNone);
+            if (c.why == Undone::None && !NameAllowedOnDisk(files_.Folder(row), c.after))
+                c.why = Undone::NameNotAllowed;  // the run hears it from the disk
             if (c.why != Undone::None) c.settled = true;
             return c;
         }
@@ -167,8 +169,8 @@ void ChangePreview::Settle(std::size_t ordinal) {
             c.why = Undone::DuplicateName;
         } else if (given_.count(source) || vacated_.count(source) || !Taken(source)) {
             c.why = Undone::Missing;
-        } else if (!vacated_.count(target) && Taken(target)) {
-            c.why = Undone::NameExists;
+        } else if (!vacated_.count(target) && Taken(target) && !IsSameEntry(source, target)) {
+            c.why = Undone::NameExists;  // (not by the file itself under another case)
         } else {
             given_.insert(target);
             vacated_.erase(target);

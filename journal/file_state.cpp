@@ -37,7 +37,17 @@ timespec Timespec(int64_t ns) {
     return timespec{static_cast<time_t>(s), static_cast<long>(rest)};
 }
 
+// The attributes of a disk that keeps them itself (FAT, NTFS) are noted in
+// place of the record, marked so that undo puts them back the same way.
+constexpr std::string_view kDiskRecordMark = "disk:";
+
 bool ReadDos(const std::string& disk, FileState& state) {
+    std::string native;
+    if (ReadDiskAttributeRecord(DiskToGbk(disk), native)) {
+        state.hasDos = true;
+        state.dos = std::string(kDiskRecordMark) + native;
+        return true;
+    }
     char buf[512];
     const ssize_t n = lgetxattr(disk.c_str(), kDosAttribName, buf, sizeof buf);
     if (n >= 0) {
@@ -131,14 +141,19 @@ bool RestoreMetadata(std::string_view path, const FileState& old) {
     // written: a read-only file gets its old mode first.
     const mode_t oldMode = old.mode & 07777;
     if (!(st.st_mode & S_IWUSR) && chmod(disk.c_str(), oldMode | S_IWUSR) != 0) return FailErrno();
-    if (old.hasDos) {
+    if (old.hasDos && std::string_view(old.dos).substr(0, kDiskRecordMark.size()) == kDiskRecordMark) {
+        if (!WriteDiskAttributeRecord(path, std::string_view(old.dos).substr(kDiskRecordMark.size())))
+            return false;
+    } else if (old.hasDos) {
         if (lsetxattr(disk.c_str(), kDosAttribName, old.dos.data(), old.dos.size(), 0) != 0)
             return FailErrno();
     } else if (lremovexattr(disk.c_str(), kDosAttribName) != 0 && errno != ENODATA &&
                errno != ENOTSUP && errno != EOPNOTSUPP) {
         return FailErrno();
     }
-    if (chmod(disk.c_str(), oldMode) != 0) return FailErrno();
+    // (A disk without modes of its own refuses the call: FAT.)
+    if (lstat(disk.c_str(), &st) != 0) return FailErrno();
+    if ((st.st_mode & 07777) != oldMode && chmod(disk.c_str(), oldMode) != 0) return FailErrno();
     const timespec times[2] = {Timespec(old.accessedNs), Timespec(old.modifiedNs)};
     if (utimensat(AT_FDCWD, disk.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno();
     return true;

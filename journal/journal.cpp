@@ -15,6 +15,7 @@
 #include "journal/recorder.h"
 #include "journal/run_log.h"
 #include "platform/codec.h"
+#include "platform/fs.h"
 #include "platform/user_dirs.h"
 
 namespace ferro {
@@ -28,13 +29,6 @@ constexpr std::string_view kIndexHeader = "ferrovan-journal-index 1\n";
 constexpr const char* kNewFolderPrefix = ".new-";
 
 std::string Text(const char16_t* utf16) { return Utf16ToGbk(utf16); }
-
-void FsyncFolder(const std::string& disk) {
-    const int fd = open(disk.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    close(fd);
-}
 
 bool ReadAll(const std::string& disk, std::string& text) {
     const int fd = open(disk.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);

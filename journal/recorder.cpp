@@ -12,6 +12,7 @@
 
 #include "journal/journal.h"
 #include "platform/codec.h"
+#include "platform/fs.h"
 #include "platform/times.h"
 
 namespace ferro {
@@ -40,13 +41,6 @@ ItemKind KindOf(ChangeRecorder::Change change) {
         case ChangeRecorder::Change::Attributes: return ItemKind::Attributes;
     }
     return ItemKind::Rename;
-}
-
-void FsyncFolder(const std::string& disk) {
-    const int fd = open(disk.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    close(fd);
 }
 
 void RemoveTemporaryFolder(const std::string& disk) {

@@ -11,6 +11,7 @@
 
 #include "journal/run_log.h"
 #include "platform/codec.h"
+#include "platform/fs.h"
 
 namespace ferro {
 namespace journal {
@@ -81,6 +82,10 @@ std::string Decide(int id, Item& item, const std::string& keptDisk, JournalRecov
             if (ReadFileState(item.to, now, false) && now.inode == item.before.inode &&
                 now.device == item.before.device)
                 return DoneRecord(id, item.to, item.before);
+            // A rename that changes case alone, cut short between its two
+            // steps, left the file under a temporary name: it gets its old
+            // name back.
+            PutBackCaseRename(item.path, item.to);
             return WithdrawnRecord(id);
         case ItemKind::Times:
         case ItemKind::Attributes:

@@ -85,7 +85,10 @@ Undone UndoRename(const Item& item, std::string& detail) {
         FileState back;
         if (journal::ReadFileState(item.path, back, false) && SameFile(back, item.after))
             return Undone::None;  // put back by an undo cut short
-        return UndoneFromFs(LastFsProblem(), Undone::Missing);
+        const FsProblem why = LastFsProblem();
+        // An undo that changes case alone, cut short between its two steps.
+        if (PutBackCaseRename(item.path, item.path)) return Undone::None;
+        return UndoneFromFs(why, Undone::Missing);
     }
     if (!journal::SameFingerprint(now, item.after)) return Undone::ChangedSince;
     if (now.IsReadOnly() && !item.after.IsReadOnly()) return Undone::ReadOnly;

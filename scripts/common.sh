@@ -11,6 +11,7 @@ PACKAGES=(
   fonts-wqy-zenhei
   libreoffice-calc-nogui python3-uno
   libuchardet-dev zlib1g-dev
+  fuse3 fusefat exfat-fuse exfatprogs ntfs-3g dosfstools
 )
 
 install_missing() {

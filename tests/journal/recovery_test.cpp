@@ -298,5 +298,29 @@ TEST_F(RecoveryTest, KilledRecordedRewritesLeaveTheOldOrTheNewContentAndNoTempor
     }
 }
 
+// A rename that changes case alone goes through a temporary name on a
+// case-insensitive disk; a kill between its two steps leaves the file
+// there, under neither name. The next start gives it its old name, and the
+// run's rename counts as not made; an undo cut short the same way is
+// finished by the next undo.
+TEST_F(RecoveryTest, ACaseRenameCutShortBetweenItsStepsIsPutBack) {
+    const std::string from = t_.Write("Report.TXT", "R");
+    const std::string to = t_ / "report.txt";
+    ASSERT_EQ(InChild([&] {
+                  Journal journal;
+                  auto run = journal.StartRun("rename");
+                  if (!run->WillRename(from, to)) return false;
+                  // What the kill leaves: the first step made, the second not.
+                  if (rename(from.c_str(), (t_ / ".report.txt.ferro-case").c_str()) != 0)
+                      return false;
+                  _exit(0);
+              }),
+              0);
+    const JournalRecovery recovery = RecoverInterruptedRuns(journal_);
+    EXPECT_TRUE(recovery.unresolved.empty());
+    EXPECT_EQ(t_.Read("Report.TXT"), "R");
+    EXPECT_EQ(Entries(t_.path()), std::vector<std::string>{"Report.TXT"});
+}
+
 }  // namespace
 }  // namespace ferro
