@@ -16,6 +16,7 @@
 #include "platform/text.h"
 #include "platform/times.h"
 #include "textops/settings_check.h"
+#include "textops/keywords.h"
 #include "textops/textfile.h"
 
 namespace ferro::cli {

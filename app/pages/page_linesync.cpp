@@ -3,6 +3,7 @@
 #include "app/pages/page_util.h"
 #include "app/run_host.h"
 #include "app/tform1.h"
+#include "textops/keywords.h"
 #include "textops/line_sync.h"
 #include "textops/textfile.h"
 
