@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "batch/run.h"
+#include "convert/outputs.h"
 #include "fileops/filelist.h"
 #include "fileops/preview.h"
 #include "ops/field.h"
@@ -78,13 +79,6 @@ struct RunOutcome {
     std::string problem;  // GBK: the statistics' message for the first file it could not read
 };
 
-// A file a run would create or replace.
-struct PlannedOutput {
-    int row = 0;
-    std::string path;  // GBK
-    bool exists = false;
-};
-
 // The settings of one run, read and accepted.
 class Job {
 public:
@@ -97,7 +91,8 @@ public:
     virtual std::unique_ptr<ChangePreview> PreviewNames(const FileList& list) { return nullptr; }
     // Lines: the rule applied to one file's lines; valid while the job lives.
     virtual std::optional<LineOperation> PreviewRule() { return std::nullopt; }
-    // Outputs: the files the run would write.
+    // Outputs: the files the run would write, and the sources it would
+    // leave undone because an earlier one writes their output.
     virtual std::vector<PlannedOutput> Outputs(const std::vector<BatchFile>& files) const { return {}; }
 };
 
