@@ -102,13 +102,17 @@ private slots:
         QCOMPARE(t.Read("third.ini"), std::string("Size=0\n"));
         QCOMPARE(form.stChangeCount()->text(), QStringLiteral("0"));
         QVERIFY(form.Find<QPushButton>("btnSyn")->isEnabled());
-        // A target that cannot be written: backed up, unchanged, no closing message.
+        // A target that cannot be written: backed up, unchanged, no closing
+        // message but the run's report: the error, and the target left undone.
         form.Find<QCheckBox>("chkSynBak")->setChecked(false);
         t.Write("src.ini", "keep=2\n");
         t.SetMode("dst.ini", 0444);
         dialogs.Clear();
         Click(form, "btnSyn");
-        ExpectError(dialogs, ferro::GbkToQString("Cannot create file " + t / "dst.ini"));
+        const QString undone = QStringLiteral("\n另有 1 个文件未处理");
+        ExpectError(dialogs, ferro::GbkToQString("Cannot create file " + t / "dst.ini") + undone);
+        QVERIFY2(dialogs.Last().details.startsWith(ferro::GbkToQString(t / "dst.ini") + "\t"),
+                 qPrintable(dialogs.Last().details));
         QCOMPARE(dialogs.messages.size(), size_t(1));
         QCOMPARE(t.Read("dst.ini"), std::string("[a]\nSize=10\nkeep=1"));
         QVERIFY(form.Find<QPushButton>("btnSyn")->isEnabled());
@@ -116,7 +120,7 @@ private slots:
         t.SetMode("dst.ini", 0644);
         ::unlink((t / "src.ini").c_str());
         Click(form, "btnSyn");
-        ExpectError(dialogs, ferro::GbkToQString("Cannot open file " + t / "src.ini"));
+        ExpectError(dialogs, ferro::GbkToQString("Cannot open file " + t / "src.ini") + undone);
         QCOMPARE(t.Read("dst.ini"), std::string("[a]\nSize=10\nkeep=1"));
     }
 
