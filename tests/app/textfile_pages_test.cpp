@@ -15,12 +15,15 @@
 #include "common/temp_folder.h"
 #include "platform/codec.h"
 #include "platform/random.h"
+#include "form_testing.h"
 #include "scripted_dialogs.h"
 
 using ferro::TForm1;
 using ferro::testing::AddToList;
+using ferro::testing::Click;
 using ferro::testing::Gbk;
 using ferro::testing::ScriptedDialogs;
+using ferro::testing::SetText;
 using ferro::testing::TempFolder;
 using ferro::testing::Tick;
 using Icon = ferro::DialogProvider::Icon;
@@ -44,14 +47,6 @@ void ExpectError(const ScriptedDialogs& d, const QString& text) {
 void ExpectInfo(const ScriptedDialogs& d, const QString& text) {
     QCOMPARE(d.LastText(), text);
     QCOMPARE(d.Last().icon, Icon::Information);
-}
-
-void SetText(TForm1& form, const char* name, const char* utf8) {
-    form.SetFieldText(name, Gbk(utf8));
-}
-
-void Click(TForm1& form, const char* button) {
-    form.Find<QPushButton>(button)->click();
 }
 
 }  // namespace
