@@ -67,19 +67,21 @@ int Run(const CliRequest& r, Console& console) {
         PrintErr(console, FromUtf8(info.twoFiles) + "\n");
         return kExitRefused;
     }
-    if (r.dryRun) return DryRun(r, list, console);
-
     // The window asks whether to go on without undo; here the answer is
-    // --no-undo, given beforehand.
+    // --no-undo, given beforehand. A dry run answers as the run would,
+    // dropping no older run to make room.
     std::unique_ptr<Journal> journal;
     if (r.undo && info.changesFiles) {
         journal = ops::OpenRunJournal();
-        const ops::UndoRoom room = ops::MakeUndoRoom(*journal, r.job->Rewrites(files));
+        const std::vector<BatchFile> rewritten = r.job->Rewrites(files);
+        const ops::UndoRoom room =
+            r.dryRun ? ops::CheckUndoRoom(*journal, rewritten) : ops::MakeUndoRoom(*journal, rewritten);
         if (!room.fits) {
             PrintErr(console, ops::UndoRoomRefusal(room) + "\n");
             return kExitRefused;
         }
     }
+    if (r.dryRun) return DryRun(r, list, console);
     CliRunHost host(console, journal.get(), FromUtf8(info.caption));
     // The figures as a table on standard output, unless the JSON report is
     // to stand there alone (it holds them too).
