@@ -137,7 +137,10 @@ bool IsAcceptableFileName(std::string_view name) {
     if (name.empty() || name == "." || name == "..") return false;
     for (char c : name)
         if (c == kPathSep || static_cast<unsigned char>(c) < 0x20) return false;
-    return true;
+    // Half a character (a cut that fell inside a Chinese character) has no
+    // name on disk.
+    std::string disk;
+    return GbkToDisk(name, disk);
 }
 
 bool ReadNameList(std::string_view path, std::vector<std::string>& lines) {
