@@ -58,6 +58,9 @@ public:
     virtual bool WillCopyTo(std::string_view path) = 0;
     // A file is about to be moved to the trash.
     virtual bool WillTrash(std::string_view path) = 0;
+    // A folder is about to be made (a rename moves a file into it); undo
+    // removes it again when it is empty.
+    virtual bool WillMakeFolder(std::string_view path) { return true; }
 
     // The change announced last was made; for a move to the trash, where
     // the file went.
