@@ -27,6 +27,7 @@ std::string UndoneText(Undone why) {
         case Undone::NoTrash: text = u"所在磁盘没有回收站，未删除"; break;
         case Undone::NotRecorded: text = u"无法写入撤销记录"; break;
         case Undone::ChangedSince: text = u"运行后已被修改"; break;
+        case Undone::NoValue: text = u"缺少名称所需的信息"; break;
     }
     return Utf16ToGbk(text);
 }

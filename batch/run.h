@@ -40,6 +40,7 @@ enum class Undone : uint8_t {
     NoTrash,           // its file system has no trash, and it was not deleted for good
     NotRecorded,       // the undo journal could not record the change
     ChangedSince,      // undo: the file was changed after the run
+    NoValue,           // the file lacks a value its new name needs (detail: which)
 };
 
 // The reason as the user reads it (GBK).
