@@ -8,6 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6network6 libqt6test6 libgl-dev
   qt6-translations-l10n
   libicu-dev libgtest-dev googletest
+  libexiv2-dev libtag1-dev libmediainfo-dev libpoppler-cpp-dev libzip-dev zlib1g-dev
   fonts-wqy-zenhei
   libreoffice-calc-nogui python3-uno
 )
