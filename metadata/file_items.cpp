@@ -176,7 +176,8 @@ ItemTexts FileItems::TextsFor(std::string_view path, FileValueCache& cache,
                               FileValueReader* reader, std::int64_t priority) const {
     std::shared_ptr<const FileValues> values;
     if (reader) {
-        values = cache.Peek(path, wanted_);
+        // What the reader reads goes to its own cache.
+        values = reader->cache().Peek(path, wanted_);
         if (!values) {
             reader->Request(path, wanted_, priority);
             ItemTexts out;

@@ -65,8 +65,9 @@ public:
     // The texts for a file whose values are these.
     ItemTexts TextsOf(const FileValues& values) const;
     // The texts for a file, its values read through the cache. With a
-    // reader, nothing is read here: values not known yet are asked of the
-    // reader at that priority, and the texts are pending.
+    // reader, nothing is read here: values are looked up in the reader's
+    // cache, those not known yet are asked of the reader at that priority,
+    // and the texts are pending.
     ItemTexts TextsFor(std::string_view path, FileValueCache& cache,
                        FileValueReader* reader = nullptr, std::int64_t priority = 0) const;
 

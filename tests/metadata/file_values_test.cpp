@@ -4,8 +4,6 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <cstdlib>
-#include <ctime>
 #include <mutex>
 
 #include "common/temp_folder.h"
@@ -36,26 +34,6 @@ std::string Taken(const FileValues& v) {
                   v.taken->month, v.taken->day, v.taken->hour, v.taken->minute, v.taken->second);
     return text;
 }
-
-// The zone of the process for one test.
-class Zone {
-public:
-    explicit Zone(const char* tz) {
-        const char* old = std::getenv("TZ");
-        if (old) old_ = old, had_ = true;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~Zone() {
-        if (had_) setenv("TZ", old_.c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::string old_;
-    bool had_ = false;
-};
 
 TEST(FileValues, PhotosGiveTheirDateTakenCameraAndSize) {
     TempFolder dir;
@@ -109,7 +87,7 @@ TEST(FileValues, AudioGivesItsTagsAndLength) {
 }
 
 TEST(FileValues, VideosGiveTheirCreationTimeInLocalTime) {
-    const Zone zone("Asia/Shanghai");
+    const testing::TimeZone zone("Asia/Shanghai");
     TempFolder dir;
     // 2024-05-01 02:00:00 UTC is 10:00 in Beijing.
     const FileValues v = Read(testing::MakeMp4(dir, "clip.mp4", 1714528800, 1280, 720, 3));

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <stdexcept>
@@ -254,6 +255,21 @@ std::string MakeOdt(const TempFolder& dir, std::string_view name, const std::str
                          {"meta.xml", meta},
                          {"content.xml", "<office:document-content/>"}});
     return path;
+}
+
+TimeZone::TimeZone(const char* tz) {
+    if (const char* old = std::getenv("TZ")) {
+        old_ = old;
+        had_ = true;
+    }
+    setenv("TZ", tz, 1);
+    tzset();
+}
+
+TimeZone::~TimeZone() {
+    if (had_) setenv("TZ", old_.c_str(), 1);
+    else unsetenv("TZ");
+    tzset();
 }
 
 }  // namespace ferro::testing

@@ -44,4 +44,17 @@ std::string MakeDocx(const TempFolder& dir, std::string_view name, const std::st
 std::string MakeOdt(const TempFolder& dir, std::string_view name, const std::string& title,
                     const std::string& author, int pages);
 
+// The process's time zone for as long as it lives.
+class TimeZone {
+public:
+    explicit TimeZone(const char* tz);
+    ~TimeZone();
+    TimeZone(const TimeZone&) = delete;
+    TimeZone& operator=(const TimeZone&) = delete;
+
+private:
+    std::string old_;
+    bool had_ = false;
+};
+
 }  // namespace ferro::testing
