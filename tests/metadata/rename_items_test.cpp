@@ -100,6 +100,13 @@ std::vector<ItemCase> EveryItem() {
              return p;
          },
          "${ModTime(yyyy-mm-dd hh_nn)}", "2023-11-15 06_13.txt"},
+        {"the created time", [](const TempFolder& d) {
+             const std::string p = d.Write("new.txt", "x");
+             if (!SetFileTimes(p, FromLocal({2022, 1, 2, 3, 4, 5}), std::nullopt, std::nullopt))
+                 ADD_FAILURE() << "no created time can be set here";
+             return p;
+         },
+         "${CreTime(yyyymmdd-hhnnss)}", "20220102-030405.txt"},
         {"the modified time for a missing date taken", [](const TempFolder& d) {
              const std::string p = testing::MakeJpeg(d, "scan.jpg", 8, 8);
              d.SetModified("scan.jpg", 1700000000);
