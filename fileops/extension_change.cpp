@@ -42,17 +42,26 @@ ExtensionRule::ExtensionRule(std::string_view typedPattern)
 
 RowName ExtensionRule::NameOf(const FileList& files, int row, FileValueReader* reader,
                               int64_t priority) const {
+    if (items_.empty()) return NameFrom(files, row, ItemTexts());
+    return NameFrom(files, row, items_.TextsFor(files.Path(row), *cache_, reader, priority));
+}
+
+RowName ExtensionRule::NameOf(const FileList& files, int row, const FileValues& values) const {
+    if (items_.empty()) return NameFrom(files, row, ItemTexts());
+    return NameFrom(files, row, items_.TextsOf(values));
+}
+
+RowName ExtensionRule::NameFrom(const FileList& files, int row, const ItemTexts& values) const {
     RowName out;
+    if (!values.ok()) {
+        out.why = values.why;
+        out.detail = values.detail;
+        out.pending = values.pending;
+        return out;
+    }
     const std::string name = files.Name(row);
     if (items_.empty()) {
         out.name = NameWithNewExtension(name, pattern_);
-        return out;
-    }
-    ItemTexts values = items_.TextsFor(files.Path(row), *cache_, reader, priority);
-    if (!values.ok()) {
-        out.why = values.why;
-        out.detail = std::move(values.detail);
-        out.pending = values.pending;
         return out;
     }
     out.name.assign(Base(name));
@@ -64,20 +73,18 @@ RunSummary ChangeExtensions(FileList& files, std::string_view typedPattern, RunH
     const ExtensionRule rule(typedPattern);
     if (rule.pattern().empty()) return RunSummary{};
     const std::vector<BatchFile> ticked = TickedFiles(files);
-    std::vector<RowName> names(ticked.size());
-    {
-        const std::unique_ptr<FileValueReader> ahead = ReadAhead(rule.cache(), rule.wanted(), ticked);
-        for (std::size_t i = 0; i < ticked.size(); ++i) {
-            if (ahead) ProcessPendingMessages();
-            names[i] = rule.NameOf(files, ticked[i].row);
-        }
-    }
+    const std::unique_ptr<FileValuesAhead> ahead = ReadAhead(rule.cache(), rule.wanted(), ticked);
+    auto nameOf = [&](std::size_t i) {
+        if (!ahead) return rule.NameOf(files, ticked[i].row);
+        ProcessPendingMessages();
+        return rule.NameOf(files, ticked[i].row, *ahead->Take(i));
+    };
     // The type column takes the new extension as the pattern gave it
     // (".TXT.bak" for "${ext}.bak" on a.TXT): the new name past the old base.
     std::vector<std::size_t> baseSizes(ticked.size());
     for (std::size_t i = 0; i < ticked.size(); ++i)
         baseSizes[i] = Base(files.NameView(ticked[i].row)).size();
-    return RunRenames(files, ticked, names, false, host, [&](std::size_t i) {
+    return RunRenames(files, ticked, nameOf, ahead != nullptr, false, host, [&](std::size_t i) {
         files.SetCell(kColType, ticked[i].row, files.Name(ticked[i].row).substr(baseSizes[i]));
     });
 }

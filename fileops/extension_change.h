@@ -34,11 +34,15 @@ public:
     // that the file lacks). With a reader, as RenameRule::NameOf.
     RowName NameOf(const FileList& files, int row, FileValueReader* reader = nullptr,
                    int64_t priority = 0) const;
+    // The same with the file's values read already.
+    RowName NameOf(const FileList& files, int row, const FileValues& values) const;
     FileValueSet wanted() const { return items_.wanted(); }
     FileValueCache& cache() const { return *cache_; }
     void SetCache(FileValueCache& cache) { cache_ = &cache; }
 
 private:
+    RowName NameFrom(const FileList& files, int row, const ItemTexts& values) const;
+
     std::string pattern_;
     FileItems items_;
     FileValueCache* cache_ = &FileValueCache::Shared();

@@ -189,23 +189,35 @@ RenameRule::RenameRule(std::string_view typedPattern, std::string_view programDi
 
 RowName RenameRule::NameOf(const FileList& files, int row, int64_t ordinal,
                            FileValueReader* reader, int64_t priority) {
+    if (mode_ != 0 || items_.empty()) return NameFrom(files, row, ordinal, nullptr);
+    const ItemTexts values = items_.TextsFor(files.Path(row), *cache_, reader, priority);
+    return NameFrom(files, row, ordinal, &values);
+}
+
+RowName RenameRule::NameOf(const FileList& files, int row, int64_t ordinal,
+                           const FileValues& values) {
+    if (mode_ != 0 || items_.empty()) return NameFrom(files, row, ordinal, nullptr);
+    const ItemTexts texts = items_.TextsOf(values);
+    return NameFrom(files, row, ordinal, &texts);
+}
+
+// values: the texts of the pattern's items for the row's file (null when
+// it has none).
+RowName RenameRule::NameFrom(const FileList& files, int row, int64_t ordinal,
+                             const ItemTexts* values) {
     const std::string& name = files.Name(row);
     std::string base, extension;
     SplitName(name, base, extension);
 
     RowName out;
+    if (values && !values->ok()) {
+        out.why = values->why;
+        out.detail = values->detail;
+        out.pending = values->pending;
+        return out;
+    }
     std::string text;
     if (mode_ == 0) {
-        ItemTexts values;
-        if (!items_.empty()) {
-            values = items_.TextsFor(files.Path(row), *cache_, reader, priority);
-            if (!values.ok()) {
-                out.why = values.why;
-                out.detail = std::move(values.detail);
-                out.pending = values.pending;
-                return out;
-            }
-        }
         const std::string& folder = files.Folder(row);
         const std::size_t slash = folder.rfind(kPathSep);
         const std::string_view lastDir =
@@ -219,8 +231,9 @@ RowName RenameRule::NameOf(const FileList& files, int row, int64_t ordinal,
                 number.erase(0, number.size() - keep);
             }
         }
+        static const std::vector<std::string> kNoTexts;
         text = Substitute(pattern_, sequenceItem_, number, base, name, extension, lastDir, items_,
-                          values.texts);
+                          values ? values->texts : kNoTexts);
         out.name = EvaluateName(base, text, patternHasFunction_, templates_) + extension;
         return out;
     } else {
@@ -332,72 +345,96 @@ Undone RenameRow(FileList& files, int row, const std::string& newName,
     return Undone::None;
 }
 
-std::unique_ptr<FileValueReader> ReadAhead(FileValueCache& cache, FileValueSet wanted,
+std::unique_ptr<FileValuesAhead> ReadAhead(FileValueCache& cache, FileValueSet wanted,
                                            const std::vector<BatchFile>& files) {
     if (wanted == 0 || files.size() < 2) return nullptr;
-    auto reader = std::make_unique<FileValueReader>(cache);
-    for (std::size_t i = 0; i < files.size(); ++i)
-        reader->Request(files[i].path, wanted, static_cast<int64_t>(i));
-    return reader;
+    std::vector<std::string> paths;
+    paths.reserve(files.size());
+    for (const BatchFile& f : files) paths.push_back(f.path);
+    return std::make_unique<FileValuesAhead>(cache, wanted, std::move(paths));
 }
 
 RunSummary RunRenames(FileList& files, const std::vector<BatchFile>& ticked,
-                      const std::vector<RowName>& names, bool makeFolders, RunHost* host,
+                      const std::function<RowName(std::size_t index)>& nameOf, bool inBatches,
+                      bool makeFolders, RunHost* host,
                       const std::function<void(std::size_t index)>& renamed) {
     ChangeRecorder* recorder = host ? host->recorder() : nullptr;
-    if (recorder) {
-        std::vector<ChangeRecorder::Planned> plan;
-        for (std::size_t i = 0; i < ticked.size(); ++i)
-            if (names[i].why == Undone::None && names[i].name != files.Name(ticked[i].row))
-                plan.push_back({ChangeRecorder::Change::Rename, ticked[i].path,
-                                PathWithName(files, ticked[i].row, names[i].name)});
-        recorder->Plan(plan);
-    }
     std::unordered_set<std::string> given;
     RunTracker run(host, static_cast<int>(ticked.size()));
-    run.ForEach(ticked, [&](const BatchFile& f) {
-        ProcessPendingMessages();
-        const auto index = static_cast<std::size_t>(&f - ticked.data());
-        const RowName& n = names[index];
-        const Undone why = n.why != Undone::None
-                               ? n.why
-                               : RenameRow(files, f.row, n.name, given, recorder, makeFolders);
-        if (why != Undone::None) {
-            run.Skip(f.row, f.path, why, n.detail);
-            return;
+    std::vector<RowName> names;
+    // Batches start small, so that the first renames come early, and
+    // double, so that the recorder puts few plans on disk (each is flushed).
+    std::size_t batch = inBatches ? std::max<std::size_t>(256, ticked.size() / 8) : ticked.size();
+    for (std::size_t at = 0; at < ticked.size();) {
+        const std::size_t end = std::min(ticked.size(), at + std::max<std::size_t>(batch, 1));
+        names.clear();
+        for (std::size_t i = at; i < end; ++i) names.push_back(nameOf(i));
+        if (recorder) {
+            std::vector<ChangeRecorder::Planned> plan;
+            for (std::size_t i = at; i < end; ++i) {
+                const RowName& n = names[i - at];
+                if (n.why == Undone::None && n.name != files.Name(ticked[i].row))
+                    plan.push_back({ChangeRecorder::Change::Rename, ticked[i].path,
+                                    PathWithName(files, ticked[i].row, n.name)});
+            }
+            recorder->Plan(plan);
         }
-        if (renamed) renamed(index);
-        run.Done(f.row, f.path);
-    });
+        for (std::size_t i = at; i < end; ++i) {
+            const BatchFile& f = ticked[i];
+            if (!run.Next(f.row, f.path)) {
+                for (std::size_t j = i; j < ticked.size(); ++j)
+                    run.StopRemaining(ticked[j].row, ticked[j].path);
+                return run.Take();
+            }
+            ProcessPendingMessages();
+            const RowName& n = names[i - at];
+            const Undone why = n.why != Undone::None
+                                   ? n.why
+                                   : RenameRow(files, f.row, n.name, given, recorder, makeFolders);
+            if (why != Undone::None) {
+                run.Skip(f.row, f.path, why, n.detail);
+                continue;
+            }
+            if (renamed) renamed(i);
+            run.Done(f.row, f.path);
+        }
+        at = end;
+        batch *= 2;
+    }
     return run.Take();
 }
 
 RunSummary RenameFiles(FileList& files, const RenameSettings& settings, RunHost* host) {
     RenameRule rule(settings.pattern, settings.programDir);
-
-    // Every new name first, so that a recorder can put the whole plan on
-    // disk before the first file changes. The run ends where a name list
-    // ends: every later row is reported for the same reason.
     const std::vector<BatchFile> ticked = TickedFiles(files);
-    std::vector<RowName> names(ticked.size());
-    {
-        const std::unique_ptr<FileValueReader> ahead = ReadAhead(rule.cache(), rule.wanted(), ticked);
-        bool listEnded = false;
-        for (std::size_t i = 0; i < ticked.size(); ++i) {
-            if (listEnded) {
-                names[i].why = Undone::NoListLine;
-                continue;
-            }
-            if (ahead) ProcessPendingMessages();
-            try {
-                names[i] = rule.NameOf(files, ticked[i].row, static_cast<int64_t>(i));
-            } catch (const ValueTooLong&) {
-                names[i].why = Undone::TooLong;
-            }
-            if (names[i].why == Undone::NoListLine) listEnded = true;
+    // Names come before the renames they lead to, so that a recorder can put
+    // the plan on disk before a file changes: all at once, or, while what
+    // the files hold is read ahead on the other cores, a batch at a time,
+    // each batch renamed while the next is read. The run ends where a name
+    // list ends: every later row is reported for the same reason.
+    const std::unique_ptr<FileValuesAhead> ahead = ReadAhead(rule.cache(), rule.wanted(), ticked);
+    bool listEnded = false;
+    auto nameOf = [&](std::size_t i) {
+        RowName n;
+        if (listEnded) {
+            n.why = Undone::NoListLine;
+            return n;
         }
-    }
-    return RunRenames(files, ticked, names, settings.makeFolders, host);
+        const auto ordinal = static_cast<int64_t>(i);
+        try {
+            if (ahead) {
+                ProcessPendingMessages();
+                n = rule.NameOf(files, ticked[i].row, ordinal, *ahead->Take(i));
+            } else {
+                n = rule.NameOf(files, ticked[i].row, ordinal);
+            }
+        } catch (const ValueTooLong&) {
+            n.why = Undone::TooLong;
+        }
+        if (n.why == Undone::NoListLine) listEnded = true;
+        return n;
+    };
+    return RunRenames(files, ticked, nameOf, ahead != nullptr, settings.makeFolders, host);
 }
 
 RunSummary RenameFiles(FileList& files, std::string_view typedPattern, std::string_view programDir,

@@ -88,6 +88,9 @@ public:
     // Throws ValueTooLong.
     RowName NameOf(const FileList& files, int row, int64_t ordinal,
                    FileValueReader* reader = nullptr, int64_t priority = 0);
+    // The same with the file's values read already (a run reads them
+    // ahead).
+    RowName NameOf(const FileList& files, int row, int64_t ordinal, const FileValues& values);
 
     int mode() const { return mode_; }  // 0 pattern, 1 name list, 2 replacement list
     // The values the pattern's items read from the files' contents (0: none).
@@ -97,6 +100,8 @@ public:
     void SetCache(FileValueCache& cache) { cache_ = &cache; }
 
 private:
+    RowName NameFrom(const FileList& files, int row, int64_t ordinal, const ItemTexts* values);
+
     std::string pattern_;
     std::string sequenceItem_;
     int64_t start_ = 0;
@@ -132,17 +137,20 @@ Undone RenameRow(FileList& files, int row, const std::string& newName,
 std::string PathWithName(const FileList& files, int row, std::string_view newName);
 
 // The values of the files' contents read ahead on worker threads, in the
-// files' order, while a run works the names out one by one (a file not
-// read yet when its turn comes is read there); null when nothing is to be
-// read. The reader stops when it goes.
-std::unique_ptr<FileValueReader> ReadAhead(FileValueCache& cache, FileValueSet wanted,
+// files' order, while a run works the names out one by one (Take(i) for
+// files[i]); null when nothing is to be read.
+std::unique_ptr<FileValuesAhead> ReadAhead(FileValueCache& cache, FileValueSet wanted,
                                            const std::vector<BatchFile>& files);
 
-// The renames of a run: each ticked row (in order) to its name, or left
-// undone with the name's reason; the recorder is told the plan first.
-// renamed(i) follows the rename of ticked[i], once made.
+// The renames of a run: each ticked row (in order) to the name nameOf(i)
+// gives ticked[i], or left undone with the name's reason. Names are asked
+// in order, all before the first rename or, inBatches, a growing batch at
+// a time ahead of its renames; the recorder is told each batch's plan
+// before its first rename. renamed(i) follows the rename of ticked[i],
+// once made.
 RunSummary RunRenames(FileList& files, const std::vector<BatchFile>& ticked,
-                      const std::vector<RowName>& names, bool makeFolders, RunHost* host,
+                      const std::function<RowName(std::size_t index)>& nameOf, bool inBatches,
+                      bool makeFolders, RunHost* host,
                       const std::function<void(std::size_t index)>& renamed = {});
 
 // Renames every ticked row's file in display order, processing window

@@ -174,25 +174,20 @@ ItemTexts FileItems::TextsOf(const FileValues& v) const {
 
 ItemTexts FileItems::TextsFor(std::string_view path, FileValueCache& cache,
                               FileValueReader* reader, std::int64_t priority) const {
-    std::shared_ptr<const FileValues> values;
-    if (reader) {
-        // What the reader reads goes to its own cache.
-        values = reader->cache().Peek(path, wanted_);
-        if (!values) {
-            reader->Request(path, wanted_, priority);
-            ItemTexts out;
-            out.pending = true;
-            return out;
-        }
-    } else if (wanted_ == 0) {
-        // The file's times alone: nothing to keep.
+    if (wanted_ == 0) {
+        // The file's times alone: one look at the file, nothing to keep.
         FileValues facts;
         facts.facts = ReadFileFacts(path);
         return TextsOf(facts);
-    } else {
-        values = cache.Get(path, wanted_);
     }
-    return TextsOf(*values);
+    if (!reader) return TextsOf(*cache.Get(path, wanted_));
+    // What the reader reads goes to its own cache.
+    const std::shared_ptr<const FileValues> values = reader->cache().Peek(path, wanted_);
+    if (values) return TextsOf(*values);
+    reader->Request(path, wanted_, priority);
+    ItemTexts out;
+    out.pending = true;
+    return out;
 }
 
 std::string PutInValues(std::string_view pattern, std::initializer_list<PatternVariable> variables,

@@ -195,4 +195,69 @@ void FileValueReader::Work() {
     }
 }
 
+// ---- Reading ahead ----
+
+FileValuesAhead::FileValuesAhead(FileValueCache& cache, FileValueSet wanted,
+                                 std::vector<std::string> paths, int threads)
+    : cache_(cache),
+      wanted_(wanted),
+      paths_(std::move(paths)),
+      values_(paths_.size()),
+      states_(new std::atomic<std::uint8_t>[paths_.size()]) {
+    for (std::size_t i = 0; i < paths_.size(); ++i) states_[i].store(kWaiting, std::memory_order_relaxed);
+    if (threads <= 0)
+        threads = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4);
+    for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
+}
+
+FileValuesAhead::~FileValuesAhead() {
+    stopping_.store(true);
+    for (std::thread& t : threads_) t.join();
+}
+
+bool FileValuesAhead::Claim(std::size_t i) {
+    std::uint8_t waiting = kWaiting;
+    return states_[i].compare_exchange_strong(waiting, kReading, std::memory_order_acq_rel);
+}
+
+void FileValuesAhead::Read(std::size_t i) {
+    std::shared_ptr<const FileValues> values;
+    try {
+        values = cache_.Get(paths_[i], wanted_);
+    } catch (...) {
+        // Out of memory: the file counts as holding nothing.
+        auto none = std::make_shared<FileValues>();
+        none->facts = ReadFileFacts(paths_[i]);
+        none->looked = kAllFileValues;
+        values = std::move(none);
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        values_[i] = std::move(values);
+        states_[i].store(kRead, std::memory_order_release);
+    }
+    read_.notify_all();
+}
+
+void FileValuesAhead::Work() {
+    while (!stopping_.load(std::memory_order_relaxed)) {
+        const std::size_t i = next_.fetch_add(1);
+        if (i >= paths_.size()) return;
+        if (Claim(i)) Read(i);
+    }
+}
+
+std::shared_ptr<const FileValues> FileValuesAhead::Take(std::size_t i) {
+    if (states_[i].load(std::memory_order_acquire) != kRead) {
+        if (Claim(i)) {
+            Read(i);
+        } else {
+            std::unique_lock<std::mutex> lock(mutex_);
+            read_.wait(lock, [&] { return states_[i].load(std::memory_order_acquire) == kRead; });
+        }
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::move(values_[i]);
+}
+
 }  // namespace ferro

@@ -9,6 +9,7 @@
 // the rows on screen first; a run asks with Get.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -102,6 +103,40 @@ private:
     std::uint64_t order_ = 0;
     int busy_ = 0;
     bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
+
+// The values of a run's files read ahead on worker threads, in the order
+// the run takes them: the run's own thread only waits for a file a worker
+// is reading, or reads it itself when no worker has begun it.
+class FileValuesAhead {
+public:
+    // threads 0: as many as the processor has cores, at most four.
+    FileValuesAhead(FileValueCache& cache, FileValueSet wanted, std::vector<std::string> paths,
+                    int threads = 0);
+    // Waits for the files being read; the rest are not read.
+    ~FileValuesAhead();
+    FileValuesAhead(const FileValuesAhead&) = delete;
+    FileValuesAhead& operator=(const FileValuesAhead&) = delete;
+
+    // The values of paths[i], each taken once.
+    std::shared_ptr<const FileValues> Take(std::size_t i);
+
+private:
+    enum State : std::uint8_t { kWaiting, kReading, kRead };
+    bool Claim(std::size_t i);
+    void Read(std::size_t i);
+    void Work();
+
+    FileValueCache& cache_;
+    const FileValueSet wanted_;
+    const std::vector<std::string> paths_;
+    std::vector<std::shared_ptr<const FileValues>> values_;
+    std::unique_ptr<std::atomic<std::uint8_t>[]> states_;
+    std::atomic<std::size_t> next_{0};
+    std::atomic<bool> stopping_{false};
+    std::mutex mutex_;
+    std::condition_variable read_;
     std::vector<std::thread> threads_;
 };
 

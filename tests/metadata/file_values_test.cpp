@@ -68,6 +68,32 @@ TEST(FileValues, PhotosGiveTheirDateTakenCameraAndSize) {
     EXPECT_FALSE(png.taken);
 }
 
+TEST(FileValues, APhotoWhoseMetadataRunsFarIntoTheFileIsReadWhole) {
+    TempFolder dir;
+    const std::string path = testing::MakeJpeg(dir, "long.jpg", 64, 48, {"2024:05:01 10:20:30", "", "Canon", "Canon EOS 80D"});
+    // Six comment segments of 60 000 bytes right after the start: the
+    // date, the camera and the frame come after the first 256 KB.
+    std::string bytes = dir.Read("long.jpg");
+    std::string comments;
+    for (int i = 0; i < 6; ++i) {
+        comments += "\xFF\xFE";
+        comments.push_back(static_cast<char>(60002 >> 8));
+        comments.push_back(static_cast<char>(60002 & 0xFF));
+        comments += std::string(60000, 'c');
+    }
+    bytes.insert(2, comments);
+    dir.Write("long.jpg", bytes);
+    const FileValues v = Read(path);
+    EXPECT_EQ(Taken(v), "2024-05-01 10:20:30");
+    EXPECT_EQ(v.camera, "Canon EOS 80D");
+    EXPECT_EQ(v.width, 64);
+
+    // A JPEG cut short reads as far as it goes, and never fails the run.
+    dir.Write("cut.jpg", bytes.substr(0, 200000));
+    const FileValues cut = Read(dir / "cut.jpg");
+    EXPECT_FALSE(cut.taken);
+}
+
 TEST(FileValues, AudioGivesItsTagsAndLength) {
     TempFolder dir;
     const AudioTags tags{"周杰伦", "晴天", "叶惠美", 2003, 3};
@@ -179,6 +205,31 @@ TEST(FileValueCache, KeepsAtMostItsCapacity) {
     for (int i = 0; i < 100; ++i) cache.Get(dir.Write("f" + std::to_string(i), "x"), Bit(FileValue::Md5));
     EXPECT_LE(cache.size(), 17u);
     EXPECT_NE(cache.Peek(dir / "f99", Bit(FileValue::Md5)), nullptr);
+}
+
+TEST(FileValuesAhead, GivesEveryFileInOrderWhoeverReadsIt) {
+    TempFolder dir;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 200; ++i) paths.push_back(dir.Write("f" + std::to_string(i), std::to_string(i)));
+    paths.push_back(dir / "missing");
+    FileValueCache cache;
+    {
+        FileValuesAhead ahead(cache, Bit(FileValue::Crc32), paths, 2);
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            SCOPED_TRACE(i);
+            const auto v = ahead.Take(i);
+            ASSERT_NE(v, nullptr);
+            if (i + 1 == paths.size()) {
+                EXPECT_FALSE(v->facts.exists);
+                continue;
+            }
+            EXPECT_TRUE(v->facts.exists);
+            EXPECT_EQ(v->crc32, cache.Get(paths[i], Bit(FileValue::Crc32))->crc32);
+        }
+    }
+    // One that goes before its files are taken stops its workers.
+    FileValuesAhead left(cache, Bit(FileValue::Md5), paths, 2);
+    EXPECT_NE(left.Take(7), nullptr);
 }
 
 TEST(FileValueReader, ReadsTheMostUrgentFirstAndTellsWhenReady) {

@@ -253,6 +253,21 @@ TEST(RenameItems, ThePreviewGivesTheRunsNamesAndReadsOffItsThread) {
     }
 }
 
+TEST(RenameItems, FileTimesNeedNoReader) {
+    TempFolder dir;
+    const std::string path = dir.Write("a.txt", "x");
+    dir.SetModified("a.txt", 1700000000);
+    FileList list = Listed({path});
+    FileValueCache cache;
+    FileValueReader reader(cache);
+    auto preview = ChangePreview::ForRename(list, "${ModTime(yyyy)}_${Sn(1,2)}", "");
+    preview->UseReader(&reader);
+    EXPECT_EQ(preview->wanted(), 0u);
+    EXPECT_FALSE(preview->Row(1)->pending);
+    EXPECT_EQ(preview->Row(1)->after, "2023_01.txt");
+    EXPECT_EQ(reader.Pending(), 0u);
+}
+
 TEST(RenameItems, ExtensionPatternsTakeItemsToo) {
     TempFolder dir;
     FileList list = Listed({testing::MakeJpeg(dir, "a.JPG", 8, 8, kCanon), testing::MakeJpeg(dir, "b.jpg", 8, 8)});
@@ -273,6 +288,10 @@ class RecordingRecorder : public ChangeRecorder {
 public:
     std::vector<std::string> calls;
     bool refuseFolders = false;
+    bool Plan(const std::vector<Planned>& changes) override {
+        calls.push_back("plan " + std::to_string(changes.size()));
+        return true;
+    }
     bool WillRename(std::string_view from, std::string_view to) override {
         calls.push_back("rename " + std::string(from) + " -> " + std::string(to));
         return true;
@@ -294,8 +313,54 @@ public:
 class RecordingHost : public RunHost {
 public:
     ChangeRecorder* recorder() override { return recorder_; }
+    void FileStarted(int index, std::string_view) override { started = index + 1; }
+    bool StopRequested() override { return stopAfter > 0 && started >= stopAfter; }
     ChangeRecorder* recorder_ = nullptr;
+    int started = 0, stopAfter = 0;
 };
+
+TEST(RenameItems, LongRunsArePlannedAndRenamedABatchAtATime) {
+    struct Case {
+        const char* name;
+        int stopAfter;
+        std::vector<std::string> plans;
+        int done;
+    };
+    const Case cases[] = {
+        {"to the end", 0, {"plan 256", "plan 444"}, 700},
+        {"stopped in the second batch", 300, {"plan 256", "plan 444"}, 300},
+        {"stopped in the first", 10, {"plan 256"}, 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        std::vector<std::string> paths;
+        for (int i = 0; i < 700; ++i)
+            paths.push_back(dir.Write("f" + std::to_string(1000 + i) + ".txt", std::to_string(i)));
+        FileList list = Listed(paths);
+        RecordingRecorder recorder;
+        RecordingHost host;
+        host.recorder_ = &recorder;
+        host.stopAfter = c.stopAfter;
+        const RunSummary s = RenameFiles(list, "${CRC32}_${Sn(1,3)}", "", &host);
+        EXPECT_EQ(s.done, c.done);
+        EXPECT_EQ(s.stopped, c.stopAfter > 0);
+        std::vector<std::string> plans;
+        int renamesBeforeSecondPlan = 0;
+        for (const std::string& call : recorder.calls) {
+            if (call.rfind("plan", 0) == 0) plans.push_back(call);
+            else if (call.rfind("rename", 0) == 0 && plans.size() == 1) ++renamesBeforeSecondPlan;
+        }
+        EXPECT_EQ(plans, c.plans);
+        // Each batch's plan comes before its first rename.
+        EXPECT_EQ(renamesBeforeSecondPlan, std::min(256, c.done));
+        FileValues first;
+        ReadFileValues(paths[0], Bit(FileValue::Crc32), first);
+        EXPECT_EQ(list.Name(1), first.crc32 + "_001.txt");
+        EXPECT_EQ(list.Name(700), c.done == 700 ? list.Name(700) : "f1699.txt");
+        if (c.stopAfter > 0) EXPECT_EQ(s.undone.back().why, Undone::Stopped);
+    }
+}
 
 TEST(FoldersFromNames, AreMadeBelowTheFilesFolderAndToldBeforeTheyAreMade) {
     TempFolder dir;
