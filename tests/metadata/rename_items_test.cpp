@@ -338,6 +338,8 @@ TEST(RenameItems, LongRunsArePlannedAndRenamedABatchAtATime) {
         for (int i = 0; i < 700; ++i)
             paths.push_back(dir.Write("f" + std::to_string(1000 + i) + ".txt", std::to_string(i)));
         FileList list = Listed(paths);
+        FileValues first;
+        ReadFileValues(paths[0], Bit(FileValue::Crc32), first);
         RecordingRecorder recorder;
         RecordingHost host;
         host.recorder_ = &recorder;
@@ -354,8 +356,6 @@ TEST(RenameItems, LongRunsArePlannedAndRenamedABatchAtATime) {
         EXPECT_EQ(plans, c.plans);
         // Each batch's plan comes before its first rename.
         EXPECT_EQ(renamesBeforeSecondPlan, std::min(256, c.done));
-        FileValues first;
-        ReadFileValues(paths[0], Bit(FileValue::Crc32), first);
         EXPECT_EQ(list.Name(1), first.crc32 + "_001.txt");
         EXPECT_EQ(list.Name(700), c.done == 700 ? list.Name(700) : "f1699.txt");
         if (c.stopAfter > 0) EXPECT_EQ(s.undone.back().why, Undone::Stopped);
@@ -382,7 +382,7 @@ TEST(FoldersFromNames, AreMadeBelowTheFilesFolderAndToldBeforeTheyAreMade) {
     EXPECT_EQ(s.done, 3);
     const std::string d = dir.path();
     EXPECT_EQ(recorder.calls, (std::vector<std::string>{
-                                  "folder " + d + "/2024", "changed", "folder " + d + "/2024/05",
+                                  "plan 3", "folder " + d + "/2024", "changed", "folder " + d + "/2024/05",
                                   "changed", "rename " + a + " -> " + d + "/2024/05/a.jpg", "changed",
                                   "rename " + b + " -> " + d + "/2024/05/b.jpg", "changed",
                                   "folder " + d + "/2023", "changed", "folder " + d + "/2023/12",
