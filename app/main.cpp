@@ -20,7 +20,6 @@
 #include "convert/office.h"
 #include "platform/codec.h"
 #include "platform/error.h"
-#include "platform/rescue.h"
 
 namespace {
 
@@ -53,15 +52,16 @@ int main(int argc, char* argv[]) {
     const QString title = QString::fromUtf8(ferro::kAppCaption);
     ferro::RemoveStaleOfficeFolders();
     try {
-        ferro::RecoverInterruptedWrites();  // rewrites a kill or a power cut left unfinished
         ferro::InstallMessagePump();
         ferro::QtDialogs dialogs;
         ferro::TForm1 form(&dialogs);
         form.OpenJournal();
         ferro::RestoreSettings(form);
         ferro::OpenStartupPaths(form, QApplication::arguments().mid(1));
+        ferro::QuitOnTerminationSignal(form);
         form.show();
-        // Runs a crash or a kill cut short: offered for undo once the window is up.
+        // Writes and runs a crash or a kill cut short are mended, and what
+        // they finished is offered for undo, once the window is up.
         QTimer::singleShot(0, &form, [&form] { form.OfferRecovery(); });
         app.exec();
         ferro::SaveSettings(form);

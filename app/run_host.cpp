@@ -26,7 +26,8 @@ WindowRunHost::WindowRunHost(TForm1& form, QLabel* counter, const QString& opera
       fileLabel_(form.Find<QLabel>("lblRunFile")),
       stop_(form.Find<QPushButton>("btnStopRun")),
       operation_(operation) {
-    form_.FStopRun = false;
+    if (!form_.FCloseAfterRun) form_.FStopRun = false;
+    ++form_.FBatchRuns;
     if (counter_) counterBase_ = counter_->text().toLongLong();
     if (stop_) {
         stopWasEnabled_ = stop_->isEnabled();
@@ -43,7 +44,10 @@ WindowRunHost::~WindowRunHost() {
     Show(true);
     if (stop_) stop_->setEnabled(stopWasEnabled_);
     if (fileLabel_) fileLabel_->clear();
-    form_.FStopRun = false;
+    // A stop asked for by closing the window stays asked for: a second run
+    // of the same command (key merge after its check) does not start anew.
+    if (!form_.FCloseAfterRun) form_.FStopRun = false;
+    --form_.FBatchRuns;
 }
 
 void WindowRunHost::Started(int total) {

@@ -29,4 +29,8 @@ bool LoadQtTranslations();
 // the user asks). Names that do not exist are left out.
 void OpenStartupPaths(TForm1& form, const QStringList& paths);
 
+// SIGTERM (the session is ending) closes the window the way the user would,
+// without asking: a run under way stops after its current file first.
+void QuitOnTerminationSignal(TForm1& form);
+
 }  // namespace ferro

@@ -81,7 +81,9 @@ void TextPreviewWindow::Show(TextPreview preview) {
         lblPreviewCounts_->setText(QStringLiteral("运行时此文件不会被处理：%1").arg(why));
         return;
     }
-    diff_ = std::make_unique<LineDiff>(preview_->before, preview_->after);
+    // Read in pieces, the file came with its diff made.
+    diff_ = preview_->diff ? std::move(preview_->diff)
+                           : std::make_unique<LineDiff>(preview_->before, preview_->after);
     Step();
     if (!diff_->finished()) timer_->start();
 }
@@ -134,8 +136,8 @@ void TextPreviewWindow::ShowNewLines() {
 }
 
 void TextPreviewWindow::ShowCounts() {
-    const auto before = static_cast<qulonglong>(preview_->before.size());
-    const auto after = static_cast<qulonglong>(preview_->after.size());
+    const auto before = static_cast<qulonglong>(preview_->beforeLines);
+    const auto after = static_cast<qulonglong>(preview_->afterLines);
     QString text;
     if (!diff_->finished())
         text = QStringLiteral("原文件 %1 行，处理后 %2 行；正在比较…").arg(before).arg(after);

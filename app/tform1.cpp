@@ -16,6 +16,7 @@
 
 #include "app/filelist_model.h"
 #include "app/filelist_view.h"
+#include "app/pages/page_binding.h"
 #include "app/preview_column.h"
 #include "app/looks.h"
 #include "journal/journal.h"
@@ -64,8 +65,31 @@ TForm1::~TForm1() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (FBatchRuns > 0 && !FCloseAfterRun) {
+        // Closed while files are being changed: the run would go on unseen.
+        if (!dialogs_->Question(this, QString::fromUtf8(kAppCaption),
+                                QStringLiteral("正在处理…，要在当前文件处理完后停止并退出吗？"))) {
+            event->ignore();
+            return;
+        }
+        QuitWhenRunStops();
+    }
+    if (FBatchRuns > 0) {
+        event->ignore();  // closed once the run has stopped
+        return;
+    }
     FStopSearch = true;  // a running search ends at its next entry
     QMainWindow::closeEvent(event);
+}
+
+void TForm1::QuitWhenRunStops() {
+    FStopSearch = true;
+    if (FBatchRuns == 0) {
+        close();
+        return;
+    }
+    FCloseAfterRun = true;
+    FStopRun = true;
 }
 
 void TForm1::FormCreate() {
@@ -120,6 +144,16 @@ bool TForm1::CheckSelection() {
     if (previewing_ && PreviewRow() > 0) return true;
     ShowError(QStringLiteral("请先选择文件！"));
     return false;
+}
+
+page::PageBinding* TForm1::CurrentPage() const {
+    const int index = pgcOne_->currentIndex();
+    return index >= 0 && index < static_cast<int>(pages_.size()) ? pages_[index] : nullptr;
+}
+
+int TForm1::CurrentRow() const {
+    const int row = sgFiles_->currentIndex().row() + 1;
+    return row >= 1 && row <= files_.LastRow() ? row : 0;
 }
 
 bool TForm1::FindFirstTwoChecked(int& first, int& second) {
@@ -190,6 +224,13 @@ bool TForm1::RunCommand(QAbstractButton* button, const std::function<void()>& bo
     EndBusy();
     if (b) b->setEnabled(true);
     model_->FlushPendingRows();
+    if (FCloseAfterRun && FBatchRuns == 0) {
+        // Stopped to close: the journal holds the run; nobody waits for a box.
+        closingMessage_.clear();
+        closingDetails_.clear();
+        QTimer::singleShot(0, this, [this] { close(); });
+        return ok;
+    }
     if (!closingMessage_.isEmpty()) {
         const QString text = closingMessage_, details = closingDetails_;
         const auto icon = closingIsError_ ? DialogProvider::Icon::Error
@@ -214,19 +255,19 @@ void TForm1::SetRunReport(const RunSummary& summary, const QString& closingText)
 
 void TForm1::BeginBusy() {
     if (busyDepth_++ > 0) return;
-    // Everything that changes the list or starts another command.
+    // Everything that changes the list or starts another command: the
+    // list's and the window's commands, and every page's start button.
     static const char* const kCommands[] = {
         "cbSearch", "btnSelAll", "btnDeSelAll", "btnInverse", "btnAdd", "btnDel",
-        "btnExp", "btnExpDir", "cbDel", "cmbOpt", "btnUndo", "btnPreview", "cmbTextEncoding",
-        "btnExt", "btnFilename", "btnDate", "btnProp", "btnFileInfo", "btnSyn", "btnCut",
-        "btnIns", "btnReplace", "btnDelLine", "btnGetLine", "btnLineSyn", "btnInsLine",
-        "btnFileCombine", "btnConvert"};
+        "btnExp", "btnExpDir", "cbDel", "cmbOpt", "btnUndo", "btnPreview", "cmbTextEncoding"};
     busyControls_.clear();
-    for (const char* name : kCommands) {
-        if (auto* w = Find<QWidget>(name)) {
-            busyControls_.emplace_back(w, w->isEnabled());
-            w->setEnabled(false);
-        }
+    std::vector<QWidget*> controls;
+    for (const char* name : kCommands) controls.push_back(Find<QWidget>(name));
+    for (page::PageBinding* page : pages_) controls.push_back(page->start());
+    for (QWidget* w : controls) {
+        if (!w) continue;
+        busyControls_.emplace_back(w, w->isEnabled());
+        w->setEnabled(false);
     }
     emit busyChanged(true);
 }

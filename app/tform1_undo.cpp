@@ -17,6 +17,7 @@
 #include "journal/journal.h"
 #include "journal/recovery.h"
 #include "journal/undo.h"
+#include "ops/undo_budget.h"
 #include "platform/codec.h"
 #include "platform/fs.h"
 
@@ -24,19 +25,24 @@ namespace ferro {
 
 namespace {
 
-QString Bytes(uint64_t bytes) {
-    if (bytes >= (uint64_t{1} << 30)) return QStringLiteral("%1 GB").arg(bytes / double(1 << 30), 0, 'f', 1);
-    if (bytes >= (uint64_t{1} << 20)) return QStringLiteral("%1 MB").arg(bytes / double(1 << 20), 0, 'f', 1);
-    if (bytes >= 1024) return QStringLiteral("%1 KB").arg((bytes + 1023) / 1024);
-    return QStringLiteral("%1 字节").arg(bytes);
-}
+QString Bytes(uint64_t bytes) { return GbkToQString(ops::SizeText(bytes)); }
 
-// "更改文件名称（12月8日 11:50，50 个文件）"
+// "“更改文件名称”（12月8日 11:50，命令行，/home/u/照片，50 个文件）": two
+// runs of one operation a minute apart are told apart by where they were
+// started and on what.
 QString Describe(const JournalRun& run) {
-    const QDateTime when = QDateTime::fromMSecsSinceEpoch(run.startedNs / 1000000);
-    return QStringLiteral("“%1”（%2，%3 个文件）")
-        .arg(GbkToQString(run.operation), when.toString(QStringLiteral("M月d日 HH:mm")))
-        .arg(run.files);
+    QStringList parts;
+    if (run.startedNs > 0)
+        parts << QDateTime::fromMSecsSinceEpoch(run.startedNs / 1000000)
+                     .toString(QStringLiteral("M月d日 HH:mm"));
+    if (run.origin == "window") parts << QStringLiteral("窗口");
+    else if (run.origin == "cli") parts << QStringLiteral("命令行");
+    if (!run.place.empty()) parts << GbkToQString(run.place);
+    parts << QStringLiteral("%1 个文件").arg(run.files);
+    const QString name = run.operation.empty() ? QStringLiteral("第 %1 次处理")
+                                                     .arg(QString::fromStdString(run.id).toInt())
+                                               : QStringLiteral("“%1”").arg(GbkToQString(run.operation));
+    return name + QStringLiteral("（%1）").arg(parts.join(QStringLiteral("，")));
 }
 
 // A field that takes Ctrl+Z for its own text.
@@ -66,7 +72,7 @@ void TForm1::SetUpUndo() {
 }
 
 void TForm1::OpenJournal() {
-    if (!journal_) journal_ = std::make_unique<Journal>();
+    if (!journal_) journal_ = ops::OpenRunJournal();
     UpdateUndoButton();
 }
 
@@ -89,14 +95,37 @@ void TForm1::UpdateUndoButton() {
 
 void TForm1::btnUndoClick() {
     if (!journal_) return;
-    const std::optional<JournalRun> next = journal_->NextToUndo();
+    std::optional<JournalRun> next = journal_->NextToUndo();
+    // Its record read whole: damage the journal's index cannot show.
+    if (next) next = journal_->Inspect(next->id);
     if (!next) {
         ShowInfo(QStringLiteral("没有可撤销的操作！"));
         UpdateUndoButton();
         return;
     }
-    if (!AskYesNo(QStringLiteral("确定要撤销%1吗？").arg(Describe(*next)))) return;
+    if (next->damaged) {
+        if (!DecideAboutDamagedRun(*next)) return;
+    } else if (!AskYesNo(QStringLiteral("确定要撤销%1吗？").arg(Describe(*next)))) {
+        return;
+    }
     UndoJournalRun(next->id);
+}
+
+bool TForm1::DecideAboutDamagedRun(const JournalRun& run) {
+    const QString damage = GbkToQString(DamagedRunText(run));
+    if (run.changes > 0 &&
+        AskYesNo(QStringLiteral("%1\n其中还能读出%2。\n是否撤销可以读出的部分？")
+                     .arg(damage, Describe(run))))
+        return true;
+    // The user decides before any older run is touched.
+    if (dialogs().QuestionDefaultNo(
+            this, QString::fromUtf8(kAppCaption),
+            (run.changes > 0 ? QString() : damage + QStringLiteral("\n其中没有可以撤销的更改。\n")) +
+                QStringLiteral("是否搁置这个记录？搁置后，撤销将从更早的一次处理开始。"))) {
+        journal_->SetAside(run.id);
+        UpdateUndoButton();
+    }
+    return false;
 }
 
 void TForm1::UndoJournalRun(const std::string& id) {
@@ -126,15 +155,7 @@ void TForm1::UndoJournalRun(const std::string& id) {
                 files_.SetCell(kColType, it->second, ExtractFileExt(name));
             }
         }
-        // A conversion's new files are removed rather than restored.
-        const int restored = result.summary.done - result.removed;
-        SetRunReport(result.summary,
-                     result.removed == 0 ? QStringLiteral("撤销完成,共恢复 %1 个文件!").arg(restored)
-                     : restored == 0
-                         ? QStringLiteral("撤销完成,共删除 %1 个新建的文件!").arg(result.removed)
-                         : QStringLiteral("撤销完成,共恢复 %1 个文件，删除 %2 个新建的文件!")
-                               .arg(restored)
-                               .arg(result.removed));
+        SetRunReport(result.summary, GbkToQString(UndoClosingText(result)));
     });
     UpdateUndoButton();
 }
@@ -142,26 +163,32 @@ void TForm1::UndoJournalRun(const std::string& id) {
 bool TForm1::CheckJournalRoom(const std::vector<BatchFile>& files, bool& withoutUndo) {
     withoutUndo = false;
     if (!journal_) return true;
-    const uint64_t bytes = EstimateOldContentBytes(files);
-    if (bytes == 0 || journal_->MakeRoom(bytes)) return true;
-    if (!AskYesNo(QStringLiteral("这些文件的原内容共 %1，超出撤销记录的上限 %2，处理后将无法撤销。\n"
-                                 "是否继续处理（不保留撤销记录）？")
-                      .arg(Bytes(bytes), Bytes(journal_->budget()))))
-        return false;
+    const ops::UndoRoom room = ops::MakeUndoRoom(*journal_, files);
+    if (room.fits) return true;
+    if (!AskYesNo(GbkToQString(ops::UndoRoomQuestion(room)))) return false;
     withoutUndo = true;
     return true;
 }
 
 void TForm1::OfferRecovery() {
-    if (!journal_) return;
-    const JournalRecovery found = RecoverInterruptedRuns(*journal_);
-    if (!found.unresolved.empty()) {
+    const StartRecovery recovered = RecoverAtStart(journal_.get());
+    std::vector<std::string> unresolved = recovered.writes.unresolved;
+    unresolved.insert(unresolved.end(), recovered.runs.unresolved.begin(),
+                      recovered.runs.unresolved.end());
+    if (!unresolved.empty()) {
         QString list;
-        for (const std::string& path : found.unresolved) list += QLatin1Char('\n') + GbkToQString(path);
+        for (const std::string& path : unresolved) list += QLatin1Char('\n') + GbkToQString(path);
         ShowError(QStringLiteral("上次运行未正常结束，以下文件的原内容暂时无法恢复，"
                                  "撤销记录仍保留着它们，下次启动时将再次尝试：") + list);
     }
+    if (!journal_) return;
     UpdateUndoButton();
+    if (recovered.damaged) {
+        ShowError(GbkToQString(DamagedRunText(*recovered.damaged)) +
+                  QStringLiteral("\n按“撤销”按钮可以撤销其中还能读出的部分，或者搁置这个记录。"));
+        return;
+    }
+    const JournalRecovery& found = recovered.runs;
     if (found.interrupted.empty()) return;
     // The newest run cut short is the one that can be undone first.
     const JournalRun& run = found.interrupted.front();

@@ -56,11 +56,16 @@ public:
     // first (the copy may overwrite it where it stands); a new file is noted
     // so that undo removes it.
     virtual bool WillCopyTo(std::string_view path) = 0;
+    // The same for the backup copy of a file (its .bak): undo removes a
+    // backup only once the file it holds the old content of is put back.
+    virtual bool WillBackUp(std::string_view file, std::string_view backup) {
+        return WillCopyTo(backup);
+    }
+    // A folder is about to be made (it does not exist yet): undo removes it
+    // again when it is empty.
+    virtual bool WillMakeFolder(std::string_view path) { return true; }
     // A file is about to be moved to the trash.
     virtual bool WillTrash(std::string_view path) = 0;
-    // A folder is about to be made (a rename moves a file into it); undo
-    // removes it again when it is empty.
-    virtual bool WillMakeFolder(std::string_view path) { return true; }
 
     // The change announced last was made; for a move to the trash, where
     // the file went.

@@ -27,6 +27,9 @@ std::string UndoneText(Undone why) {
         case Undone::NoTrash: text = u"所在磁盘没有回收站，未删除"; break;
         case Undone::NotRecorded: text = u"无法写入撤销记录"; break;
         case Undone::ChangedSince: text = u"运行后已被修改"; break;
+        case Undone::BackupNameTooLong: text = u"备份文件名过长"; break;
+        case Undone::BackupKept: text = u"已保留备份"; break;
+        case Undone::RecordDamaged: text = u"撤销记录已损坏"; break;
         case Undone::NoValue: text = u"缺少名称所需的信息"; break;
     }
     return Utf16ToGbk(text);
@@ -63,6 +66,7 @@ Undone UndoneFromFs(FsProblem problem, Undone otherwise) {
         case FsProblem::Missing: return Undone::Missing;
         case FsProblem::Exists: return Undone::NameExists;
         case FsProblem::ReadOnly: return Undone::ReadOnly;
+        case FsProblem::NameRefused: return Undone::NameNotAllowed;
         default: return otherwise;
     }
 }

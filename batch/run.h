@@ -40,6 +40,9 @@ enum class Undone : uint8_t {
     NoTrash,           // its file system has no trash, and it was not deleted for good
     NotRecorded,       // the undo journal could not record the change
     ChangedSince,      // undo: the file was changed after the run
+    BackupNameTooLong, // the name with ".bak" would be longer than a name can be
+    BackupKept,        // undo: a backup whose file could not be put back stays
+    RecordDamaged,     // undo: the journal's record of this change cannot be read
     NoValue,           // the file lacks a value its new name needs (detail: which)
 };
 

@@ -1,6 +1,7 @@
 #include "convert/convert.h"
 
 #include <memory>
+#include <optional>
 
 #include "convert/source_check.h"
 #include "convert/source_text.h"
@@ -19,6 +20,8 @@ int SpreadsheetFormatCode(ConvertKind kind, std::string_view extension) {
     if (extension == "xml") return kFormatXml;
     if (extension == "csv" && kind == ConvertKind::XlsTo) return kFormatCommaText;
     if (extension == "xls" && kind == ConvertKind::CsvTo) return kFormatWorkbook;
+    if (extension == "xlsx") return kFormatOpenXml;
+    if (extension == "ods") return kFormatOpenDocument;
     return 0;
 }
 
@@ -83,7 +86,10 @@ Checked CheckSource(ConvertKind kind, std::string_view source, int code, std::st
     const TextTableSize size = CountTextTable(bytes, comma ? ',' : '\t');
     const bool xls = code == kFormatWorkbook;
     const std::size_t maxRows = xls ? 65536 : 1048576, maxColumns = xls ? 256 : 16384;
-    const std::string format = xls ? "xls" : "LibreOffice";
+    const std::string format = xls                          ? "xls"
+                               : code == kFormatOpenXml      ? "xlsx"
+                               : code == kFormatOpenDocument ? "ods"
+                                                             : "LibreOffice";
     if (size.rows > maxRows) {
         c.refused = NotConverted(Undone::ConversionFailed,
                                  Utf16ToGbk(u"源文件有 ") + std::to_string(size.rows) +
@@ -114,23 +120,76 @@ ConvertOutcome PlainTextConversion(std::string_view source, std::string_view tar
     return out;
 }
 
+// The earlier source of the run that wrote one of the paths; null when none.
+const std::string* EarlierWriter(const ConvertContext& context, std::string_view source,
+                                 const std::vector<std::string>& paths) {
+    for (const std::string& p : paths) {
+        const std::string* writer = context.outputs.WriterOf(p);
+        if (writer && *writer != source) return writer;
+    }
+    return nullptr;
+}
+
+ConvertOutcome SameOutput(const std::string& earlier) {
+    return NotConverted(Undone::DuplicateName, SameOutputText(earlier));
+}
+
+// Writes the texts of a workbook's sheets to their files, each recorded
+// first; the files written so far stay when one cannot be.
+ConvertOutcome WriteSheets(std::string_view source, std::string_view argument, bool hiddenSheets,
+                           const std::vector<SheetText>& sheets, ConvertContext& context) {
+    std::vector<std::string> names;
+    for (const SheetText& s : sheets) names.push_back(s.name);
+    const std::vector<std::string> targets = SheetOutputPaths(source, argument, names);
+    if (const std::string* earlier = EarlierWriter(context, source, targets))
+        return SameOutput(*earlier);
+    if (targets.empty())
+        return NotConverted(Undone::ConversionFailed,
+                            Utf16ToGbk(hiddenSheets ? u"工作簿中没有可以写出的工作表"
+                                                    : u"工作簿中没有可以写出的工作表（隐藏的工作表不写出）"));
+    ConvertOutcome out;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        RecordedWrite recorded(context.recorder, targets[i]);
+        if (recorded.refused()) return NotConverted(Undone::NotRecorded);
+        if (!WriteFileSafely(targets[i], sheets[i].bytes, recorded.keeper()))
+            return NotConverted(UndoneFromFs(LastFsProblem(), Undone::CannotWrite), targets[i]);
+        recorded.Made();
+        context.outputs.Wrote(targets[i], source);
+        out.written.push_back(targets[i]);
+    }
+    out.newPath = targets.front();
+    return out;
+}
+
 }  // namespace
 
-ConvertOutcome SpreadsheetTo(ConvertKind kind, std::string_view source, std::string_view argument,
+ConvertOutcome SpreadsheetTo(const ConvertItem& item, std::string_view source,
                              ConvertContext& context) {
+    const ConvertKind kind = item.kind;
+    const std::string argument = item.argument;
     const std::string target = NewFilePath(source, argument);
     const std::string ext = NormalizeExtension(argument);
     if (target.empty()) return NotConverted(Undone::ConversionFailed);
-    if (IsCommaText(kind, source) && ext == "txt")
-        return PlainTextConversion(source, target, true, context);
-    if (IsTabText(kind, source) && ext == "csv")
-        return PlainTextConversion(source, target, false, context);
+    const bool plainToTab = IsCommaText(kind, source) && ext == "txt";
+    const bool plainToComma = IsTabText(kind, source) && ext == "csv";
     const int code = SpreadsheetFormatCode(kind, ext);
-    if (code == 0)
+    if (!plainToTab && !plainToComma && code == 0)
         return NotConverted(Undone::ConversionFailed,
                             Utf16ToGbk(u"不能转换为 ") + ext + Utf16ToGbk(u" 格式"));
+    const bool eachSheet = context.allSheets && WritesEachSheet(kind, source, ext);
+    if (!eachSheet) {
+        if (const std::string* earlier = EarlierWriter(context, source, {target}))
+            return SameOutput(*earlier);
+    }
+    if (plainToTab || plainToComma) return PlainTextConversion(source, target, plainToTab, context);
+    // LibreOffice would read the workbook and write it over itself.
+    if (OutputKey(target) == OutputKey(source))
+        return NotConverted(Undone::ConversionFailed,
+                            Utf16ToGbk(u"新文件就是源文件本身，源文件不会被改写"));
     Checked checked = CheckSource(kind, source, code, target, context.textMode);
     if (checked.refused.why != Undone::None) return checked.refused;
+    checked.job.eachSheet = eachSheet;
+    checked.job.hiddenSheets = eachSheet && item.hiddenSheets;
 
     std::unique_ptr<OfficeSession> own;
     OfficeSession* office = context.office;
@@ -148,14 +207,17 @@ ConvertOutcome SpreadsheetTo(ConvertKind kind, std::string_view source, std::str
     } forget{office};
     office->SetStop(context.stopRequested);
     if (context.upcoming) {
-        office->SetUpcoming([&context, kind, argument, code](std::size_t max) {
+        office->SetUpcoming([&context, &item, code, ext](std::size_t max) {
             std::vector<OfficeJob> jobs;
             for (const std::string& s : context.upcoming(max)) {
-                const std::string t = NewFilePath(s, argument);
-                if (t.empty() || (IsCommaText(kind, s) && NormalizeExtension(argument) == "txt") ||
-                    (IsTabText(kind, s) && NormalizeExtension(argument) == "csv"))
+                const std::string t = NewFilePath(s, item.argument);
+                if (t.empty() || OutputKey(t) == OutputKey(s) ||
+                    (IsCommaText(item.kind, s) && ext == "txt") ||
+                    (IsTabText(item.kind, s) && ext == "csv"))
                     continue;
-                Checked c = CheckSource(kind, s, code, t, context.textMode);
+                Checked c = CheckSource(item.kind, s, code, t, context.textMode);
+                c.job.eachSheet = context.allSheets && WritesEachSheet(item.kind, s, ext);
+                c.job.hiddenSheets = c.job.eachSheet && item.hiddenSheets;
                 if (c.refused.why == Undone::None) jobs.push_back(std::move(c.job));
             }
             return jobs;
@@ -163,20 +225,29 @@ ConvertOutcome SpreadsheetTo(ConvertKind kind, std::string_view source, std::str
     }
 
     // Recorded before LibreOffice is started for it; a conversion that ends
-    // without writing the file withdraws the record.
-    RecordedWrite recorded(context.recorder, target);
-    if (recorded.refused()) return NotConverted(Undone::NotRecorded);
+    // without writing the file withdraws the record. Files of sheets are
+    // named by what LibreOffice finds, so they are recorded as they come.
+    std::optional<RecordedWrite> recorded;
+    if (!eachSheet) {
+        recorded.emplace(context.recorder, target);
+        if (recorded->refused()) return NotConverted(Undone::NotRecorded);
+    }
     std::unique_ptr<SpreadsheetApplication> app = SpreadsheetApplication::Create(*office);
     if (!app) return CannotStart();
     bool saved = false;
+    std::vector<SheetText> sheets;
     try {
         app->SetVisible(false);
         app->SetDisplayAlerts(false);
         app->WorkBooks().Open(source, checked.job.kind, checked.job);
         SpreadsheetWorkbook& book = app->ActiveWorkBook();
-        book.SaveAs(target, code, recorded.keeper());
+        if (eachSheet) {
+            sheets = book.TextOfEachSheet(code, checked.job.hiddenSheets);
+        } else {
+            book.SaveAs(target, code, recorded->keeper());
+            recorded->Made();
+        }
         saved = true;
-        recorded.Made();
     } catch (const AutomationError&) {
         // The application refused a step: the file is not converted.
     }
@@ -187,6 +258,7 @@ ConvertOutcome SpreadsheetTo(ConvertKind kind, std::string_view source, std::str
     if (app->StartFailed()) return CannotStart();
     if (app->Stopped()) return NotConverted(Undone::Stopped);
     if (!saved) return NotConverted(Undone::ConversionFailed, office->LastProblem());
+    if (eachSheet) return WriteSheets(source, argument, checked.job.hiddenSheets, sheets, context);
     ConvertOutcome out;
     out.newPath = target;
     return out;
@@ -195,27 +267,41 @@ ConvertOutcome SpreadsheetTo(ConvertKind kind, std::string_view source, std::str
 ConvertOutcome ConvertFile(std::string_view source, std::string_view item,
                            ConvertContext& context) {
     const ConvertItem parsed = ParseConvertItem(item);
+    const std::string ext = NormalizeExtension(parsed.argument);
     ConvertOutcome out;
     switch (parsed.kind) {
         case ConvertKind::XlsTo:
         case ConvertKind::CsvTo:
-            return SpreadsheetTo(parsed.kind, source, parsed.argument, context);
+            out = SpreadsheetTo(parsed, source, context);
+            break;
         case ConvertKind::TxtTo:
-            out.newPath = TxtTo(source, parsed.argument, context.textMode, context.recorder);
+        case ConvertKind::VcfTo: {
+            const std::string target = NewFilePath(source, parsed.argument);
+            const bool writes = parsed.kind == ConvertKind::TxtTo || ext == "csv" || ext == "txt";
+            if (const std::string* earlier = EarlierWriter(context, source, {target});
+                writes && !target.empty() && earlier)
+                return SameOutput(*earlier);
+            out.newPath = parsed.kind == ConvertKind::TxtTo
+                              ? TxtTo(source, parsed.argument, context.textMode, context.recorder)
+                              : VcfTo(source, parsed.argument, context.textMode, context.recorder);
             break;
-        case ConvertKind::VcfTo:
-            out.newPath = VcfTo(source, parsed.argument, context.textMode, context.recorder);
-            break;
+        }
         case ConvertKind::Unknown:
             break;
     }
-    if (out.newPath.empty()) out.why = Undone::ConversionFailed;
+    if (out.newPath.empty()) {
+        if (out.why == Undone::None && !out.cannotStart) out.why = Undone::ConversionFailed;
+        return out;
+    }
+    if (out.written.empty()) out.written.push_back(out.newPath);
+    for (const std::string& path : out.written) context.outputs.Wrote(path, source);
     return out;
 }
 
 RunSummary ConvertFiles(const std::vector<BatchFile>& files, std::string_view item,
                         ConvertContext& context, RunHost* host) {
     RunTracker run(host, static_cast<int>(files.size()));
+    context.outputs.Clear();
     std::size_t current = 0;
     const auto upcoming = context.upcoming;
     ChangeRecorder* const recorder = context.recorder;

@@ -10,12 +10,14 @@
 #include "batch/run.h"
 #include "convert/convert_item.h"
 #include "convert/office.h"
+#include "convert/outputs.h"
 #include "platform/codec.h"
 
 namespace ferro {
 
 struct ConvertOutcome {
     std::string newPath;       // the file written; empty when the file does not count
+    std::vector<std::string> written;  // every file written (one per sheet, or newPath)
     bool cannotStart = false;  // the spreadsheet application could not be started
     // Why the file was not converted (None when it was), and more about it
     // (GBK, may be empty).
@@ -39,6 +41,14 @@ struct ConvertContext {
     // replaces: its old content kept); none: nothing is recorded. A file
     // that cannot be recorded is not converted (Undone::NotRecorded).
     ChangeRecorder* recorder = nullptr;
+    // The check box "每个工作表一个文件": a workbook converted to csv or txt
+    // gives a file per sheet, NAME_SHEET.ext (see convert/outputs.h); hidden
+    // sheets only where the item asks, "${XlsTo(csv,隐藏)}".
+    bool allSheets = false;
+    // What the run has written so far. A source whose output another source
+    // of the run has written is left undone (Undone::DuplicateName, "与 … 的
+    // 输出同名"); ConvertFiles starts it afresh.
+    RunOutputs outputs;
 };
 
 // The format code a spreadsheet conversion saves with for a target
@@ -46,8 +56,9 @@ struct ConvertContext {
 int SpreadsheetFormatCode(ConvertKind kind, std::string_view extension);
 
 // Spreadsheet file (XlsTo) or comma-separated file (CsvTo) to another format
-// through the spreadsheet application.
-ConvertOutcome SpreadsheetTo(ConvertKind kind, std::string_view source, std::string_view argument,
+// through the spreadsheet application. A new file that would be the source
+// itself is not written.
+ConvertOutcome SpreadsheetTo(const ConvertItem& item, std::string_view source,
                              ConvertContext& context);
 
 // Parses the item and runs its conversion on the source. Text that is not

@@ -15,7 +15,14 @@ ConvertItem ParseConvertItem(std::string_view text) {
     if (open == std::string_view::npos || g.back() != ')') return item;
     item.name = AnsiLower(Trim(g.substr(0, open)));
     const std::string_view args = g.substr(open + 1, g.size() - open - 2);
-    item.argument = std::string(args.substr(0, args.find(',')));
+    const std::size_t comma = args.find(',');
+    item.argument = std::string(args.substr(0, comma));
+    if (comma != std::string_view::npos) {
+        for (const std::string& further : SplitFields(args.substr(comma + 1), ",")) {
+            const std::string word = AnsiLower(Trim(further));
+            if (word == "hidden" || word == Utf16ToGbk(u"隐藏")) item.hiddenSheets = true;
+        }
+    }
     if (item.name == "xlsto")
         item.kind = ConvertKind::XlsTo;
     else if (item.name == "csvto")

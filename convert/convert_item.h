@@ -13,13 +13,16 @@ struct ConvertItem {
     ConvertKind kind = ConvertKind::Unknown;
     std::string name;      // the function name, lower case
     std::string argument;  // its first argument, as typed
+    // A further argument "隐藏" or "hidden" (any case): when each sheet is
+    // written to a file of its own, hidden sheets are written too.
+    bool hiddenSheets = false;
 };
 
 // Reads "${Name(argument, ...)}": the name before the first "(" (lower
-// case), the first argument up to its first ","; further arguments are
-// ignored. Blanks around the whole text and the name do not matter. Text
-// that is not of this form, or names none of the four conversions, gives
-// ConvertKind::Unknown.
+// case), the first argument up to its first ","; of the further arguments
+// only "隐藏"/"hidden" means something. Blanks around the whole text and the
+// name do not matter. Text that is not of this form, or names none of the
+// four conversions, gives ConvertKind::Unknown.
 ConvertItem ParseConvertItem(std::string_view text);
 
 // Why the text of the conversion field is refused before a run: empty, or

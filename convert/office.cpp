@@ -15,6 +15,7 @@
 
 #include "convert/child_process.h"
 #include "convert/sheet_text.h"
+#include "convert/source_text.h"
 #include "platform/codec.h"
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -70,6 +71,10 @@ Export ExportFor(const OfficeJob& job) {
             return {"xls", "store", "MS Excel 97"};
         case kFormatHtml:
             return {"htm", "store", "HTML (StarCalc)"};
+        case kFormatOpenXml:
+            return {"xlsx", "store", "Calc MS Excel 2007 XML"};
+        case kFormatOpenDocument:
+            return {"ods", "store", "calc8"};
         default:
             return {"cells", "cells", ""};
     }
@@ -99,7 +104,8 @@ std::string InputFilter(const OfficeJob& job) {
 
 std::string KeyOf(const OfficeJob& job, const std::string& filter) {
     return job.source + '\n' + filter + '\n' + std::to_string(job.format) + '\n' +
-           (job.mode == TextMode::ClassicGbk ? "gbk" : "auto") + '\n' + job.activeSheet;
+           (job.mode == TextMode::ClassicGbk ? "gbk" : "auto") + '\n' + job.activeSheet + '\n' +
+           (job.eachSheet ? (job.hiddenSheets ? "each+hidden" : "each") : "");
 }
 
 std::string FileUrl(std::string_view diskPath) {
@@ -192,8 +198,13 @@ std::vector<std::string> ChildEnvironment() {
 }  // namespace
 
 bool IsKnownFormat(int code) {
-    return code == kFormatTabText || code == kFormatCommaText || code == kFormatWorkbook ||
-           code == kFormatHtml || code == kFormatXml;
+    return code == kFormatTabText || code == kFormatCommaText || code == kFormatXml ||
+           IsWorkbookFormat(code);
+}
+
+bool IsWorkbookFormat(int code) {
+    return code == kFormatWorkbook || code == kFormatHtml || code == kFormatOpenXml ||
+           code == kFormatOpenDocument;
 }
 
 OfficeOptions DefaultOfficeOptions() {
@@ -253,10 +264,20 @@ bool OfficeSession::EnsureFolders() {
 bool OfficeSession::UsesScript(const OfficeJob& job) const {
     // Comma or tab text becomes a workbook or a web page by --convert-to;
     // everything else is read by the script.
-    return !TextSeparator(job) || (job.format != kFormatWorkbook && job.format != kFormatHtml);
+    return !TextSeparator(job) || !IsWorkbookFormat(job.format);
 }
 
 OfficeSession::Outcome OfficeSession::Convert(const OfficeJob& job, std::string& bytes) {
+    std::vector<SheetText> texts;
+    const Outcome outcome = ConvertSheets(job, texts);
+    if (outcome != Outcome::Done) return outcome;
+    if (texts.size() != 1) return Outcome::Failed;
+    bytes = std::move(texts.front().bytes);
+    return outcome;
+}
+
+OfficeSession::Outcome OfficeSession::ConvertSheets(const OfficeJob& job,
+                                                    std::vector<SheetText>& sheets) {
     lastProblem_.clear();
     if (!IsKnownFormat(job.format)) return Outcome::Failed;
     if (!Available()) return Outcome::CannotStart;
@@ -268,17 +289,21 @@ OfficeSession::Outcome OfficeSession::Convert(const OfficeJob& job, std::string&
         if (it == prepared_.end()) return false;
         const Prepared p = it->second;
         prepared_.erase(it);
-        if (p.file.empty()) {
+        if (!p.done) {
             outcome = Outcome::Failed;
             lastProblem_ = p.problem;
             return true;
         }
         FindEntry now;
-        const bool fresh =
-            StatPath(job.source, now) && now.size == p.size && now.lastWriteTime == p.modified;
-        const bool read = fresh && ReadDisk(p.file, bytes);
-        std::error_code ec;
-        fs::remove(p.file, ec);
+        bool read = StatPath(job.source, now) && now.size == p.size && now.lastWriteTime == p.modified;
+        sheets.clear();
+        for (const PreparedFile& f : p.files) {
+            SheetText text{f.sheet, f.hidden, {}};
+            read = read && ReadDisk(f.file, text.bytes);
+            sheets.push_back(std::move(text));
+            std::error_code ec;
+            fs::remove(f.file, ec);
+        }
         if (!read) return false;
         outcome = Outcome::Done;
         return true;
@@ -338,8 +363,11 @@ ChildOptions OfficeSession::ChildFor(const std::vector<Linked>& linked, const st
             std::string sheet = l.job.activeSheet;
             for (char& c : sheet)
                 if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+            const std::string action = !l.job.eachSheet ? ex.action
+                                       : l.job.hiddenSheets ? "sheets+hidden"
+                                                            : "sheets";
             text += "job\t" + l.stem + "\t" + FileUrl(l.link) + "\t" +
-                    (options.empty() ? "" : kTextFilter) + "\t" + options + "\t" + ex.action + "\t" +
+                    (options.empty() ? "" : kTextFilter) + "\t" + options + "\t" + action + "\t" +
                     outDir + "/" + l.stem + "." + ex.ext + "\t" + sheet + "\t" + ex.options + "\n";
         }
         WriteDisk(jobs, text);
@@ -447,8 +475,11 @@ OfficeSession::Outcome OfficeSession::Run(const std::vector<OfficeJob>& jobs) {
     }
     if (r.status == ChildResult::Exited) {
         for (const Linked& l : linked) {
-            Prepared p{Finish(l, outDir, logText), l.size, l.modified, {}};
-            if (p.file.empty()) p.problem = Utf16ToGbk(u"LibreOffice 未能转换此文件");
+            Prepared p;
+            p.size = l.size;
+            p.modified = l.modified;
+            p.done = Finish(l, outDir, logText, p.files);
+            if (!p.done) p.problem = Utf16ToGbk(u"LibreOffice 未能转换此文件");
             prepared_[l.key] = std::move(p);
         }
     } else if (linked.size() > 1) {
@@ -465,26 +496,78 @@ OfficeSession::Outcome OfficeSession::Run(const std::vector<OfficeJob>& jobs) {
     return Outcome::Done;
 }
 
-std::string OfficeSession::Finish(const Linked& l, const std::string& outDir,
-                                  const std::string& log) {
-    const Export ex = ExportFor(l.job);
-    const std::string ready = base_ + "/ready/" + std::to_string(runs_) + "-" + l.stem;
-    const std::string out = outDir + "/" + l.stem + "." + ex.ext;
-    if (UsesScript(l.job) && log.find("ok " + l.stem + "\n") == std::string::npos) return {};
+std::string OfficeSession::Ready(const OfficeJob& job, const std::string& out,
+                                 const std::string& name) {
     if (!IsRegular(out)) return {};
+    const std::string ready = base_ + "/ready/" + std::to_string(runs_) + "-" + name;
     std::string text;
-    if (l.job.format == kFormatXml) {
+    if (job.format == kFormatXml) {
         if (!ReadDisk(out, text) || !WriteDisk(ready, SheetCellsToXml(text))) return {};
         return ready;
     }
-    if ((l.job.format == kFormatTabText || l.job.format == kFormatCommaText) &&
-        l.job.mode == TextMode::ClassicGbk) {
+    if ((job.format == kFormatTabText || job.format == kFormatCommaText) &&
+        job.mode == TextMode::ClassicGbk) {
         if (!ReadDisk(out, text) || !WriteDisk(ready, WithCrLfRows(text))) return {};
+        return ready;
+    }
+    if (job.format == kFormatCommaText) {
+        // Spreadsheet programs know UTF-8 comma text by its byte-order mark.
+        if (!ReadDisk(out, text) || !WriteDisk(ready, std::string(kUtf8Bom) + text)) return {};
         return ready;
     }
     std::error_code ec;
     fs::rename(out, ready, ec);
     return ec ? std::string() : ready;
+}
+
+// The lines "sheet <job> <number> <hidden 0/1> <name>" the script prints for
+// a job converted sheet by sheet, in its order.
+static std::vector<std::pair<std::string, std::pair<std::string, bool>>> SheetLines(
+    const std::string& log, const std::string& stem) {
+    std::vector<std::pair<std::string, std::pair<std::string, bool>>> sheets;
+    const std::string prefix = "sheet " + stem + " ";
+    std::size_t pos = 0;
+    while (pos < log.size()) {
+        std::size_t end = log.find('\n', pos);
+        if (end == std::string::npos) end = log.size();
+        const std::string line = log.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.rfind(prefix, 0) != 0) continue;
+        const std::size_t a = line.find(' ', prefix.size());
+        if (a == std::string::npos || a + 2 >= line.size()) continue;
+        std::string name;
+        const std::string escaped = line.substr(a + 3);
+        for (std::size_t i = 0; i < escaped.size(); ++i) {
+            const char c = escaped[i];
+            if (c == '\\' && i + 1 < escaped.size()) {
+                const char n = escaped[++i];
+                name.push_back(n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n);
+            } else {
+                name.push_back(c);
+            }
+        }
+        sheets.push_back({line.substr(prefix.size(), a - prefix.size()), {name, line[a + 1] == '1'}});
+    }
+    return sheets;
+}
+
+bool OfficeSession::Finish(const Linked& l, const std::string& outDir, const std::string& log,
+                           std::vector<PreparedFile>& files) {
+    const Export ex = ExportFor(l.job);
+    if (UsesScript(l.job) && log.find("ok " + l.stem + "\n") == std::string::npos) return false;
+    if (!l.job.eachSheet) {
+        const std::string ready = Ready(l.job, outDir + "/" + l.stem + "." + ex.ext, l.stem);
+        if (ready.empty()) return false;
+        files.push_back(PreparedFile{{}, false, ready});
+        return true;
+    }
+    for (const auto& [number, sheet] : SheetLines(log, l.stem)) {
+        const std::string name = l.stem + ".s" + number;
+        const std::string ready = Ready(l.job, outDir + "/" + name + "." + ex.ext, name);
+        if (ready.empty()) return false;
+        files.push_back(PreparedFile{sheet.first, sheet.second, ready});
+    }
+    return true;
 }
 
 // A process group still running whose members work in the folder.

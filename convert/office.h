@@ -32,7 +32,12 @@ inline constexpr int kFormatCommaText = 6;     // comma-separated text
 inline constexpr int kFormatWorkbook = -4143;  // Excel 97-2003 workbook
 inline constexpr int kFormatHtml = 44;         // web page
 inline constexpr int kFormatXml = 46;          // Excel 2003 XML spreadsheet
+inline constexpr int kFormatOpenXml = 51;      // Excel 2007 workbook (xlsx)
+inline constexpr int kFormatOpenDocument = 60; // OpenDocument spreadsheet (ods)
 bool IsKnownFormat(int code);
+// Whether the code names a whole workbook (every sheet kept) rather than the
+// text of one sheet.
+bool IsWorkbookFormat(int code);
 
 enum class SourceKind {
     Auto,       // by extension: ".csv" comma text, ".txt" tab text, else any workbook
@@ -62,6 +67,17 @@ struct OfficeJob {
     TextMode mode = TextMode::Auto;  // of the text written: UTF-8 and LF, or GBK and CR LF
     bool utf8Source = false;         // a text source found to be UTF-8
     std::string activeSheet;         // UTF-8: the sheet to write as text, where the file says
+    // Text formats: every sheet written, each to a text of its own (chart
+    // sheets never; hidden ones only with hiddenSheets).
+    bool eachSheet = false;
+    bool hiddenSheets = false;
+};
+
+// The text of one sheet of a workbook converted sheet by sheet.
+struct SheetText {
+    std::string name;  // UTF-8
+    bool hidden = false;
+    std::string bytes;
 };
 
 class OfficeSession {
@@ -85,6 +101,9 @@ public:
     enum class Outcome { Done, Failed, CannotStart, Stopped };
     // Converts one job; on Done, bytes holds the new file's contents.
     Outcome Convert(const OfficeJob& job, std::string& bytes);
+    // Converts a job sheet by sheet (eachSheet); on Done, the sheets' texts
+    // in the workbook's order (none when it has no sheet to write).
+    Outcome ConvertSheets(const OfficeJob& job, std::vector<SheetText>& sheets);
 
     // Why the last job that failed did (GBK, for the user).
     const std::string& LastProblem() const { return lastProblem_; }
@@ -93,8 +112,14 @@ public:
     int runs() const { return runs_; }
 
 private:
+    struct PreparedFile {
+        std::string sheet;  // UTF-8; empty for a job of one file
+        bool hidden = false;
+        std::string file;   // disk path of the finished result
+    };
     struct Prepared {
-        std::string file;  // disk path of the finished result; empty when it failed
+        bool done = false;
+        std::vector<PreparedFile> files;
         int64_t size = 0;
         FileTime modified = 0;
         std::string problem;  // why it failed
@@ -115,8 +140,12 @@ private:
     std::vector<OfficeJob> Batch(const OfficeJob& job);
     // One LibreOffice run over jobs that share input and output filters.
     Outcome Run(const std::vector<OfficeJob>& jobs);
-    // The finished result of one job of a run (its disk path), or empty.
-    std::string Finish(const Linked& l, const std::string& outDir, const std::string& log);
+    // The finished results of one job of a run; false when it failed.
+    bool Finish(const Linked& l, const std::string& outDir, const std::string& log,
+                std::vector<PreparedFile>& files);
+    // One result made ready: moved, or rewritten with the row ends and mark
+    // of the job's text mode; empty when that fails.
+    std::string Ready(const OfficeJob& job, const std::string& out, const std::string& name);
 
     OfficeOptions options_;
     Upcoming upcoming_;

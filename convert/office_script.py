@@ -8,9 +8,12 @@
 #   job <n> <source URL> <filter> <filter options> <action> <output path> <sheet> <options>
 # Actions: "text" stores the sheet that was showing (the named <sheet>, else
 # the one the file says was active, else the first) with the text filter and
-# <options> (the sheet number is appended); "store" stores the workbook with
-# the filter named in <options>; "cells" writes every sheet's cells with
-# their types (see ferro::SheetCellsToXml).
+# <options> (the sheet number is appended); "sheets" stores every visible
+# sheet that way ("sheets+hidden" the hidden ones too; chart sheets never),
+# sheet k of the workbook to <output path> with ".s<k>" before its
+# extension, printing "sheet <n> <k> <hidden 0/1> <name>" for each; "store"
+# stores the workbook with the filter named in <options>; "cells" writes
+# every sheet's cells with their types (see ferro::SheetCellsToXml).
 #
 # Prints "ok <n>" or "fail <n> <why>" per job, as each ends. Workbooks are
 # loaded without recalculation, so the results saved in them are used.
@@ -135,6 +138,58 @@ def number_text(v):
     return repr(v)
 
 
+LOGICAL_FUNCTIONS = ("TRUE", "FALSE", "AND", "OR", "NOT", "XOR", "EXACT", "ISBLANK", "ISERR",
+                     "ISERROR", "ISEVEN", "ISFORMULA", "ISLOGICAL", "ISNA", "ISNONTEXT",
+                     "ISNUMBER", "ISODD", "ISREF", "ISTEXT")
+
+
+def outside_strings(text, start=0):
+    """(position, character, depth) of the characters of a formula from
+    start that are outside string literals; depth counts the parentheses
+    open before the character, from start."""
+    depth, quoted = 0, False
+    for i in range(start, len(text)):
+        ch = text[i]
+        if quoted:
+            quoted = ch != '"'
+        elif ch == '"':
+            quoted = True
+        else:
+            if ch == ")":
+                depth -= 1
+            yield i, ch, depth
+            if ch == "(":
+                depth += 1
+
+
+def closing_paren(text, start):
+    """The position of the parenthesis that closes the one at start."""
+    for i, ch, depth in outside_strings(text, start):
+        if ch == ")" and depth == 0:
+            return i
+    return -1
+
+
+def is_logical_formula(formula):
+    """Whether a formula gives a truth value by its form: a comparison
+    outside parentheses and strings, or a call of a logical function (AND,
+    ISBLANK...) that is the whole formula. Excel 97 workbooks come back from
+    LibreOffice with their TRUE and FALSE cells as such formulas in the
+    General format, showing 1 and 0."""
+    if not formula.startswith("="):
+        return False
+    body = formula[1:].strip()
+    while body.startswith("(") and closing_paren(body, 0) == len(body) - 1:
+        body = body[1:-1].strip()
+    if any(depth == 0 and ch in "<>=" for _, ch, depth in outside_strings(body)):
+        return True
+    open_at = body.find("(")
+    if open_at < 0 or body[:open_at].strip().upper() not in LOGICAL_FUNCTIONS:
+        return False
+    # The call's closing parenthesis must end the formula.
+    return closing_paren(body, open_at) == len(body) - 1
+
+
 def write_cells(doc, out, wanted):
     formats = doc.NumberFormats
     known = {}  # format key -> (id, type, code)
@@ -174,7 +229,7 @@ def write_cells(doc, out, wanted):
         except Exception:
             pass
         # A formula's boolean result has no format of its own; it shows as
-        # TRUE or FALSE.
+        # TRUE or FALSE, or it is a logical formula.
         booleans = set()
         try:
             found = whole.queryFormulaCells(1)  # FormulaResult.VALUE
@@ -182,8 +237,11 @@ def write_cells(doc, out, wanted):
                 for r in range(a.StartRow, a.EndRow + 1):
                     for c in range(a.StartColumn, a.EndColumn + 1):
                         v = data[r][c]
-                        if not isinstance(v, str) and v in (0, 1) and \
-                                sheet.getCellByPosition(c, r).getString() in ("TRUE", "FALSE"):
+                        if isinstance(v, str) or v not in (0, 1):
+                            continue
+                        cell = sheet.getCellByPosition(c, r)
+                        if cell.getString() in ("TRUE", "FALSE") or \
+                                is_logical_formula(cell.getFormula()):
                             booleans.add((r, c))
         except Exception:
             pass
@@ -220,6 +278,21 @@ def write_cells(doc, out, wanted):
                     out.write("C\t%d\t%d\tn\t%s\t%s\n" % (r, c, fid, number_text(value)))
 
 
+def store_sheet(uno, doc, output, options, number):
+    """Stores sheet number (from 1) with the text filter and its options."""
+    doc.storeToURL(uno.systemPathToFileUrl(output),
+                   (prop("FilterName", "Text - txt - csv (StarCalc)"),
+                    prop("FilterOptions", "%s,%d" % (options, number))))
+    # Told a sheet, LibreOffice adds its name to the file's.
+    stem, ext = os.path.splitext(output)
+    folder, base = os.path.split(stem)
+    if not os.path.exists(output):
+        for name in os.listdir(folder):
+            if name.startswith(base + "-") and name.endswith(ext):
+                os.replace(os.path.join(folder, name), output)
+                break
+
+
 def run_job(uno, desktop, job):
     index, url, filt, filter_options, action, output, wanted, options = job
     load = [prop("Hidden", True), prop("ReadOnly", True), prop("MacroExecutionMode", 0)]
@@ -236,17 +309,20 @@ def run_job(uno, desktop, job):
             return
         target = uno.systemPathToFileUrl(output)
         if action == "text":
-            sheet = active_index(doc, wanted) + 1
-            doc.storeToURL(target, (prop("FilterName", "Text - txt - csv (StarCalc)"),
-                                    prop("FilterOptions", "%s,%d" % (options, sheet))))
-            # Told a sheet, LibreOffice adds its name to the file's.
+            store_sheet(uno, doc, output, options, active_index(doc, wanted) + 1)
+        elif action in ("sheets", "sheets+hidden"):
             stem, ext = os.path.splitext(output)
-            folder, base = os.path.split(stem)
-            if not os.path.exists(output):
-                for name in os.listdir(folder):
-                    if name.startswith(base + "-") and name.endswith(ext):
-                        os.replace(os.path.join(folder, name), output)
-                        break
+            sheets = doc.Sheets
+            for s in range(sheets.Count):
+                sheet = sheets.getByIndex(s)
+                cursor = sheet.createCursor()
+                cursor.gotoEndOfUsedArea(False)
+                if is_chart_sheet(sheet, cursor.RangeAddress.EndColumn, cursor.RangeAddress.EndRow):
+                    continue
+                if not sheet.IsVisible and action == "sheets":
+                    continue
+                store_sheet(uno, doc, "%s.s%d%s" % (stem, s + 1, ext), options, s + 1)
+                say("sheet", index, s + 1, 0 if sheet.IsVisible else 1, escape(sheet.Name))
         elif action == "store":
             doc.storeToURL(target, (prop("FilterName", options),))
         else:

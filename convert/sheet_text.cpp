@@ -203,6 +203,19 @@ std::string SheetCellsToXml(std::string_view cells) {
     return out;
 }
 
+void AppendQuotedField(std::string& out, std::string_view field, std::string_view special) {
+    if (field.find_first_of(special) == std::string_view::npos) {
+        out.append(field);
+        return;
+    }
+    out.push_back('"');
+    for (char c : field) {
+        if (c == '"') out.push_back('"');
+        out.push_back(c);
+    }
+    out.push_back('"');
+}
+
 std::string WithCrLfRows(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 16);

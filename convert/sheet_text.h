@@ -31,6 +31,10 @@ std::vector<SheetRow> ParseSheetCsv(std::string_view csv);
 // carry their number format as a style; hidden sheets are marked hidden.
 std::string SheetCellsToXml(std::string_view cells);
 
+// Appends a field of a separated table: in double quotes (quotes inside
+// doubled) when it holds one of the special characters, else as it is.
+void AppendQuotedField(std::string& out, std::string_view field, std::string_view special);
+
 // Row ends turned into CR LF; a line break inside a quoted cell is kept as
 // it is.
 std::string WithCrLfRows(std::string_view text);

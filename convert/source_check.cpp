@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
+#include <zlib.h>
+
 #include "convert/source_text.h"
+#include "platform/codec.h"
 #include "platform/text.h"
 
 namespace ferro {
@@ -161,16 +165,17 @@ bool StartsWithBof(std::string_view s) {
     return s.size() >= 8 && bof && length >= 4 && length <= 20 && 4 + length <= s.size();
 }
 
-// The sheet that was showing, from the workbook globals: the WINDOW1
-// record's current tab among the BOUNDSHEET records. Only worksheets count;
-// empty when it is another kind of sheet or the records are missing.
-std::string ActiveSheetOf(std::string_view s) {
-    struct Sheet {
-        std::string name;
-        bool worksheet;
-    };
-    std::vector<Sheet> sheets;
-    int current = -1;
+// The sheets of the workbook globals, from their BOUNDSHEET records, and
+// the WINDOW1 record's current tab (-1 when it is missing).
+struct BiffSheet {
+    std::string name;  // UTF-8
+    bool worksheet = false;
+    bool hidden = false;
+};
+
+std::vector<BiffSheet> BiffSheets(std::string_view s, int& current) {
+    std::vector<BiffSheet> sheets;
+    current = -1;
     const bool biff8 = U16(s, 4) == 0x0600;
     std::size_t at = 0;
     bool first = true;
@@ -182,7 +187,8 @@ std::string ActiveSheetOf(std::string_view s) {
         first = false;
         if (type == 0x003D && data.size() >= 12) current = static_cast<int>(U16(data, 10));
         if (type != 0x0085 || data.size() < 7) continue;
-        Sheet sheet;
+        BiffSheet sheet;
+        sheet.hidden = (static_cast<unsigned char>(data[4]) & 0x03) != 0;
         sheet.worksheet = static_cast<unsigned char>(data[5]) == 0;
         const std::size_t count = static_cast<unsigned char>(data[6]);
         if (biff8 && data.size() >= 8) {
@@ -199,22 +205,36 @@ std::string ActiveSheetOf(std::string_view s) {
         }
         sheets.push_back(std::move(sheet));
     }
+    return sheets;
+}
+
+// The sheet that was showing, from the workbook globals: the WINDOW1
+// record's current tab among the BOUNDSHEET records. Only worksheets count;
+// empty when it is another kind of sheet or the records are missing.
+std::string ActiveSheetOf(std::string_view s) {
+    int current = -1;
+    const std::vector<BiffSheet> sheets = BiffSheets(s, current);
     if (current < 0 || current >= static_cast<int>(sheets.size())) return {};
-    const Sheet& active = sheets[static_cast<std::size_t>(current)];
+    const BiffSheet& active = sheets[static_cast<std::size_t>(current)];
     return active.worksheet ? active.name : std::string();
 }
 
-bool CheckXls(std::string_view bytes, std::string* activeSheet) {
+// The workbook stream of an Excel 97 file (or the bare BIFF file).
+bool XlsStream(std::string_view bytes, std::string& stream) {
     CompoundFile file(bytes);
-    if (file.Open()) {
-        std::string stream;
-        if (!file.ReadStream("workbook", stream) && !file.ReadStream("book", stream)) return false;
-        if (!StartsWithBof(stream)) return false;
-        if (activeSheet) *activeSheet = ActiveSheetOf(stream);
-        return true;
-    }
-    // A bare BIFF file of the oldest versions.
-    return StartsWithBof(bytes) && U16(bytes, 0) != 0x0809;
+    if (file.Open())
+        return (file.ReadStream("workbook", stream) || file.ReadStream("book", stream)) &&
+               StartsWithBof(stream);
+    if (!StartsWithBof(bytes) || U16(bytes, 0) == 0x0809) return false;
+    stream.assign(bytes);
+    return true;
+}
+
+bool CheckXls(std::string_view bytes, std::string* activeSheet) {
+    std::string stream;
+    if (!XlsStream(bytes, stream)) return false;
+    if (activeSheet) *activeSheet = ActiveSheetOf(stream);
+    return true;
 }
 
 // --- ZIP packages ------------------------------------------------------------
@@ -321,6 +341,175 @@ bool CheckOds(std::string_view b) {
         return false;
     return mime->method != 0 ||
            type.rfind("application/vnd.oasis.opendocument.spreadsheet", 0) == 0;
+}
+
+// --- sheet lists of packages -------------------------------------------------
+
+// An entry's data inflated piece by piece into take(piece); false when it is
+// not whole or not stored or deflated.
+template <typename Take>
+bool InflateEntry(std::string_view b, const ZipEntry& e, Take take) {
+    if (!EntryInFile(b, e)) return false;
+    const uint64_t at = e.local;
+    const std::string_view data =
+        b.substr(at + 30 + U16(b, at + 26) + U16(b, at + 28), e.compressed);
+    if (e.method == 0) {
+        take(data);
+        return true;
+    }
+    if (e.method != 8) return false;
+    z_stream z{};
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return false;
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    std::string out(1 << 16, '\0');
+    int r = Z_OK;
+    while (r == Z_OK) {
+        z.next_out = reinterpret_cast<Bytef*>(out.data());
+        z.avail_out = static_cast<uInt>(out.size());
+        r = inflate(&z, Z_NO_FLUSH);
+        if (r != Z_OK && r != Z_STREAM_END) break;
+        take(std::string_view(out.data(), out.size() - z.avail_out));
+        if (r == Z_OK && z.avail_in == 0 && z.avail_out != 0) break;  // cut short
+    }
+    inflateEnd(&z);
+    return r == Z_STREAM_END;
+}
+
+// The start tags of an XML text handed in pieces, each whole: the text
+// between "<" and ">" (comments and the like included; attribute values do
+// not hold ">" in the parts read here).
+class TagScanner {
+public:
+    template <typename OnTag>
+    void Feed(std::string_view piece, OnTag onTag) {
+        pending_.append(piece);
+        std::size_t pos = 0;
+        while (true) {
+            const std::size_t open = pending_.find('<', pos);
+            if (open == std::string::npos) {
+                pending_.clear();
+                return;
+            }
+            const std::size_t close = pending_.find('>', open);
+            if (close == std::string::npos) {
+                pending_.erase(0, open);
+                return;
+            }
+            onTag(std::string_view(pending_).substr(open + 1, close - open - 1));
+            pos = close + 1;
+        }
+    }
+
+private:
+    std::string pending_;
+};
+
+// The start tags of an entry of a package, each handed to onTag.
+template <typename OnTag>
+bool ScanTags(std::string_view b, const ZipEntry& e, OnTag onTag) {
+    TagScanner scan;
+    return InflateEntry(b, e, [&](std::string_view piece) { scan.Feed(piece, onTag); });
+}
+
+bool TagIs(std::string_view tag, std::string_view name) {
+    return tag.substr(0, name.size()) == name &&
+           (tag.size() == name.size() || tag[name.size()] == ' ' || tag[name.size()] == '/' ||
+            tag[name.size()] == '\t' || tag[name.size()] == '\n' || tag[name.size()] == '\r');
+}
+
+// An attribute's value with its entities undone; empty when it is missing.
+std::string Attribute(std::string_view tag, std::string_view name) {
+    std::size_t at = 0;
+    while ((at = tag.find(name, at)) != std::string_view::npos) {
+        const bool starts = at > 0 && std::isspace(static_cast<unsigned char>(tag[at - 1]));
+        const std::size_t eq = at + name.size();
+        at = eq;
+        if (!starts || eq + 1 >= tag.size() || tag[eq] != '=' || (tag[eq + 1] != '"' && tag[eq + 1] != '\''))
+            continue;
+        const std::size_t end = tag.find(tag[eq + 1], eq + 2);
+        if (end == std::string_view::npos) return {};
+        const std::string_view raw = tag.substr(eq + 2, end - eq - 2);
+        std::string value;
+        for (std::size_t i = 0; i < raw.size(); ++i) {
+            const std::size_t semi = raw[i] == '&' ? raw.find(';', i) : std::string_view::npos;
+            if (semi == std::string_view::npos) {
+                value.push_back(raw[i]);
+                continue;
+            }
+            const std::string_view entity = raw.substr(i + 1, semi - i - 1);
+            uint32_t cp = 0;
+            if (entity == "amp") cp = '&';
+            else if (entity == "lt") cp = '<';
+            else if (entity == "gt") cp = '>';
+            else if (entity == "quot") cp = '"';
+            else if (entity == "apos") cp = '\'';
+            else if (entity.size() > 1 && entity[0] == '#')
+                cp = static_cast<uint32_t>(entity[1] == 'x' || entity[1] == 'X'
+                                               ? std::strtoul(std::string(entity.substr(2)).c_str(), nullptr, 16)
+                                               : std::strtoul(std::string(entity.substr(1)).c_str(), nullptr, 10));
+            if (cp == 0 || cp > 0x10FFFF) {
+                value.push_back(raw[i]);
+                continue;
+            }
+            std::u16string u;
+            if (cp >= 0x10000) {
+                u.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+                u.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+            } else {
+                u.push_back(static_cast<char16_t>(cp));
+            }
+            value += EncodeCodePage(u, "utf-8");
+            i = semi;
+        }
+        return value;
+    }
+    return {};
+}
+
+bool OoxmlSheets(std::string_view b, std::vector<SheetEntry>& sheets) {
+    std::vector<ZipEntry> entries;
+    if (!ReadZip(b, entries)) return false;
+    const ZipEntry* book = FindEntry(entries, "xl/workbook.xml");
+    if (!book) return false;
+    // Which relationships are chart sheets.
+    std::vector<std::string> charts;
+    if (const ZipEntry* rels = FindEntry(entries, "xl/_rels/workbook.xml.rels")) {
+        ScanTags(b, *rels, [&](std::string_view tag) {
+            const std::string type = Attribute(tag, "Type");
+            if (TagIs(tag, "Relationship") && type.size() >= 11 &&
+                type.compare(type.size() - 11, 11, "/chartsheet") == 0)
+                charts.push_back(Attribute(tag, "Id"));
+        });
+    }
+    return ScanTags(b, *book, [&](std::string_view tag) {
+        if (!TagIs(tag, "sheet")) return;
+        const std::string id = Attribute(tag, "r:id");
+        if (std::find(charts.begin(), charts.end(), id) != charts.end()) return;
+        const std::string state = Attribute(tag, "state");
+        sheets.push_back(SheetEntry{Attribute(tag, "name"), state == "hidden" || state == "veryHidden"});
+    });
+}
+
+bool OdsSheets(std::string_view b, std::vector<SheetEntry>& sheets) {
+    std::vector<ZipEntry> entries;
+    if (!ReadZip(b, entries)) return false;
+    const ZipEntry* content = FindEntry(entries, "content.xml");
+    if (!content) return false;
+    // Table styles that hide their table, then the tables.
+    std::vector<std::string> hiding;
+    std::string style;
+    return ScanTags(b, *content, [&](std::string_view tag) {
+        if (TagIs(tag, "style:style")) {
+            style = Attribute(tag, "style:family") == "table" ? Attribute(tag, "style:name") : "";
+        } else if (TagIs(tag, "style:table-properties")) {
+            if (!style.empty() && Attribute(tag, "table:display") == "false") hiding.push_back(style);
+        } else if (TagIs(tag, "table:table")) {
+            const std::string s = Attribute(tag, "table:style-name");
+            sheets.push_back(SheetEntry{Attribute(tag, "table:name"),
+                                        std::find(hiding.begin(), hiding.end(), s) != hiding.end()});
+        }
+    });
 }
 
 // --- text, HTML, XML ------------------------------------------------------------
@@ -447,6 +636,28 @@ SourceCheck CheckSpreadsheetSource(std::string_view bytes, std::string_view exte
     }
     if (check.spreadsheet) check.activeSheet = std::move(active);
     return check;
+}
+
+bool ReadSheetList(std::string_view bytes, std::string_view extension,
+                   std::vector<SheetEntry>& sheets) {
+    sheets.clear();
+    switch (KindOf(extension)) {
+        case Kind::Xls: {
+            std::string stream;
+            if (!XlsStream(bytes, stream)) return false;
+            int current = -1;
+            const std::vector<BiffSheet> found = BiffSheets(stream, current);
+            for (const BiffSheet& s : found)
+                if (s.worksheet) sheets.push_back(SheetEntry{s.name, s.hidden});
+            return !found.empty();
+        }
+        case Kind::Ooxml:
+            return CheckOoxml(bytes) && OoxmlSheets(bytes, sheets) && !sheets.empty();
+        case Kind::Ods:
+            return CheckOds(bytes) && OdsSheets(bytes, sheets) && !sheets.empty();
+        default:
+            return false;
+    }
 }
 
 TextTableSize CountTextTable(std::string_view text, char separator) {

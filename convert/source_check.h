@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ferro {
 
@@ -24,6 +25,16 @@ struct SourceCheck {
 // read as comma-separated text whatever its extension.
 SourceCheck CheckSpreadsheetSource(std::string_view bytes, std::string_view extension,
                                    bool commaText);
+
+// The worksheets of a workbook (".xls", ".xlsx" and its kin, ".ods"), in
+// order, as LibreOffice names them; chart sheets are left out. False when
+// the file is of another kind or its list cannot be read.
+struct SheetEntry {
+    std::string name;  // UTF-8
+    bool hidden = false;
+};
+bool ReadSheetList(std::string_view bytes, std::string_view extension,
+                   std::vector<SheetEntry>& sheets);
 
 // Whether the bytes are text: no control bytes but tab, line breaks, form
 // feed and a DOS end-of-file mark; valid UTF-8 or GB18030 throughout (UTF-16

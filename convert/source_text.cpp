@@ -1,5 +1,10 @@
 #include "convert/source_text.h"
 
+#include <uchardet/uchardet.h>
+
+#include <memory>
+#include <type_traits>
+
 #include "platform/text.h"
 
 namespace ferro {
@@ -15,7 +20,92 @@ bool IsGbkFamily(const std::string& lower) {
            lower == "gb_2312-80" || lower == "chinese";
 }
 
+// Every byte beyond ASCII in a pair of the EUC form GB2312 is written in
+// (both bytes 0xA1 to 0xFE): Chinese text of common characters looks so.
+bool ShapedLikeGb2312(std::string_view s) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) continue;
+        if (c < 0xA1 || c == 0xFF || i + 1 >= s.size()) return false;
+        const unsigned char t = static_cast<unsigned char>(s[i + 1]);
+        if (t < 0xA1 || t == 0xFF) return false;
+        ++i;
+    }
+    return true;
+}
+
+// What uchardet names, as ICU knows it; empty for what is read as GBK (the
+// GB family, ASCII, Unicode) or not known.
+struct DetectedSet {
+    const char* detector;
+    const char* icu;
+    bool eastAsian;  // a multi-byte set of China, Taiwan, Japan or Korea
+};
+constexpr DetectedSet kSets[] = {
+    {"BIG5", "Big5", true},
+    {"EUC-TW", "x-euc-tw", true},
+    {"SHIFT_JIS", "Shift_JIS", true},
+    {"EUC-JP", "EUC-JP", true},
+    {"ISO-2022-JP", "ISO-2022-JP", true},
+    {"EUC-KR", "EUC-KR", true},
+    {"UHC", "windows-949", true},
+    {"ISO-2022-KR", "ISO-2022-KR", true},
+    {"JOHAB", "ibm-1363", true},
+};
+
+// Characters a single-byte set gives for letters in words: the Latin,
+// Greek, Cyrillic, Hebrew, Arabic and Thai letters and the quotes and dashes
+// of typeset text.
+bool LetterLike(char16_t c) {
+    return (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) || (c >= 0x386 && c <= 0x3FF) ||
+           (c >= 0x400 && c <= 0x52F) || (c >= 0x5D0 && c <= 0x5EA) ||
+           (c >= 0x620 && c <= 0x65F) || (c >= 0xE01 && c <= 0xE5B) ||
+           (c >= 0x1E00 && c <= 0x1EFF) || (c >= 0x2013 && c <= 0x2014) ||
+           (c >= 0x2018 && c <= 0x201E) || c == 0x2026 || c == 0xA0;
+}
+
+std::string Detect(std::string_view bytes) {
+    struct Closer {
+        void operator()(uchardet_t u) const { uchardet_delete(u); }
+    };
+    std::unique_ptr<std::remove_pointer_t<uchardet_t>, Closer> detector(uchardet_new());
+    if (!detector || uchardet_handle_data(detector.get(), bytes.data(), bytes.size()) != 0)
+        return {};
+    uchardet_data_end(detector.get());
+    const char* name = uchardet_get_charset(detector.get());
+    return name ? AnsiUpper(name) : std::string();
+}
+
 }  // namespace
+
+std::string DetectLegacyCharset(std::string_view bytes) {
+    bool ascii = true;
+    for (unsigned char c : bytes) ascii = ascii && c < 0x80;
+    if (ascii || IsMultiByteUtf8(bytes)) return {};
+    const std::string found = Detect(bytes);
+    if (found.empty() || found == "ASCII" || found.rfind("UTF-", 0) == 0 ||
+        found.rfind("GB", 0) == 0 || found == "HZ-GB-2312" || found == "ISO-2022-CN")
+        return {};
+    const char* icu = nullptr;
+    bool eastAsian = false;
+    for (const DetectedSet& set : kSets) {
+        if (found == set.detector) {
+            icu = set.icu;
+            eastAsian = set.eastAsian;
+        }
+    }
+    // Short Chinese text draws all sorts of single-byte guesses; a text of
+    // GB2312's shape is taken from no single-byte set.
+    if (!eastAsian && ShapedLikeGb2312(bytes)) return {};
+    const std::string name = icu ? std::string(icu) : found;
+    std::string gbk;
+    if (!CodePageToGbkStrict(bytes, name.c_str(), gbk)) return {};
+    if (!eastAsian) {
+        for (char16_t c : GbkToUtf16(gbk))
+            if (c >= 0x80 && !LetterLike(c)) return {};
+    }
+    return name;
+}
 
 bool IsMultiByteUtf8(std::string_view s) {
     bool multi = false;
@@ -96,7 +186,7 @@ std::string CharsetToGbk(std::string_view bytes, std::string_view charset) {
     return EncodeCodePage(text, "gb18030");
 }
 
-std::string CreatedText(const LineList& lines, TextMode mode) {
+std::string CreatedText(const LineList& lines, TextMode mode, bool commaTable) {
     const bool classic = mode == TextMode::ClassicGbk;
     std::string gbk;
     gbk.reserve(lines.byteSize() + lines.size() * 2);
@@ -112,7 +202,8 @@ std::string CreatedText(const LineList& lines, TextMode mode) {
         }
         gbk.append(classic ? "\r\n" : "\n");
     }
-    return classic ? gbk : GbkToUtf8(gbk);
+    if (classic) return gbk;
+    return commaTable ? std::string(kUtf8Bom) + GbkToUtf8(gbk) : GbkToUtf8(gbk);
 }
 
 }  // namespace ferro

@@ -32,13 +32,27 @@ std::string SourceTextToGbk(std::string bytes);
 // leaves the bytes as they are.
 std::string CharsetToGbk(std::string_view bytes, std::string_view charset);
 
+// The legacy character set that text which is neither UTF-8 nor, by the
+// look of it, GBK is written in, where a charset detector (uchardet) is
+// confident of one and that set reads every byte of it cleanly: a name ICU
+// knows ("Big5", "Shift_JIS", "windows-1252"...). Empty means GBK: for text
+// shaped like GB2312 only another multi-byte East Asian set is taken, for
+// other text a single-byte set only when every character it gives beyond
+// ASCII is a letter (or typographic punctuation).
+std::string DetectLegacyCharset(std::string_view bytes);
+
 // UTF-8 <-> code page 936 (GB18030), losslessly for valid input.
 std::string Utf8ToGbk(std::string_view utf8);
 std::string GbkToUtf8(std::string_view gbk);
 
 // The bytes of a text file a conversion creates from GBK lines: UTF-8 with
 // LF after every line (Auto), or the GBK bytes with CR LF (ClassicGbk). A
-// line break inside a line (a quoted table field) takes the same form.
-std::string CreatedText(const LineList& lines, TextMode mode);
+// line break inside a line (a quoted table field) takes the same form. A
+// comma-separated table made in Auto mode starts with a UTF-8 byte-order
+// mark, by which spreadsheet programs know it is UTF-8.
+std::string CreatedText(const LineList& lines, TextMode mode, bool commaTable = false);
+
+// The byte-order mark of UTF-8.
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 }  // namespace ferro

@@ -37,6 +37,21 @@ void SpreadsheetWorkbooks::Open(std::string_view path, SourceKind kind, const Of
     app_->active_ = std::move(book);
 }
 
+void SpreadsheetApplication::Check(OfficeSession::Outcome outcome) {
+    switch (outcome) {
+        case OfficeSession::Outcome::Done:
+            return;
+        case OfficeSession::Outcome::CannotStart:
+            startFailed_ = true;
+            throw AutomationError("cannot start");
+        case OfficeSession::Outcome::Failed:
+            throw AutomationError("cannot save");
+        case OfficeSession::Outcome::Stopped:
+            stopped_ = true;
+            throw AutomationError("stopped");
+    }
+}
+
 void SpreadsheetWorkbook::SaveAs(std::string_view path, int formatCode,
                                  OldContentKeeper* keeper) {
     if (!IsKnownFormat(formatCode)) throw AutomationError("unknown file format");
@@ -45,20 +60,21 @@ void SpreadsheetWorkbook::SaveAs(std::string_view path, int formatCode,
     job.format = formatCode;
     job.target = std::string(path);
     std::string bytes;
-    switch (app_->office_.Convert(job, bytes)) {
-        case OfficeSession::Outcome::Done:
-            break;
-        case OfficeSession::Outcome::CannotStart:
-            app_->startFailed_ = true;
-            throw AutomationError("cannot start");
-        case OfficeSession::Outcome::Failed:
-            throw AutomationError("cannot save");
-        case OfficeSession::Outcome::Stopped:
-            app_->stopped_ = true;
-            throw AutomationError("stopped");
-    }
+    app_->Check(app_->office_.Convert(job, bytes));
     // The old file stays whole until the new one is complete.
     if (!WriteFileSafely(path, bytes, keeper)) throw AutomationError("cannot write file");
+}
+
+std::vector<SheetText> SpreadsheetWorkbook::TextOfEachSheet(int formatCode, bool hiddenSheets) {
+    if (formatCode != kFormatTabText && formatCode != kFormatCommaText)
+        throw AutomationError("not a text format");
+    OfficeJob job = details_;
+    job.format = formatCode;
+    job.eachSheet = true;
+    job.hiddenSheets = hiddenSheets;
+    std::vector<SheetText> sheets;
+    app_->Check(app_->office_.ConvertSheets(job, sheets));
+    return sheets;
 }
 
 void SpreadsheetWorkbook::Close() {

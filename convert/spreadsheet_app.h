@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/office.h"
 #include "platform/fs.h"
@@ -29,6 +30,10 @@ public:
     // file is replaced only while alerts are off (nobody can be asked). The
     // keeper is handed to the write (fs.h).
     void SaveAs(std::string_view path, int formatCode, OldContentKeeper* keeper = nullptr);
+    // The text of each sheet in a text format (its worksheets, activated and
+    // saved one by one), for the caller to write: chart sheets never, hidden
+    // ones only when asked. Throws as SaveAs does.
+    std::vector<SheetText> TextOfEachSheet(int formatCode, bool hiddenSheets);
     void Close();
 
 private:
@@ -75,6 +80,8 @@ private:
     explicit SpreadsheetApplication(OfficeSession& office) : office_(office) {
         workbooks_.app_ = this;
     }
+    // Throws for an outcome other than Done, noting a failed start or a stop.
+    void Check(OfficeSession::Outcome outcome);
 
     OfficeSession& office_;
     SpreadsheetWorkbooks workbooks_;

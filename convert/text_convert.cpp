@@ -23,25 +23,12 @@ std::string ReadSource(std::string_view path) {
 }
 
 void WriteCreated(std::string_view path, const LineList& lines, TextMode mode,
-                  ChangeRecorder* recorder) {
+                  ChangeRecorder* recorder, bool commaTable = false) {
     RecordedWrite recorded(recorder, path);
     if (recorded.refused())
         throw TextFileError(UndoneText(Undone::NotRecorded), Undone::NotRecorded);
-    if (!WriteFileSafely(path, CreatedText(lines, mode), recorded.keeper())) ThrowCannotCreate(path);
+    if (!WriteFileSafely(path, CreatedText(lines, mode, commaTable), recorded.keeper())) ThrowCannotCreate(path);
     recorded.Made();
-}
-
-void AppendQuoted(std::string& out, std::string_view field, std::string_view special) {
-    if (field.find_first_of(special) == std::string_view::npos) {
-        out.append(field);
-        return;
-    }
-    out.push_back('"');
-    for (char c : field) {
-        if (c == '"') out.push_back('"');
-        out.push_back(c);
-    }
-    out.push_back('"');
 }
 
 }  // namespace
@@ -75,14 +62,14 @@ std::string TxtTo(std::string_view source, std::string_view argument, TextMode m
         std::size_t start = 0;
         while (true) {
             const std::size_t tab = text.find('\t', start);
-            AppendQuoted(line, text.substr(start, tab - start), ",\"");
+            AppendQuotedField(line, text.substr(start, tab - start), ",\"");
             if (tab == std::string_view::npos) break;
             line.push_back(',');
             start = tab + 1;
         }
         out.push_back(line);
     }
-    WriteCreated(target, out, mode, recorder);
+    WriteCreated(target, out, mode, recorder, true);
     return target;
 }
 
@@ -104,7 +91,7 @@ std::string CommaTextToTabText(std::string_view source, std::string_view target,
                 if (t[k] == '\r' && k + 1 < t.size() && t[k + 1] == '\n') continue;
                 field.push_back(t[k] == '\r' ? '\n' : t[k]);
             }
-            AppendQuoted(line, field, "\t\"\n");
+            AppendQuotedField(line, field, "\t\"\n");
         }
         out.push_back(line);
     }
@@ -128,8 +115,8 @@ std::string VcfTo(std::string_view source, std::string_view argument, TextMode m
     if (SourceTextToGbk(bytes).find('\0') != std::string::npos)
         throw Error(Utf16ToGbk(u"文件中含有空字节(NUL)，不是文本文件，未作任何修改：") +
                     std::string(source));
-    WriteCreated(target, VcardTable(ReadVcards(std::move(bytes)), separator), mode,
-                 recorder);
+    WriteCreated(target, VcardTable(ReadVcards(std::move(bytes)), separator), mode, recorder,
+                 separator == ',');
     return target;
 }
 

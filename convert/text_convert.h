@@ -3,7 +3,8 @@
 // Each takes the source path and the target-extension argument and returns
 // the new file's path, or an empty text when nothing was written. Sources
 // are read in the encoding found in them; the files written are UTF-8 with
-// LF in TextMode::Auto and GBK with CR LF in TextMode::ClassicGbk. A source
+// LF in TextMode::Auto (comma-separated tables with a byte-order mark) and
+// GBK with CR LF in TextMode::ClassicGbk. A source
 // that cannot be read, or that holds NUL bytes, or a target that cannot be
 // written throws (see textops/textfile.h). With a recorder the new file is
 // recorded before it is written; one that cannot be recorded is not written

@@ -19,6 +19,17 @@ std::string Join(const std::string& folder, std::string_view name) {
     return path;
 }
 
+// Whether the disk takes every part of a name that may begin with
+// sub-folders ("2024/05/a.jpg"); they are made on the folder's disk.
+bool SubPathAllowedOnDisk(const std::string& folder, std::string_view name) {
+    for (std::size_t from = 0;;) {
+        const std::size_t sep = name.find(kPathSep, from);
+        if (!NameAllowedOnDisk(folder, name.substr(from, sep - from))) return false;
+        if (sep == std::string_view::npos) return true;
+        from = sep + 1;
+    }
+}
+
 std::string TimesText(const NewFileTimes& t) {
     std::string text;
     auto add = [&](const char16_t* label, const std::optional<FileTime>& time) {
@@ -61,16 +72,21 @@ ChangePreview::~ChangePreview() = default;
 
 std::unique_ptr<ChangePreview> ChangePreview::ForRename(const FileList& files,
                                                         const RenameSettings& settings) {
-    std::unique_ptr<ChangePreview> p(new ChangePreview(files, PreviewKind::Rename));
-    p->rule_ = std::make_unique<RenameRule>(settings.pattern, settings.programDir);
-    p->makeFolders_ = settings.makeFolders;
-    return p;
+    return ForRename(files, std::make_unique<RenameRule>(settings));
 }
 
 std::unique_ptr<ChangePreview> ChangePreview::ForRename(const FileList& files,
                                                         std::string_view pattern,
                                                         std::string_view programDir) {
-    return ForRename(files, RenameSettings{std::string(pattern), std::string(programDir)});
+    return ForRename(files, std::make_unique<RenameRule>(pattern, programDir));
+}
+
+std::unique_ptr<ChangePreview> ChangePreview::ForRename(const FileList& files,
+                                                        std::unique_ptr<RenameRule> rule) {
+    std::unique_ptr<ChangePreview> p(new ChangePreview(files, PreviewKind::Rename));
+    p->makeFolders_ = rule->makeFolders();
+    p->rule_ = std::move(rule);
+    return p;
 }
 
 std::unique_ptr<ChangePreview> ChangePreview::ForExtension(const FileList& files,
@@ -144,6 +160,8 @@ PlannedChange ChangePreview::Compute(std::size_t ordinal, int64_t priority) {
             c.after = std::move(name.name);
             static const std::unordered_set<std::string> kNone;
             c.why = CheckNewName(files_, row, c.after, kNone, makeFolders_);
+            if (c.why == Undone::None && !SubPathAllowedOnDisk(files_.Folder(row), c.after))
+                c.why = Undone::NameNotAllowed;  // the run hears it from the disk
             if (c.why != Undone::None) c.settled = true;
             return c;
         }
@@ -187,8 +205,8 @@ bool ChangePreview::Settle(std::size_t ordinal) {
             c.why = Undone::DuplicateName;
         } else if (given_.count(source) || vacated_.count(source) || !Taken(source)) {
             c.why = Undone::Missing;
-        } else if (!vacated_.count(target) && Taken(target)) {
-            c.why = Undone::NameExists;
+        } else if (!vacated_.count(target) && Taken(target) && !IsSameEntry(source, target)) {
+            c.why = Undone::NameExists;  // (not by the file itself under another case)
         } else {
             given_.insert(target);
             vacated_.erase(target);

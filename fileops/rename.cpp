@@ -144,6 +144,11 @@ void SplitName(std::string_view name, std::string& base, std::string& extension)
     }
 }
 
+RenameRule::RenameRule(const RenameSettings& settings)
+    : RenameRule(settings.pattern, settings.programDir) {
+    makeFolders_ = settings.makeFolders;
+}
+
 RenameRule::RenameRule(std::string_view typedPattern, std::string_view programDir) {
     const std::string asTyped = Trim(typedPattern);
     pattern_ = AnsiLower(asTyped);  // same byte positions as asTyped
@@ -405,7 +410,11 @@ RunSummary RunRenames(FileList& files, const std::vector<BatchFile>& ticked,
 }
 
 RunSummary RenameFiles(FileList& files, const RenameSettings& settings, RunHost* host) {
-    RenameRule rule(settings.pattern, settings.programDir);
+    RenameRule rule(settings);
+    return RenameFiles(files, rule, host);
+}
+
+RunSummary RenameFiles(FileList& files, RenameRule& rule, RunHost* host) {
     const std::vector<BatchFile> ticked = TickedFiles(files);
     // Names come before the renames they lead to, so that a recorder can put
     // the plan on disk before a file changes: all at once, or, while what
@@ -434,13 +443,13 @@ RunSummary RenameFiles(FileList& files, const RenameSettings& settings, RunHost*
         if (n.why == Undone::NoListLine) listEnded = true;
         return n;
     };
-    return RunRenames(files, ticked, nameOf, ahead != nullptr, settings.makeFolders, host);
+    return RunRenames(files, ticked, nameOf, ahead != nullptr, rule.makeFolders(), host);
 }
 
 RunSummary RenameFiles(FileList& files, std::string_view typedPattern, std::string_view programDir,
                        RunHost* host) {
-    return RenameFiles(files, RenameSettings{std::string(typedPattern), std::string(programDir)},
-                       host);
+    RenameRule rule(typedPattern, programDir);
+    return RenameFiles(files, rule, host);
 }
 
 }  // namespace ferro

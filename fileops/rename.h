@@ -77,6 +77,7 @@ public:
     // integer value"). Name lists are looked up as typed (a relative path
     // from the current folder), then in programDir.
     RenameRule(std::string_view typedPattern, std::string_view programDir);
+    explicit RenameRule(const RenameSettings& settings);
 
     // The new name with extension of a row that is the ordinal-th ticked row
     // (from 0; the sequence number is start + ordinal); NoListLine when the
@@ -93,6 +94,7 @@ public:
     RowName NameOf(const FileList& files, int row, int64_t ordinal, const FileValues& values);
 
     int mode() const { return mode_; }  // 0 pattern, 1 name list, 2 replacement list
+    bool makeFolders() const { return makeFolders_; }  // "/" in a name makes sub-folders
     // The values the pattern's items read from the files' contents (0: none).
     FileValueSet wanted() const { return mode_ == 0 ? items_.wanted() : 0; }
     // Where the values are kept (the shared cache unless a test says).
@@ -108,6 +110,7 @@ private:
     int width_ = 0;
     int mode_ = 0;
     bool patternHasFunction_ = false;
+    bool makeFolders_ = false;
     std::vector<std::string> lines_;
     FileItems items_;
     FileValueCache* cache_ = &FileValueCache::Shared();
@@ -159,5 +162,8 @@ RunSummary RunRenames(FileList& files, const std::vector<BatchFile>& ticked,
 RunSummary RenameFiles(FileList& files, const RenameSettings& settings, RunHost* host = nullptr);
 RunSummary RenameFiles(FileList& files, std::string_view typedPattern, std::string_view programDir,
                        RunHost* host = nullptr);
+// The same by a rule made beforehand (making it is what refuses a pattern
+// whose sequence item holds no numbers).
+RunSummary RenameFiles(FileList& files, RenameRule& rule, RunHost* host = nullptr);
 
 }  // namespace ferro

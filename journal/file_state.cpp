@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
+#include <xxhash.h>
 
 #include <cerrno>
 #include <charconv>
@@ -35,7 +37,17 @@ timespec Timespec(int64_t ns) {
     return timespec{static_cast<time_t>(s), static_cast<long>(rest)};
 }
 
+// The attributes of a disk that keeps them itself (FAT, NTFS) are noted in
+// place of the record, marked so that undo puts them back the same way.
+constexpr std::string_view kDiskRecordMark = "disk:";
+
 bool ReadDos(const std::string& disk, FileState& state) {
+    std::string native;
+    if (ReadDiskAttributeRecord(DiskToGbk(disk), native)) {
+        state.hasDos = true;
+        state.dos = std::string(kDiskRecordMark) + native;
+        return true;
+    }
     char buf[512];
     const ssize_t n = lgetxattr(disk.c_str(), kDosAttribName, buf, sizeof buf);
     if (n >= 0) {
@@ -70,6 +82,9 @@ bool ReadFileState(std::string_view path, FileState& state, bool withDos) {
     state.modifiedNs = Nanoseconds(st.st_mtim);
     state.accessedNs = Nanoseconds(st.st_atim);
     state.mode = st.st_mode;
+    state.changedNs = Nanoseconds(st.st_ctim);
+    state.hasHash = false;
+    state.hash = 0;
     state.hasDos = false;
     state.dos.clear();
     if (withDos && !S_ISLNK(st.st_mode) && !ReadDos(disk, state)) return FailErrno();
@@ -79,6 +94,36 @@ bool ReadFileState(std::string_view path, FileState& state, bool withDos) {
 bool SameFingerprint(const FileState& a, const FileState& b) {
     return a.device == b.device && a.inode == b.inode && a.size == b.size &&
            a.modifiedNs == b.modifiedNs;
+}
+
+bool HashFileContent(std::string_view path, uint64_t& hash) {
+    std::string disk;
+    if (!GbkToDisk(path, disk) || disk.empty()) return Fail(FsProblem::Missing);
+    const int fd = open(disk.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return FailErrno();
+    XXH3_state_t* state = XXH3_createState();
+    bool ok = state && XXH3_64bits_reset(state) == XXH_OK;
+    static thread_local char buf[1 << 16];
+    while (ok) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        XXH3_64bits_update(state, buf, static_cast<std::size_t>(n));
+    }
+    if (ok) hash = XXH3_64bits_digest(state);
+    if (state) XXH3_freeState(state);
+    close(fd);
+    return ok || Fail(FsProblem::Io);
+}
+
+bool LeftAsRecorded(std::string_view path, const FileState& now, const FileState& after) {
+    if (!SameFingerprint(now, after)) return false;
+    if (after.changedNs == 0 || now.changedNs == after.changedNs) return true;
+    uint64_t hash = 0;
+    return after.hasHash && HashFileContent(path, hash) && hash == after.hash;
 }
 
 bool SameFingerprintAndAttributes(const FileState& a, const FileState& b) {
@@ -96,14 +141,19 @@ bool RestoreMetadata(std::string_view path, const FileState& old) {
     // written: a read-only file gets its old mode first.
     const mode_t oldMode = old.mode & 07777;
     if (!(st.st_mode & S_IWUSR) && chmod(disk.c_str(), oldMode | S_IWUSR) != 0) return FailErrno();
-    if (old.hasDos) {
+    if (old.hasDos && std::string_view(old.dos).substr(0, kDiskRecordMark.size()) == kDiskRecordMark) {
+        if (!WriteDiskAttributeRecord(path, std::string_view(old.dos).substr(kDiskRecordMark.size())))
+            return false;
+    } else if (old.hasDos) {
         if (lsetxattr(disk.c_str(), kDosAttribName, old.dos.data(), old.dos.size(), 0) != 0)
             return FailErrno();
     } else if (lremovexattr(disk.c_str(), kDosAttribName) != 0 && errno != ENODATA &&
                errno != ENOTSUP && errno != EOPNOTSUPP) {
         return FailErrno();
     }
-    if (chmod(disk.c_str(), oldMode) != 0) return FailErrno();
+    // (A disk without modes of its own refuses the call: FAT.)
+    if (lstat(disk.c_str(), &st) != 0) return FailErrno();
+    if ((st.st_mode & 07777) != oldMode && chmod(disk.c_str(), oldMode) != 0) return FailErrno();
     const timespec times[2] = {Timespec(old.accessedNs), Timespec(old.modifiedNs)};
     if (utimensat(AT_FDCWD, disk.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno();
     return true;
@@ -139,16 +189,43 @@ std::string EncodeState(const FileState& s) {
             out += kHex[c & 15];
         }
     }
+    if (s.changedNs != 0 || s.hasHash) {
+        out += ' ';
+        number(s.changedNs);
+        out.pop_back();
+        if (s.hasHash) {
+            out += ' ';
+            number(s.hash, 16);
+            out.pop_back();
+        }
+    }
     return out;
 }
 
 bool DecodeState(std::string_view text, FileState& s) {
-    std::string_view parts[7];
-    for (int i = 0; i < 7; ++i) {
-        const std::size_t space = i < 6 ? text.find(' ') : text.size();
-        if (space == std::string_view::npos) return false;
-        parts[i] = text.substr(0, space);
-        text.remove_prefix(i < 6 ? space + 1 : space);
+    std::string_view parts[9];
+    int count = 0;
+    for (bool more = true; more;) {
+        if (count == 9) return false;  // a field too many
+        const std::size_t space = text.find(' ');
+        parts[count++] = text.substr(0, space);
+        more = space != std::string_view::npos;
+        if (more) text.remove_prefix(space + 1);
+    }
+    if (count < 7) return false;
+    s.changedNs = 0;
+    s.hasHash = false;
+    s.hash = 0;
+    if (count >= 8) {
+        long long changed = 0;
+        if (!ParseInt(parts[7], changed)) return false;
+        s.changedNs = changed;
+    }
+    if (count == 9) {
+        const auto [end, ec] =
+            std::from_chars(parts[8].data(), parts[8].data() + parts[8].size(), s.hash, 16);
+        if (ec != std::errc() || end != parts[8].data() + parts[8].size()) return false;
+        s.hasHash = true;
     }
     unsigned long long device = 0, inode = 0;
     long long size = 0, modified = 0, accessed = 0;

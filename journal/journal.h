@@ -30,11 +30,21 @@ struct JournalRun {
     std::string id;          // the run's folder name
     std::string operation;   // GBK, as the program named it
     int64_t startedNs = 0;   // since 1970, UTC
-    int files = 0;           // changes it made
+    std::string origin;      // where it was started: "window", "cli", or empty (not known)
+    std::string place;       // GBK: the folder of its files, or its first file when they are in several
+    int files = 0;           // files it changed (not counting their .bak copies)
+    int changes = 0;         // changes it made, backups and folders included
     bool interrupted = false;  // cut short (a crash, a kill, a power cut)
+    bool ended = false;      // its record is closed (also once a run cut short was mended)
     bool undone = false;
     bool live = false;       // a program is recording it right now
     uint64_t keptBytes = 0;  // old contents it keeps
+    // Its record cannot be read whole (or at all): damage says how (GBK).
+    // What can be read of it is still offered for undo; the user may set it
+    // aside instead, so that older runs come next.
+    bool damaged = false;
+    std::string damage;
+    bool setAside = false;
 };
 
 class Journal {
@@ -57,12 +67,19 @@ public:
 
     // The recorder of a new run; it writes nothing until the run records
     // its first change, and a run that changed nothing leaves nothing.
-    std::unique_ptr<RunRecorder> StartRun(std::string_view operation);
+    // origin: where it was started, "window" or "cli".
+    std::unique_ptr<RunRecorder> StartRun(std::string_view operation,
+                                          std::string_view origin = "window");
 
     // The runs kept, newest first.
     std::vector<JournalRun> Runs() const;
     // The newest run that can be undone: not undone yet, not being recorded.
+    // A damaged run is that run too (unless set aside), even when nothing of
+    // it can be read: no older run comes before the user decides about it.
     std::optional<JournalRun> NextToUndo() const;
+    // A damaged run is passed over from now on (it stays until it is old
+    // enough to go).
+    bool SetAside(const std::string& id);
     // Bytes of old contents kept by all runs.
     uint64_t KeptBytes() const;
 
@@ -71,18 +88,29 @@ public:
     bool MakeRoom(uint64_t bytes);
 
     // --- for the recorder, undo and recovery -------------------------------
-    // A new run's folder (disk path) and its name; the oldest runs go so
+    // A new run's folder, made under a temporary name (disk path) so that
+    // no run folder is ever seen without its log: the caller makes the log
+    // in it, then publishes it under the run's name. The oldest runs go so
     // that at most kRunsKept remain with it. False when it cannot be made.
-    // The caller flushes it and the journal's folder once its log is in it.
-    bool NewRunFolder(std::string& id, std::string& diskFolder);
+    bool NewRunFolder(std::string& tempFolder);
+    // Gives the new folder its run name (the next free number); diskFolder
+    // is where it is then. The journal's folder is flushed.
+    bool PublishRunFolder(const std::string& tempFolder, std::string& id, std::string& diskFolder);
     std::string RunFolder(const std::string& id) const;  // disk path
     // Drops the oldest finished runs other than `keep` while the old
     // contents exceed the budget.
     void KeepToBudget(const std::string& keep);
     void DropRun(const std::string& id);
+    // A run's record changed (it ended, was mended or undone).
+    void NoteChanged(const std::string& id);
+
+    // One run, its record read whole (damage in it included); nullopt when
+    // there is no such run.
+    std::optional<JournalRun> Inspect(const std::string& id) const;
 
 private:
     std::vector<std::string> RunIds() const;  // oldest first
+    bool Droppable(const JournalRun& run) const;
     std::string DiskFolder() const;
 
     std::string folder_;

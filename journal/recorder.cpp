@@ -4,12 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <xxhash.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <utility>
 
 #include "journal/journal.h"
 #include "platform/codec.h"
+#include "platform/fs.h"
 #include "platform/times.h"
 
 namespace ferro {
@@ -40,11 +43,10 @@ ItemKind KindOf(ChangeRecorder::Change change) {
     return ItemKind::Rename;
 }
 
-void FsyncFolder(const std::string& disk) {
-    const int fd = open(disk.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    close(fd);
+void RemoveTemporaryFolder(const std::string& disk) {
+    unlink((disk + "/log").c_str());
+    rmdir((disk + "/kept").c_str());
+    rmdir(disk.c_str());
 }
 
 // Copies a file's bytes to a new file and flushes it; false (errno set)
@@ -106,31 +108,35 @@ bool CopyFlushed(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-RunRecorder::RunRecorder(Journal& journal, std::string operation)
-    : journal_(journal), operation_(std::move(operation)) {}
+RunRecorder::RunRecorder(Journal& journal, std::string operation, std::string origin)
+    : journal_(journal), operation_(std::move(operation)), origin_(std::move(origin)) {}
 
-RunRecorder::~RunRecorder() { Close(); }
+RunRecorder::~RunRecorder() {
+    Close();
+    if (hash_) XXH3_freeState(static_cast<XXH3_state_t*>(hash_));
+}
 
 bool RunRecorder::Open() {
     if (log_.IsOpen()) return true;
     if (failed_ || closed_) return false;
-    if (!journal_.NewRunFolder(id_, folder_)) {
+    // The log is made in a folder of a temporary name and on disk before the
+    // folder takes the run's name: a run folder always has its log.
+    std::string temp;
+    if (!journal_.NewRunFolder(temp)) {
         failed_ = true;
-        id_.clear();
         return false;
     }
-    if (!log_.Create(folder_ + "/log") ||
-        !log_.Append(journal::HeaderRecord() + journal::RunRecord(operation_, NowFileTime()))) {
+    if (!log_.Create(temp + "/log") ||
+        !log_.Append(journal::HeaderRecord() +
+                     journal::RunRecord(operation_, NowFileTime(), origin_)) ||
+        !log_.Sync() || !journal_.PublishRunFolder(temp, id_, folder_)) {
         log_.Close();
-        journal_.DropRun(id_);
+        RemoveTemporaryFolder(temp);
         id_.clear();
         failed_ = true;
         return false;
     }
-    // The new folder, its log and its place in the journal's folder are on
-    // disk before the first record is.
     FsyncFolder(folder_);
-    FsyncFolder(folder_.substr(0, folder_.rfind('/')));
     lastWrite_ = lastSync_ = std::chrono::steady_clock::now();
     return true;
 }
@@ -180,6 +186,7 @@ std::string RunRecorder::KeptDiskPath(int id) const {
 bool RunRecorder::Plan(const std::vector<Planned>& changes) {
     if (changes.empty()) return true;
     if (!Open()) return false;
+    const std::size_t firstItem = items_.size(), firstPlanned = plan_.size();
     std::string records;
     records.reserve(changes.size() * 256);
     items_.reserve(items_.size() + changes.size());
@@ -189,6 +196,8 @@ bool RunRecorder::Plan(const std::vector<Planned>& changes) {
         item.kind = KindOf(c.change);
         // Nothing there: the change will fail by itself.
         if (!journal::ReadFileState(c.path, item.before, item.kind != ItemKind::Rename)) continue;
+        // A rename changes the change time itself: only the identity tells.
+        if (item.kind == ItemKind::Rename) item.before.changedNs = 0;
         item.path = c.path;
         item.to = c.to;
         const int id = static_cast<int>(items_.size());
@@ -196,11 +205,18 @@ bool RunRecorder::Plan(const std::vector<Planned>& changes) {
         plan_.push_back(id);
         items_.push_back(std::move(item));
     }
-    if (!WriteNow(records)) {
-        plan_.clear();
-        planned_.clear();
+    // A plan that does not fit (a nearly full state disk) is cut off again
+    // by the log: the changes are then recorded one by one, as far as they
+    // go.
+    const uint64_t logged = log_.size();
+    if (!log_.Append(buffer_ + records) || !log_.Sync()) {
+        log_.Truncate(logged);
+        items_.resize(firstItem);
+        plan_.resize(firstPlanned);
         return false;
     }
+    buffer_.clear();
+    lastWrite_ = lastSync_ = std::chrono::steady_clock::now();
     return true;
 }
 
@@ -234,7 +250,7 @@ int RunRecorder::TakePlanned(ItemKind kind, std::string_view path, std::string_v
 }
 
 bool RunRecorder::WillRename(std::string_view from, std::string_view to) {
-    pending_ = Pending{ItemKind::Rename, -1, {}, {}};
+    pending_ = Pending{ItemKind::Rename, -1, {}, {}, {}};
     if (failed_) return false;
     if (const int id = TakePlanned(ItemKind::Rename, from, to); id >= 0) {
         pending_.id = id;
@@ -245,11 +261,12 @@ bool RunRecorder::WillRename(std::string_view from, std::string_view to) {
     item.path.assign(from);
     item.to.assign(to);
     if (!journal::ReadFileState(from, item.before, false)) return true;  // fails by itself
+    item.before.changedNs = 0;
     return Intend(std::move(item));
 }
 
 bool RunRecorder::WillChangeMetadata(ItemKind kind, std::string_view path) {
-    pending_ = Pending{kind, -1, std::string(path), {}};
+    pending_ = Pending{kind, -1, std::string(path), {}, {}};
     if (failed_) return false;
     Item item;
     item.kind = kind;
@@ -277,8 +294,11 @@ bool RunRecorder::WillSetAttributes(std::string_view path) {
 }
 
 OldContentKeeper* RunRecorder::WillWrite(std::string_view path) {
-    pending_ = Pending{ItemKind::Content, -1, std::string(path), {}};
+    pending_ = Pending{ItemKind::Content, -1, std::string(path), {}, {}};
     if (!Open()) return nullptr;
+    if (!hash_) hash_ = XXH3_createState();
+    hashing_ = hash_ && XXH3_64bits_reset(static_cast<XXH3_state_t*>(hash_)) == XXH_OK;
+    hashedBytes_ = 0;
     std::string disk;
     struct stat st{};
     if (GbkToDisk(path, disk) && stat(disk.c_str(), &st) == 0) return this;  // Keep() records it
@@ -290,12 +310,26 @@ bool RunRecorder::IntendCreate() {
     Item item;
     item.kind = ItemKind::Create;
     item.path = pending_.path;
+    item.of = pending_.of;
     pending_.kind = ItemKind::Create;
     return Intend(std::move(item));
 }
 
-bool RunRecorder::WillCopyTo(std::string_view path) {
-    pending_ = Pending{ItemKind::Content, -1, std::string(path), {}};
+bool RunRecorder::WillCopyTo(std::string_view path) { return WillBackUp({}, path); }
+
+bool RunRecorder::WillMakeFolder(std::string_view path) {
+    pending_ = Pending{ItemKind::MakeFolder, -1, std::string(path), {}, {}};
+    if (failed_) return false;
+    Item item;
+    item.kind = ItemKind::MakeFolder;
+    item.path.assign(path);
+    return Intend(std::move(item));
+}
+
+bool RunRecorder::WillBackUp(std::string_view file, std::string_view path) {
+    pending_ = Pending{ItemKind::Content, -1, std::string(path), {}, {}};
+    pending_.of.assign(file);
+    hashing_ = false;  // a copy: the recorder sees none of its bytes
     if (!Open()) return false;
     std::string disk;
     struct stat st{};
@@ -305,7 +339,7 @@ bool RunRecorder::WillCopyTo(std::string_view path) {
 }
 
 bool RunRecorder::WillTrash(std::string_view path) {
-    pending_ = Pending{ItemKind::Trash, -1, std::string(path), {}};
+    pending_ = Pending{ItemKind::Trash, -1, std::string(path), {}, {}};
     if (failed_) return false;
     Item item;
     item.kind = ItemKind::Trash;
@@ -327,6 +361,7 @@ bool RunRecorder::KeepOld(const std::string& path, Hold hold) {
     item.path = path;
     item.inPlace = hold == Hold::Copy;
     item.byCopy = hold == Hold::CopyForCopy;
+    if (item.byCopy) item.of = pending_.of;
     if (!journal::ReadFileState(path, item.before, true)) return false;
     const int id = static_cast<int>(items_.size());
     item.kept = std::to_string(id);
@@ -360,6 +395,12 @@ bool RunRecorder::KeepOld(const std::string& path, Hold hold) {
     return true;
 }
 
+void RunRecorder::Wrote(std::string_view piece) {
+    if (!hashing_) return;
+    XXH3_64bits_update(static_cast<XXH3_state_t*>(hash_), piece.data(), piece.size());
+    hashedBytes_ += static_cast<int64_t>(piece.size());
+}
+
 std::string RunRecorder::KeptCopy(const std::string& path) {
     if (pending_.kind != ItemKind::Content || pending_.id < 0 || !pending_.keptCopy) return {};
     return DiskToGbk(KeptDiskPath(pending_.id));
@@ -369,6 +410,10 @@ void RunRecorder::Changed() {
     const int id = pending_.id;
     const ItemKind kind = pending_.kind;
     pending_ = Pending{};
+    struct HashingEnds {
+        bool& hashing;
+        ~HashingEnds() { hashing = false; }
+    } hashingEnds{hashing_};
     if (id < 0) return;
     const Item& item = items_[static_cast<std::size_t>(id)];
     if (kind == ItemKind::Rename) {
@@ -377,6 +422,18 @@ void RunRecorder::Changed() {
     } else {
         FileState after;
         journal::ReadFileState(item.path, after, true);
+        // The content is known by its hash too, so that undo can tell an
+        // edit that kept the size and set the time back from a change of
+        // the change time alone. A write's pieces were hashed as they went;
+        // a small copy is read back.
+        if (kind == ItemKind::Content || kind == ItemKind::Create) {
+            if (hashing_ && hashedBytes_ == after.size) {
+                after.hasHash = true;
+                after.hash = XXH3_64bits_digest(static_cast<XXH3_state_t*>(hash_));
+            } else if (S_ISREG(after.mode) && after.size <= journal::kHashedFileBytes) {
+                after.hasHash = journal::HashFileContent(item.path, after.hash);
+            }
+        }
         WriteSoon(journal::DoneRecord(id, item.path, after));
     }
     ++done_;
@@ -393,6 +450,7 @@ void RunRecorder::Trashed(const TrashedFile& trashed) {
 }
 
 void RunRecorder::NotChanged() {
+    hashing_ = false;
     const int id = pending_.id;
     const ItemKind kind = pending_.kind;
     pending_ = Pending{};
@@ -433,6 +491,7 @@ void RunRecorder::Close() {
     buffer_.clear();
     log_.Sync();
     log_.Close();
+    journal_.NoteChanged(id_);
     journal_.KeepToBudget(id_);
 }
 

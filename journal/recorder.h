@@ -26,7 +26,8 @@ class Journal;
 
 class RunRecorder final : public ChangeRecorder, public OldContentKeeper {
 public:
-    RunRecorder(Journal& journal, std::string operation);
+    // origin: where the run was started ("window" or "cli").
+    RunRecorder(Journal& journal, std::string operation, std::string origin = "window");
     ~RunRecorder() override;
     RunRecorder(const RunRecorder&) = delete;
     RunRecorder& operator=(const RunRecorder&) = delete;
@@ -45,6 +46,8 @@ public:
     bool WillSetAttributes(std::string_view path) override;
     OldContentKeeper* WillWrite(std::string_view path) override;
     bool WillCopyTo(std::string_view path) override;
+    bool WillBackUp(std::string_view file, std::string_view backup) override;
+    bool WillMakeFolder(std::string_view path) override;
     bool WillTrash(std::string_view path) override;
     void Changed() override;
     void Trashed(const TrashedFile& item) override;
@@ -53,6 +56,7 @@ public:
     // OldContentKeeper
     bool Keep(const std::string& path, bool inPlace) override;
     std::string KeptCopy(const std::string& path) override;
+    void Wrote(std::string_view piece) override;
 
 private:
     using Kind = journal::ItemKind;
@@ -60,6 +64,7 @@ private:
         Kind kind = Kind::Rename;
         int id = -1;          // its record, -1: none (yet)
         std::string path, to;
+        std::string of;  // a backup copy's file
         bool keptCopy = false;
     };
 
@@ -80,6 +85,7 @@ private:
 
     Journal& journal_;
     std::string operation_;
+    std::string origin_;
     std::string id_;
     std::string folder_;  // disk
     journal::LogWriter log_;
@@ -94,6 +100,11 @@ private:
     std::unordered_map<std::string, int> planned_;  // key -> id
     int done_ = 0;
     Pending pending_;
+
+    // The hash of what the write under way wrote (XXH3 state, owned).
+    void* hash_ = nullptr;
+    bool hashing_ = false;
+    int64_t hashedBytes_ = 0;
 
     std::string buffer_;  // records not yet written
     std::chrono::steady_clock::time_point lastWrite_, lastSync_;

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 
 #include "journal/run_log.h"
 #include "platform/codec.h"
+#include "platform/fs.h"
 
 namespace ferro {
 namespace journal {
@@ -80,6 +82,10 @@ std::string Decide(int id, Item& item, const std::string& keptDisk, JournalRecov
             if (ReadFileState(item.to, now, false) && now.inode == item.before.inode &&
                 now.device == item.before.device)
                 return DoneRecord(id, item.to, item.before);
+            // A rename that changes case alone, cut short between its two
+            // steps, left the file under a temporary name: it gets its old
+            // name back.
+            PutBackCaseRename(item.path, item.to);
             return WithdrawnRecord(id);
         case ItemKind::Times:
         case ItemKind::Attributes:
@@ -90,6 +96,11 @@ std::string Decide(int id, Item& item, const std::string& keptDisk, JournalRecov
             return DoneRecord(id, item.path, now);
         case ItemKind::Create:
             if (ReadFileState(item.path, now, true)) return DoneRecord(id, item.path, now);
+            return WithdrawnRecord(id);
+        case ItemKind::MakeFolder:
+            // The run makes only folders that are not there: one there now is its own.
+            if (ReadFileState(item.path, now, true) && now.IsFolder())
+                return DoneRecord(id, item.path, now);
             return WithdrawnRecord(id);
         case ItemKind::Trash:
             // Still there, or somewhere in the trash where only the file
@@ -141,9 +152,12 @@ std::string Decide(int id, Item& item, const std::string& keptDisk, JournalRecov
 // those of changes that were not made.
 void DropUnneededKept(const std::string& diskRunFolder, const RunLog& log) {
     std::set<std::string> needed;
-    for (const Item& item : log.items)
-        if (item.kind == ItemKind::Content && item.state != Item::State::Withdrawn)
+    for (std::size_t id = 0; id < log.items.size(); ++id) {
+        const Item& item = log.items[id];
+        if (item.lost) needed.insert(std::to_string(id));  // what it was is not known
+        else if (item.kind == ItemKind::Content && item.state != Item::State::Withdrawn)
             needed.insert(item.kept);
+    }
     const std::string kept = diskRunFolder + "/kept";
     DIR* dir = opendir(kept.c_str());
     if (!dir) return;
@@ -164,13 +178,14 @@ void MendRun(const std::string& diskRunFolder, RunLog& log, LogWriter& writer,
     bool unresolved = false;
     for (std::size_t id = 0; id < log.items.size(); ++id) {
         Item& item = log.items[id];
-        if (item.state != Item::State::Intended) continue;
+        // A change whose record is lost cannot be told apart from the files.
+        if (item.state != Item::State::Intended || item.lost) continue;
         const std::string record =
             Decide(static_cast<int>(id), item, diskRunFolder + "/kept/" + item.kept, report);
         if (record.empty()) unresolved = true;
         records += record;
     }
-    if (!unresolved) records += EndRecord(true);
+    if (!unresolved && !log.ended) records += EndRecord(true);
     writer.Append(records);
     writer.Sync();
     const std::string logPath = diskRunFolder + "/log";
@@ -188,11 +203,10 @@ JournalRecovery RecoverInterruptedRuns(Journal& journal) {
         journal::LogWriter writer;
         journal::RunLog log;
         // Mended at an earlier start, or taken up meanwhile by another program.
-        if (!writer.Open(folder + "/log") || !journal::ReadRunLog(folder + "/log", log) ||
-            log.ended)
-            continue;
+        if (!journal::OpenRunLog(folder + "/log", writer, log) || log.ended) continue;
         journal::MendRun(folder, log, writer, report);
         writer.Close();
+        journal.NoteChanged(run.id);
         if (log.DoneCount() == 0 && log.ended) {
             journal.DropRun(run.id);
             continue;
@@ -202,6 +216,75 @@ JournalRecovery RecoverInterruptedRuns(Journal& journal) {
         report.interrupted.push_back(std::move(found));
     }
     return report;
+}
+
+namespace {
+
+std::string Text(const char16_t* utf16) { return Utf16ToGbk(utf16); }
+
+// The journal's lock: held by a program while it mends what others left.
+class JournalLock {
+public:
+    explicit JournalLock(const Journal& journal) {
+        std::string disk;
+        if (!GbkToDisk(journal.folder(), disk) || disk.empty()) return;
+        fd_ = open((disk + "/lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ >= 0) flock(fd_, LOCK_EX);
+    }
+    ~JournalLock() {
+        if (fd_ >= 0) close(fd_);
+    }
+    JournalLock(const JournalLock&) = delete;
+    JournalLock& operator=(const JournalLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+void AppendPaths(std::string& text, const std::vector<std::string>& paths) {
+    for (const std::string& p : paths) text += "  " + p + "\n";
+}
+
+}  // namespace
+
+StartRecovery RecoverAtStart(Journal* journal) {
+    StartRecovery found;
+    std::optional<JournalLock> lock;
+    if (journal) lock.emplace(*journal);
+    found.writes = RecoverInterruptedWrites();
+    if (!journal) return found;
+    found.runs = RecoverInterruptedRuns(*journal);
+    if (std::optional<JournalRun> next = journal->NextToUndo(); next && next->damaged)
+        found.damaged = std::move(next);
+    return found;
+}
+
+std::string DamagedRunText(const JournalRun& run) {
+    std::string text = Text(u"最近一次处理的撤销记录已损坏：") + run.damage;
+    if (!run.operation.empty()) text += Text(u"（“") + run.operation + Text(u"”）");
+    return text;
+}
+
+std::string StartRecoveryText(const StartRecovery& found) {
+    std::string text;
+    const int restored = found.writes.restored + found.runs.restored;
+    if (restored > 0)
+        text += Text(u"上次处理被中断：已将 ") + std::to_string(restored) +
+                Text(u" 个文件恢复为处理前的内容\n");
+    if (found.writes.temporariesRemoved > 0)
+        text += Text(u"已删除上次处理留下的 ") + std::to_string(found.writes.temporariesRemoved) +
+                Text(u" 个临时文件\n");
+    std::vector<std::string> unresolved = found.writes.unresolved;
+    unresolved.insert(unresolved.end(), found.runs.unresolved.begin(), found.runs.unresolved.end());
+    if (!unresolved.empty()) {
+        text += Text(u"以下文件的原内容暂时无法恢复，原内容仍保留着，下次启动时将再次尝试：\n");
+        AppendPaths(text, unresolved);
+    }
+    for (const JournalRun& run : found.runs.interrupted)
+        text += Text(u"上次的“") + run.operation + Text(u"”没有正常结束，已完成的 ") +
+                std::to_string(run.files) + Text(u" 个文件可以撤销\n");
+    if (found.damaged) text += DamagedRunText(*found.damaged) + "\n";
+    return text;
 }
 
 }  // namespace ferro

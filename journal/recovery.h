@@ -8,10 +8,12 @@
 // part, which can be undone like any run.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "journal/journal.h"
+#include "platform/rescue.h"
 
 namespace ferro {
 
@@ -27,6 +29,27 @@ struct JournalRecovery {
 // Mends every run whose program is gone before it ended. Cheap when there
 // is none; meant for program start, after RecoverInterruptedWrites().
 JournalRecovery RecoverInterruptedRuns(Journal& journal);
+
+// What every way of starting the program (the window, the command line)
+// does first, before it changes any file, under the journal's lock so that
+// two programs starting at once do not mend the same files: the safe
+// write's interrupted writes and temporaries (rescue.h), then the runs cut
+// short. journal may be null (the run keeps no journal): the writes are
+// mended all the same.
+struct StartRecovery {
+    RecoveryReport writes;
+    JournalRecovery runs;
+    // The run undo would take next, when its record is damaged.
+    std::optional<JournalRun> damaged;
+};
+StartRecovery RecoverAtStart(Journal* journal);
+
+// What it did, for the command line's standard error (GBK lines); empty
+// when there was nothing to mend.
+std::string StartRecoveryText(const StartRecovery& found);
+
+// How a damaged run is named to the user: "最近一次处理的撤销记录已损坏：…".
+std::string DamagedRunText(const JournalRun& run);
 
 namespace journal {
 struct RunLog;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -56,8 +57,10 @@ std::string Unescape(std::string_view field) {
     return out;
 }
 
+}  // namespace
+
 // One line: the fields, a tab, the checksum of what comes before it.
-void AppendLine(std::string& out, std::initializer_list<std::string_view> fields) {
+void AppendRecordLine(std::string& out, std::initializer_list<std::string_view> fields) {
     const std::size_t start = out.size();
     for (std::string_view f : fields) {
         AppendEscaped(out, f);
@@ -71,14 +74,8 @@ void AppendLine(std::string& out, std::initializer_list<std::string_view> fields
     out.append(text, sizeof text);
 }
 
-std::string Line(std::initializer_list<std::string_view> fields) {
-    std::string out;
-    AppendLine(out, fields);
-    return out;
-}
-
 // The fields of a line whose checksum holds; false otherwise.
-bool SplitLine(std::string_view line, std::vector<std::string>& fields) {
+bool SplitRecordLine(std::string_view line, std::vector<std::string>& fields) {
     fields.clear();
     const std::size_t tab = line.rfind('\t');
     if (tab == std::string_view::npos || line.size() - tab - 1 != 8) return false;
@@ -96,35 +93,78 @@ bool SplitLine(std::string_view line, std::vector<std::string>& fields) {
     return !fields.empty();
 }
 
+namespace {
+
+std::string Line(std::initializer_list<std::string_view> fields) {
+    std::string out;
+    AppendRecordLine(out, fields);
+    return out;
+}
+
 bool ToInt(const std::string& text, long long& value) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc() && end == text.data() + text.size();
 }
 
+// Ids of items whose plan record could not be read are known from the
+// records that follow: the item is there, lost.
+constexpr long long kMostLostItems = 1 << 20;
+
+void PadLost(RunLog& log, long long upTo) {
+    while (static_cast<long long>(log.items.size()) < upTo) {
+        Item lost;
+        lost.lost = true;
+        log.items.push_back(std::move(lost));
+    }
+}
+
 // The item a record names; null when there is none.
 Item* ItemOf(RunLog& log, const std::string& id) {
     long long n = 0;
-    if (!ToInt(id, n) || n < 0 || n >= static_cast<long long>(log.items.size())) return nullptr;
+    if (!ToInt(id, n) || n < 0 ||
+        n >= static_cast<long long>(log.items.size()) + kMostLostItems)
+        return nullptr;
+    PadLost(log, n + 1);
     return &log.items[static_cast<std::size_t>(n)];
+}
+
+bool KnownKind(char c) {
+    switch (static_cast<ItemKind>(c)) {
+        case ItemKind::Rename:
+        case ItemKind::Times:
+        case ItemKind::Attributes:
+        case ItemKind::Content:
+        case ItemKind::Create:
+        case ItemKind::Trash:
+        case ItemKind::MakeFolder: return true;
+    }
+    return false;
 }
 
 bool ApplyRecord(RunLog& log, const std::vector<std::string>& f) {
     const std::string& kind = f[0];
-    if (kind == "R" && f.size() == 3) {
+    if (kind == "R" && (f.size() == 3 || f.size() == 4)) {
         long long started = 0;
         if (!ToInt(f[2], started)) return false;
         log.operation = f[1];
         log.startedNs = started;
+        if (f.size() == 4) log.origin = f[3];
         return true;
     }
     if (kind == "P" && f.size() == 8) {
         long long id = 0;
-        if (!ToInt(f[1], id) || id != static_cast<long long>(log.items.size()) || f[2].size() != 1)
+        // Ids come in order; a gap is a plan record that could not be read.
+        if (!ToInt(f[1], id) || id > static_cast<long long>(log.items.size()) + kMostLostItems ||
+            f[2].size() != 1 || !KnownKind(f[2][0]))
             return false;
+        // A plan record comes before every record that names its item.
+        if (id < static_cast<long long>(log.items.size())) return false;
+        PadLost(log, id);
         Item item;
         item.kind = static_cast<ItemKind>(f[2][0]);
         item.path = f[3];
-        item.to = f[4];
+        if (item.kind == ItemKind::Rename) item.to = f[4];
+        else item.of = f[4];
         if (!DecodeState(f[5], item.before)) return false;
         item.kept = f[6];
         item.inPlace = f[7] == "1";
@@ -134,6 +174,11 @@ bool ApplyRecord(RunLog& log, const std::vector<std::string>& f) {
     }
     if (kind == "D" && f.size() == 2) {
         Item* item = ItemOf(log, f[1]);
+        if (item && item->lost && item->state == Item::State::Intended) {
+            item->state = Item::State::Done;
+            log.doneOrder.push_back(static_cast<int>(item - log.items.data()));
+            return true;
+        }
         if (!item || item->state != Item::State::Intended || item->kind != ItemKind::Rename)
             return false;
         item->state = Item::State::Done;
@@ -146,16 +191,22 @@ bool ApplyRecord(RunLog& log, const std::vector<std::string>& f) {
         Item* item = ItemOf(log, f[1]);
         if (!item || item->state != Item::State::Intended || !DecodeState(f[3], item->after))
             return false;
+        if (item->lost) {
+            item->state = Item::State::Done;
+            log.doneOrder.push_back(static_cast<int>(item - log.items.data()));
+            return true;
+        }
         item->state = Item::State::Done;
         item->now = f[2];
         if (f.size() == 6) item->trashed = TrashedFile{item->path, f[4], f[5]};
         log.doneOrder.push_back(static_cast<int>(item - log.items.data()));
         return true;
     }
-    if ((kind == "N" || kind == "U") && f.size() == 2) {
+    if ((kind == "N" || kind == "U" || kind == "B") && f.size() == 2) {
         Item* item = ItemOf(log, f[1]);
         if (!item) return false;
         if (kind == "N") item->state = Item::State::Withdrawn;
+        else if (kind == "B") item->undoBegun = true;
         else item->undone = true;
         return true;
     }
@@ -173,37 +224,63 @@ bool ApplyRecord(RunLog& log, const std::vector<std::string>& f) {
 
 }  // namespace
 
+int RunLog::FileCount() const {
+    int files = 0;
+    for (const int id : doneOrder) {
+        const Item& item = items[static_cast<std::size_t>(id)];
+        if (!item.IsBackup() && item.kind != ItemKind::MakeFolder) ++files;
+    }
+    return files;
+}
+
 bool ReadRunLog(const std::string& disk, RunLog& log) {
     log = RunLog{};
     const int fd = open(disk.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return false;
+    struct stat st{};
     std::string text;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return false;
+    }
+    text.reserve(static_cast<std::size_t>(st.st_size));
     char buf[65536];
     ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<std::size_t>(n));
+    while ((n = read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
+        if (n > 0) text.append(buf, static_cast<std::size_t>(n));
     close(fd);
     if (n < 0 || text.compare(0, kHeader.size(), kHeader) != 0) return false;
     std::vector<std::string> fields;
+    std::size_t goodEnd = kHeader.size();
+    int unreadable = 0;  // since the last readable line
     for (std::size_t at = kHeader.size(); at < text.size();) {
         const std::size_t end = text.find('\n', at);
         if (end == std::string::npos) break;  // cut short
-        if (!SplitLine(std::string_view(text).substr(at, end - at), fields) ||
-            !ApplyRecord(log, fields))
-            break;  // damaged: nothing after it is trusted
+        if (SplitRecordLine(std::string_view(text).substr(at, end - at), fields) &&
+            ApplyRecord(log, fields)) {
+            log.damaged += unreadable;
+            unreadable = 0;
+            goodEnd = end + 1;
+        } else {
+            ++unreadable;
+        }
         at = end + 1;
     }
+    log.validBytes = goodEnd;
+    log.torn = goodEnd < text.size();
     return true;
 }
 
 std::string HeaderRecord() { return std::string(kHeader); }
 
-std::string RunRecord(std::string_view operation, int64_t startedNs) {
-    return Line({"R", operation, std::to_string(startedNs)});
+std::string RunRecord(std::string_view operation, int64_t startedNs, std::string_view origin) {
+    return Line({"R", operation, std::to_string(startedNs), origin});
 }
 
 void AppendIntentRecord(std::string& out, int id, const Item& item) {
     const char kind[2] = {static_cast<char>(item.kind), 0};
-    AppendLine(out, {"P", std::to_string(id), kind, item.path, item.to, EncodeState(item.before),
+    AppendRecordLine(out, {"P", std::to_string(id), kind, item.path,
+                     item.kind == ItemKind::Rename ? item.to : item.of, EncodeState(item.before),
                      item.kept, item.inPlace ? "1" : item.byCopy ? "2" : "0"});
 }
 
@@ -223,6 +300,7 @@ std::string DoneRecord(int id, std::string_view now, const FileState& after,
 }
 
 std::string WithdrawnRecord(int id) { return Line({"N", std::to_string(id)}); }
+std::string UndoBegunRecord(int id) { return Line({"B", std::to_string(id)}); }
 std::string UndoneRecord(int id) { return Line({"U", std::to_string(id)}); }
 std::string EndRecord(bool interrupted) { return Line({"E", interrupted ? "interrupted" : "ok"}); }
 std::string RunUndoneRecord() { return Line({"Z"}); }
@@ -235,6 +313,7 @@ bool LogWriter::Create(const std::string& disk) {
         Close();
         return false;
     }
+    size_ = 0;
     return true;
 }
 
@@ -242,26 +321,55 @@ bool LogWriter::Open(const std::string& disk) {
     Close();
     fd_ = open(disk.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
     if (fd_ < 0) return false;
-    if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    struct stat st{};
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         Close();
         return false;
     }
+    size_ = static_cast<uint64_t>(st.st_size);
     return true;
 }
 
 bool LogWriter::Append(std::string_view bytes) {
+    if (fd_ < 0) return false;
+    const std::size_t whole = bytes.size();
     while (!bytes.empty()) {
         const ssize_t n = write(fd_, bytes.data(), bytes.size());
         if (n < 0) {
             if (errno == EINTR) continue;
+            // A full disk takes part of a record: cutting it off again
+            // frees what it took, and the next append starts on a line.
+            const int error = errno;
+            if (bytes.size() != whole && ftruncate(fd_, static_cast<off_t>(size_)) != 0) {
+                // Left torn: the next reader cuts it off.
+            }
+            errno = error;
             return false;
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
+    size_ += whole;
     return true;
 }
 
 bool LogWriter::Sync() { return fd_ >= 0 && fdatasync(fd_) == 0; }
+
+bool LogWriter::Truncate(uint64_t bytes) {
+    if (fd_ < 0 || ftruncate(fd_, static_cast<off_t>(bytes)) != 0 || fdatasync(fd_) != 0)
+        return false;
+    size_ = bytes;
+    return true;
+}
+
+bool OpenRunLog(const std::string& disk, LogWriter& writer, RunLog& log) {
+    if (!writer.Open(disk)) return false;
+    if (!ReadRunLog(disk, log) || (log.torn && !writer.Truncate(log.validBytes))) {
+        writer.Close();
+        return false;
+    }
+    log.torn = false;
+    return true;
+}
 
 void LogWriter::Close() {
     if (fd_ >= 0) close(fd_);

@@ -5,9 +5,12 @@
 // trashed files come back to their places, and files the run created go.
 //
 // Undo never overwrites anything the run did not leave: a file changed since
-// the run (its size, modified time or identity differ), an old name taken
-// since, a file gone or made read-only, is left alone and reported with its
-// reason; the rest is undone. Decisions are data: nothing here asks.
+// the run (its size, modified time, change time or identity differ; for
+// small files the content hash decides), an old name taken since, a file
+// gone or made read-only, is left alone and reported with its reason; the
+// rest is undone. A backup (.bak) the run made goes only when its file has
+// its old content back; otherwise it stays and is reported. Decisions are
+// data: nothing here asks.
 #pragma once
 
 #include <string>
@@ -30,7 +33,14 @@ struct UndoResult {
     };
     std::vector<Moved> restored;
     int removed = 0;  // of the files done: those the run had created, removed
+    int folders = 0;  // of the changes done: folders the run had made, removed
+
+    // Every change of the run is undone: nothing was left, stopped or lost.
+    bool complete() const;
 };
+
+// The closing message of an undo (GBK): "撤销完成,…" only when it is complete.
+std::string UndoClosingText(const UndoResult& result);
 
 // Undoes run `id` of the journal (normally Journal::NextToUndo()): the
 // changes not undone yet. A run cut short is mended first (recovery.h). A

@@ -175,6 +175,23 @@ std::string EncodeCodePage(std::u16string_view text, const char* converter) {
     return Encode(text, Converter(converter));
 }
 
+bool CodePageToGbkStrict(std::string_view bytes, const char* converter, std::string& out) {
+    out.clear();
+    if (bytes.empty()) return true;
+    UConverter* cnv = Converter(converter);
+    if (!cnv) return false;
+    bool ok = false;
+    const std::u16string text = Decode(bytes, cnv, true, &ok);
+    if (!ok) return false;
+    for (char16_t c : text) {
+        // Some sets map bytes they have no character for to SUB (U+001A).
+        if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0x7F || c == 0xFFFD)
+            return false;
+    }
+    out = Encode(text, Converter("gb18030"));
+    return true;
+}
+
 QString GbkToQString(std::string_view gbk) {
     if (IsAscii(gbk)) return QString::fromLatin1(gbk.data(), static_cast<qsizetype>(gbk.size()));
     std::u16string u = GbkToUtf16(gbk);

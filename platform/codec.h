@@ -29,6 +29,10 @@ std::string Utf16ToGbk(std::u16string_view text);
 // substitution rules as above.
 std::u16string DecodeCodePage(std::string_view bytes, const char* converter);
 std::string EncodeCodePage(std::u16string_view text, const char* converter);
+// Bytes in a named character set as GBK text (GB18030), only when every byte
+// reads as a character of that set and none is a control character but tab
+// and line breaks: false otherwise, and for a set ICU does not know.
+bool CodePageToGbkStrict(std::string_view bytes, const char* converter, std::string& out);
 
 // Text file contents. GB18030 maps every Unicode character, so these are
 // lossless both ways for valid input; the mapping is ICU's gb18030, read

@@ -19,7 +19,6 @@ std::string NameOf(const std::string& disk);
 
 bool WriteAll(int fd, const char* p, std::size_t n);
 bool PWriteAll(int fd, const char* p, std::size_t n, off_t at);
-bool FsyncFolder(const std::string& disk);
 
 // Has the disk start on a file's bytes while more are being written, so
 // that the flush at the end has little left to do: call Wrote with the end
@@ -34,9 +33,24 @@ private:
     off_t started_ = 0;  // writing has been started up to here
 };
 
-// Renames a file (not a folder) without ever replacing an existing target,
-// also on file systems that lack the kernel's no-replace flag.
+// Renames a file or folder without ever replacing an existing target, on
+// every file system: the kernel's no-replace rename; where the file system
+// refuses the flag, a hard link and the removal of the old name; where it
+// has no hard links either, a rename after checking that the target is free
+// (see file_io.cpp for the window this leaves). A target that a
+// case-insensitive disk takes as the file itself (a rename that changes
+// case alone) goes through CaseRenameTemporary(to). errno set on failure.
 bool MoveNoReplace(const std::string& from, const std::string& to);
+
+// The name a rename that changes case alone gives the file between its two
+// steps: hidden, beside the target and made from it, so that a run that
+// knows only the two names finds it after a kill.
+inline constexpr const char* kCaseRenameMark = ".ferro-case";
+std::string CaseRenameTemporary(const std::string& to);
+
+// Whether two disk paths name one entry of a folder under names that differ
+// in case alone (a case-insensitive disk).
+bool SameEntry(const std::string& a, const std::string& b);
 
 // Copies the bytes of in to out, both from offset 0; true when exactly
 // `size` bytes were copied and in held no more (errno set otherwise).

@@ -177,8 +177,9 @@ enum class FsProblem : uint8_t {
     ReadOnly,   // the read-only attribute refuses it
     NoAccess,   // permissions refuse it
     NotAFile,   // a folder, device or link where a file was meant
-    NoSpace,    // the disk or a quota is full, or a name is too long
+    NoSpace,    // the disk or a quota is full
     Io,         // anything else
+    NameRefused,  // the disk does not take the name (its characters or length)
 };
 FsProblem LastFsProblem();
 // For the few callers that fail for a reason of their own.
@@ -186,8 +187,26 @@ void SetLastFsProblem(FsProblem problem);
 // The problem an errno value stands for.
 FsProblem FsProblemFromErrno(int error);
 
-// Renames or moves a file or folder; never replaces an existing target.
+// Renames or moves a file or folder; never replaces an existing target, on
+// any file system. A new name that differs in case alone is the file's own
+// on a case-insensitive disk, and is given; a name the target's disk does
+// not take fails with NameRefused before anything is changed.
 bool MoveFile(std::string_view from, std::string_view to);
+
+// Whether the disk of a folder takes a file name (GBK, no folder): the
+// disks of Windows (FAT, exFAT, NTFS, Windows shares) refuse "*:<>?\| and
+// control characters, trailing dots and spaces and names of more than 255
+// UTF-16 units; one FUSE driver of FAT takes plain ASCII names alone.
+bool NameAllowedOnDisk(std::string_view folder, std::string_view name);
+
+// Whether a target path is taken by the very file of path (a case-insensitive
+// disk that sees a name differing in case alone as the file's own).
+bool IsSameEntry(std::string_view path, std::string_view target);
+
+// After a kill between the two steps of a rename that changes case alone:
+// when neither name is there and the file waits under its temporary name,
+// it is given the name from (the rename is undone). True when that was so.
+bool PutBackCaseRename(std::string_view from, std::string_view to);
 // Copies a regular file, replacing an existing target unless failIfExists;
 // a read-only target is not replaced. Owner and group (where allowed), mode
 // with its setuid, setgid and sticky bits, ACL, extended attributes, DOS
@@ -227,6 +246,9 @@ public:
     // write fail part-way. Empty: there is none, and the write keeps its own
     // rescue copy as well.
     virtual std::string KeptCopy(const std::string& path) { return {}; }
+    // Each piece of the new content, in order, as it is written (a new file
+    // included), so that the keeper can note what the write left.
+    virtual void Wrote(std::string_view piece) {}
 };
 
 // Replaces the contents of a file without ever leaving it half-written, and
@@ -272,6 +294,18 @@ std::string ProgramDir();
 std::string ExtractFileName(std::string_view path);  // after the last '/'
 std::string ExtractFileDir(std::string_view path);   // before the last '/', no trailing '/'
 std::string ExtractFileExt(std::string_view path);   // from the last '.' of the name, dot included
+
+// The DOS attributes a disk keeps itself (FAT's own bits, NTFS's attribute
+// and created time) as text, for the undo journal to note and put back as
+// they were; false where the disk keeps none (then they are in the record
+// of user.DOSATTRIB and the mode).
+bool ReadDiskAttributeRecord(std::string_view path, std::string& record);
+bool WriteDiskAttributeRecord(std::string_view path, std::string_view record);
+
+// Flushes a folder's entries (the names made, renamed or removed in it) to
+// disk. The path is disk bytes, as the journal and the platform's own code
+// hold their folders; false when it cannot be opened or flushed.
+bool FsyncFolder(const std::string& diskFolder);
 
 // Whether the file system of a path keeps user extended attributes.
 bool SupportsExtendedAttributes(std::string_view path);

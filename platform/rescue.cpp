@@ -19,6 +19,7 @@
 
 #include "platform/codec.h"
 #include "platform/file_io.h"
+#include "platform/fs.h"
 #include "platform/user_dirs.h"
 
 namespace ferro {
@@ -315,7 +316,7 @@ bool WriteRecord::StartInPlace(const std::string& diskTarget, int fd) {
     }
     // The copy and the record must both be on disk before the first byte of
     // the file is overwritten.
-    if (ok) ok = SetState(kWriting) && io::FsyncFolder(io::FolderOf(record_));
+    if (ok) ok = SetState(kWriting) && FsyncFolder(io::FolderOf(record_));
     if (!ok) {
         if (errno != 0 && error == 0) error = errno;
         Finish();

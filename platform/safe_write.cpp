@@ -15,8 +15,10 @@
 #include "platform/dosattrib.h"
 #include "platform/file_io.h"
 #include "platform/fs.h"
+#include "platform/native_attrib.h"
 #include "platform/pump.h"
 #include "platform/rescue.h"
+#include "platform/sys_calls.h"
 
 namespace ferro {
 namespace {
@@ -79,21 +81,42 @@ std::vector<Xattr> ReadXattrs(const std::string& disk) {
     return result;
 }
 
+// The disk has no such call for its files: FAT refuses the mode and owner
+// calls (ENOSYS through FUSE, EPERM from the kernel's driver), a disk
+// without extended attributes refuses those (EOPNOTSUPP).
+bool DiskLacks(int error) {
+    return error == ENOSYS || error == EPERM || error == EOPNOTSUPP || error == ENOTSUP;
+}
+
 // Gives fd the attributes; an ACL it inherited from its folder's default ACL
 // goes when the original had none. False (errno set) when one the user set
-// could not be given.
+// could not be given: a disk without extended attributes is no reason to
+// lose those the original had. An original that had none has nothing to
+// lose there.
 bool GiveXattrs(int fd, const std::vector<Xattr>& xattrs) {
     bool hasAcl = false;
     for (const Xattr& x : xattrs) {
         hasAcl |= IsAccessAcl(x.name);
-        if (fsetxattr(fd, x.name.c_str(), x.value.data(), x.value.size(), 0) != 0 &&
+        if (sys::Table().fsetxattr(fd, x.name.c_str(), x.value.data(), x.value.size(), 0) != 0 &&
             MustKeep(x.name))
             return false;
     }
     if (!hasAcl && fremovexattr(fd, "system.posix_acl_access") != 0 && errno != ENODATA &&
-        errno != ENOTSUP && errno != EOPNOTSUPP)
+        !DiskLacks(errno))
         return false;
     return true;
+}
+
+// Gives fd the mode. Where the disk has no mode bits of its own (it gives
+// every file the mount's), the call may be refused: that is no failure as
+// long as the file has the mode wanted, which is the original's.
+bool GiveMode(int fd, mode_t mode) {
+    if (sys::Table().fchmod(fd, mode) == 0) return true;
+    const int error = errno;
+    struct stat st{};
+    if (DiskLacks(error) && fstat(fd, &st) == 0 && (st.st_mode & 07777) == mode) return true;
+    errno = error;
+    return false;
 }
 
 // Keeps the created time the list shows across a replacement of the file:
@@ -110,7 +133,7 @@ void KeepCreatedTime(const std::string& original, int toFd) {
     const auto& t = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime;
     dos.createTime = static_cast<int64_t>(t.tv_sec) * 1000000000LL + t.tv_nsec;
     const std::string blob = EncodeDosAttrib(dos);
-    fsetxattr(toFd, kDosAttribName, blob.data(), blob.size(), 0);
+    sys::Table().fsetxattr(toFd, kDosAttribName, blob.data(), blob.size(), 0);
 }
 
 // A copy is a new file: its DOS record keeps the attributes but not the
@@ -124,7 +147,7 @@ void DropCreatedTime(int fd) {
         return;
     dos.createTime.reset();
     const std::string blob = EncodeDosAttrib(dos);
-    fsetxattr(fd, kDosAttribName, blob.data(), blob.size(), 0);
+    sys::Table().fsetxattr(fd, kDosAttribName, blob.data(), blob.size(), 0);
 }
 
 // Whether the new file has, or could be given, the original's owner and
@@ -134,7 +157,7 @@ bool KeepsOwner(int fd, const struct stat& original) {
     struct stat st{};
     if (fstat(fd, &st) != 0) return false;
     if (st.st_uid == original.st_uid && st.st_gid == original.st_gid) return true;
-    return fchown(fd, original.st_uid, original.st_gid) == 0;
+    return sys::Table().fchown(fd, original.st_uid, original.st_gid) == 0;
 }
 
 // A sticky folder lets only the owners of the file or the folder replace it.
@@ -305,7 +328,7 @@ private:
 bool Complete(NewFile& file, WriteRecord& record, const std::string& target, bool replace) {
     const bool published = WhileProcessingMessages([&] {
         if (!file.Publish(target, replace, record)) return false;
-        io::FsyncFolder(io::FolderOf(target));
+        FsyncFolder(io::FolderOf(target));
         return true;
     });
     if (!published) return Drop(file, record, errno);
@@ -313,12 +336,23 @@ bool Complete(NewFile& file, WriteRecord& record, const std::string& target, boo
     return true;
 }
 
-bool WriteNewFile(const std::string& disk, const PlacedProducer& produce) {
+// The writer a producer is given: the pieces go to the file, and the
+// keeper hears of each.
+ChunkWriter Noted(SequentialWriter& writer, OldContentKeeper* keeper) {
+    if (!keeper) return [&writer](std::string_view piece) { return writer(piece); };
+    return [&writer, keeper](std::string_view piece) {
+        if (!writer(piece)) return false;
+        keeper->Wrote(piece);
+        return true;
+    };
+}
+
+bool WriteNewFile(const std::string& disk, const PlacedProducer& produce, OldContentKeeper* keeper) {
     NewFile file;
     WriteRecord record;
     if (!file.Open(disk, 0666, record)) return FailErrno(errno);
     SequentialWriter writer(file.fd());
-    const ChunkWriter write = [&](std::string_view piece) { return writer(piece); };
+    const ChunkWriter write = Noted(writer, keeper);
     errno = 0;
     if (!produce(write, false) || !Flush(file.fd())) return Drop(file, record, errno);
     return Complete(file, record, disk, false);
@@ -327,7 +361,7 @@ bool WriteNewFile(const std::string& disk, const PlacedProducer& produce) {
 bool ReplaceFile(const std::string& disk, const struct stat& st, NewFile& file, WriteRecord& record,
                  const PlacedProducer& produce, OldContentKeeper* keeper) {
     SequentialWriter writer(file.fd());
-    const ChunkWriter write = [&](std::string_view piece) { return writer(piece); };
+    const ChunkWriter write = Noted(writer, keeper);
     errno = 0;
     bool ok = produce(write, false);
     if (ok) {
@@ -336,7 +370,7 @@ bool ReplaceFile(const std::string& disk, const struct stat& st, NewFile& file, 
         ok = GiveXattrs(file.fd(), ReadXattrs(disk));
         if (ok) {
             KeepCreatedTime(disk, file.fd());
-            ok = fchmod(file.fd(), st.st_mode & 07777) == 0 && Flush(file.fd());
+            ok = GiveMode(file.fd(), st.st_mode & 07777) && Flush(file.fd());
         }
     }
     if (!ok) return Drop(file, record, errno);
@@ -402,7 +436,7 @@ bool RewriteInPlace(const std::string& disk, const PlacedProducer& produce,
     }
 
     SequentialWriter writer(fd);
-    const ChunkWriter write = [&](std::string_view piece) { return writer(piece); };
+    const ChunkWriter write = Noted(writer, keeper);
     errno = 0;
     const bool ok = produce(write, true) && ftruncate(fd, writer.size()) == 0 && Flush(fd);
     const int error = errno;
@@ -452,7 +486,7 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
     if (exists) {
         const FsProblem refusal = failIfExists              ? FsProblem::Exists
                                   : S_ISDIR(tt.st_mode)     ? FsProblem::NotAFile
-                                  : !(tt.st_mode & S_IWUSR) ? FsProblem::ReadOnly
+                                  : io::IsReadOnlyFile(tt, b) ? FsProblem::ReadOnly
                                                             : FsProblem::None;
         if (refusal != FsProblem::None) {
             close(in);
@@ -476,13 +510,14 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
     if (ok) {
         // Owner and group where allowed (only root gives a file away), then
         // the attributes, the mode last.
-        if (fchown(out.fd(), st.st_uid, st.st_gid) != 0) fchown(out.fd(), static_cast<uid_t>(-1), st.st_gid);
+        if (sys::Table().fchown(out.fd(), st.st_uid, st.st_gid) != 0)
+            sys::Table().fchown(out.fd(), static_cast<uid_t>(-1), st.st_gid);
         ok = GiveXattrs(out.fd(), ReadXattrs(a));
     }
     if (ok) {
         DropCreatedTime(out.fd());
         const timespec times[2] = {{0, UTIME_NOW}, st.st_mtim};
-        ok = fchmod(out.fd(), st.st_mode & 07777) == 0 && futimens(out.fd(), times) == 0 &&
+        ok = GiveMode(out.fd(), st.st_mode & 07777) && futimens(out.fd(), times) == 0 &&
              Flush(out.fd());
     }
     const int error = errno;
@@ -517,9 +552,9 @@ bool WriteFileSafely(std::string_view path, const PlacedProducer& produce,
         disk = real;
         exists = lstat(disk.c_str(), &st) == 0;
     }
-    if (!exists) return WriteNewFile(disk, produce);
+    if (!exists) return WriteNewFile(disk, produce, keeper);
     if (!S_ISREG(st.st_mode)) return Fail(FsProblem::NotAFile);
-    if (!(st.st_mode & S_IWUSR)) return Fail(FsProblem::ReadOnly);
+    if (io::IsReadOnlyFile(st, disk)) return Fail(FsProblem::ReadOnly);
 
     // A new file takes the old one's place where it can keep its owner and
     // the folder lets it; otherwise, and for files with other links that

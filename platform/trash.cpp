@@ -11,6 +11,7 @@
 
 #include "platform/codec.h"
 #include "platform/file_io.h"
+#include "platform/native_attrib.h"
 #include "platform/user_dirs.h"
 
 namespace ferro {
@@ -154,7 +155,7 @@ TrashResult MoveToTrash(std::string_view path) {
     struct stat st{};
     if (lstat(disk.c_str(), &st) != 0) return Failed(FsProblemFromErrno(errno));
     if (S_ISDIR(st.st_mode)) return Failed(FsProblem::NotAFile);
-    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return Failed(FsProblem::ReadOnly);
+    if (S_ISREG(st.st_mode) && io::IsReadOnlyFile(st, disk)) return Failed(FsProblem::ReadOnly);
 
     // Where it is: its folder with links resolved, so the record names a
     // path that leads back.

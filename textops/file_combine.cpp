@@ -47,7 +47,8 @@ RunSummary CombineFiles(const std::vector<BatchFile>& files, const TextBatchOpti
     } catch (const TextFileError& e) {
         // Without its copy the target is left as it is, like any file whose
         // backup fails; other failures end the run.
-        if (e.why() == Undone::BackupFailed || e.why() == Undone::NotRecorded)
+        if (e.why() == Undone::BackupFailed || e.why() == Undone::NotRecorded ||
+            e.why() == Undone::BackupNameTooLong)
             run.Skip(target.row, target.path, e.why());
         else
             run.Abort(target.row, target.path, e.why(), e.what());

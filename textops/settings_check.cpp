@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/codec.h"
+#include "textops/keywords.h"
 #include "textops/textfile.h"
 
 namespace ferro {
@@ -26,9 +27,9 @@ bool HasUsableKeyword(const std::vector<std::string>& keywords) {
 // line extract; false when interval mode has a period below 1.
 bool ReadNumbers(const LineNumberFields& fields, bool intervalMode, int& lineNumber,
                  LineInterval& interval) {
-    lineNumber = std::max(1, ReadNumberField(fields.lineNumber));
+    lineNumber = std::max(1, ReadLineNumberField(fields.lineNumber));
     const int period = ReadNumberField(fields.period);
-    const int position = ReadNumberField(fields.position);
+    const int position = ReadLineNumberField(fields.position);
     if (intervalMode && period < 1) return false;
     interval = LineInterval::Make(period, position);
     return true;
@@ -118,9 +119,9 @@ NewLinesProblem ReadNewLinesSettings(std::string_view text, NewLineMode mode,
                                      NewLinesSettings& out) {
     if (text.empty()) return NewLinesProblem::NoText;
     if (mode == NewLineMode::kKeywords && keywords.empty()) return NewLinesProblem::NoKeyword;
-    const int lineNo = ReadNumberField(numbers.lineNumber);
+    const int lineNo = ReadLineNumberField(numbers.lineNumber);
     const int period = ReadNumberField(numbers.period);
-    const int position = ReadNumberField(numbers.position);
+    const int position = ReadLineNumberField(numbers.position);
     if (mode == NewLineMode::kInterval && period < 1) return NewLinesProblem::PeriodBelowOne;
     out = MakeNewLinesSettings(mode, lineNo, period, position, SplitKeywords(keywords));
     return NewLinesProblem::None;

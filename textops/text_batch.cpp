@@ -45,7 +45,8 @@ RunSummary RewriteTextFiles(const std::vector<BatchFile>& files, const TextBatch
             run.Done(f.row, f.path);
         } catch (const TextFileError& e) {
             // A file whose old content cannot be kept is left as it is.
-            if (e.why() == Undone::NotRecorded || e.why() == Undone::BackupFailed)
+            if (e.why() == Undone::NotRecorded || e.why() == Undone::BackupFailed ||
+                e.why() == Undone::BackupNameTooLong)
                 run.Skip(f.row, f.path, e.why());
             else run.Abort(f.row, f.path, e.why(), e.what());
         } catch (const ValueTooLong&) {

@@ -269,7 +269,6 @@ void RewriteInPieces(std::string_view path, const TextScan& scan, bool keepUtf8,
                      const LinePieceRule& rule, ChangeRecorder* recorder) {
     const TextMode mode = scan.format.classic ? TextMode::ClassicGbk : TextMode::Auto;
     const LineBytes bytes = LinesGivenAs(scan.format, keepUtf8);
-    const bool convert = bytes == LineBytes::Gbk && scan.format.encoding == TextEncoding::Utf8;
     Save(path, scan.format, bytes, recorder, [&](FileLineSink& out, bool inPlace) {
         if (inPlace) {
             // Its old bytes are gone once the first piece is written: they
@@ -280,44 +279,53 @@ void RewriteInPieces(std::string_view path, const TextScan& scan, bool keepUtf8,
             rule(file.lines, bytes, out);
             return;
         }
-        // One buffer each, used again for every piece.
-        std::string text;       // the bytes read and not yet given
-        std::string rest;       // an unfinished last line
-        std::string converted;  // a piece of UTF-8 in GBK
-        ReserveLarge(text, kLinesPiece + (1 << 20));
-        auto give = [&](std::size_t end) {
-            rest.assign(text, end);
-            text.resize(end);
-            if (convert) {
-                converted.clear();
-                if (!Utf8ToGb18030(text, converted)) ThrowChanged(path);
-                std::swap(text, converted);
-            }
-            LineList lines = LineList::FromText(std::move(text));
+        ReadLinePieces(path, scan, keepUtf8, [&](const LineList& lines, LineBytes given) {
             out.SetSource(lines.UnbrokenText());
-            rule(lines, bytes, out);
-            text = lines.TakeText();
-            if (convert) std::swap(text, converted);
-            text.assign(rest);
-        };
-        std::uint64_t seen = 0, size = 0;
-        std::size_t mark = scan.markLength;
-        const bool read = ReadFilePieces(
-            path, [&](std::uint64_t n) { size = n; },
-            [&](std::string_view piece) {
-                seen += piece.size();
-                const std::size_t skip = std::min(mark, piece.size());
-                mark -= skip;
-                text.append(piece.substr(skip));
-                if (text.size() < kLinesPiece) return true;
-                const std::size_t end = EndOfLastBreak(text);
-                if (end > 0) give(end);  // otherwise one long line goes on
-                return true;
-            });
-        if (!read) ThrowUnreadable(path);
-        if (size != scan.size || seen != size) ThrowChanged(path);
-        if (!text.empty()) give(text.size());
+            rule(lines, given, out);
+        });
     });
+}
+
+void ReadLinePieces(std::string_view path, const TextScan& scan, bool keepUtf8,
+                    const std::function<void(const LineList& lines, LineBytes bytes)>& take) {
+    const LineBytes bytes = LinesGivenAs(scan.format, keepUtf8);
+    const bool convert = bytes == LineBytes::Gbk && scan.format.encoding == TextEncoding::Utf8;
+    // One buffer each, used again for every piece.
+    std::string text;       // the bytes read and not yet given
+    std::string rest;       // an unfinished last line
+    std::string converted;  // a piece of UTF-8 in GBK
+    ReserveLarge(text, kLinesPiece + (1 << 20));
+    auto give = [&](std::size_t end) {
+        rest.assign(text, end);
+        text.resize(end);
+        if (convert) {
+            converted.clear();
+            if (!Utf8ToGb18030(text, converted)) ThrowChanged(path);
+            std::swap(text, converted);
+        }
+        LineList lines = LineList::FromText(std::move(text));
+        take(lines, bytes);
+        text = lines.TakeText();
+        if (convert) std::swap(text, converted);
+        text.assign(rest);
+    };
+    std::uint64_t seen = 0, size = 0;
+    std::size_t mark = scan.markLength;
+    const bool read = ReadFilePieces(
+        path, [&](std::uint64_t n) { size = n; },
+        [&](std::string_view piece) {
+            seen += piece.size();
+            const std::size_t skip = std::min(mark, piece.size());
+            mark -= skip;
+            text.append(piece.substr(skip));
+            if (text.size() < kLinesPiece) return true;
+            const std::size_t end = EndOfLastBreak(text);
+            if (end > 0) give(end);  // otherwise one long line goes on
+            return true;
+        });
+    if (!read) ThrowUnreadable(path);
+    if (size != scan.size || seen != size) ThrowChanged(path);
+    if (!text.empty()) give(text.size());
 }
 
 TextFile LoadTextFile(std::string_view path, TextMode mode, bool keepUtf8) {
@@ -351,12 +359,23 @@ void SaveTextLines(std::string_view path, const LineList& lines) {
     SaveTextLines(path, lines, TextFormat::Classic());
 }
 
+namespace {
+// The longest name (in bytes on disk) the file systems of Linux take.
+constexpr std::size_t kMaxNameBytes = 255;
+}  // namespace
+
 bool BackupFile(std::string_view path) {
     return CopyFile(path, std::string(path) + ".bak", false);
 }
 
 void BackUpBeforeWriting(std::string_view path, ChangeRecorder* recorder) {
-    if (recorder && !recorder->WillCopyTo(std::string(path) + ".bak"))
+    // A name that cannot take ".bak" is said as such, not as a journal or
+    // disk failure.
+    std::string name;
+    if (GbkToDisk(ExtractFileName(path), name) && name.size() + 4 > kMaxNameBytes)
+        throw TextFileError(Utf16ToGbk(u"备份文件名过长，文件未作任何修改：") + std::string(path),
+                            Undone::BackupNameTooLong);
+    if (recorder && !recorder->WillBackUp(path, std::string(path) + ".bak"))
         throw TextFileError(UndoneText(Undone::NotRecorded), Undone::NotRecorded);
     const bool copied = BackupFile(path);
     if (recorder) copied ? recorder->Changed() : recorder->NotChanged();
@@ -366,50 +385,18 @@ void BackUpBeforeWriting(std::string_view path, ChangeRecorder* recorder) {
             Undone::BackupFailed);
 }
 
-std::vector<std::string> SplitKeywords(std::string_view text) {
-    std::vector<std::string> keys;
-    const std::size_t n = text.size();
-    auto isBlank = [](char c) {
-        unsigned char u = static_cast<unsigned char>(c);
-        return u >= 0x01 && u <= 0x20;
-    };
-    std::size_t i = 0;
-    while (i < n && isBlank(text[i])) ++i;
-    while (i < n) {
-        std::string key;
-        if (text[i] == '"') {
-            ++i;
-            while (i < n) {
-                if (text[i] == '"') {
-                    if (i + 1 < n && text[i + 1] == '"') {
-                        key.push_back('"');
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                key.push_back(text[i++]);
-            }
-        } else {
-            while (i < n && text[i] != ';' && !isBlank(text[i])) key.push_back(text[i++]);
-        }
-        keys.push_back(std::move(key));
-        while (i < n && isBlank(text[i])) ++i;
-        if (i < n && text[i] == ';') {
-            if (i + 1 == n) keys.emplace_back();  // a ";" as the very last byte
-            ++i;
-            while (i < n && isBlank(text[i])) ++i;
-        }
-    }
-    return keys;
-}
-
-bool ContainsAnyKeyword(std::string_view line, const std::vector<std::string>& keywords) {
-    return std::any_of(keywords.begin(), keywords.end(),
-                       [&](const std::string& k) { return ContainsKeyword(line, k); });
-}
-
 int ReadNumberField(std::string_view text) { return StrToInt(text); }
+
+int ReadLineNumberField(std::string_view text) {
+    const int n = ReadNumberField(text);
+    if (n < 0) throw Error(Utf16ToGbk(u"行号不能为负数,请重新输入!"));
+    return n;
+}
+
+int ReadCountField(std::string_view text) {
+    const int n = ReadNumberField(text);
+    if (n < 0) throw Error(Utf16ToGbk(u"参数个数不能为负数,请重新输入!"));
+    return n;
+}
 
 }  // namespace ferro

@@ -94,22 +94,31 @@ TextScan CheckTextFile(std::string_view path, TextMode mode);
 void RewriteInPieces(std::string_view path, const TextScan& scan, bool keepUtf8,
                      const LinePieceRule& rule, ChangeRecorder* recorder = nullptr);
 
+// Reads a file that CheckTextFile found readable in pieces the way
+// RewriteInPieces does, giving take each piece of whole lines in order (the
+// lines as bytes tells) and writing nothing. Throws a TextFileError when the
+// file cannot be read or changed since the scan.
+void ReadLinePieces(std::string_view path, const TextScan& scan, bool keepUtf8,
+                    const std::function<void(const LineList& lines, LineBytes bytes)>& take);
+
 // Copies the file to path + ".bak", replacing an older copy. False when no
 // copy could be made (the file must then not be rewritten).
 bool BackupFile(std::string_view path);
 // The same before a file is rewritten, recorded first when there is a
 // recorder, so that undo removes the copy or puts back the older one it
-// replaced. Throws a TextFileError (Undone::NotRecorded or
-// Undone::BackupFailed) when no copy was made: the file must then be left
-// as it is.
+// replaced. Throws a TextFileError (Undone::NotRecorded,
+// Undone::BackupFailed, or Undone::BackupNameTooLong when the name cannot
+// take ".bak") when no copy was made: the file must then be left as it is.
 void BackUpBeforeWriting(std::string_view path, ChangeRecorder* recorder);
 
-// Splits a keyword field at ";" and blanks; a keyword in double quotes may
-// hold both ("" stands for one quote). Empty keywords stay in the list.
-std::vector<std::string> SplitKeywords(std::string_view text);
 
 
 // Reads a number field: "'%s' is not a valid integer value" otherwise.
 int ReadNumberField(std::string_view text);
+// The same for a line number or a line's place in an interval, and for the
+// pattern's parameter count: a negative number means nothing there and is
+// refused (an Error saying so) instead of being taken as 1.
+int ReadLineNumberField(std::string_view text);
+int ReadCountField(std::string_view text);
 
 }  // namespace ferro

@@ -1,6 +1,7 @@
 // The conversion page: its refusals, a run's counting and closing message,
 // the message when the spreadsheet application cannot start, and one run
 // through the real LibreOffice.
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,12 +12,14 @@
 
 #include "common/temp_folder.h"
 #include "convert/workbook_files.h"
+#include "form_testing.h"
 #include "scripted_dialogs.h"
 
 using ferro::DialogProvider;
 using ferro::TForm1;
 using ferro::testing::AddToList;
 using ferro::testing::ChooseOperation;
+using ferro::testing::Counter;
 using ferro::testing::Gbk;
 using ferro::testing::ScriptedDialogs;
 using ferro::testing::TempFolder;
@@ -29,10 +32,6 @@ constexpr int kConvertPage = 14;
 void Run(TForm1& form, const char* item) {
     form.Find<QLineEdit>("edtFileFormat")->setText(QString::fromUtf8(item));
     form.Find<QPushButton>("btnConvert")->click();
-}
-
-QString Counter(TForm1& form) {
-    return form.Find<QLabel>("stChangeCount")->text();
 }
 
 }  // namespace
@@ -103,9 +102,10 @@ private slots:
         QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 2 个文件!"));
         QCOMPARE(dialogs.Last().icon, DialogProvider::Icon::Information);
         QCOMPARE(Counter(form), QStringLiteral("2"));
-        // Written as UTF-8 with LF, whatever the source's encoding.
-        QCOMPARE(dir.Read(Gbk("一.csv")), std::string("甲,乙\n"));
-        QCOMPARE(dir.Read("two.csv"), std::string("x,y\n"));
+        // Written as UTF-8 with LF, whatever the source's encoding, and
+        // marked as UTF-8.
+        QCOMPARE(dir.Read(Gbk("一.csv")), std::string("\xEF\xBB\xBF甲,乙\n"));
+        QCOMPARE(dir.Read("two.csv"), std::string("\xEF\xBB\xBFx,y\n"));
         QVERIFY(!dir.Exists("three.csv"));
         QCOMPARE(form.fileList().LastRow(), 4);  // no rows for the new files
 
@@ -121,7 +121,7 @@ private slots:
         Run(form, "${VcfTo(csv)}");
         QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 1 个文件!"));
         QCOMPARE(dir.Read("cards.csv"),
-                 std::string("Name,Cell,Tel,Email,Org,Address\nLi,,,,,\n"));
+                 std::string("\xEF\xBB\xBFName,Cell,Tel,Email,Org,Address\nLi,,,,,\n"));
 
         // A source gone from disk ends the run with its error.
         Tick(form, {1, 2, 4});
@@ -200,6 +200,56 @@ private slots:
             QCOMPARE(dir.Read(name).substr(0, 4), std::string("\xD0\xCF\x11\xE0", 4));
         }
         QVERIFY(!dir.Exists("b.xls"));
+    }
+
+    void allSheetsWritesEachSheetAndThePreviewListsThePairs() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        ChooseOperation(form, kConvertPage);
+        auto* chk = form.Find<QCheckBox>("chkAllSheets");
+        QVERIFY(chk);
+        QCOMPARE(chk->text(), QStringLiteral("每个工作表一个文件"));
+        QVERIFY(!chk->isChecked());
+        TempFolder dir;
+        auto cell = [](const char* text) {
+            return std::string("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>") + text +
+                   "</t></is></c></row>";
+        };
+        const std::string book = dir.Write(
+            Gbk("销售.xlsx"), ferro::testing::Xlsx({{"一月", "visible", cell("jan")},
+                                                    {"隐藏", "hidden", cell("secret")},
+                                                    {"二月", "visible", cell("feb")}}));
+        // Tab text whose table is named as the first sheet's file.
+        const std::string text = dir.Write(Gbk("销售_一月.txt"), "x\ty\n");
+        AddToList(form, {book, text});
+        Tick(form, {1, 2});
+        chk->setChecked(true);
+        form.Find<QLineEdit>("edtFileFormat")->setText(QStringLiteral("${XlsTo(csv)}"));
+        form.Find<QPushButton>("btnPreview")->click();
+        QCOMPARE(dialogs.LastText(),
+                 QStringLiteral("转换将新建 2 个文件，替换 0 个已有文件(源文件不能转换的除外)。\n"
+                                "1 个文件与前面文件的输出同名，将不转换。"));
+        const QString details = dialogs.Last().details;
+        QVERIFY(details.contains(QStringLiteral("销售_一月.csv\t将新建")));
+        QVERIFY(details.contains(QStringLiteral("销售_二月.csv\t将新建")));
+        QVERIFY(!details.contains(QStringLiteral("隐藏.csv")));
+        QVERIFY(details.contains(QStringLiteral("销售_一月.txt\t不转换：与 ") +
+                                 ferro::GbkToQString(book) + QStringLiteral(" 的输出同名")));
+
+        Run(form, "${XlsTo(csv)}");
+        QCOMPARE(dialogs.LastText(),
+                 QStringLiteral("成功处理完成,共处理 1 个文件!\n另有 1 个文件未处理"));
+        QVERIFY(dialogs.Last().details.contains(QStringLiteral("的输出同名")));
+        QCOMPARE(dir.Read(Gbk("销售_一月.csv")), std::string("\xEF\xBB\xBFjan\n"));
+        QCOMPARE(dir.Read(Gbk("销售_二月.csv")), std::string("\xEF\xBB\xBF" "feb\n"));
+        QVERIFY(!dir.Exists(Gbk("销售_隐藏.csv")));
+        QVERIFY(!dir.Exists(Gbk("销售.csv")));
+        // Without the check box, the sheet that was showing, beside the source.
+        chk->setChecked(false);
+        form.fileList().SetChecked(2, false);
+        Run(form, "${XlsTo(csv)}");
+        QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 1 个文件!"));
+        QCOMPARE(dir.Read(Gbk("销售.csv")), std::string("\xEF\xBB\xBFjan\n"));
     }
 };
 

@@ -110,7 +110,7 @@ private slots:
         dialogs.Clear();
         UndoButton(form)->click();
         const ScriptedDialogs::Shown shown = dialogs.Last();
-        QCOMPARE(shown.text, QStringLiteral("撤销完成,共恢复 2 个文件!\n另有 1 个文件未处理"));
+        QCOMPARE(shown.text, QStringLiteral("撤销没有全部完成：共恢复 2 个文件。\n另有 1 个文件未处理"));
         QVERIFY2(shown.details.contains(QStringLiteral("new_b.txt")), qPrintable(shown.details));
         QCOMPARE(t.Read("b.txt"), std::string("someone else's"));
         QCOMPARE(t.Read("new_b.txt"), std::string("B"));

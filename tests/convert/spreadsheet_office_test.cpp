@@ -14,6 +14,7 @@
 #include "convert/convert.h"
 #include "convert/office.h"
 #include "platform/codec.h"
+#include "convert_testing.h"
 #include "workbook_files.h"
 
 using ferro::ConvertContext;
@@ -21,43 +22,13 @@ using ferro::ConvertFile;
 using ferro::OfficeSession;
 using ferro::TextMode;
 using ferro::Undone;
+using ferro::testing::Disk;
 using ferro::testing::Gbk;
+using ferro::testing::Office;
 using ferro::testing::TempFolder;
 using ferro::testing::Xlsx;
 
 namespace {
-
-std::string Disk(const std::string& gbk) {
-    std::string disk;
-    EXPECT_TRUE(ferro::GbkToDisk(gbk, disk));
-    return disk;
-}
-
-// LibreOffice run directly (not through the code under test), with a
-// profile of its own for the whole test program. Names are GBK.
-class Office {
-public:
-    // Converts a file in dir to the given "ext:filter:options" into dir.
-    static void Convert(const TempFolder& dir, const std::string& name,
-                        const std::string& convertTo, const std::string& infilter = {}) {
-        static TempFolder profile;
-        ferro::ChildOptions o;
-        o.arguments = {"-env:UserInstallation=file://" + profile.path(), "--headless"};
-        if (!infilter.empty()) o.arguments.push_back("--infilter=" + infilter);
-        o.arguments.insert(o.arguments.end(), {"--convert-to", convertTo, "--outdir",
-                                               Disk(dir.path()), Disk(dir / name)});
-        o.outputFile = profile / "log.txt";
-        ASSERT_EQ(ferro::RunChild("soffice", o).status, ferro::ChildResult::Exited);
-    }
-    // A spreadsheet read back as UTF-8 comma text (LF row ends).
-    static std::string Read(const TempFolder& dir, const std::string& name) {
-        TempFolder back;
-        back.Write(name, dir.Read(name));
-        Convert(back, name, "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true");
-        const std::string stem = name.substr(0, name.rfind('.'));
-        return back.Exists(stem + ".csv") ? back.Read(stem + ".csv") : std::string("(none)");
-    }
-};
 
 // Rows of the upcoming list the page would hand a session.
 struct Rows {
@@ -108,7 +79,7 @@ TEST(SpreadsheetOffice, TheSheetThatWasShowingInBothTextModesWithSavedResults) {
     EXPECT_EQ(out.why, Undone::None);
     EXPECT_EQ(out.newPath, dir / "book.csv");
     const std::string csv = dir.Read("book.csv");
-    EXPECT_EQ(csv.substr(0, csv.find("9876")), "姓名,数量\n张三,12\n");
+    EXPECT_EQ(csv.substr(0, csv.find("9876")), "\xEF\xBB\xBF姓名,数量\n张三,12\n");
     // The saved result is used, and the file's name is its own.
     EXPECT_NE(csv.find("9876,"), std::string::npos) << csv;
     EXPECT_NE(csv.find(Disk(dir / "book.xlsx")), std::string::npos) << csv;
@@ -118,7 +89,8 @@ TEST(SpreadsheetOffice, TheSheetThatWasShowingInBothTextModesWithSavedResults) {
     EXPECT_EQ(out.newPath, dir / "made.csv");
     // (LibreOffice's own Excel 97 file keeps no result for a function it
     // does not know; the sheet is what counts here.)
-    EXPECT_EQ(dir.Read("made.csv").rfind("姓名,数量\n张三,12\n", 0), 0u) << dir.Read("made.csv");
+    EXPECT_EQ(dir.Read("made.csv").rfind("\xEF\xBB\xBF姓名,数量\n张三,12\n", 0), 0u)
+        << dir.Read("made.csv");
     // Both came out of one LibreOffice start.
     EXPECT_EQ(office.runs(), 1);
 

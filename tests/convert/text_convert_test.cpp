@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/temp_folder.h"
+#include "convert_testing.h"
 #include "convert/convert.h"
 #include "convert/source_text.h"
 #include "convert/text_convert.h"
@@ -10,26 +11,17 @@ using ferro::TextMode;
 using ferro::TxtTo;
 using ferro::VcfTo;
 using ferro::testing::Gbk;
+using ferro::testing::Qp;
 using ferro::testing::TempFolder;
 
 namespace {
 
-// Every byte as "=XX".
-std::string Qp(std::string_view utf8) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : utf8) {
-        out.push_back('=');
-        out.push_back(hex[c >> 4]);
-        out.push_back(hex[c & 15]);
-    }
-    return out;
-}
-
 // What a created table holds in each mode, from its UTF-8 lines (inner
-// line breaks as "\n").
-std::string Expected(const std::vector<std::string>& utf8Lines, TextMode mode) {
-    std::string out;
+// line breaks as "\n"); a comma-separated one made in the automatic mode
+// starts with a byte-order mark.
+std::string Expected(const std::vector<std::string>& utf8Lines, TextMode mode,
+                     bool commaTable = false) {
+    std::string out = commaTable && mode == TextMode::Auto ? "\xEF\xBB\xBF" : "";
     for (const std::string& line : utf8Lines) {
         if (mode == TextMode::Auto) {
             out += line + "\n";
@@ -78,10 +70,10 @@ std::vector<CardCase> CardCases() {
          "item1.TEL;type=pref:+86 10 1234\nTEL;TYPE=CELL,VOICE:139 0000 0000\n"
          "item2.EMAIL;type=INTERNET;type=WORK:li@example.com\n"
          "item3.ADR;type=HOME:;;1 Main St\\nFloor 2;Springfield;;;\nEND:VCARD\n",
-         "LiSi,139 0000 0000,+86 10 1234,li@example.com,\"Acme, Inc.Sales\","
-         "\"1 Main St\nFloor 2Springfield\"",
-         "LiSi\t139 0000 0000\t+86 10 1234\tli@example.com\tAcme, Inc.Sales\t"
-         "1 Main St Floor 2Springfield"},
+         "Li Si,139 0000 0000,+86 10 1234,li@example.com,\"Acme, Inc. Sales\","
+         "\"1 Main St\nFloor 2, Springfield\"",
+         "Li Si\t139 0000 0000\t+86 10 1234\tli@example.com\tAcme, Inc. Sales\t"
+         "\"1 Main St\nFloor 2, Springfield\""},
         {"vCard 4.0: quoted TYPE lists, tel: URIs, FN before N",
          "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Wang Wu\r\nN:Wang;Wu;;;\r\n"
          "TEL;VALUE=uri;TYPE=\"voice,work\":tel:+1-555-0100\r\n"
@@ -97,11 +89,11 @@ std::vector<CardCase> CardCases() {
          "begin:vcard\nversion:3.0\nfn:Sun Qi\ntel;type=cell:1\nTel;Type=Work:2\n"
          "email;type=internet:s@example.com\nend:vcard\n",
          "Sun Qi,1,2,s@example.com,,", "Sun Qi\t1\t2\ts@example.com\t\t"},
-        {"the first N or FN, the home number when there is no work one, commas, "
-         "quotes, a line without a colon",
+        {"FN over N, every other number, commas, quotes, a line without a colon",
          "BEGIN:VCARD\nN;CHARSET=UTF-8:Li;Si;;;\nFN:Li Si\nTEL;HOME:1\nTEL:2\nTEL;TYPE=CELL:3\n"
          "ORG:Acme, Inc.\nADR:say \"hi\"\nthis line has no colon\nEND:VCARD\n",
-         "LiSi,3,1,,\"Acme, Inc.\",\"say \"\"hi\"\"\"", "LiSi\t3\t1\t\tAcme, Inc.\tsay \"hi\""},
+         "Li Si,3,1; 2,,\"Acme, Inc.\",\"say \"\"hi\"\"\"",
+         "Li Si\t3\t1; 2\t\tAcme, Inc.\t\"say \"\"hi\"\"\""},
         {"GBK values, a GBK charset and base64",
          Gbk("BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=GBK:王;五\r\nTEL;PREF;CELL;VOICE:1\r\n") +
              "ORG;CHARSET=UTF-8;ENCODING=BASE64:5YWs5Y+4\r\nEND:VCARD\r\n",
@@ -121,7 +113,7 @@ TEST(VcfTo, CardsOfEveryVersionToBothTablesInBothModes) {
             TempFolder dir;
             const std::string src = dir.Write("c.vcf", c.vcf);
             ASSERT_EQ(VcfTo(src, "csv", mode), dir / "c.csv");
-            EXPECT_EQ(dir.Read("c.csv"), Expected({kCsvHeader, c.csv}, mode));
+            EXPECT_EQ(dir.Read("c.csv"), Expected({kCsvHeader, c.csv}, mode, true));
             ASSERT_EQ(VcfTo(src, "txt", mode), dir / "c.txt");
             EXPECT_EQ(dir.Read("c.txt"), Expected({kTxtHeader, c.txt}, mode));
         }
@@ -142,24 +134,26 @@ TEST(VcfTo, ClassicCardsGiveTheClassicBytes) {
     EXPECT_EQ(VcfTo(src, " .CSV", TextMode::ClassicGbk), dir / "c.csv");
     EXPECT_EQ(dir.Read("c.csv"), Gbk("Name,Cell,Tel,Email,Org,Address\r\n"
                                      "张三,13800000000,,,,\r\n"
-                                     "李四,,010-1,li@example.com,公司,街道城市\r\n"
+                                     "李四,,010-1,li@example.com; second@example.com,公司,城市街道\r\n"
                                      ",,,,,\r\n"));
     EXPECT_EQ(VcfTo(src, "txt", TextMode::ClassicGbk), dir / "c.txt");
     EXPECT_EQ(dir.Read("c.txt"), Gbk("Name\tCell\tTel\tEmail\tOrg\tAddress\r\n"
                                      "张三\t13800000000\t\t\t\t\r\n"
-                                     "李四\t\t010-1\tli@example.com\t公司\t街道城市\r\n"
+                                     "李四\t\t010-1\tli@example.com; second@example.com\t公司\t城市街道\r\n"
                                      "\t\t\t\t\t\r\n"));
     EXPECT_EQ(dir.Read("c.vcf"), card);
-    // The same cards in the automatic mode: the same table in UTF-8 with LF.
+    // The same cards in the automatic mode: the same table in UTF-8 with LF,
+    // marked as UTF-8.
     VcfTo(src, "csv");
-    EXPECT_EQ(dir.Read("c.csv"), "Name,Cell,Tel,Email,Org,Address\n张三,13800000000,,,,\n"
-                                 "李四,,010-1,li@example.com,公司,街道城市\n,,,,,\n");
+    EXPECT_EQ(dir.Read("c.csv"), "\xEF\xBB\xBFName,Cell,Tel,Email,Org,Address\n张三,13800000000,,,,\n"
+                                 "李四,,010-1,li@example.com; second@example.com,公司,城市街道\n"
+                                 ",,,,,\n");
     // Other targets write nothing; a file without END holds the header only.
     EXPECT_EQ(VcfTo(src, "xls"), "");
     EXPECT_EQ(VcfTo(src, ""), "");
     EXPECT_FALSE(dir.Exists("c.xls"));
     VcfTo(dir.Write("open.vcf", "BEGIN:VCARD\nFN:x\n"), "csv");
-    EXPECT_EQ(dir.Read("open.csv"), "Name,Cell,Tel,Email,Org,Address\n");
+    EXPECT_EQ(dir.Read("open.csv"), "\xEF\xBB\xBFName,Cell,Tel,Email,Org,Address\n");
     EXPECT_THROW(VcfTo(dir / "none.vcf", "csv"), ferro::Error);
 }
 
@@ -202,9 +196,10 @@ TEST(TxtTo, TabsToQuotedCommasOrACopyInBothModes) {
     EXPECT_EQ(dir.Read("t.csv"),
               Gbk("姓名,电话,\"地址,一号\"\r\n第二行\r\n,x,\r\n\"说\"\"好\"\"\",b\r\n"));
     EXPECT_EQ(TxtTo(src, "csv"), dir / "t.csv");
-    EXPECT_EQ(dir.Read("t.csv"), "姓名,电话,\"地址,一号\"\n第二行\n,x,\n\"说\"\"好\"\"\",b\n");
+    EXPECT_EQ(dir.Read("t.csv"),
+              "\xEF\xBB\xBF姓名,电话,\"地址,一号\"\n第二行\n,x,\n\"说\"\"好\"\"\",b\n");
     EXPECT_EQ(TxtTo(dir.Write("u.txt", "a\tb,c\td"), "csv"), dir / "u.csv");
-    EXPECT_EQ(dir.Read("u.csv"), "a,\"b,c\",d\n");
+    EXPECT_EQ(dir.Read("u.csv"), "\xEF\xBB\xBF" "a,\"b,c\",d\n");
     // A UTF-8 source: read as UTF-8, written as the mode says.
     const std::string utf8 = dir.Write("w.txt", "甲\t乙\r\n");
     TxtTo(utf8, "csv", TextMode::ClassicGbk);
@@ -256,5 +251,97 @@ TEST(SourceText, EncodingIsFoundFromTheBytes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(ferro::DetectEncoding(c.bytes), c.expected);
+    }
+}
+
+namespace {
+
+// The rows a real CSV reader (Python's csv module) finds in a table file,
+// each field as the hex of its UTF-8; empty when Python cannot be run.
+std::vector<std::string> RowsByPython(const std::string& path, char separator) {
+    const std::string script =
+        "import csv,sys\n"
+        "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
+        "    for row in csv.reader(f, delimiter=sys.argv[2]):\n"
+        "        print('|'.join(x.encode().hex() for x in row))\n";
+    TempFolder dir;
+    const std::string py = dir.Write("read.py", script);
+    const std::string command = "python3 '" + py + "' '" + path + "' '" +
+                                std::string(1, separator) + "' 2>/dev/null";
+    std::vector<std::string> rows;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return rows;
+    std::string out;
+    char buffer[4096];
+    while (std::size_t n = fread(buffer, 1, sizeof buffer, p)) out.append(buffer, n);
+    if (pclose(p) != 0) return {};
+    std::size_t start = 0;
+    while (start < out.size()) {
+        const std::size_t end = out.find('\n', start);
+        rows.push_back(out.substr(start, end - start));
+        start = end == std::string::npos ? out.size() : end + 1;
+    }
+    return rows;
+}
+
+std::string HexRow(const std::vector<std::string>& utf8Fields) {
+    static const char* hex = "0123456789abcdef";
+    std::string out;
+    for (std::size_t i = 0; i < utf8Fields.size(); ++i) {
+        if (i) out.push_back('|');
+        for (unsigned char c : utf8Fields[i]) {
+            out.push_back(hex[c >> 4]);
+            out.push_back(hex[c & 15]);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(VcfTo, BothTablesReadBackByACsvReaderRowForRowAndFieldForField) {
+    // Fields holding tabs, quotes, commas and line breaks, in both forms of
+    // the table and both text modes.
+    const std::string cards =
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:say \"hi\"\r\nTEL;TYPE=CELL:1\r\nTEL:2\r\n"
+        "ORG:a\tb\r\nADR:;;1 Main St\\nFloor 2;Springfield;;;\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:\"quoted\"\r\nEMAIL:x@example.com\r\nORG:Acme\\, Inc.\r\n"
+        "END:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:王;芳;;;\r\nADR:;;中关村大街1号;北京;;;\r\nEND:VCARD\r\n";
+    const std::vector<std::vector<std::string>> expected = {
+        {"Name", "Cell", "Tel", "Email", "Org", "Address"},
+        {"say \"hi\"", "1", "2", "", "a\tb", "1 Main St\nFloor 2, Springfield"},
+        {"\"quoted\"", "", "", "x@example.com", "Acme, Inc.", ""},
+        {"王芳", "", "", "", "", "北京中关村大街1号"},
+    };
+    for (TextMode mode : {TextMode::Auto, TextMode::ClassicGbk}) {
+        for (const char* ext : {"csv", "txt"}) {
+            SCOPED_TRACE(std::string(ext) + (mode == TextMode::Auto ? " (auto)" : " (classic)"));
+            TempFolder dir;
+            const std::string table = VcfTo(dir.Write("c.vcf", cards), ext, mode);
+            ASSERT_FALSE(table.empty());
+            const std::string bytes = dir.Read(std::string("c.") + ext);
+            // Only the comma table of the automatic mode is marked as UTF-8.
+            EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF", 0) == 0,
+                      mode == TextMode::Auto && std::string(ext) == "csv");
+            // Python reads UTF-8; the classic table is GBK.
+            std::string readable = dir / "utf8.txt";
+            dir.Write("utf8.txt", mode == TextMode::Auto ? bytes : ferro::GbkToUtf8(bytes));
+            const std::vector<std::string> rows =
+                RowsByPython(readable, std::string(ext) == "csv" ? ',' : '\t');
+            if (rows.empty()) GTEST_SKIP() << "python3 cannot be run";
+            ASSERT_EQ(rows.size(), expected.size());
+            for (std::size_t r = 0; r < rows.size(); ++r) {
+                SCOPED_TRACE("row " + std::to_string(r));
+                std::vector<std::string> fields = expected[r];
+                // The classic table's breaks are CR LF, inside fields too.
+                if (mode == TextMode::ClassicGbk)
+                    for (std::string& f : fields)
+                        for (std::size_t at = f.find('\n'); at != std::string::npos;
+                             at = f.find('\n', at + 2))
+                            f.insert(at, 1, '\r');
+                EXPECT_EQ(rows[r], HexRow(fields));
+            }
+        }
     }
 }

@@ -1,0 +1,24 @@
+#include "platform/sys_calls.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace ferro::sys {
+namespace {
+
+int Ioctl(int fd, unsigned long request, void* argument) { return ::ioctl(fd, request, argument); }
+
+constexpr Calls kReal{::renameat2, ::rename, ::link, ::fchmod, ::fchown, ::fsetxattr, Ioctl};
+
+Calls g_table = kReal;
+
+}  // namespace
+
+Calls& Table() { return g_table; }
+const Calls& Real() { return kReal; }
+
+}  // namespace ferro::sys
