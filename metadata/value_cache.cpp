@@ -139,6 +139,11 @@ void FileValueReader::Request(std::string_view path, FileValueSet wanted, std::i
         std::lock_guard<std::mutex> lock(mutex_);
         if (stopping_) return;
         std::string key(path);
+        // A file being read now is ready soon: asked again meanwhile (a row
+        // on screen painted again), it would only keep a second worker
+        // waiting for the first.
+        const auto being = reading_.find(key);
+        if (being != reading_.end() && (wanted & ~being->second) == 0) return;
         const auto known = queued_.find(key);
         if (known != queued_.end()) {
             auto node = queue_.extract(known->second);
@@ -181,6 +186,8 @@ void FileValueReader::Work() {
         queued_.erase(node.mapped().path);
         Job job = std::move(node.mapped());
         ++busy_;
+        FileValueSet& being = reading_[job.path];
+        being |= job.wanted;
         lock.unlock();
         bool read = true;
         try {
@@ -188,6 +195,9 @@ void FileValueReader::Work() {
         } catch (...) {
             read = false;  // out of memory: the file is asked for again later
         }
+        lock.lock();
+        reading_.erase(job.path);
+        lock.unlock();
         if (read && ready_) ready_(job.path);
         lock.lock();
         --busy_;

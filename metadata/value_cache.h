@@ -100,6 +100,7 @@ private:
     mutable std::condition_variable wake_, idle_;
     std::map<Key, Job> queue_;
     std::unordered_map<std::string, Key> queued_;  // path -> its place in queue_
+    std::unordered_map<std::string, FileValueSet> reading_;  // path -> what is being read
     std::uint64_t order_ = 0;
     int busy_ = 0;
     bool stopping_ = false;

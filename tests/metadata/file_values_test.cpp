@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
 #include <condition_variable>
 #include <mutex>
 
@@ -283,6 +286,36 @@ TEST(FileValueReader, ForgottenRequestsAreNotRead) {
         EXPECT_EQ(reader.Pending(), 0u);
     }
     EXPECT_LT(ready.load(), 50);
+}
+
+// A window asks again for the rows on screen each time it paints them: a
+// file being read is not read twice, nor does it hold a second worker
+// waiting while other files wait in the queue.
+TEST(FileValueReader, AFileBeingReadTakesOneWorker) {
+    TempFolder dir;
+    const std::string big = dir.Write("big.bin");
+    {
+        std::string disk;
+        GbkToDisk(big, disk);
+        std::filesystem::resize_file(disk, std::uintmax_t{256} << 20);  // its checksum takes a while
+    }
+    const std::string small = dir.Write("small.txt", "abc");
+    FileValueCache cache;
+    std::mutex m;
+    std::vector<std::string> order;
+    FileValueReader reader(
+        cache,
+        [&](const std::string& path) {
+            std::lock_guard<std::mutex> lock(m);
+            order.push_back(path.substr(path.rfind('/') + 1));
+        },
+        2);
+    reader.Request(big, Bit(FileValue::Md5), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int i = 0; i < 5; ++i) reader.Request(big, Bit(FileValue::Md5), 0);
+    reader.Request(small, Bit(FileValue::Md5), 1);
+    reader.WaitIdle();
+    EXPECT_EQ(order, (std::vector<std::string>{"small.txt", "big.bin"}));
 }
 
 }  // namespace
