@@ -201,6 +201,15 @@ TEST(RenameItems, TheCommandLineReportsWhatIsMissing) {
         DiskPath(dir.path()),
         {"rename", "--pattern", "${TakenTime(yyyymmdd)}", "--dry-run", "a.jpg", "b.jpg"});
     EXPECT_NE(dry.out.find("20240501.jpg"), std::string::npos) << dry.out;
+    EXPECT_NE(dry.out.find("b.jpg  不处理：缺少名称所需的信息：没有拍摄时间"), std::string::npos) << dry.out;
+    const testing::ProgramRun dryJson = testing::RunProgram(
+        DiskPath(dir.path()),
+        {"rename", "--pattern", "${TakenTime(yyyymmdd)}", "--dry-run", "--json", "a.jpg", "b.jpg"});
+    const QJsonArray planned = dryJson.Json().value("files").toArray();
+    ASSERT_EQ(planned.size(), 2) << dryJson.out;
+    EXPECT_EQ(planned[0].toObject().value("after").toString(), "20240501.jpg");
+    EXPECT_EQ(planned[1].toObject().value("result").toString(), "no-value");
+    EXPECT_EQ(planned[1].toObject().value("detail").toString(), QString("没有拍摄时间"));
     const testing::ProgramRun run = testing::RunProgram(
         DiskPath(dir.path()),
         {"rename", "--pattern", "${TakenTime(yyyymmdd)}", "--json", "a.jpg", "b.jpg"});
@@ -358,7 +367,9 @@ TEST(RenameItems, LongRunsArePlannedAndRenamedABatchAtATime) {
         EXPECT_EQ(renamesBeforeSecondPlan, std::min(256, c.done));
         EXPECT_EQ(list.Name(1), first.crc32 + "_001.txt");
         EXPECT_EQ(list.Name(700), c.done == 700 ? list.Name(700) : "f1699.txt");
-        if (c.stopAfter > 0) EXPECT_EQ(s.undone.back().why, Undone::Stopped);
+        if (c.stopAfter > 0) {
+            EXPECT_EQ(s.undone.back().why, Undone::Stopped);
+        }
     }
 }
 
@@ -469,6 +480,66 @@ TEST(FoldersFromNames, UndoMovesTheFilesBack) {
     EXPECT_TRUE(FileExists(a));
     EXPECT_TRUE(FileExists(b));
     EXPECT_FALSE(FileExists(dir / "2024/05/a.jpg"));
+}
+
+// A photo tree sorted into year and month folders by the command line:
+// "/" is refused without --make-folders, planned by --dry-run, and the run
+// is undone from the journal the program kept.
+TEST(FoldersFromNames, ThroughTheCommandLineAndUndone) {
+    TempFolder dir;
+    dir.MakeFolder("cam1");
+    dir.MakeFolder(Gbk("手机"));
+    const std::vector<std::string> photos = {
+        testing::MakeJpeg(dir, "cam1/a.jpg", 8, 8, {"2024:05:01 10:00:00", "", "", ""}),
+        testing::MakeJpeg(dir, "cam1/b.jpg", 8, 8, {"2023:12:31 23:59:59", "", "", ""}),
+        testing::MakeJpeg(dir, Gbk("手机/c.jpg"), 8, 8, {"2024:05:02 08:00:00", "", "", ""})};
+    const std::string pattern = "${TakenTime(yyyy)}/${TakenTime(mm)}/${Filename}";
+    const std::vector<std::string> search = {"--search", ".", "--mask", "*.jpg"};
+    auto args = [&](std::vector<std::string> more) {
+        std::vector<std::string> a = {"rename", "--pattern", pattern};
+        a.insert(a.end(), more.begin(), more.end());
+        a.insert(a.end(), search.begin(), search.end());
+        return a;
+    };
+    const testing::ProgramRun help = testing::RunProgram(DiskPath(dir.path()), {"rename", "--help"});
+    EXPECT_NE(help.out.find("--make-folders"), std::string::npos) << help.out;
+
+    const testing::ProgramRun refused = testing::RunProgram(DiskPath(dir.path()), args({"--json"}));
+    EXPECT_EQ(refused.status, 1);
+    const QJsonArray refusedFiles = refused.Json().value("files").toArray();
+    EXPECT_EQ(refusedFiles.size(), 3);
+    for (const auto& f : refusedFiles) {
+        EXPECT_EQ(f.toObject().value("reason").toString(), QString("新名称不允许"));
+        // Whole paths, though the search folder was ".": undo works from anywhere.
+        EXPECT_TRUE(f.toObject().value("path").toString().startsWith(QString::fromStdString(DiskPath(dir.path()))));
+    }
+    for (const std::string& p : photos) EXPECT_TRUE(FileExists(p)) << p;
+
+    const testing::ProgramRun dry =
+        testing::RunProgram(DiskPath(dir.path()), args({"--make-folders", "--dry-run"}));
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    EXPECT_NE(dry.out.find("cam1/b.jpg -> 2023/12/b.jpg"), std::string::npos) << dry.out;
+    EXPECT_FALSE(FileExists(dir / "cam1/2023"));
+
+    const testing::ProgramRun run = testing::RunProgram(DiskPath(dir.path()), args({"--make-folders"}));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(FileExists(dir / "cam1/2024/05/a.jpg"));
+    EXPECT_TRUE(FileExists(dir / "cam1/2023/12/b.jpg"));
+    EXPECT_TRUE(FileExists(dir / Gbk("手机/2024/05/c.jpg")));
+    for (const std::string& p : photos) EXPECT_FALSE(FileExists(p)) << p;
+
+    Journal journal(testing::ChildStateHome() + "/ferrovan-batch/journal");
+    const auto last = journal.NextToUndo();
+    ASSERT_TRUE(last);
+    const UndoResult undo = UndoRun(journal, last->id, nullptr);
+    EXPECT_TRUE(undo.complete());
+    EXPECT_EQ(undo.folders, 6);  // year and month under each of the two folders
+    EXPECT_EQ(undo.summary.done - undo.folders, 3);
+    for (const FileResult& f : undo.summary.undone) ADD_FAILURE() << f.path << " " << UndoneText(f.why, f.detail);
+    for (const std::string& p : photos) EXPECT_TRUE(FileExists(p)) << p;
+    for (const char* made : {"cam1/2024", "cam1/2023"})
+        EXPECT_EQ(GetFileAttributes(dir / made), attr::Invalid) << made;
+    EXPECT_EQ(GetFileAttributes(dir / Gbk("手机/2024")), attr::Invalid);
 }
 
 }  // namespace
