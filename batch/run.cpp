@@ -35,6 +35,12 @@ std::string UndoneText(Undone why) {
     return Utf16ToGbk(text);
 }
 
+std::string UndoneText(Undone why, std::string_view detail) {
+    std::string text = UndoneText(why);
+    if (!detail.empty()) text += Utf16ToGbk(u"：") + std::string(detail);
+    return text;
+}
+
 std::string RunReportText(const RunSummary& summary, std::string_view closing) {
     std::string text;
     if (!summary.error.empty())
@@ -54,8 +60,7 @@ std::string UndoneListText(const RunSummary& summary) {
     for (const FileResult& r : summary.undone) {
         list += r.path;
         list += '\t';
-        list += UndoneText(r.why);
-        if (!r.detail.empty()) list += Utf16ToGbk(u"：") + r.detail;
+        list += UndoneText(r.why, r.detail);
         list += '\n';
     }
     return list;

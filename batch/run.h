@@ -48,6 +48,9 @@ enum class Undone : uint8_t {
 
 // The reason as the user reads it (GBK).
 std::string UndoneText(Undone why);
+// The same with what more is known about it, when anything is
+// ("缺少名称所需的信息：没有拍摄时间").
+std::string UndoneText(Undone why, std::string_view detail);
 
 // What a failed file-system call means for a file of a run.
 Undone UndoneFromFs(FsProblem problem, Undone otherwise);

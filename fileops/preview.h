@@ -83,6 +83,9 @@ public:
     bool Advance(int budgetMs);
     bool finished() const { return next_ >= ticked_.size(); }
     bool waiting() const { return waiting_; }
+    // How far the walk has come, of how many ticked rows.
+    std::size_t walked() const { return next_; }
+    std::size_t total() const { return ticked_.size(); }
     // Once finished: rows the run would change, and rows it would skip.
     int changing() const { return changing_; }
     int skipping() const { return skipping_; }
