@@ -82,7 +82,8 @@ int DryRun(const CliRequest& r, const FileList& list, Console& console) {
                 text += " -> " + c.after;
             } else {
                 json += ",\"reason\":" + JsonString(UndoneText(c.why));
-                text += "  " + FromUtf8("不处理：") + UndoneText(c.why);
+                if (!c.detail.empty()) json += ",\"detail\":" + JsonString(c.detail);
+                text += "  " + FromUtf8("不处理：") + UndoneText(c.why, c.detail);
             }
         }
         json += "}";
