@@ -17,6 +17,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <map>
 #include <stdexcept>
 
 #include "app/filelist_model.h"
@@ -302,6 +303,26 @@ void TForm1::BuildPages() {
         connect(binding->start(), &QAbstractButton::clicked, this,
                 [this, binding] { Guard([&] { StartOperation(*binding); }); });
     }
+    // A control two pages share by name (cmbCase on the rename and the
+    // extension pages) answers to it on the page shown; on the others it is
+    // the name and the page's ("cmbCase_TabSheet7").
+    std::map<QString, std::vector<std::pair<int, QWidget*>>> byName;
+    for (int i = 0; i < pgcOne_->count(); ++i)
+        for (QWidget* w : pgcOne_->widget(i)->findChildren<QWidget*>())
+            if (!w->objectName().isEmpty()) byName[w->objectName()].emplace_back(i, w);
+    std::vector<std::pair<QString, std::vector<std::pair<int, QWidget*>>>> shared;
+    for (auto& [name, widgets] : byName)
+        if (widgets.size() > 1) shared.emplace_back(name, std::move(widgets));
+    if (shared.empty()) return;
+    auto name = [this, shared] {
+        for (const auto& [base, widgets] : shared)
+            for (const auto& [page, w] : widgets)
+                w->setObjectName(page == pgcOne_->currentIndex()
+                                     ? base
+                                     : base + QLatin1Char('_') + pgcOne_->widget(page)->objectName());
+    };
+    connect(pgcOne_, &QTabWidget::currentChanged, this, name);
+    name();
 }
 
 QWidget* TForm1::BuildLowerPanel() {

@@ -36,7 +36,7 @@ QString PutIn(const QString& text, int caret, const QString& selected, const QSt
 const CatalogEntry* PickerEntry(int index) {
     if (index < 0) return nullptr;
     auto at = static_cast<std::size_t>(index);
-    for (const auto part : {TemplateCatalog(), FileItemCatalog()}) {
+    for (const auto part : {TemplateCatalog(), FileItemCatalog(), NameItemCatalog()}) {
         if (at < part.size()) return &part[at];
         at -= part.size();
     }

@@ -1,5 +1,7 @@
 #include "cli/cli_host.h"
 
+#include <algorithm>
+
 #include <set>
 #include <utility>
 
@@ -63,6 +65,9 @@ std::vector<FileResult> CliRunHost::Files(const RunSummary& summary) const {
     for (const FileResult& r : results_) told.emplace(r.row, r.path);
     for (const FileResult& r : summary.undone)
         if (!told.count({r.row, r.path})) files.push_back(r);
+    // In the list's order, also where a rename waited for another to go first.
+    std::stable_sort(files.begin(), files.end(),
+                     [](const FileResult& a, const FileResult& b) { return a.row < b.row; });
     return files;
 }
 

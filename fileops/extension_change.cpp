@@ -1,5 +1,6 @@
 #include "fileops/extension_change.h"
 
+#include "fileops/name_case.h"
 #include "platform/fs.h"
 #include "platform/pump.h"
 #include "platform/text.h"
@@ -20,12 +21,18 @@ std::string_view Base(std::string_view name) {
 
 }  // namespace
 
-std::string NormalizeExtensionPattern(std::string_view typed) {
-    std::string pattern = AnsiLower(Trim(typed));
+namespace {
+
+std::string NormalizedPattern(std::string_view typed, bool keepCase) {
+    std::string pattern = keepCase ? LowerItemNames(Trim(typed)) : AnsiLower(Trim(typed));
     if (pattern.empty() || pattern == "${ext}") return std::string();
     if (pattern.front() != '.') pattern.insert(pattern.begin(), '.');
     return pattern;
 }
+
+}  // namespace
+
+std::string NormalizeExtensionPattern(std::string_view typed) { return NormalizedPattern(typed, false); }
 
 std::string NewExtension(std::string_view name, std::string_view pattern) {
     return ReplaceAll(pattern, "${ext}", OldExtension(name));
@@ -38,7 +45,13 @@ std::string NameWithNewExtension(std::string_view name, std::string_view pattern
 }
 
 ExtensionRule::ExtensionRule(std::string_view typedPattern)
-    : pattern_(NormalizeExtensionPattern(typedPattern)), items_(pattern_) {}
+    : ExtensionRule(ExtensionSettings{std::string(typedPattern)}) {}
+
+ExtensionRule::ExtensionRule(const ExtensionSettings& settings)
+    : pattern_(NormalizedPattern(settings.pattern, settings.keepCase)),
+      items_(pattern_),
+      letterCase_(settings.letterCase),
+      numberClashes_(settings.numberClashes) {}
 
 RowName ExtensionRule::NameOf(const FileList& files, int row, FileValueReader* reader,
                               int64_t priority) const {
@@ -60,17 +73,22 @@ RowName ExtensionRule::NameFrom(const FileList& files, int row, const ItemTexts&
         return out;
     }
     const std::string name = files.Name(row);
-    if (items_.empty()) {
-        out.name = NameWithNewExtension(name, pattern_);
-        return out;
-    }
-    out.name.assign(Base(name));
-    out.name += PutInValues(pattern_, {{"${ext}", OldExtension(name)}}, items_, values.texts);
+    const std::string_view base = Base(name);
+    const std::string extension = items_.empty()
+                                      ? NewExtension(name, pattern_)
+                                      : PutInValues(pattern_, {{"${ext}", OldExtension(name)}}, items_, values.texts);
+    out.name.assign(base);
+    // The letter case is the new extension's: the page changes nothing else.
+    out.name += letterCase_ == LetterCase::Title ? AnsiLower(extension) : WithLetterCase(extension, letterCase_);
     return out;
 }
 
 RunSummary ChangeExtensions(FileList& files, std::string_view typedPattern, RunHost* host) {
-    const ExtensionRule rule(typedPattern);
+    return ChangeExtensions(files, ExtensionSettings{std::string(typedPattern)}, host);
+}
+
+RunSummary ChangeExtensions(FileList& files, const ExtensionSettings& settings, RunHost* host) {
+    const ExtensionRule rule(settings);
     if (rule.pattern().empty()) return RunSummary{};
     const std::vector<BatchFile> ticked = TickedFiles(files);
     const std::unique_ptr<FileValuesAhead> ahead = ReadAhead(rule.cache(), rule.wanted(), ticked);
@@ -84,8 +102,13 @@ RunSummary ChangeExtensions(FileList& files, std::string_view typedPattern, RunH
     std::vector<std::size_t> baseSizes(ticked.size());
     for (std::size_t i = 0; i < ticked.size(); ++i)
         baseSizes[i] = Base(files.NameView(ticked[i].row)).size();
-    return RunRenames(files, ticked, nameOf, ahead != nullptr, false, host, [&](std::size_t i) {
-        files.SetCell(kColType, ticked[i].row, files.Name(ticked[i].row).substr(baseSizes[i]));
+    RenameRunOptions options;
+    options.numberClashes = settings.numberClashes;
+    return RunRenames(files, ticked, nameOf, ahead != nullptr, options, host, [&](std::size_t i) {
+        // (past " (2)" where a clash was numbered)
+        const std::string name = files.Name(ticked[i].row);
+        const std::size_t dot = name.find('.', baseSizes[i]);
+        files.SetCell(kColType, ticked[i].row, dot == std::string::npos ? std::string() : name.substr(dot));
     });
 }
 

@@ -24,9 +24,18 @@ std::string NameWithNewExtension(std::string_view name, std::string_view pattern
 // as the type column shows it.
 std::string NewExtension(std::string_view name, std::string_view pattern);
 
+// The settings of an extension change.
+struct ExtensionSettings {
+    std::string pattern;  // as typed
+    LetterCase letterCase = LetterCase::Keep;  // of the new extension
+    bool keepCase = false;       // the pattern's letters as typed (classically lower case)
+    bool numberClashes = false;  // a taken name becomes "name (2).ext" instead of being skipped
+};
+
 class ExtensionRule {
 public:
     explicit ExtensionRule(std::string_view typedPattern);
+    explicit ExtensionRule(const ExtensionSettings& settings);
 
     // The normalized pattern; empty when the pattern is refused.
     const std::string& pattern() const { return pattern_; }
@@ -37,6 +46,7 @@ public:
     // The same with the file's values read already.
     RowName NameOf(const FileList& files, int row, const FileValues& values) const;
     FileValueSet wanted() const { return items_.wanted(); }
+    bool numberClashes() const { return numberClashes_; }
     FileValueCache& cache() const { return *cache_; }
     void SetCache(FileValueCache& cache) { cache_ = &cache; }
 
@@ -45,6 +55,8 @@ private:
 
     std::string pattern_;
     FileItems items_;
+    LetterCase letterCase_ = LetterCase::Keep;
+    bool numberClashes_ = false;
     FileValueCache* cache_ = &FileValueCache::Shared();
 };
 
@@ -52,6 +64,8 @@ private:
 // files; columns 0 and 5 of each renamed row follow the new name. Every
 // file left as it was is reported with its reason.
 RunSummary ChangeExtensions(FileList& files, std::string_view typedPattern,
+                            RunHost* host = nullptr);
+RunSummary ChangeExtensions(FileList& files, const ExtensionSettings& settings,
                             RunHost* host = nullptr);
 
 }  // namespace ferro

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "fileops/extension_change.h"
+#include "fileops/name_case.h"
 #include "platform/codec.h"
 #include "platform/fs.h"
 #include "template/template.h"
@@ -85,14 +86,21 @@ std::unique_ptr<ChangePreview> ChangePreview::ForRename(const FileList& files,
                                                         std::unique_ptr<RenameRule> rule) {
     std::unique_ptr<ChangePreview> p(new ChangePreview(files, PreviewKind::Rename));
     p->makeFolders_ = rule->makeFolders();
+    p->numberClashes_ = rule->numberClashes();
     p->rule_ = std::move(rule);
     return p;
 }
 
 std::unique_ptr<ChangePreview> ChangePreview::ForExtension(const FileList& files,
                                                            std::string_view pattern) {
+    return ForExtension(files, ExtensionSettings{std::string(pattern)});
+}
+
+std::unique_ptr<ChangePreview> ChangePreview::ForExtension(const FileList& files,
+                                                           const ExtensionSettings& settings) {
     std::unique_ptr<ChangePreview> p(new ChangePreview(files, PreviewKind::Extension));
-    p->extensionRule_ = std::make_unique<ExtensionRule>(pattern);
+    p->extensionRule_ = std::make_unique<ExtensionRule>(settings);
+    p->numberClashes_ = settings.numberClashes;
     return p;
 }
 
@@ -194,6 +202,7 @@ PlannedChange ChangePreview::Compute(std::size_t ordinal, int64_t priority) {
 bool ChangePreview::Settle(std::size_t ordinal) {
     PlannedChange c = Compute(ordinal, 1 + static_cast<int64_t>(ordinal));
     if (c.pending) return false;
+    bool waits = false;
     if (!c.settled) {
         // A rename in run order: the same checks the run makes, against the
         // disk as the earlier rows of the run would have left it.
@@ -206,18 +215,93 @@ bool ChangePreview::Settle(std::size_t ordinal) {
         } else if (given_.count(source) || vacated_.count(source) || !Taken(source)) {
             c.why = Undone::Missing;
         } else if (!vacated_.count(target) && Taken(target) && !IsSameEntry(source, target)) {
-            c.why = Undone::NameExists;  // (not by the file itself under another case)
+            // (not by the file itself under another case): by a file the
+            // run renames later, which gives the name up, or by another.
+            if (!order_) {
+                std::vector<std::string> sources;
+                sources.reserve(ticked_.size());
+                for (const int r : ticked_) sources.push_back(files_.Path(r));
+                order_.emplace(std::move(sources), ordinal);
+            }
+            switch (order_->Wait(ordinal, target)) {
+                case RenameOrder::Taken::Waits: waits = true; break;
+                case RenameOrder::Taken::Duplicate: c.why = Undone::DuplicateName; break;
+                case RenameOrder::Taken::ByOther:
+                    if (numberClashes_) {
+                        c.after = FreeNumberedName(row, c.after);
+                        Give(row, c.after);
+                    } else {
+                        c.why = Undone::NameExists;
+                    }
+                    break;
+            }
         } else {
-            given_.insert(target);
-            vacated_.erase(target);
-            vacated_.insert(source);
+            Give(row, c.after);
         }
     }
     if (c.why == Undone::NoListLine) listEnded_ = true;
+    if (!waits) Count(c);
+    settled_.push_back(std::move(c));
+    if (waits) {
+        // A ring closes here: the file steps aside, and the ring unwinds.
+        if (order_->ClosesRing(ordinal)) {
+            aside_.insert(ordinal);
+            vacated_.insert(files_.Path(ticked_[ordinal]));
+            Unwind(ordinal, true);
+        }
+    } else if (order_) {
+        Unwind(ordinal, settled_[ordinal].why == Undone::None);
+    }
+    return true;
+}
+
+void ChangePreview::Count(const PlannedChange& c) {
     if (c.why == Undone::None) ++changing_;
     else ++skipping_;
-    settled_.push_back(std::move(c));
-    return true;
+}
+
+// The run's view of the disk once the row's file has its new name.
+void ChangePreview::Give(int row, const std::string& name) {
+    const std::string target = Join(files_.Folder(row), name);
+    given_.insert(target);
+    vacated_.erase(target);
+    vacated_.insert(files_.Path(row));
+}
+
+std::string ChangePreview::FreeNumberedName(int row, const std::string& name) const {
+    for (int n = 2;; ++n) {
+        std::string numbered = NumberedName(name, n);
+        const std::string path = Join(files_.Folder(row), numbered);
+        if (!given_.count(path) && (vacated_.count(path) || !Taken(path))) return numbered;
+    }
+}
+
+// As the run: the renames that waited for a file that left (or stays)
+// go (or are left undone, or numbered), along the chain.
+void ChangePreview::Unwind(std::size_t ordinal, bool left) {
+    while (true) {
+        const std::size_t w = left ? order_->Left(ordinal) : order_->Stays(ordinal);
+        if (w == RenameOrder::kNone) return;
+        PlannedChange& c = settled_[w];
+        const int row = ticked_[w];
+        const bool wasAside = aside_.erase(w) > 0;
+        if (!left) {
+            if (numberClashes_ && !wasAside) c.after = FreeNumberedName(row, c.after);
+            else c.why = Undone::NameExists;
+        }
+        if (c.why == Undone::None) {
+            const std::string target = Join(files_.Folder(row), c.after);
+            given_.insert(target);
+            vacated_.erase(target);
+            if (!wasAside) vacated_.insert(files_.Path(row));
+        } else if (wasAside) {
+            vacated_.erase(files_.Path(row));  // back to its old name
+        }
+        Count(c);
+        if (wasAside) return;  // its old path was given up when it stepped aside
+        ordinal = w;
+        left = c.why == Undone::None;
+    }
 }
 
 void ChangePreview::AskAhead(std::size_t from) {

@@ -30,6 +30,7 @@
 #include "fileops/extension_change.h"
 #include "fileops/filelist.h"
 #include "fileops/rename.h"
+#include "fileops/rename_order.h"
 
 namespace ferro {
 
@@ -59,6 +60,8 @@ public:
                                                     std::unique_ptr<RenameRule> rule);
     static std::unique_ptr<ChangePreview> ForExtension(const FileList& files,
                                                        std::string_view pattern);
+    static std::unique_ptr<ChangePreview> ForExtension(const FileList& files,
+                                                       const ExtensionSettings& settings);
     static std::unique_ptr<ChangePreview> ForDates(const FileList& files,
                                                    const DateSettings& settings);
     static std::unique_ptr<ChangePreview> ForAttributes(const FileList& files,
@@ -94,6 +97,10 @@ private:
     ChangePreview(const FileList& files, PreviewKind kind);
     PlannedChange Compute(std::size_t ordinal, int64_t priority);  // the row alone
     bool Settle(std::size_t ordinal);  // in run order; false: its values are being read
+    void Count(const PlannedChange& c);
+    void Give(int row, const std::string& name);
+    std::string FreeNumberedName(int row, const std::string& name) const;
+    void Unwind(std::size_t ordinal, bool left);
     void AskAhead(std::size_t from);   // the reader reads the walk's next rows
 
     const FileList& files_;
@@ -107,6 +114,11 @@ private:
     // The renames' view of the disk as the run would change it.
     std::unordered_set<std::string> given_;      // paths the run has given
     std::unordered_set<std::string> vacated_;    // paths it has moved away from
+    // Renames waiting for a name another file of the run gives up, and the
+    // files of rings that step aside; made at the first taken name.
+    std::optional<RenameOrder> order_;
+    std::unordered_set<std::size_t> aside_;
+    bool numberClashes_ = false;
     std::unique_ptr<RenameRule> rule_;
     bool makeFolders_ = false;
     std::unique_ptr<ExtensionRule> extensionRule_;

@@ -1,18 +1,21 @@
 #include "fileops/rename.h"
 
 #include "encoding/encoding.h"
+#include "fileops/name_case.h"
 #include "platform/codec.h"
 #include "platform/error.h"
 #include "platform/fs.h"
 #include "platform/pump.h"
 #include "platform/text.h"
 #include "platform/user_dirs.h"
+#include "template/pinyin.h"
 #include "template/template.h"
 
 namespace ferro {
 namespace {
 
 constexpr std::string_view kSequenceMarker = "${sn(";
+constexpr std::string_view kFolderSequenceMarker = "${sndir(";
 constexpr std::string_view kListMarker = "${file(";
 constexpr std::string_view kReplaceListMarker = "${file2(";
 constexpr std::string_view kSixteenZeros = "0000000000000000";
@@ -48,18 +51,49 @@ bool LoadListAsTyped(std::string_view path, std::string_view programDir,
 // Puts the rename's own variables and the file's items into the lower-case
 // pattern in one pass, so text that was put in (an old name holding
 // "${ext}", say) is never read as a variable again.
+// The names a pattern can take the old name in pinyin by.
+struct PinyinTexts {
+    std::string joined, initials, spaced;
+};
+
 std::string Substitute(std::string_view pattern, std::string_view sequenceItem,
-                       std::string_view number, std::string_view base, std::string_view fullName,
-                       std::string_view extension, std::string_view lastDir,
-                       const FileItems& items, const std::vector<std::string>& itemTexts) {
+                       std::string_view number, std::string_view folderItem,
+                       std::string_view folderNumber, std::string_view base,
+                       std::string_view fullName, std::string_view extension,
+                       std::string_view lastDir, const PinyinTexts& pinyin, const FileItems& items,
+                       const std::vector<std::string>& itemTexts) {
     const std::string_view extNoDot = extension.empty() ? extension : extension.substr(1);
     return PutInValues(pattern,
                        {{sequenceItem, number},
+                        {folderItem, folderNumber},
                         {"${filename}", base},
                         {"${fullname}", fullName},
                         {"${ext}", extNoDot},
-                        {"${lastdir}", lastDir}},
+                        {"${lastdir}", lastDir},
+                        {"${pinyin}", pinyin.joined},
+                        {"${pinyininitials}", pinyin.initials},
+                        {"${pinyinspaced}", pinyin.spaced}},
                        items, itemTexts);
+}
+
+// "${sn(start,width)}": its start and width; a part that is not a whole
+// number throws the conversion error.
+void ReadSequenceItem(std::string_view item, std::size_t markerSize, int64_t& start, int& width) {
+    const std::string_view args = ItemArgument(item, markerSize);
+    const std::size_t comma = args.find(',');
+    start = StrToInt(comma == std::string_view::npos ? "" : Trim(args.substr(0, comma)));
+    width = StrToInt(comma == std::string_view::npos ? Trim(args) : Trim(args.substr(comma + 1)));
+}
+
+// A number padded with zeros to the width.
+std::string PaddedNumber(int64_t value, int width) {
+    std::string number = std::to_string(value);
+    if (number.size() < static_cast<std::size_t>(std::max(width, 0))) {
+        number.insert(0, kSixteenZeros);
+        const std::size_t keep = std::min<std::size_t>(number.size(), width);
+        number.erase(0, number.size() - keep);
+    }
+    return number;
 }
 
 // A line of a replacement list applied to the old base.
@@ -147,33 +181,38 @@ void SplitName(std::string_view name, std::string& base, std::string& extension)
     }
 }
 
-RenameRule::RenameRule(const RenameSettings& settings)
-    : RenameRule(settings.pattern, settings.programDir) {
-    makeFolders_ = settings.makeFolders;
-}
+RenameRule::RenameRule(std::string_view typedPattern, std::string_view programDir)
+    : RenameRule(RenameSettings{std::string(typedPattern), std::string(programDir)}) {}
 
-RenameRule::RenameRule(std::string_view typedPattern, std::string_view programDir) {
-    const std::string asTyped = Trim(typedPattern);
-    pattern_ = AnsiLower(asTyped);  // same byte positions as asTyped
+RenameRule::RenameRule(const RenameSettings& settings) {
+    makeFolders_ = settings.makeFolders;
+    letterCase_ = settings.letterCase;
+    numberClashes_ = settings.numberClashes;
+    const std::string_view programDir = settings.programDir;
+    const std::string asTyped = Trim(settings.pattern);
+    // Classically the whole pattern in lower case; kept, only the names of
+    // its items and functions are (same byte positions as asTyped either way).
+    pattern_ = settings.keepCase ? LowerItemNames(asTyped) : AnsiLower(asTyped);
 
     std::size_t length = 0;
     std::size_t at = ItemAt(pattern_, kSequenceMarker, length);
     if (at != std::string::npos) {
         sequenceItem_ = pattern_.substr(at, length);
-        const std::string_view args = ItemArgument(sequenceItem_, kSequenceMarker.size());
-        const std::size_t comma = args.find(',');
-        const std::string start = comma == std::string_view::npos ? "" : Trim(args.substr(0, comma));
-        const std::string width =
-            comma == std::string_view::npos ? Trim(args) : Trim(args.substr(comma + 1));
-        start_ = StrToInt(start);
-        width_ = StrToInt(width);
+        ReadSequenceItem(sequenceItem_, kSequenceMarker.size(), start_, width_);
     }
+    at = ItemAt(pattern_, kFolderSequenceMarker, length);
+    if (at != std::string::npos) {
+        folderItem_ = pattern_.substr(at, length);
+        ReadSequenceItem(folderItem_, kFolderSequenceMarker.size(), folderStart_, folderWidth_);
+    }
+    pinyin_ = pattern_.find("${pinyin") != std::string::npos;
     // Whether anything is left for the engine once the variables are in: an
     // old name (or a file's title) that happens to hold "${" is then never
     // read as an expression.
     items_ = FileItems(pattern_);
     const std::vector<std::string> noTexts(items_.items().size());
-    patternHasFunction_ = Substitute(pattern_, sequenceItem_, "", "", "", "", "", items_, noTexts)
+    patternHasFunction_ = Substitute(pattern_, sequenceItem_, "", folderItem_, "", "", "", "", "", {},
+                                     items_, noTexts)
                               .find("${") != std::string::npos;
 
     // Name list paths keep the letters as typed: names on disk are
@@ -230,19 +269,18 @@ RowName RenameRule::NameFrom(const FileList& files, int row, int64_t ordinal,
         const std::size_t slash = folder.rfind(kPathSep);
         const std::string_view lastDir =
             slash == std::string::npos ? std::string_view() : std::string_view(folder).substr(slash + 1);
-        std::string number;
-        if (!sequenceItem_.empty()) {
-            number = std::to_string(start_ + ordinal);
-            if (number.size() < static_cast<std::size_t>(std::max(width_, 0))) {
-                number.insert(0, kSixteenZeros);
-                const std::size_t keep = std::min<std::size_t>(number.size(), width_);
-                number.erase(0, number.size() - keep);
-            }
-        }
+        const std::string number = sequenceItem_.empty() ? std::string() : PaddedNumber(start_ + ordinal, width_);
+        const std::string folderNumber =
+            folderItem_.empty() ? std::string() : PaddedNumber(folderStart_ + FolderOrdinal(files, row), folderWidth_);
+        PinyinTexts pinyin;
+        if (pinyin_)
+            pinyin = {ToPinyin(base, PinyinForm::Joined), ToPinyin(base, PinyinForm::Initials),
+                      ToPinyin(base, PinyinForm::Spaced)};
         static const std::vector<std::string> kNoTexts;
-        text = Substitute(pattern_, sequenceItem_, number, base, name, extension, lastDir, items_,
-                          values ? values->texts : kNoTexts);
-        out.name = EvaluateName(base, text, patternHasFunction_, templates_) + extension;
+        text = Substitute(pattern_, sequenceItem_, number, folderItem_, folderNumber, base, name, extension,
+                          lastDir, pinyin, items_, values ? values->texts : kNoTexts);
+        out.name = WithLetterCase(EvaluateName(base, text, patternHasFunction_, templates_) + extension,
+                                  letterCase_);
         return out;
     } else {
         // Line n of the list belongs to grid row n, ticked or not.
@@ -258,8 +296,21 @@ RowName RenameRule::NameFrom(const FileList& files, int row, int64_t ordinal,
             text = ApplyReplacementLine(lines_[index], base);
         }
     }
-    out.name = EvaluateName(base, text, text.find("${") != std::string::npos, templates_) + extension;
+    out.name = WithLetterCase(
+        EvaluateName(base, text, text.find("${") != std::string::npos, templates_) + extension, letterCase_);
     return out;
+}
+
+int64_t RenameRule::FolderOrdinal(const FileList& files, int row) {
+    // Counted once over the ticked rows in their order, before any of them
+    // is renamed (a rename into sub-folders changes a row's folder).
+    if (!folderOrdinalsKnown_) {
+        folderOrdinalsKnown_ = true;
+        std::unordered_map<std::string, int64_t> seen;
+        for (const BatchFile& f : TickedFiles(files)) folderOrdinal_[f.row] = seen[files.Folder(f.row)]++;
+    }
+    const auto it = folderOrdinal_.find(row);
+    return it == folderOrdinal_.end() ? 0 : it->second;
 }
 
 bool IsAcceptableSubPath(std::string_view name) {
@@ -362,56 +413,6 @@ std::unique_ptr<FileValuesAhead> ReadAhead(FileValueCache& cache, FileValueSet w
     return std::make_unique<FileValuesAhead>(cache, wanted, std::move(paths));
 }
 
-RunSummary RunRenames(FileList& files, const std::vector<BatchFile>& ticked,
-                      const std::function<RowName(std::size_t index)>& nameOf, bool inBatches,
-                      bool makeFolders, RunHost* host,
-                      const std::function<void(std::size_t index)>& renamed) {
-    ChangeRecorder* recorder = host ? host->recorder() : nullptr;
-    std::unordered_set<std::string> given;
-    RunTracker run(host, static_cast<int>(ticked.size()));
-    std::vector<RowName> names;
-    // Batches start small, so that the first renames come early, and
-    // double, so that the recorder puts few plans on disk (each is flushed).
-    std::size_t batch = inBatches ? std::max<std::size_t>(256, ticked.size() / 8) : ticked.size();
-    for (std::size_t at = 0; at < ticked.size();) {
-        const std::size_t end = std::min(ticked.size(), at + std::max<std::size_t>(batch, 1));
-        names.clear();
-        for (std::size_t i = at; i < end; ++i) names.push_back(nameOf(i));
-        if (recorder) {
-            std::vector<ChangeRecorder::Planned> plan;
-            for (std::size_t i = at; i < end; ++i) {
-                const RowName& n = names[i - at];
-                if (n.why == Undone::None && n.name != files.Name(ticked[i].row))
-                    plan.push_back({ChangeRecorder::Change::Rename, ticked[i].path,
-                                    PathWithName(files, ticked[i].row, n.name)});
-            }
-            recorder->Plan(plan);
-        }
-        for (std::size_t i = at; i < end; ++i) {
-            const BatchFile& f = ticked[i];
-            if (!run.Next(f.row, f.path)) {
-                for (std::size_t j = i; j < ticked.size(); ++j)
-                    run.StopRemaining(ticked[j].row, ticked[j].path);
-                return run.Take();
-            }
-            ProcessPendingMessages();
-            const RowName& n = names[i - at];
-            const Undone why = n.why != Undone::None
-                                   ? n.why
-                                   : RenameRow(files, f.row, n.name, given, recorder, makeFolders);
-            if (why != Undone::None) {
-                run.Skip(f.row, f.path, why, n.detail);
-                continue;
-            }
-            if (renamed) renamed(i);
-            run.Done(f.row, f.path);
-        }
-        at = end;
-        batch *= 2;
-    }
-    return run.Take();
-}
-
 RunSummary RenameFiles(FileList& files, const RenameSettings& settings, RunHost* host) {
     RenameRule rule(settings);
     return RenameFiles(files, rule, host);
@@ -446,7 +447,10 @@ RunSummary RenameFiles(FileList& files, RenameRule& rule, RunHost* host) {
         if (n.why == Undone::NoListLine) listEnded = true;
         return n;
     };
-    return RunRenames(files, ticked, nameOf, ahead != nullptr, rule.makeFolders(), host);
+    RenameRunOptions options;
+    options.makeFolders = rule.makeFolders();
+    options.numberClashes = rule.numberClashes();
+    return RunRenames(files, ticked, nameOf, ahead != nullptr, options, host);
 }
 
 RunSummary RenameFiles(FileList& files, std::string_view typedPattern, std::string_view programDir,

@@ -16,10 +16,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "fileops/filelist.h"
+#include "fileops/name_case.h"
 #include "fileops/ticked_rows.h"
 #include "metadata/file_items.h"
 #include "template/template.h"
@@ -68,6 +70,9 @@ struct RenameSettings {
     std::string pattern;       // as typed
     std::string programDir;    // name lists are looked for here too
     bool makeFolders = false;  // "/" in a new name makes sub-folders
+    LetterCase letterCase = LetterCase::Keep;  // of the whole new name
+    bool keepCase = false;     // the pattern's letters as typed (classically lower case)
+    bool numberClashes = false;  // a taken name becomes "name (2).ext" instead of being skipped
 };
 
 class RenameRule {
@@ -95,6 +100,7 @@ public:
 
     int mode() const { return mode_; }  // 0 pattern, 1 name list, 2 replacement list
     bool makeFolders() const { return makeFolders_; }  // "/" in a name makes sub-folders
+    bool numberClashes() const { return numberClashes_; }  // a taken name is numbered
     // The values the pattern's items read from the files' contents (0: none).
     FileValueSet wanted() const { return mode_ == 0 ? items_.wanted() : 0; }
     // Where the values are kept (the shared cache unless a test says).
@@ -105,9 +111,20 @@ private:
     RowName NameFrom(const FileList& files, int row, int64_t ordinal, const ItemTexts* values);
 
     std::string pattern_;
+    int64_t FolderOrdinal(const FileList& files, int row);
+
     std::string sequenceItem_;
     int64_t start_ = 0;
     int width_ = 0;
+    // ${sndir(start,width)}: numbers that start again in each folder.
+    std::string folderItem_;
+    int64_t folderStart_ = 0;
+    int folderWidth_ = 0;
+    bool folderOrdinalsKnown_ = false;
+    std::unordered_map<int, int64_t> folderOrdinal_;  // by row
+    bool pinyin_ = false;  // the pattern takes the old name in pinyin
+    LetterCase letterCase_ = LetterCase::Keep;
+    bool numberClashes_ = false;
     int mode_ = 0;
     bool patternHasFunction_ = false;
     bool makeFolders_ = false;
@@ -151,9 +168,17 @@ std::unique_ptr<FileValuesAhead> ReadAhead(FileValueCache& cache, FileValueSet w
 // a time ahead of its renames; the recorder is told each batch's plan
 // before its first rename. renamed(i) follows the rename of ticked[i],
 // once made.
+// A rename whose new name is the old name of a file the run renames later
+// waits for that file to move (a shift completes), a ring of them goes
+// through a temporary name (a swap, a rotation); every step is told to the
+// recorder. A name taken by a file outside the run is skipped, or numbered.
+struct RenameRunOptions {
+    bool makeFolders = false;
+    bool numberClashes = false;
+};
 RunSummary RunRenames(FileList& files, const std::vector<BatchFile>& ticked,
                       const std::function<RowName(std::size_t index)>& nameOf, bool inBatches,
-                      bool makeFolders, RunHost* host,
+                      const RenameRunOptions& options, RunHost* host,
                       const std::function<void(std::size_t index)>& renamed = {});
 
 // Renames every ticked row's file in display order, processing window

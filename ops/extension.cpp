@@ -16,16 +16,24 @@ const OperationInfo kInfo = {
     .previewColumn = "新名称",
 };
 
-const FieldTable kFields = {
-    {.name = "extension",
-     .caption = "新扩展名",
-     .options = {{.name = "--extension",
-                  .value = "扩展名",
-                  .help = "新扩展名（窗口中的“新扩展名:”），前面可以不加点；${Ext} 代表原扩展名，"
-                          "如 ${Ext}.bak"}}},
-};
+FieldTable MakeFields() {
+    FieldTable fields = {
+        {.name = "extension",
+         .caption = "新扩展名",
+         .options = {{.name = "--extension",
+                      .value = "扩展名",
+                      .help = "新扩展名（窗口中的“新扩展名:”），前面可以不加点；${Ext} 代表原扩展名，"
+                              "如 ${Ext}.bak"}}},
+    };
+    for (Field& f : NameCaseFields("新扩展名的大小写（窗口中的“大小写:”）：lower 全部小写，upper 全部大写，"
+                                   "title 首字母大写后也是小写；默认不变"))
+        fields.push_back(std::move(f));
+    return fields;
+}
 
-class ExtensionJob : public JobOf<std::string> {
+const FieldTable kFields = MakeFields();
+
+class ExtensionJob : public JobOf<ExtensionSettings> {
 public:
     using JobOf::JobOf;
     RunOutcome Run(const RunInput& input) override {
@@ -48,7 +56,11 @@ public:
         return std::nullopt;
     }
     std::unique_ptr<Job> Prepare(const FieldValues& v) const override {
-        return std::make_unique<ExtensionJob>(v.Text("extension"));
+        ExtensionSettings s{v.Text("extension")};
+        s.letterCase = LetterCaseOf(v);
+        s.keepCase = v.Flag("keepCase");
+        s.numberClashes = v.Is("onClash", "number");
+        return std::make_unique<ExtensionJob>(std::move(s));
     }
 };
 

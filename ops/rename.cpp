@@ -18,7 +18,8 @@ const OperationInfo kInfo = {
     .previewColumn = "新名称",
 };
 
-const FieldTable kFields = {
+FieldTable MakeFields() {
+    FieldTable fields = {
     {.name = "pattern",
      .caption = "新文件名",
      .options = {{.name = "--pattern",
@@ -34,7 +35,14 @@ const FieldTable kFields = {
                   .help = "新文件名中的“/”在文件所在目录下建立子目录（窗口中的“按“/”建立子目录”），"
                           "如 '${TakenTime(yyyy)}/${TakenTime(mm)}/${Filename}'；不能建到所在目录之外",
                   .sets = "1"}}},
-};
+    };
+    for (Field& f : NameCaseFields("新名称的大小写（窗口中的“大小写:”）：lower 全部小写，upper 全部大写，"
+                                   "title 每个词首字母大写；默认不变"))
+        fields.push_back(std::move(f));
+    return fields;
+}
+
+const FieldTable kFields = MakeFields();
 
 // The settings as read, and the rule made of them (making it refuses a
 // sequence number that is not a number, before any file is touched).
@@ -65,8 +73,11 @@ public:
         return std::nullopt;
     }
     std::unique_ptr<Job> Prepare(const FieldValues& v) const override {
-        return std::make_unique<RenameJob>(
-            RenameSettings{v.Text("pattern"), ProgramDir(), v.Flag("makeFolders")});
+        RenameSettings s{v.Text("pattern"), ProgramDir(), v.Flag("makeFolders")};
+        s.letterCase = LetterCaseOf(v);
+        s.keepCase = v.Flag("keepCase");
+        s.numberClashes = v.Is("onClash", "number");
+        return std::make_unique<RenameJob>(std::move(s));
     }
 };
 

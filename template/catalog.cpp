@@ -171,7 +171,25 @@ constexpr CatalogEntry kFileItems[] = {
      "文件内容的 CRC32 校验值（小写十六进制）。例：内容为 abc 的文件使用 ${CRC32} 得到 352441c2"},
 };
 
+// The renamer's own, after what files hold.
+constexpr CatalogEntry kNameItems[] = {
+    {"${SnDir(1,n)}: 每个目录重新开始的序号", "${SnDir(开始序号,长度)}", "sndir", K::kVariable,
+     "与 ${Sn} 相同，但在每个目录中从开始序号重新编号（按列表中的顺序）。例：两个目录中的文件使用 "
+     "${LastDir}_${SnDir(1,2)} 分别得到 a_01、a_02 和 b_01、b_02"},
+    {"${Pinyin}: 原文件名的拼音", "${Pinyin}", "pinyin", K::kVariable,
+     "原文件名（不含扩展名）中的汉字换成不带声调的拼音，连在一起，其他字符不变。例：对 张三 使用 "
+     "${Pinyin} 得到 zhangsan"},
+    {"${PinyinInitials}: 拼音首字母", "${PinyinInitials}", "pinyininitials", K::kVariable,
+     "原文件名中每个汉字拼音的首字母。例：对 张三 使用 ${PinyinInitials} 得到 zs"},
+    {"${PinyinSpaced}: 空格分开的拼音", "${PinyinSpaced}", "pinyinspaced", K::kVariable,
+     "原文件名中的汉字换成拼音，每个字之间用空格分开。例：对 张三 使用 ${PinyinSpaced} 得到 zhang san"},
+};
+
 }  // namespace
+
+std::span<const CatalogEntry> NameItemCatalog() {
+    return kNameItems;
+}
 
 std::span<const CatalogEntry> TemplateCatalog() {
     return kCatalog;

@@ -31,6 +31,9 @@ std::span<const CatalogEntry> TemplateCatalog();
 // The entries for what each file holds (its times, date taken, camera,
 // tags, document properties, checksums), in list order after the forty.
 std::span<const CatalogEntry> FileItemCatalog();
+// The rename's own items beyond the classic ones: numbers per folder and
+// the old name in pinyin.
+std::span<const CatalogEntry> NameItemCatalog();
 
 // A UTF-8 text of the catalog as GBK bytes.
 std::string CatalogTextGbk(const char* utf8);

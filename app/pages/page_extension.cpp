@@ -10,12 +10,17 @@ PageBinding* BuildExtensionPage(const ops::Operation& op, QWidget* page) {
     auto* edtNewExt = Edit(page, "edtNewExt");
     edtNewExt->setToolTip(QStringLiteral("请输入新扩展名."));
     grid->addWidget(edtNewExt, 0, 1);
-    grid->addWidget(Note(page, kTestFirstNote), 1, 0, 1, 2);
-    grid->setRowStretch(2, 1);
+    grid->addLayout(NameCaseRow(page, op), 1, 1);
+    grid->addWidget(Note(page, kTestFirstNote), 2, 0, 1, 2);
+    grid->setRowStretch(3, 1);
     auto* btnExt = StartButton(page, "btnExt", "开始处理");
-    grid->addWidget(btnExt, 3, 1, Qt::AlignRight | Qt::AlignBottom);
+    grid->addWidget(btnExt, 4, 1, Qt::AlignRight | Qt::AlignBottom);
     grid->setColumnStretch(1, 1);
-    return new PageBinding(op, page, btnExt, {{"extension", {"edtNewExt"}}});
+    return new PageBinding(op, page, btnExt,
+                           {{"extension", {"edtNewExt"}},
+                            {"letterCase", {"cmbCase"}},
+                            {"keepCase", {"chkKeepCase"}},
+                            {"onClash", {"cmbClash"}}});
 }
 
 }  // namespace ferro::page

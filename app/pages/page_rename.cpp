@@ -12,14 +12,18 @@ PageBinding* BuildRenamePage(const ops::Operation& op, QWidget* page) {
     chkMakeFolders->setToolTip(QStringLiteral(
         "新文件名中的“/”在文件所在目录下建立子目录，如 ${TakenTime(yyyy)}/${TakenTime(mm)}/${Filename}"));
     grid->addWidget(chkMakeFolders, 1, 1);
-    grid->addWidget(Note(page, kTestFirstNote), 2, 0, 1, 2);
-    grid->setRowStretch(3, 1);
+    grid->addLayout(NameCaseRow(page, op), 2, 1);
+    grid->addWidget(Note(page, kTestFirstNote), 3, 0, 1, 2);
+    grid->setRowStretch(4, 1);
     auto* btnFilename = StartButton(page, "btnFilename", "开始处理");
-    grid->addWidget(btnFilename, 4, 1, Qt::AlignRight | Qt::AlignBottom);
+    grid->addWidget(btnFilename, 5, 1, Qt::AlignRight | Qt::AlignBottom);
     grid->setColumnStretch(1, 1);
     auto* binding = new PageBinding(op, page, btnFilename,
                                     {{"pattern", {"edtNewFilename"}},
-                                     {"makeFolders", {"chkMakeFolders"}}});
+                                     {"makeFolders", {"chkMakeFolders"}},
+                                     {"letterCase", {"cmbCase"}},
+                                     {"keepCase", {"chkKeepCase"}},
+                                     {"onClash", {"cmbClash"}}});
     binding->templateField = "pattern";
     return binding;
 }

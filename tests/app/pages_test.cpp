@@ -83,7 +83,14 @@ private slots:
                     QVERIFY2(box, field);
                     QCOMPARE(box->text(), QString::fromUtf8(f.caption));
                 }
-                if (f.kind == ops::FieldKind::Choice) {
+                if (f.kind == ops::FieldKind::Choice && controls.size() == 1) {
+                    // A list of the choices' captions, in their order.
+                    auto* list = qobject_cast<QComboBox*>(controls[0]);
+                    QVERIFY2(list, field);
+                    QCOMPARE(list->count(), int(f.choices.size()));
+                    for (std::size_t c = 0; c < f.choices.size(); ++c)
+                        QCOMPARE(list->itemText(int(c)), QString::fromUtf8(f.choices[c].caption));
+                } else if (f.kind == ops::FieldKind::Choice) {
                     QCOMPARE(controls.size(), f.choices.size());
                     for (std::size_t c = 0; c < controls.size(); ++c)
                         QCOMPARE(qobject_cast<QRadioButton*>(controls[c])->text(),

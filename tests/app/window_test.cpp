@@ -61,7 +61,7 @@ private slots:
         QCOMPARE(cmbOpt->currentIndex(), 1);
         QCOMPARE(cmbOpt->currentText(), QStringLiteral("更改文件名称"));
         auto* cmbVar = form.Find<QComboBox>("cmbVar");
-        QCOMPARE(cmbVar->count(), int(40 + ferro::FileItemCatalog().size()));  // then what files hold
+        QCOMPARE(cmbVar->count(), int(40 + ferro::FileItemCatalog().size() + ferro::NameItemCatalog().size()));  // then what files hold
         QCOMPARE(cmbVar->currentIndex(), -1);
         QCOMPARE(cmbVar->itemText(5), QStringLiteral("${Sn(10,n)}: 从10开始的序号"));
         auto* pgc = form.Find<QTabWidget>("pgcOne");

@@ -47,6 +47,16 @@ TEST(UsageNotes, CoverEveryOperationAndPickerEntry) {
         EXPECT_NE(block.find("例："), std::string::npos) << e.caption;
         at = caption + 1;
     }
+    // The rename's own items after them, the same way.
+    for (const CatalogEntry& e : NameItemCatalog()) {
+        const std::size_t caption = notes.find(std::string("选择项：") + e.caption, at);
+        ASSERT_NE(caption, std::string::npos) << e.caption;
+        const std::size_t next = notes.find("选择项：", caption + 1);
+        const std::string block = notes.substr(caption, next - caption);
+        EXPECT_NE(block.find(std::string("写入：") + e.written + "\n"), std::string::npos) << e.caption;
+        EXPECT_NE(block.find(e.help), std::string::npos) << e.caption;
+        at = caption + 1;
+    }
 }
 
 }  // namespace

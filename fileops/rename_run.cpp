@@ -1,0 +1,285 @@
+// The renames of a run, in the run's order, with the names other files of
+// the same run give up: a rename whose new name is the old name of a file
+// still to be renamed waits for that file to move (a shift completes from
+// its far end), a ring of such renames goes through one temporary name, and
+// a clash with a file outside the run is skipped or numbered.
+#include <algorithm>
+#include <optional>
+#include <unordered_map>
+
+#include "fileops/name_case.h"
+#include "fileops/rename.h"
+#include "fileops/rename_order.h"
+#include "platform/fs.h"
+#include "platform/pump.h"
+
+namespace ferro {
+
+namespace {
+
+bool Taken(const std::string& path) { return GetFileAttributes(path) != attr::Invalid; }
+
+// The first "name (n).ext" from 2 up that is neither on disk nor given by
+// this run.
+std::string FreeNumberedName(const FileList& files, int row, const std::string& name,
+                             const std::unordered_set<std::string>& given) {
+    for (int n = 2;; ++n) {
+        std::string numbered = NumberedName(name, n);
+        const std::string path = PathWithName(files, row, numbered);
+        if (!given.count(path) && !Taken(path)) return numbered;
+    }
+}
+
+// Where a file of a ring steps aside: a hidden name beside it that says
+// what it is, and a short one where that would be too long.
+std::string AsidePath(const std::string& source) {
+    const std::size_t slash = source.rfind(kPathSep);
+    const std::string folder = source.substr(0, slash + 1);
+    const std::string name = source.substr(slash + 1);
+    for (int n = 1;; ++n) {
+        std::string path = folder;
+        path += name.size() <= 180 ? "." + name + ".ferro-swap" : std::string(".ferro-swap");
+        if (n > 1) path += std::to_string(n);
+        if (!Taken(path)) return path;
+    }
+}
+
+void SetRowName(FileList& files, int row, const std::string& newName) {
+    const std::size_t lastSlash = newName.rfind(kPathSep);
+    if (lastSlash == std::string::npos) {
+        files.SetCell(kColName, row, newName);
+        return;
+    }
+    std::string folder = files.Folder(row);
+    folder.push_back(kPathSep);
+    folder.append(newName, 0, lastSlash);
+    files.SetCell(kColFolder, row, folder);
+    files.SetCell(kColName, row, std::string_view(newName).substr(lastSlash + 1));
+}
+
+// One move told to the recorder before it is made.
+Undone Move(ChangeRecorder* recorder, const std::string& from, const std::string& to) {
+    if (recorder && !recorder->WillRename(from, to)) return Undone::NotRecorded;
+    if (!MoveFile(from, to)) {
+        const Undone why = UndoneFromFs(LastFsProblem(), Undone::CannotWrite);
+        if (recorder) recorder->NotChanged();
+        return why;
+    }
+    if (recorder) recorder->Changed();
+    return Undone::None;
+}
+
+class RenameRun {
+public:
+    RenameRun(FileList& files, const std::vector<BatchFile>& ticked, const RenameRunOptions& options,
+              RunHost* host, const std::function<void(std::size_t)>& renamed)
+        : files_(files),
+          ticked_(ticked),
+          options_(options),
+          recorder_(host ? host->recorder() : nullptr),
+          run_(host, static_cast<int>(ticked.size())),
+          renamed_(renamed) {}
+
+    RunTracker& tracker() { return run_; }
+    ChangeRecorder* recorder() const { return recorder_; }
+
+    // The i-th file with its name worked out (or why it has none).
+    void Rename(std::size_t i, const RowName& n) {
+        if (n.why != Undone::None) {
+            Skip(i, n.why, n.detail);
+            return;
+        }
+        const int row = ticked_[i].row;
+        std::string name = n.name;
+        const Undone check = CheckNewName(files_, row, name, given_, options_.makeFolders);
+        if (check != Undone::None) {
+            Skip(i, check);
+            return;
+        }
+        const std::string source = files_.Path(row), target = PathWithName(files_, row, name);
+        if (!given_.count(source) && Taken(target) && !IsSameEntry(source, target)) {
+            if (!order_) {
+                std::vector<std::string> sources;
+                sources.reserve(ticked_.size());
+                for (const BatchFile& f : ticked_) sources.push_back(f.path);
+                order_.emplace(std::move(sources), i);
+            }
+            switch (order_->Wait(i, target)) {
+                case RenameOrder::Taken::Waits:
+                    waitingName_[i] = std::move(name);
+                    if (order_->ClosesRing(i)) StepAside(i);
+                    return;
+                case RenameOrder::Taken::Duplicate:
+                    Skip(i, Undone::DuplicateName);
+                    return;
+                case RenameOrder::Taken::ByOther:
+                    if (!options_.numberClashes) {
+                        Skip(i, Undone::NameExists);
+                        return;
+                    }
+                    name = FreeNumberedName(files_, row, name, given_);
+                    break;
+            }
+        }
+        Finish(i, RenameRow(files_, row, name, given_, recorder_, options_.makeFolders));
+    }
+
+    // Renames still waiting when the run stops are stopped with the rest.
+    RunSummary Take() {
+        if (order_)
+            for (const std::size_t i : order_->Waiting()) run_.StopRemaining(ticked_[i].row, ticked_[i].path);
+        RunSummary s = run_.Take();
+        // Renames that waited were told as they went: the list keeps the files' order.
+        std::stable_sort(s.undone.begin(), s.undone.end(),
+                         [](const FileResult& a, const FileResult& b) { return a.row < b.row; });
+        return s;
+    }
+
+private:
+    void Skip(std::size_t i, Undone why, std::string_view detail = {}) {
+        run_.Skip(ticked_[i].row, ticked_[i].path, why, detail);
+        Settled(i, false);
+    }
+
+    void Finish(std::size_t i, Undone why) {
+        if (why != Undone::None) {
+            Skip(i, why);
+            return;
+        }
+        if (renamed_) renamed_(i);
+        run_.Done(ticked_[i].row, ticked_[i].path);
+        Settled(i, true);
+    }
+
+    // The i-th file has left its old path (left) or stays there: the renames
+    // that waited for it go, or are left undone (numbered where clashes
+    // are), one after another along the chain.
+    void Settled(std::size_t i, bool left) {
+        while (order_) {
+            const std::size_t w = left ? order_->Left(i) : order_->Stays(i);
+            if (w == RenameOrder::kNone) return;
+            std::string name = std::move(waitingName_[w]);
+            waitingName_.erase(w);
+            const int row = ticked_[w].row;
+            Undone why = Undone::None;
+            if (const auto a = aside_.find(w); a != aside_.end()) {
+                // The ring's last step: from the temporary name. Its old
+                // path has been given up already.
+                const std::string target = PathWithName(files_, row, name);
+                if (left) {
+                    why = Move(recorder_, a->second, target);
+                } else {
+                    // The ring was broken by a file that stays: back to the
+                    // old name, where nothing took it.
+                    why = Undone::NameExists;
+                    if (!Taken(ticked_[w].path) && Move(recorder_, a->second, ticked_[w].path) == Undone::None) {
+                        run_.Skip(row, ticked_[w].path, why);
+                        aside_.erase(a);
+                        return;
+                    }
+                }
+                if (why == Undone::None) {
+                    given_.insert(target);
+                    SetRowName(files_, row, name);
+                    if (renamed_) renamed_(w);
+                    run_.Done(row, ticked_[w].path);
+                } else {
+                    run_.Skip(row, ticked_[w].path, why, a->second);
+                }
+                aside_.erase(a);
+                return;
+            }
+            if (!left && !options_.numberClashes) {
+                why = Undone::NameExists;
+            } else {
+                if (!left) name = FreeNumberedName(files_, row, name, given_);
+                why = RenameRow(files_, row, name, given_, recorder_, options_.makeFolders);
+            }
+            if (why == Undone::None) {
+                if (renamed_) renamed_(w);
+                run_.Done(row, ticked_[w].path);
+            } else {
+                run_.Skip(row, ticked_[w].path, why);
+            }
+            i = w;
+            left = why == Undone::None;
+        }
+    }
+
+    // A ring: every rename waits for the next. The i-th file, the last one
+    // to join it, steps aside under a temporary name; its planned rename is
+    // withdrawn first, so that the journal never takes the two steps for
+    // the planned one.
+    void StepAside(std::size_t i) {
+        const int row = ticked_[i].row;
+        const std::string source = files_.Path(row);
+        if (recorder_ && recorder_->WillRename(source, PathWithName(files_, row, waitingName_[i])))
+            recorder_->NotChanged();
+        const std::string aside = AsidePath(source);
+        const Undone why = Move(recorder_, source, aside);
+        if (why != Undone::None) {
+            order_->Cancel(i);
+            waitingName_.erase(i);
+            Skip(i, why);
+            return;
+        }
+        aside_[i] = aside;
+        Settled(i, true);
+    }
+
+    FileList& files_;
+    const std::vector<BatchFile>& ticked_;
+    RenameRunOptions options_;
+    ChangeRecorder* recorder_;
+    RunTracker run_;
+    const std::function<void(std::size_t)>& renamed_;
+    std::unordered_set<std::string> given_;
+    std::optional<RenameOrder> order_;
+    std::unordered_map<std::size_t, std::string> waitingName_;
+    std::unordered_map<std::size_t, std::string> aside_;
+};
+
+}  // namespace
+
+RunSummary RunRenames(FileList& files, const std::vector<BatchFile>& ticked,
+                      const std::function<RowName(std::size_t index)>& nameOf, bool inBatches,
+                      const RenameRunOptions& options, RunHost* host,
+                      const std::function<void(std::size_t index)>& renamed) {
+    RenameRun rename(files, ticked, options, host, renamed);
+    RunTracker& run = rename.tracker();
+    ChangeRecorder* recorder = rename.recorder();
+    std::vector<RowName> names;
+    // Batches start small, so that the first renames come early, and
+    // double, so that the recorder puts few plans on disk (each is flushed).
+    std::size_t batch = inBatches ? std::max<std::size_t>(256, ticked.size() / 8) : ticked.size();
+    for (std::size_t at = 0; at < ticked.size();) {
+        const std::size_t end = std::min(ticked.size(), at + std::max<std::size_t>(batch, 1));
+        names.clear();
+        for (std::size_t i = at; i < end; ++i) names.push_back(nameOf(i));
+        if (recorder) {
+            std::vector<ChangeRecorder::Planned> plan;
+            for (std::size_t i = at; i < end; ++i) {
+                const RowName& n = names[i - at];
+                if (n.why == Undone::None && n.name != files.Name(ticked[i].row))
+                    plan.push_back({ChangeRecorder::Change::Rename, ticked[i].path,
+                                    PathWithName(files, ticked[i].row, n.name)});
+            }
+            recorder->Plan(plan);
+        }
+        for (std::size_t i = at; i < end; ++i) {
+            const BatchFile& f = ticked[i];
+            if (!run.Next(f.row, f.path)) {
+                for (std::size_t j = i; j < ticked.size(); ++j)
+                    run.StopRemaining(ticked[j].row, ticked[j].path);
+                return rename.Take();
+            }
+            ProcessPendingMessages();
+            rename.Rename(i, names[i - at]);
+        }
+        at = end;
+        batch *= 2;
+    }
+    return rename.Take();
+}
+
+}  // namespace ferro
