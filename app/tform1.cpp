@@ -259,7 +259,8 @@ void TForm1::BeginBusy() {
     // list's and the window's commands, and every page's start button.
     static const char* const kCommands[] = {
         "cbSearch", "btnSelAll", "btnDeSelAll", "btnInverse", "btnAdd", "btnDel",
-        "btnExp", "btnExpDir", "cbDel", "cmbOpt", "btnUndo", "btnPreview", "cmbTextEncoding"};
+        "btnExp", "btnExpDir", "cbDel", "cmbOpt", "btnUndo", "btnPreview", "cmbTextEncoding",
+        "cmbPreset", "btnSavePreset", "btnDeletePreset"};
     busyControls_.clear();
     std::vector<QWidget*> controls;
     for (const char* name : kCommands) controls.push_back(Find<QWidget>(name));

@@ -351,6 +351,24 @@ QWidget* TForm1::BuildLowerPanel() {
     btnPreview->setToolTip(QStringLiteral("显示当前行(或第一个选中)文件处理后的结果，不写入文件"));
     v->addWidget(btnPreview);
 
+    // 方案: the chosen operation with its page's fields and the text mode,
+    // kept under a name.
+    v->addWidget(Caption("方案:", pnl2));
+    cmbPreset_ = Named(new QComboBox(pnl2), "cmbPreset");
+    cmbPreset_->setEditable(true);
+    cmbPreset_->setInsertPolicy(QComboBox::NoInsert);
+    cmbPreset_->setToolTip(QStringLiteral("选择一个方案，显示它的处理方式和设置；输入名称后按“保存方案”保存当前设置"));
+    v->addWidget(cmbPreset_);
+    auto* presetRow = new QHBoxLayout;
+    auto* btnSavePreset = Named(new QPushButton(QStringLiteral("保存方案"), pnl2), "btnSavePreset");
+    btnSavePreset->setToolTip(QStringLiteral("把当前的处理方式、它的设置和文本编码保存为方案"));
+    auto* btnDeletePreset = Named(new QPushButton(QStringLiteral("删除方案"), pnl2), "btnDeletePreset");
+    presetRow->addWidget(btnSavePreset);
+    presetRow->addWidget(btnDeletePreset);
+    v->addLayout(presetRow);
+    ConnectClick(btnSavePreset, &TForm1::btnSavePresetClick);
+    ConnectClick(btnDeletePreset, &TForm1::btnDeletePresetClick);
+
     v->addWidget(Caption("请选择变量或函数：", pnl2));
     auto* cmbVar = Named(new QComboBox(pnl2), "cmbVar");
     cmbVar->setEditable(false);
@@ -399,6 +417,9 @@ QWidget* TForm1::BuildLowerPanel() {
 
     connect(cmbOpt_, &QComboBox::activated, this,
             [this](int index) { Guard([&] { cmbOptChange(index); }); });
+    connect(cmbPreset_, &QComboBox::activated, this,
+            [this](int index) { Guard([&] { cmbPresetChoose(cmbPreset_->itemText(index)); }); });
+    RefreshPresets();
     connect(cmbVar, &QComboBox::activated, this,
             [this](int index) { Guard([&] { cmbVarChange(index); }); });
     FillTemplatePicker();
