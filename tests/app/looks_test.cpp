@@ -1,12 +1,16 @@
-// How the window answers the keyboard and places its windows: number fields
+// How the window answers the keyboard and places its windows: a small
+// window wraps the search filters whole and scrolls to every button; number fields
 // take digits only, Enter presses the focused button, and the text preview
 // opens over the main window, follows the grid's current row and closes
 // with Escape.
+#include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QTableView>
 #include <QTest>
 
@@ -62,6 +66,27 @@ private slots:
             dialogs.Clear();
             QTest::keyClick(form.Find<QPushButton>("btnFilename"), key);
             QVERIFY2(!dialogs.LastText().isEmpty(), "the start button was not pressed");
+        }
+    }
+
+    void aSmallWindowWrapsTheFiltersAndScrollsToItsButtons() {
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        form.resize(480, 360);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        // The filter line wraps and its last piece stays inside the group.
+        auto* group = form.Find<QGroupBox>("GroupBox7");
+        auto* ckSub = form.Find<QCheckBox>("ckSub");
+        QTRY_VERIFY2(ckSub->geometry().bottom() <= group->contentsRect().bottom() &&
+                         ckSub->y() > form.Find<QWidget>("ckFileSize")->mapTo(group, QPoint()).y(),
+                     qPrintable(QStringLiteral("%1 in %2").arg(ckSub->geometry().bottom()).arg(group->height())));
+        auto* scroll = form.findChild<QScrollArea*>();
+        QVERIFY(scroll);
+        for (const char* name : {"cbSearch", "btnFilename", "btnSavePreset"}) {
+            auto* button = form.Find<QPushButton>(name);
+            scroll->ensureWidgetVisible(button);
+            QTRY_VERIFY2(button->visibleRegion().boundingRect().size() == button->size(), name);
         }
     }
 
