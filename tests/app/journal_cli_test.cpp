@@ -14,7 +14,7 @@
 
 using ferro::TForm1;
 using ferro::testing::AddToList;
-using ferro::testing::ScopedEnv;
+using ferro::testing::FolderInEnv;
 using ferro::testing::ScriptedDialogs;
 using ferro::testing::TempFolder;
 using ferro::testing::Tick;
@@ -23,14 +23,8 @@ class JournalCliTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() {
-        state_ = std::make_unique<TempFolder>();
-        env_ = std::make_unique<ScopedEnv>("XDG_STATE_HOME", state_->path());
-    }
-    void cleanup() {
-        env_.reset();
-        state_.reset();
-    }
+    void init() { state_ = std::make_unique<FolderInEnv>("XDG_STATE_HOME"); }
+    void cleanup() { state_.reset(); }
 
     void aWindowRunIsUndoneFromTheCommandLine() {
         TempFolder t;
@@ -78,8 +72,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<TempFolder> state_;
-    std::unique_ptr<ScopedEnv> env_;
+    std::unique_ptr<FolderInEnv> state_;
 };
 
 QTEST_MAIN(JournalCliTest)

@@ -21,7 +21,7 @@
 using ferro::TForm1;
 using ferro::testing::ChooseOperation;
 using ferro::testing::Gbk;
-using ferro::testing::ScopedEnv;
+using ferro::testing::FolderInEnv;
 using ferro::testing::ScriptedDialogs;
 using ferro::testing::TempFolder;
 
@@ -54,14 +54,8 @@ class PresetsWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() {
-        config_ = std::make_unique<TempFolder>();
-        env_ = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", config_->path());
-    }
-    void cleanup() {
-        env_.reset();
-        config_.reset();
-    }
+    void init() { config_ = std::make_unique<FolderInEnv>("XDG_CONFIG_HOME"); }
+    void cleanup() { config_.reset(); }
 
     void everyPageComesBackInANewWindow() {
         const auto all = ferro::ops::Operations();
@@ -154,7 +148,7 @@ private slots:
     }
 
     void aFileFromAnotherVersionIsUsedAsFarAsItGoes() {
-        config_->Write("ferrovan-batch/presets/other.txt",
+        config_->folder().Write("ferrovan-batch/presets/other.txt",
                        "operation=rename\nencoding=gbk\n[fields]\npattern=x_${Sn(1,1)}\nglitter=1\n");
         ScriptedDialogs dialogs;
         TForm1 form(&dialogs);
@@ -163,7 +157,7 @@ private slots:
         const QString told = dialogs.LastText();
         QVERIFY2(told.contains(QStringLiteral("不认识的设置项 “glitter”")), qPrintable(told));
         // One this program cannot use at all is an error box; the page stays.
-        config_->Write("ferrovan-batch/presets/later.txt", "operation=teleport\n");
+        config_->folder().Write("ferrovan-batch/presets/later.txt", "operation=teleport\n");
         form.RefreshPresets();
         dialogs.Clear();
         Choose(form, QStringLiteral("later"));
@@ -172,8 +166,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<TempFolder> config_;
-    std::unique_ptr<ScopedEnv> env_;
+    std::unique_ptr<FolderInEnv> config_;
 };
 
 QTEST_MAIN(PresetsWindowTest)
