@@ -1,5 +1,6 @@
 #include "cli/history.h"
 
+#include <cstdlib>
 #include <ctime>
 #include <optional>
 
@@ -69,7 +70,11 @@ std::vector<PlannedUndo> PlanUndo(const Journal& journal, const JournalRun& run)
         if (*it < 0 || static_cast<std::size_t>(*it) >= log.items.size()) continue;
         const journal::Item& item = log.items[*it];
         if (item.undone || item.lost) continue;
-        const std::string now = item.now.empty() ? item.path : item.now;
+        // Where the file is now: a rename made as intended records no
+        // new place but its target.
+        const std::string now = !item.now.empty()                          ? item.now
+                                : item.kind == journal::ItemKind::Rename ? item.to
+                                                                          : item.path;
         switch (item.kind) {
             case journal::ItemKind::Rename:
                 plan.push_back({FromUtf8("改回原名：") + item.path, now});

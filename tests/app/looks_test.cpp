@@ -2,20 +2,26 @@
 // window wraps the search filters whole and scrolls to every button; number fields
 // take digits only, Enter presses the focused button, and the text preview
 // opens over the main window, follows the grid's current row and closes
-// with Escape.
+// with Escape; the per-file report's list is as wide as its lines.
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QTableView>
 #include <QTest>
+#include <QTextEdit>
+#include <QTimer>
 
 #include "app/filelist_model.h"
 #include "app/pages/page_binding.h"
+#include "app/qt_dialogs.h"
 #include "app/text_preview_window.h"
 #include "common/temp_folder.h"
 #include "ops/registry.h"
@@ -88,6 +94,35 @@ private slots:
             scroll->ensureWidgetVisible(button);
             QTRY_VERIFY2(button->visibleRegion().boundingRect().size() == button->size(), name);
         }
+    }
+
+    void theReportListIsAsWideAndTallAsItsLines() {
+        QWidget owner;
+        owner.resize(700, 500);
+        owner.show();
+        const QString line = QStringLiteral("/home/用户/很长的目录名称/") + QString(30, QLatin1Char('x')) +
+                             QStringLiteral(".txt：处理后文件又被修改过");
+        QString details;
+        for (int i = 0; i < 25; ++i) details += line + QLatin1Char('\n');
+        int width = 0, height = 0, needed = 0, lines = 0;
+        QTimer::singleShot(0, &owner, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            if (auto* list = box->findChild<QTextEdit*>()) {
+                width = list->minimumWidth();
+                height = list->minimumHeight();
+                needed = list->fontMetrics().horizontalAdvance(line);
+                lines = list->fontMetrics().lineSpacing() * 20;
+            }
+            box->accept();
+        });
+        ferro::QtDialogs dialogs;
+        dialogs.MessageWithDetails(&owner, ferro::DialogProvider::Icon::Warning, QStringLiteral("t"),
+                                   QStringLiteral("另有 25 个文件未处理"), details);
+        QVERIFY(needed > 0);
+        QVERIFY2(width >= needed, qPrintable(QStringLiteral("%1 < %2").arg(width).arg(needed)));
+        QVERIFY2(height >= std::min(lines, owner.screen()->availableGeometry().height() / 2),
+                 qPrintable(QStringLiteral("%1 < %2").arg(height).arg(lines)));
     }
 
     void textPreviewSitsOverTheWindowFollowsTheRowAndClosesWithEscape() {
