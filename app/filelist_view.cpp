@@ -144,7 +144,8 @@ void FileGrid::FitFixedColumns() {
 void FileGrid::FitTextColumns() {
     if (!model()) return;
     const int most = std::max(viewport()->width() * 2 / 3, 200);
-    for (int c : {int(kColName), int(kColFolder)}) {
+    for (int c : {int(kColName), int(kColFolder), int(kColumnCount)}) {
+        if (c >= model()->columnCount()) continue;
         const int wanted = std::min(sizeHintForColumn(c), most);
         if (columnWidth(c) < wanted) setColumnWidth(c, wanted);
     }

@@ -29,8 +29,9 @@ public:
     // header to what their texts need in the grid's font; done again when
     // the font changes.
     void FitFixedColumns();
-    // Widens the name and folder columns to the texts of the rows on show
-    // and some more (never narrows them, never past most of the grid).
+    // Widens the name and folder columns, and the preview column while it
+    // is shown, to the texts of the rows on show and some more (never
+    // narrows them, never past most of the grid).
     void FitTextColumns();
 
 signals:

@@ -16,6 +16,7 @@
 #include "app/tform1.h"
 #include "cli/run.h"
 #include "cli/text.h"
+#include "cli/verbs.h"
 #include "convert/child_process.h"
 #include "convert/office.h"
 #include "platform/codec.h"
@@ -23,8 +24,9 @@
 
 namespace {
 
-// `ferrovan-batch run ...`: before anything of Qt exists, so it needs no
-// display. The arguments come in as the names on disk do (UTF-8).
+// `ferrovan-batch run|presets|history|undo ...`: before anything of Qt
+// exists, so it needs no display. The arguments come in as the names on
+// disk do (UTF-8).
 int RunCommandLine(int argc, char* argv[]) {
     std::vector<std::string> args;
     for (int i = 2; i < argc; ++i) args.push_back(ferro::DiskToGbk(argv[i]));
@@ -32,7 +34,7 @@ int RunCommandLine(int argc, char* argv[]) {
     {
         ferro::cli::StdConsole console;
         try {
-            status = ferro::cli::Main(args, console);
+            status = ferro::cli::VerbMain(argv[1], args, console);
         } catch (const std::exception& e) {
             console.Err(ferro::cli::ToUtf8(e.what()) + "\n");
         }
@@ -44,7 +46,9 @@ int RunCommandLine(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc > 1 && std::strcmp(argv[1], "run") == 0) return RunCommandLine(argc, argv);
+    // A verb, or a word in its place that is none: never a window.
+    if (argc > 1 && (ferro::cli::IsVerb(argv[1]) || ferro::cli::LooksLikeVerb(argv[1])))
+        return RunCommandLine(argc, argv);
     if (const auto status = ferro::AnswerWithoutWindow(argc, argv)) return *status;
 
     QApplication app(argc, argv);

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QTabWidget>
 
+#include "app/filelist_view.h"
 #include "app/looks.h"
 #include "app/pages/page_binding.h"
 #include "app/tform1.h"
@@ -135,8 +136,12 @@ void PreviewColumn::Slice() {
         return;
     }
     // Waiting for a file's values: the walk goes on when they arrive.
-    if (preview_->Advance(kSliceMs) || preview_->waiting()) slicer_.stop();
+    const bool finished = preview_->Advance(kSliceMs);
+    if (finished || preview_->waiting()) slicer_.stop();
     form_.fileModel()->ExtraColumnChanged();
+    // The column as wide as the names it shows.
+    if (finished)
+        if (auto* grid = form_.findChild<FileGrid*>()) grid->FitTextColumns();
     ShowSummary();
 }
 

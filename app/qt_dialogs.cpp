@@ -6,6 +6,11 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
+#include <QStyle>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <algorithm>
 
 namespace ferro {
 namespace {
@@ -78,6 +83,22 @@ void QtDialogs::MessageWithDetails(QWidget* parent, Icon icon, const QString& ti
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     // The list unfolds under the text; its text can be selected and copied.
     box.setDetailedText(details);
+    // As wide as its longest line and as tall as its lines, within the
+    // screen, so that paths are read whole and not wrapped.
+    if (auto* list = box.findChild<QTextEdit*>()) {
+        list->setLineWrapMode(QTextEdit::NoWrap);
+        const QFontMetrics fm(list->font());
+        const QStringList lines = details.split(QLatin1Char('\n'));
+        int widest = 0;
+        for (const QString& line : lines) widest = std::max(widest, fm.horizontalAdvance(line));
+        const QScreen* screen = parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();
+        const QRect room = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+        const int frame = 2 * list->frameWidth() + 2 * static_cast<int>(list->document()->documentMargin()) +
+                          list->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        list->setMinimumWidth(std::min(widest + frame, room.width() * 3 / 4));
+        const int shown = std::min(static_cast<int>(lines.size()), 20);
+        list->setMinimumHeight(std::min(fm.lineSpacing() * shown + frame, room.height() / 2));
+    }
     box.exec();
 }
 

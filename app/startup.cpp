@@ -30,6 +30,8 @@ namespace {
 const char* const kHelp =
     "用法：ferrovan-batch [选项] [文件或目录...]\n"
     "      ferrovan-batch run 处理方式 [选项] [文件...]\n"
+    "      ferrovan-batch run --preset 方案 [选项] [文件...]\n"
+    "      ferrovan-batch presets | history | undo [--dry-run] [--json]\n"
     "\n"
     "Ferrovan文件批处理：批量更改文件名称、扩展名、日期和属性，按行批量修改文本文件的内容，\n"
     "转换表格、文本和通讯录文件的格式。\n"
@@ -51,9 +53,13 @@ const char* const kHelp =
     "每种处理方式的选项：ferrovan-batch run 处理方式 --help。\n"
     "例：ferrovan-batch run rename --pattern 'img_${Sn(1,3)}' a.jpg b.jpg\n"
     "\n"
+    "ferrovan-batch presets 列出窗口中保存的方案；run --preset 方案 用方案中的处理方式和设置处理，\n"
+    "其后的选项改变其中的设置。ferrovan-batch history 列出撤销记录中的处理，ferrovan-batch undo\n"
+    "撤销最近一次处理（窗口中或命令行上的），--dry-run 只列出将要恢复的更改。这些命令都不打开窗口。\n"
+    "\n"
     "窗口大小、分隔条、上次的目录和文件类型、选择的处理方式和各设置页的内容保存在\n"
     "$XDG_CONFIG_HOME/ferrovan-batch/ferrovan-batch.conf（默认 ~/.config/ferrovan-batch/），\n"
-    "下次启动时恢复。删除该文件即恢复默认设置。\n"
+    "下次启动时恢复。删除该文件即恢复默认设置。方案保存在同一目录的 presets/ 中，每个方案一个文本文件。\n"
     "\n"
     "使用说明：在窗口中按 F1。\n";
 

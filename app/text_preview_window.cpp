@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
@@ -57,6 +58,15 @@ TextPreviewWindow::TextPreviewWindow(QWidget* owner) : QWidget(owner, Qt::Window
 }
 
 TextPreviewWindow::~TextPreviewWindow() = default;
+
+void TextPreviewWindow::keyPressEvent(QKeyEvent* event) {
+    // Escape closes it, as it closes a dialog.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
 
 void TextPreviewWindow::Begin(const QString& path) {
     timer_->stop();

@@ -10,6 +10,7 @@
 
 #include "textops/text_preview.h"
 
+class QKeyEvent;
 class QLabel;
 class QPlainTextEdit;
 class QTimer;
@@ -32,6 +33,9 @@ public:
     bool finished() const;
     QLabel* countsLabel() const { return lblPreviewCounts_; }
     QPlainTextEdit* diffView() const { return mmPreview_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void Step();

@@ -9,10 +9,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimeEdit>
 #include <QTimer>
+#include <QToolButton>
 
 #include "app/filelist_model.h"
 #include "app/filelist_view.h"
@@ -34,6 +37,27 @@ void PumpWindowMessages() { QCoreApplication::processEvents(QEventLoop::AllEvent
 
 void InstallMessagePump() { SetMessagePumpHook(&PumpWindowMessages, 30); }
 
+namespace {
+
+// Enter or Return on a push or tool button with the focus clicks it.
+class EnterPressesButtons : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
+            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            return false;
+        auto* button = qobject_cast<QAbstractButton*>(watched);
+        if (!button || !button->isEnabled()) return false;
+        button->click();
+        return true;
+    }
+};
+
+}  // namespace
+
 TForm1::TForm1(DialogProvider* dialogs, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs) {
     setObjectName(QStringLiteral("Form1"));
@@ -54,6 +78,11 @@ TForm1::TForm1(DialogProvider* dialogs, QWidget* parent)
     SetUpUndo();
     SetUpTextPreview();
     FitToScreen(*this, QSize(800, 600));
+    // Enter presses the button that has the focus, as Space does.
+    auto* enter = new EnterPressesButtons(this);
+    for (QAbstractButton* button : findChildren<QAbstractButton*>())
+        if (qobject_cast<QPushButton*>(button) || qobject_cast<QToolButton*>(button))
+            button->installEventFilter(enter);
     FormCreate();
 }
 
@@ -259,7 +288,8 @@ void TForm1::BeginBusy() {
     // list's and the window's commands, and every page's start button.
     static const char* const kCommands[] = {
         "cbSearch", "btnSelAll", "btnDeSelAll", "btnInverse", "btnAdd", "btnDel",
-        "btnExp", "btnExpDir", "cbDel", "cmbOpt", "btnUndo", "btnPreview", "cmbTextEncoding"};
+        "btnExp", "btnExpDir", "cbDel", "cmbOpt", "btnUndo", "btnPreview", "cmbTextEncoding",
+        "cmbPreset", "btnSavePreset", "btnDeletePreset"};
     busyControls_.clear();
     std::vector<QWidget*> controls;
     for (const char* name : kCommands) controls.push_back(Find<QWidget>(name));

@@ -217,6 +217,20 @@ public:
     void btnExpDirClick();
     void cbDelClick();
 
+    // --- presets (tform1_presets.cpp) --------------------------------------------
+    // 方案: choosing one in cmbPreset shows its operation's page with its
+    // fields and its text mode; what a file from another version left out is
+    // told in a box.
+    void cmbPresetChoose(const QString& name);
+    // Saves the current page's operation, fields and text mode under the
+    // name typed in cmbPreset; a name taken already is replaced only after
+    // asking.
+    void btnSavePresetClick();
+    // Deletes the preset named in cmbPreset, after asking.
+    void btnDeletePresetClick();
+    // The presets' names in cmbPreset, read again from their folder.
+    void RefreshPresets();
+
     // --- template picker ---------------------------------------------------------
     void cmbVarChange(int index);
 
@@ -287,6 +301,7 @@ private:
     QTabWidget* pgcOne_ = nullptr;
     std::vector<page::PageBinding*> pages_;  // children of their pages
     QComboBox* cmbOpt_ = nullptr;
+    QComboBox* cmbPreset_ = nullptr;
     QLabel* stSrcCount_ = nullptr;
     QLabel* stChangeCount_ = nullptr;
     QLabel* stDeleteCount_ = nullptr;

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -64,6 +65,21 @@ public:
 
 private:
     int width_;
+};
+
+// Keeps a widget's minimum height at what its layout needs at its width,
+// for layouts whose lines wrap.
+class HeightFollowsWidth : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Resize && event->type() != QEvent::LayoutRequest) return false;
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (!w || !w->layout()) return false;
+        const int needed = w->layout()->totalHeightForWidth(w->width());
+        if (needed > 0 && needed != w->minimumHeight()) w->setMinimumHeight(needed);
+        return false;
+    }
 };
 
 }  // namespace
@@ -201,6 +217,9 @@ QWidget* TForm1::BuildSearchGroup() {
     line2->addWidget(datePiece);
     line2->addWidget(ckSub);
     g->addLayout(line2, 1, 0);
+    // The group is as tall as its wrapped filter line needs at its width:
+    // the layouts around it ask only for its height on one line.
+    GroupBox7->installEventFilter(new HeightFollowsWidth(GroupBox7));
 
     // Enter in the folder or the mask field searches, as the button does.
     auto searchOnEnter = [this, cbSearch] {
@@ -326,8 +345,9 @@ void TForm1::BuildPages() {
 }
 
 QWidget* TForm1::BuildLowerPanel() {
+    // As tall as its column and pages need, so that the splitter never
+    // squeezes their controls.
     auto* pnl1 = Named(new QWidget(this), "pnl1");
-    pnl1->setMinimumHeight(200);
     auto* h = new QHBoxLayout(pnl1);
     h->setContentsMargins(2, 2, 2, 2);
     h->setSpacing(2);
@@ -371,6 +391,29 @@ QWidget* TForm1::BuildLowerPanel() {
     auto* btnPreview = Named(new QPushButton(QStringLiteral("预览"), pnl2), "btnPreview");
     btnPreview->setToolTip(QStringLiteral("显示当前行(或第一个选中)文件处理后的结果，不写入文件"));
     v->addWidget(btnPreview);
+
+    // 方案: the chosen operation with its page's fields and the text mode,
+    // kept under a name.
+    auto* presetName = new QHBoxLayout;
+    presetName->addWidget(Caption("方案:", pnl2));
+    cmbPreset_ = Named(new QComboBox(pnl2), "cmbPreset");
+    cmbPreset_->setEditable(true);
+    cmbPreset_->setInsertPolicy(QComboBox::NoInsert);
+    // A long name is cut in the narrow panel, never in the opened list.
+    cmbPreset_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cmbPreset_->setMinimumContentsLength(6);
+    cmbPreset_->setToolTip(QStringLiteral("选择一个方案，显示它的处理方式和设置；输入名称后按“保存方案”保存当前设置"));
+    presetName->addWidget(cmbPreset_, 1);
+    v->addLayout(presetName);
+    auto* presetRow = new QHBoxLayout;
+    auto* btnSavePreset = Named(new QPushButton(QStringLiteral("保存方案"), pnl2), "btnSavePreset");
+    btnSavePreset->setToolTip(QStringLiteral("把当前的处理方式、它的设置和文本编码保存为方案"));
+    auto* btnDeletePreset = Named(new QPushButton(QStringLiteral("删除方案"), pnl2), "btnDeletePreset");
+    presetRow->addWidget(btnSavePreset);
+    presetRow->addWidget(btnDeletePreset);
+    v->addLayout(presetRow);
+    ConnectClick(btnSavePreset, &TForm1::btnSavePresetClick);
+    ConnectClick(btnDeletePreset, &TForm1::btnDeletePresetClick);
 
     v->addWidget(Caption("请选择变量或函数：", pnl2));
     auto* cmbVar = Named(new QComboBox(pnl2), "cmbVar");
@@ -420,6 +463,9 @@ QWidget* TForm1::BuildLowerPanel() {
 
     connect(cmbOpt_, &QComboBox::activated, this,
             [this](int index) { Guard([&] { cmbOptChange(index); }); });
+    connect(cmbPreset_, &QComboBox::activated, this,
+            [this](int index) { Guard([&] { cmbPresetChoose(cmbPreset_->itemText(index)); }); });
+    RefreshPresets();
     connect(cmbVar, &QComboBox::activated, this,
             [this](int index) { Guard([&] { cmbVarChange(index); }); });
     FillTemplatePicker();

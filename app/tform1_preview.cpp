@@ -1,9 +1,11 @@
 // What the start button would do, shown before it is pressed: the preview
 // column of the name and metadata pages follows every field they read.
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "app/filelist_model.h"
 #include "app/filelist_view.h"
@@ -68,6 +70,23 @@ void TForm1::SetUpTextPreview() {
     auto follow = [this, btnPreview] { btnPreview->setEnabled(Previewed(CurrentPage())); };
     connect(pgcOne_, &QTabWidget::currentChanged, btnPreview, follow);
     follow();
+    // An open text preview follows the grid's current row: the row's file
+    // is shown once the cursor rests (the preview of the row before is
+    // dropped as soon as the new one starts).
+    auto* again = new QTimer(this);
+    again->setSingleShot(true);
+    again->setInterval(0);
+    connect(again, &QTimer::timeout, this, [this] {
+        const page::PageBinding* page = CurrentPage();
+        if (!textPreview_ || !textPreview_->isVisible() || IsBusy() || !page ||
+            page->operation().info().preview != ops::PreviewKind::Lines)
+            return;
+        Guard([&] { btnPreviewClick(); });
+    });
+    connect(sgFiles_->selectionModel(), &QItemSelectionModel::currentRowChanged, again,
+            [this, again](const QModelIndex& now, const QModelIndex& before) {
+                if (textPreview_ && textPreview_->isVisible() && now.row() != before.row()) again->start();
+            });
 }
 
 int TForm1::PreviewRow() const {
@@ -123,7 +142,13 @@ void TForm1::ShowTextPreview(const LineOperation& operation) {
     const int row = PreviewRow();
     if (row == 0) return;
     const std::string path = files_.Path(row);
-    if (!textPreview_) textPreview_ = new TextPreviewWindow(this);
+    if (!textPreview_) {
+        // Over the main window, where the user is looking.
+        textPreview_ = new TextPreviewWindow(this);
+        QRect place = textPreview_->frameGeometry();
+        place.moveCenter(frameGeometry().center());
+        textPreview_->move(place.topLeft());
+    }
     QPointer<TextPreviewWindow> window = textPreview_;
     window->Begin(GbkToQString(path));
     window->show();

@@ -4,7 +4,6 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
-#include <QDateTime>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -14,6 +13,7 @@
 
 #include "app/run_host.h"
 #include "app/tform1.h"
+#include "cli/history.h"
 #include "journal/journal.h"
 #include "journal/recovery.h"
 #include "journal/undo.h"
@@ -27,23 +27,8 @@ namespace {
 
 QString Bytes(uint64_t bytes) { return GbkToQString(ops::SizeText(bytes)); }
 
-// "“更改文件名称”（12月8日 11:50，命令行，/home/u/照片，50 个文件）": two
-// runs of one operation a minute apart are told apart by where they were
-// started and on what.
-QString Describe(const JournalRun& run) {
-    QStringList parts;
-    if (run.startedNs > 0)
-        parts << QDateTime::fromMSecsSinceEpoch(run.startedNs / 1000000)
-                     .toString(QStringLiteral("M月d日 HH:mm"));
-    if (run.origin == "window") parts << QStringLiteral("窗口");
-    else if (run.origin == "cli") parts << QStringLiteral("命令行");
-    if (!run.place.empty()) parts << GbkToQString(run.place);
-    parts << QStringLiteral("%1 个文件").arg(run.files);
-    const QString name = run.operation.empty() ? QStringLiteral("第 %1 次处理")
-                                                     .arg(QString::fromStdString(run.id).toInt())
-                                               : QStringLiteral("“%1”").arg(GbkToQString(run.operation));
-    return name + QStringLiteral("（%1）").arg(parts.join(QStringLiteral("，")));
-}
+// The run as the command line's history names it.
+QString Describe(const JournalRun& run) { return GbkToQString(cli::DescribeRun(run)); }
 
 // A field that takes Ctrl+Z for its own text.
 bool IsTextField(const QWidget* w) {

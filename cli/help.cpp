@@ -59,10 +59,13 @@ std::string OperationHelp(const ops::Operation& op) {
 std::string RunHelp() {
     std::string h =
         "用法：ferrovan-batch run 处理方式 [选项] [文件...]\n"
+        "      ferrovan-batch run --preset 方案 [选项] [文件...]\n"
         "不打开窗口，对命令行列出的文件或搜索到的文件进行批处理，与窗口中的处理完全相同。\n"
         "\n处理方式：\n";
     h += ToUtf8(OperationListText());
-    h += "\n每种处理方式的选项：ferrovan-batch run 处理方式 --help\n"
+    h += "\n用保存的方案处理：ferrovan-batch run --preset 方案 [选项] [文件...]，方案中保存了处理方式、\n"
+         "它的全部设置和文本编码，其后的选项改变其中的设置（ferrovan-batch presets 列出方案）。\n"
+         "\n每种处理方式的选项：ferrovan-batch run 处理方式 --help\n"
          "例：\n"
          "  ferrovan-batch run rename --pattern 'img_${Sn(1,3)}' a.jpg b.jpg\n"
          "  ferrovan-batch run delete-lines --keywords 'ERR;WARN' --no-backup --search /data "

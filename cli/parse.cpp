@@ -11,6 +11,7 @@
 #include "platform/error.h"
 #include "platform/text.h"
 #include "platform/times.h"
+#include "presets/preset.h"
 
 namespace ferro::cli {
 
@@ -74,8 +75,10 @@ std::vector<const char*> GivenFor(const ops::FieldTable& table, const ops::Field
 // The fields from the options: two options that set one field cannot be
 // given together, a choice the command line must make must be made, and
 // every option given sets its field (a memo's lines joined by CR LF; "N:M"
-// split in two), and the choice it makes.
-void SetFields(const ops::Operation& op, const Options& given, ops::FieldValues& values) {
+// split in two), and the choice it makes. Fields a preset has set have
+// their choices made already.
+void SetFields(const ops::Operation& op, const Options& given, ops::FieldValues& values,
+               bool fromPreset) {
     const ops::FieldTable& table = op.fields();
     for (const ops::Field& field : table) {
         const std::vector<const char*> names = GivenFor(table, field, given);
@@ -83,7 +86,7 @@ void SetFields(const ops::Operation& op, const Options& given, ops::FieldValues&
             Refuse(FromUtf8(std::string(names[0]) + " 与 " + names[1] + " 不能同时使用"));
     }
     for (const ops::Field& field : table) {
-        if (!field.mustChoose || !GivenFor(table, field, given).empty()) continue;
+        if (fromPreset || !field.mustChoose || !GivenFor(table, field, given).empty()) continue;
         const std::vector<const char*> all = GivenFor(table, field, given, true);
         std::string text = std::string(field.mustChoose) + "：";
         for (std::size_t i = 0; i < all.size(); ++i)
@@ -152,6 +155,19 @@ void ReadSource(const Options& o, FileSource& source) {
     }
 }
 
+// `--preset NAME` or `--preset=NAME` in first place: how many arguments it
+// takes, 0 when the arguments do not start with it.
+std::size_t PresetArguments(const std::vector<std::string>& args, std::string& name) {
+    if (args[0].rfind("--preset=", 0) == 0) {
+        name = args[0].substr(std::string_view("--preset=").size());
+        return 1;
+    }
+    if (args[0] != "--preset") return 0;
+    if (args.size() < 2) Refuse(FromUtf8("选项 --preset 需要一个值"));
+    name = args[1];
+    return 2;
+}
+
 }  // namespace
 
 ParseResult ParseArgs(const std::vector<std::string>& args) {
@@ -165,19 +181,44 @@ ParseResult ParseArgs(const std::vector<std::string>& args) {
         result.text = RunHelp();
         return result;
     }
-    const ops::Operation* op = ops::FindOperation(args[0]);
-    if (!op) {
-        result.text = FromUtf8("未知的处理方式：") + args[0] +
-                      FromUtf8("（ferrovan-batch run --help 列出所有处理方式）");
+    CliRequest& r = result.request;
+    std::size_t first = 1;
+    try {
+        std::string presetName;
+        if (const std::size_t taken = PresetArguments(args, presetName)) {
+            // The preset's operation, fields and text mode; the options
+            // given after it change what they name.
+            const presets::LoadedPreset loaded = presets::PresetStore().Load(presetName);
+            r.operation = loaded.preset.operation;
+            r.values = loaded.preset.values;
+            r.textMode = loaded.preset.mode;
+            r.preset = presetName;
+            for (const std::string& problem : loaded.problems)
+                result.notes += FromUtf8("方案 ") + presetName + FromUtf8("：") + problem + "\n";
+            first = taken;
+        }
+    } catch (const Refusal& refusal) {
+        result.text = refusal.text;
+        return result;
+    } catch (const Error& e) {
+        result.text = e.what();
         return result;
     }
-    CliRequest& r = result.request;
-    r.operation = op;
-    r.values = op->Defaults();
+    const ops::Operation* op = r.operation;
+    if (!op) {
+        op = ops::FindOperation(args[0]);
+        if (!op) {
+            result.text = FromUtf8("未知的处理方式：") + args[0] +
+                          FromUtf8("（ferrovan-batch run --help 列出所有处理方式）");
+            return result;
+        }
+        r.operation = op;
+        r.values = op->Defaults();
+    }
     try {
         Options options;
         bool filesOnly = false;
-        for (std::size_t i = 1; i < args.size(); ++i) {
+        for (std::size_t i = first; i < args.size(); ++i) {
             const std::string& a = args[i];
             if (filesOnly || a.size() < 2 || a[0] != '-') {
                 r.source.files.push_back(a);
@@ -194,6 +235,8 @@ ParseResult ParseArgs(const std::vector<std::string>& args) {
             }
             const std::size_t eq = a.find('=');
             const std::string name = a.substr(0, eq);
+            if (name == "--preset")
+                Refuse(FromUtf8("--preset 必须紧跟在 run 之后：ferrovan-batch run --preset 名称 [选项] [文件...]"));
             const ops::Option* known = FindOption(*op, name);
             if (!known)
                 Refuse(FromUtf8("未知的选项：") + name + FromUtf8("（ferrovan-batch run ") +
@@ -215,14 +258,15 @@ ParseResult ParseArgs(const std::vector<std::string>& args) {
         if (options.Has("--encoding")) {
             const std::string e = AnsiLower(Trim(options.Value("--encoding")));
             if (e == "gbk") r.textMode = TextMode::ClassicGbk;
-            else if (e != "auto")
+            else if (e == "auto") r.textMode = TextMode::Auto;
+            else
                 Refuse(FromUtf8("文本编码不正确：") + options.Value("--encoding") +
                        FromUtf8("（可以是 auto 或 gbk）"));
         }
         ReadSource(options, r.source);
         if (r.source.files.empty() && r.source.folders.empty())
             Refuse(FromUtf8("没有指定文件：请在命令行列出文件，或用 --search 和 --mask 搜索"));
-        SetFields(*op, options, r.values);
+        SetFields(*op, options, r.values, !r.preset.empty());
         if (const std::optional<ops::Refusal> refused = op->Check(r.values)) Refuse(refused->text);
         r.job = op->Prepare(r.values);
     } catch (const Refusal& refusal) {

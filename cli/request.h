@@ -41,6 +41,7 @@ struct CliRequest {
     bool json = false;    // the per-file report as JSON on standard output
     bool undo = true;     // the run is recorded in the undo journal, as the window's runs are
     TextMode textMode = TextMode::Auto;  // how text files are read and written
+    std::string preset;  // --preset: the preset the settings start from (GBK name)
 };
 
 struct ParseResult {
@@ -51,10 +52,13 @@ struct ParseResult {
     };
     Status status = Refused;
     CliRequest request;
-    std::string text;  // GBK
+    std::string text;   // GBK
+    std::string notes;  // GBK lines for standard error before the run: what a preset left out
 };
 
-// Reads the arguments after "run". Every setting is checked here, before
+// Reads the arguments after "run": `OPERATION [options] [FILES...]` or
+// `--preset NAME [options] [FILES...]`, where the options change what the
+// preset holds. Every setting is checked here, before
 // any file is looked at: a refusal carries the page's own message.
 ParseResult ParseArgs(const std::vector<std::string>& args);
 

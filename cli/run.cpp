@@ -144,6 +144,7 @@ int Main(const std::vector<std::string>& args, Console& console) {
         case ParseResult::Run:
             break;
     }
+    if (!parsed.notes.empty()) PrintErr(console, parsed.notes);
     SeedRandomFromClock();  // ${LineRandStr()}, as the window's start seeds it
     // What a kill or a power cut left unfinished is mended before anything
     // else is done, as the window does at its start.

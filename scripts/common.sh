@@ -13,6 +13,7 @@ PACKAGES=(
   libreoffice-calc-nogui python3-uno
   libuchardet-dev zlib1g-dev
   fuse3 fusefat exfat-fuse exfatprogs ntfs-3g dosfstools
+  zsh man-db
 )
 
 install_missing() {

@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
 # Builds the Debian package (a Release build in build-package, or in the
 # build folder given) and checks it: the program, its launcher entry, icon,
-# AppStream description and usage notes are in it; it names its libraries
-# and recommends LibreOffice Calc; apt can resolve its dependencies on this
-# Debian; and the packed program answers --version without a display.
+# AppStream description, usage notes, manual page and shell completions are
+# in it; it names its libraries and recommends LibreOffice Calc; apt can
+# resolve its dependencies on this Debian; the packed program answers
+# --version without a display; lintian finds no error and no warning in it
+# and appstreamcli accepts its AppStream description. Any of these failing
+# fails the script.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+# What packing and checking need besides the build: CPack's Debian
+# generator runs file and dpkg-shlibdeps (dpkg-dev); lintian and appstream
+# check the result.
+PACKAGES+=(file dpkg-dev lintian appstream)
 install_missing
 build="${1:-$ROOT/build-package}"
 BUILD_TARGET=ferrovan-batch configure_and_build "$build" -DCMAKE_BUILD_TYPE=Release -DFERRO_BENCH=OFF \
@@ -23,7 +30,12 @@ for path in \
     ./usr/share/icons/hicolor/scalable/apps/ferrovan-batch.svg \
     ./usr/share/icons/hicolor/48x48/apps/ferrovan-batch.png \
     ./usr/share/icons/hicolor/256x256/apps/ferrovan-batch.png \
-    "./usr/share/ferrovan-batch/使用说明.txt"; do
+    "./usr/share/ferrovan-batch/使用说明.txt" \
+    ./usr/share/man/man1/ferrovan-batch.1.gz \
+    ./usr/share/bash-completion/completions/ferrovan-batch \
+    ./usr/share/zsh/vendor-completions/_ferrovan-batch \
+    ./usr/share/doc/ferrovan-batch/copyright \
+    ./usr/share/doc/ferrovan-batch/changelog.gz; do
     if grep -qF -- " $path" <<<"$listing"; then
         echo "has   $path"
     else
@@ -53,6 +65,18 @@ dpkg -x "$deb" "$unpacked"
 version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$unpacked/usr/bin/ferrovan-batch" --version)
 echo "--version: $version"
 grep -q "2\.6\.711" <<<"$version" || fail=1
+
+# Debian's own checks of the package, and AppStream's of the description.
+echo "== lintian"
+if ! lintian --fail-on error,warning --no-tag-display-limit "$deb"; then
+    echo "lintian reports errors or warnings"
+    fail=1
+fi
+echo "== appstreamcli validate"
+if ! appstreamcli validate --no-net "$ROOT/packaging/cn.ferrovan.FerrovanBatch.metainfo.xml"; then
+    echo "appstreamcli rejects the AppStream description"
+    fail=1
+fi
 
 if [ "$fail" -ne 0 ]; then
     echo "package check FAILED"

@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QTimeEdit>
 #include <stdexcept>
 
@@ -66,8 +67,12 @@ PageBinding::PageBinding(const ops::Operation& op, QWidget* page, QPushButton* s
             auto* w = page->findChild<QWidget*>(QString::fromLatin1(name));
             if (!w || !Fits(field.kind, w)) Mismatch(op, std::string("control ") + name);
             bound.controls.emplace_back(w);
-            if (auto* e = qobject_cast<QLineEdit*>(w))
+            if (auto* e = qobject_cast<QLineEdit*>(w)) {
                 connect(e, &QLineEdit::textChanged, this, &PageBinding::changed);
+                // A number field takes digits only as it is typed.
+                if (field.kind == ops::FieldKind::Number)
+                    e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), e));
+            }
             else if (auto* m = qobject_cast<QPlainTextEdit*>(w))
                 connect(m, &QPlainTextEdit::textChanged, this, &PageBinding::changed);
             else if (auto* b = qobject_cast<QAbstractButton*>(w))

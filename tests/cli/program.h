@@ -33,22 +33,29 @@ inline std::string ReadWhole(const std::string& path) {
     return s.str();
 }
 
-// The program's state folder (XDG_STATE_HOME) for the children of this test
-// process: its own, outside every test's folder, removed at the end.
+// A folder of its own for the children of this test process, outside every
+// test's folder, removed at the end.
+struct ChildFolder {
+    std::string path;
+    explicit ChildFolder(const char* prefix) {
+        const char* tmp = std::getenv("TMPDIR");
+        path = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + prefix + "-XXXXXX";
+        if (!mkdtemp(path.data())) path.clear();
+    }
+    ~ChildFolder() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+};
+
+// The program's state folder (XDG_STATE_HOME) and configuration folder
+// (XDG_CONFIG_HOME, where presets are kept) for the children.
 inline const std::string& ChildStateHome() {
-    struct Folder {
-        std::string path;
-        Folder() {
-            const char* tmp = std::getenv("TMPDIR");
-            path = std::string(tmp && *tmp ? tmp : "/tmp") + "/ferro-cli-state-XXXXXX";
-            if (!mkdtemp(path.data())) path.clear();
-        }
-        ~Folder() {
-            std::error_code ignored;
-            if (!path.empty()) std::filesystem::remove_all(path, ignored);
-        }
-    };
-    static const Folder folder;
+    static const ChildFolder folder("ferro-cli-state");
+    return folder.path;
+}
+inline const std::string& ChildConfigHome() {
+    static const ChildFolder folder("ferro-cli-config");
     return folder.path;
 }
 
@@ -68,6 +75,7 @@ inline pid_t StartProgram(const std::string& folder, const std::vector<std::stri
             _exit(127);
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);
         setenv("XDG_STATE_HOME", stateHome.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", ChildConfigHome().c_str(), 1);
         std::vector<char*> argv{const_cast<char*>(FERRO_PROGRAM), const_cast<char*>("run")};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -77,23 +85,27 @@ inline pid_t StartProgram(const std::string& folder, const std::vector<std::stri
     return pid;
 }
 
-// `ferrovan-batch run` followed by args (UTF-8), in folder (a disk path).
-inline ProgramRun RunProgram(const std::string& folder, const std::vector<std::string>& args) {
+// `ferrovan-batch VERB` followed by args (UTF-8), in folder (a disk path);
+// stateHome: its XDG_STATE_HOME (ChildStateHome() when empty).
+inline ProgramRun RunVerb(const std::string& folder, const char* verb, const std::vector<std::string>& args,
+                          const std::string& stateHome = {}) {
     // What it prints goes to files outside the folder, which a search may walk.
     const char* tmp = std::getenv("TMPDIR");
     std::string outFile = std::string(tmp && *tmp ? tmp : "/tmp") + "/ferro-cli-out-XXXXXX";
     std::string errFile = std::string(tmp && *tmp ? tmp : "/tmp") + "/ferro-cli-err-XXXXXX";
     const int out = mkstemp(outFile.data()), err = mkstemp(errFile.data());
-    const std::string stateHome = ChildStateHome();
+    const std::string state = stateHome.empty() ? ChildStateHome() : stateHome;
+    const std::string config = ChildConfigHome();
     const pid_t pid = fork();
     if (pid == 0) {
         if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(folder.c_str()) != 0)
             _exit(127);
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);
-        setenv("XDG_STATE_HOME", stateHome.c_str(), 1);
+        setenv("XDG_STATE_HOME", state.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(FERRO_PROGRAM));
-        argv.push_back(const_cast<char*>("run"));
+        if (verb) argv.push_back(const_cast<char*>(verb));
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execv(FERRO_PROGRAM, argv.data());
@@ -110,6 +122,11 @@ inline ProgramRun RunProgram(const std::string& folder, const std::vector<std::s
     unlink(outFile.c_str());
     unlink(errFile.c_str());
     return run;
+}
+
+// `ferrovan-batch run` followed by args (UTF-8), in folder (a disk path).
+inline ProgramRun RunProgram(const std::string& folder, const std::vector<std::string>& args) {
+    return RunVerb(folder, "run", args);
 }
 
 }  // namespace ferro::testing

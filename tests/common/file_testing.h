@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_folder.h"
+
 namespace ferro::testing {
 
 // Sets an environment variable for the lifetime of the object.
@@ -39,6 +41,19 @@ public:
 private:
     const char* name_;
     std::optional<std::string> old_;
+};
+
+// A temporary folder that an environment variable names while it lives
+// (a window's or a child's XDG_STATE_HOME or XDG_CONFIG_HOME).
+class FolderInEnv {
+public:
+    explicit FolderInEnv(const char* name) : env_(name, folder_.path()) {}
+    const TempFolder& folder() const { return folder_; }
+    const std::string& path() const { return folder_.path(); }
+
+private:
+    TempFolder folder_;
+    ScopedEnv env_;
 };
 
 // Makes every write past limit bytes fail, as a full disk would, for the

@@ -13,7 +13,10 @@ foreach(path
     share/kio/servicemenus/ferrovan-batch.desktop
     share/nemo/actions/ferrovan-batch.nemo_action
     share/doc/ferrovan-batch/copyright
-    share/doc/ferrovan-batch/changelog.gz)
+    share/doc/ferrovan-batch/changelog.gz
+    share/bash-completion/completions/ferrovan-batch
+    share/zsh/vendor-completions/_ferrovan-batch
+    share/man/man1/ferrovan-batch.1.gz)
   if(NOT EXISTS ${prefix}/${path})
     message(FATAL_ERROR "the install tree lacks ${path}")
   endif()
