@@ -8,14 +8,12 @@
 namespace ferro {
 
 int WorkerCount() {
-    static const int count = [] {
-        if (const char* set = std::getenv("FERRO_WORKERS"); set && *set) {
-            const int n = std::atoi(set);
-            if (n >= 1) return std::min(n, 64);
-        }
-        return std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
-    }();
-    return count;
+    if (const char* set = std::getenv("FERRO_WORKERS"); set && *set) {
+        const int n = std::atoi(set);
+        if (n >= 1) return std::min(n, 64);
+    }
+    static const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    return std::max(2, cores);
 }
 
 WorkerPool::WorkerPool(int threads) {

@@ -15,8 +15,8 @@
 namespace ferro {
 
 // How many workers a run uses: as many as the machine has cores, at least
-// two. FERRO_WORKERS in the environment (read once) sets another number, 1
-// included, for tests and benchmarks.
+// two. FERRO_WORKERS in the environment (read when a run starts) sets
+// another number, 1 included, for tests and benchmarks.
 int WorkerCount();
 
 // A fixed set of threads taking tasks in the order they are given.
