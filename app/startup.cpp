@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -15,8 +16,9 @@
 #include <string>
 
 #include "app/filelist_model.h"
+#include "desktop/file_manager_actions.h"
 #include "app/tform1.h"
-#include "cli/request.h"
+#include "cli/help.h"
 #include "cli/text.h"
 #include "platform/codec.h"
 #include "platform/fs.h"
@@ -37,6 +39,10 @@ const char* const kHelp =
     "选项：\n"
     "  -h, --help       显示本说明后退出\n"
     "  -v, --version    显示版本后退出\n"
+    "  --file-manager-actions\n"
+    "                   在当前用户的文件管理器（Nautilus、Thunar）中加入“用 Ferrovan文件批处理 打开”\n"
+    "  --remove-file-manager-actions\n"
+    "                   删除上面加入的菜单项\n"
     "  -style 名称      使用指定的 Qt 界面风格（如 Fusion）\n"
     "  --               其后的参数都是文件或目录\n"
     "\n"
@@ -73,6 +79,15 @@ std::optional<int> AnswerWithoutWindow(int argc, char** argv) {
             Print(kAppCaption);
             Print(" " FERRO_VERSION "\n");
             return 0;
+        }
+        const bool add = std::strcmp(a, "--file-manager-actions") == 0;
+        if (add || std::strcmp(a, "--remove-file-manager-actions") == 0) {
+            const FileManagerActionsResult result =
+                add ? AddFileManagerActions(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")))
+                    : RemoveFileManagerActions();
+            const QByteArray text = FileManagerActionsReport(result, add).toUtf8();
+            std::fwrite(text.data(), 1, static_cast<std::size_t>(text.size()), result.ok() ? stdout : stderr);
+            return result.ok() ? 0 : 1;
         }
     }
     return std::nullopt;

@@ -106,13 +106,8 @@ bool EmptyFolder(const std::string& disk) { return ListNames(disk).empty(); }
 // log. The logs stay the record: the index is rebuilt from them where it is
 // missing, and a log shorter than its entry says is found damaged.
 struct IndexEntry {
-    std::string id;
-    uint64_t validBytes = 0;
-    bool ended = false, interrupted = false, undone = false;
-    std::string operation, origin, place;
-    int64_t startedNs = 0;
-    int files = 0, changes = 0;
-    uint64_t keptBytes = 0;
+    JournalRun run;
+    uint64_t validBytes = 0;  // where the log's records ended when it was noted
 };
 
 template <class Int>
@@ -141,18 +136,19 @@ std::map<std::string, IndexEntry> ReadIndex(const std::string& diskJournal) {
         at = end + 1;
         if (!journal::SplitRecordLine(line, f) || f.size() != 10 || !IsRunId(f[0])) continue;
         IndexEntry e;
-        e.id = f[0];
-        e.ended = f[2].find('e') != std::string::npos;
-        e.interrupted = f[2].find('i') != std::string::npos;
-        e.undone = f[2].find('u') != std::string::npos;
-        e.operation = f[3];
-        e.origin = f[5];
-        e.place = f[6];
-        if (!ParseNumber(f[1], e.validBytes) || !ParseNumber(f[4], e.startedNs) ||
-            !ParseNumber(f[7], e.files) || !ParseNumber(f[8], e.changes) ||
-            !ParseNumber(f[9], e.keptBytes))
+        JournalRun& r = e.run;
+        r.id = f[0];
+        r.ended = f[2].find('e') != std::string::npos;
+        r.interrupted = f[2].find('i') != std::string::npos;
+        r.undone = f[2].find('u') != std::string::npos;
+        r.operation = f[3];
+        r.origin = f[5];
+        r.place = f[6];
+        if (!ParseNumber(f[1], e.validBytes) || !ParseNumber(f[4], r.startedNs) ||
+            !ParseNumber(f[7], r.files) || !ParseNumber(f[8], r.changes) ||
+            !ParseNumber(f[9], r.keptBytes))
             continue;
-        entries[e.id] = std::move(e);
+        entries[r.id] = std::move(e);
     }
     return entries;
 }
@@ -160,14 +156,15 @@ std::map<std::string, IndexEntry> ReadIndex(const std::string& diskJournal) {
 bool WriteIndex(const std::string& diskJournal, const std::map<std::string, IndexEntry>& entries) {
     std::string text(kIndexHeader);
     for (const auto& [id, e] : entries) {
+        const JournalRun& r = e.run;
         std::string flags;
-        if (e.ended) flags += 'e';
-        if (e.interrupted) flags += 'i';
-        if (e.undone) flags += 'u';
+        if (r.ended) flags += 'e';
+        if (r.interrupted) flags += 'i';
+        if (r.undone) flags += 'u';
         journal::AppendRecordLine(
-            text, {e.id, std::to_string(e.validBytes), flags, e.operation,
-                   std::to_string(e.startedNs), e.origin, e.place, std::to_string(e.files),
-                   std::to_string(e.changes), std::to_string(e.keptBytes)});
+            text, {r.id, std::to_string(e.validBytes), flags, r.operation,
+                   std::to_string(r.startedNs), r.origin, r.place, std::to_string(r.files),
+                   std::to_string(r.changes), std::to_string(r.keptBytes)});
     }
     return WriteWholeFile(diskJournal + "/" + kIndexName, text);
 }
@@ -212,21 +209,7 @@ JournalRun RunFromLog(const std::string& id, const std::string& folder, const jo
     return run;
 }
 
-JournalRun RunFromIndex(const IndexEntry& e) {
-    JournalRun run;
-    run.id = e.id;
-    run.operation = e.operation;
-    run.startedNs = e.startedNs;
-    run.origin = e.origin;
-    run.place = e.place;
-    run.files = e.files;
-    run.changes = e.changes;
-    run.interrupted = e.interrupted;
-    run.ended = e.ended;
-    run.undone = e.undone;
-    run.keptBytes = e.keptBytes;
-    return run;
-}
+JournalRun RunFromIndex(const IndexEntry& e) { return e.run; }
 
 // Why a run folder's log cannot be read at all; empty when it can.
 std::string LogProblem(const std::string& folder) {
@@ -324,7 +307,7 @@ std::optional<JournalRun> ListRun(const std::string& id, const std::string& fold
         run.damage = problem;
         run.changes = 0;  // nothing of it can be read
         run.keptBytes = KeptBytesOf(folder);
-    } else if (!whole && indexed && (entry->second.ended || entry->second.undone) &&
+    } else if (!whole && indexed && (entry->second.run.ended || entry->second.run.undone) &&
                lstat(LogOf(folder).c_str(), &st) == 0 &&
                static_cast<uint64_t>(st.st_size) >= entry->second.validBytes) {
         run = RunFromIndex(entry->second);
@@ -340,7 +323,7 @@ std::optional<JournalRun> ListRun(const std::string& id, const std::string& fold
             // Records it had are gone: what they told is not known. What is
             // left of it is what can be undone.
             run = RunFromLog(id, folder, log);
-            run.files = entry->second.files;
+            run.files = entry->second.run.files;
             run.damaged = true;
             run.damage = Text(u"记录文件被截短了");
         } else {
@@ -409,25 +392,15 @@ void Journal::NoteChanged(const std::string& id) {
         // Nothing trustworthy to note: it is read afresh each time.
         entries.erase(id);
     } else {
-        IndexEntry& e = entries[id];
-        e.id = id;
-        e.validBytes = log.validBytes;
-        e.ended = log.ended;
-        e.interrupted = log.interrupted;
-        e.undone = log.undone;
-        e.operation = log.operation;
-        e.origin = log.origin;
-        e.place = PlaceOf(log);
-        e.startedNs = log.startedNs;
-        e.files = log.FileCount();
-        e.changes = log.DoneCount();
-        e.keptBytes = KeptBytesOf(folder);
+        entries[id] = IndexEntry{RunFromLog(id, folder, log), log.validBytes};
     }
     WriteIndex(disk, entries);
 }
 
-bool Journal::MakeRoom(uint64_t bytes) {
-    if (bytes > budget_) return false;
+std::vector<std::string> Journal::RunsToDrop(uint64_t bytes, bool& fits) const {
+    std::vector<std::string> drop;
+    fits = false;
+    if (bytes > budget_) return drop;
     struct Held {
         std::string id;
         uint64_t bytes;
@@ -443,14 +416,27 @@ bool Journal::MakeRoom(uint64_t bytes) {
     uint64_t freeable = 0;
     for (const Held& h : runs)
         if (h.droppable) freeable += h.bytes;
-    if (total - freeable + bytes > budget_) return false;
+    if (total - freeable + bytes > budget_) return drop;
+    fits = true;
     for (const Held& h : runs) {
         if (total + bytes <= budget_) break;
         if (!h.droppable) continue;
-        DropRun(h.id);
+        drop.push_back(h.id);
         total -= h.bytes;
     }
-    return true;
+    return drop;
+}
+
+bool Journal::HasRoomFor(uint64_t bytes) const {
+    bool fits = false;
+    RunsToDrop(bytes, fits);
+    return fits;
+}
+
+bool Journal::MakeRoom(uint64_t bytes) {
+    bool fits = false;
+    for (const std::string& id : RunsToDrop(bytes, fits)) DropRun(id);
+    return fits;
 }
 
 void Journal::KeepToBudget(const std::string& keep) {

@@ -232,6 +232,7 @@ std::string RunRecorder::KeptDiskPath(int id) const {
 bool RunRecorder::Plan(const std::vector<Planned>& changes) {
     if (changes.empty()) return true;
     if (!Open()) return false;
+    const std::size_t firstItem = items_.size(), firstPlanned = plan_.size();
     std::string records;
     records.reserve(changes.size() * 256);
     items_.reserve(items_.size() + changes.size());
@@ -250,11 +251,18 @@ bool RunRecorder::Plan(const std::vector<Planned>& changes) {
         plan_.push_back(id);
         items_.push_back(std::move(item));
     }
-    if (!WriteNow(records)) {
-        plan_.clear();
-        planned_.clear();
+    // A plan that does not fit (a nearly full state disk) is cut off again
+    // by the log: the changes are then recorded one by one, as far as they
+    // go.
+    const uint64_t logged = log_.size();
+    if (!log_.Append(buffer_ + records) || !log_.Sync()) {
+        log_.Truncate(logged);
+        items_.resize(firstItem);
+        plan_.resize(firstPlanned);
         return false;
     }
+    buffer_.clear();
+    lastWrite_ = lastSync_ = std::chrono::steady_clock::now();
     return true;
 }
 

@@ -139,6 +139,7 @@ public:
     bool Truncate(uint64_t bytes);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
+    uint64_t size() const { return size_; }
 
 private:
     int fd_ = -1;

@@ -127,9 +127,6 @@ std::string BackupPathFor(std::string_view path);
 // The TextFileError of a backup copy that could not be made.
 [[noreturn]] void ThrowBackupFailed(std::string_view path);
 
-// Splits a keyword field at ";" and blanks; a keyword in double quotes may
-// hold both ("" stands for one quote). Empty keywords stay in the list.
-std::vector<std::string> SplitKeywords(std::string_view text);
 
 
 // Reads a number field: "'%s' is not a valid integer value" otherwise.

@@ -19,6 +19,7 @@
 #include "common/temp_folder.h"
 #include "journal/journal.h"
 #include "journal/recorder.h"
+#include "journal/undo.h"
 #include "program.h"
 
 namespace ferro::cli {
@@ -32,8 +33,8 @@ using testing::TempFolder;
 // Starts `ferrovan-batch run args` in folder, with what it prints thrown
 // away; the caller waits for it.
 pid_t StartProgram(const std::string& folder, const std::vector<std::string>& args,
-                   const char* asanOptions = nullptr) {
-    const std::string stateHome = testing::ChildStateHome();
+                   const char* asanOptions = nullptr, std::string stateHome = {}) {
+    if (stateHome.empty()) stateHome = testing::ChildStateHome();
     const pid_t pid = fork();
     if (pid == 0) {
         if (asanOptions) {
@@ -100,6 +101,59 @@ TEST(CliSafety, AKilledRewriteOfAHardLinkedFileIsMendedByTheNextRun) {
         EXPECT_TRUE(Temporaries(t.path()).empty());
     }
     EXPECT_GT(killedMidway, 10);  // most kills landed before the run ended
+}
+
+// A state folder on a small disk of its own, which a test can fill.
+class SmallDisk {
+public:
+    explicit SmallDisk(const char* size) {
+        if (getuid() != 0) return;
+        if (system(("mount -t tmpfs -o size=" + std::string(size) + " tmpfs " + dir_.path()).c_str()) == 0)
+            mounted_ = true;
+    }
+    ~SmallDisk() {
+        if (mounted_) system(("umount " + dir_.path()).c_str());
+    }
+    bool mounted() const { return mounted_; }
+    const std::string& path() const { return dir_.path(); }
+
+private:
+    TempFolder dir_;
+    bool mounted_ = false;
+};
+
+TEST(CliSafety, ARenameOnAFullStateDiskIsUndoneWholeOnceThereIsRoom) {
+    SmallDisk state("384k");
+    if (!state.mounted()) GTEST_SKIP() << "a small disk cannot be mounted here (needs root and tmpfs)";
+    TempFolder t;
+    std::vector<std::string> args = {"rename", "--pattern", "renamed_file_number_${sn(1,5)}"};
+    for (int i = 0; i < 5000; ++i) {
+        const std::string name = "a_file_with_a_longer_name_" + std::to_string(i) + ".txt";
+        t.Write(name, std::to_string(i));
+        args.push_back(name);
+    }
+    // The plan does not fit: each rename is then recorded alone until the
+    // disk is full, and the rest are left undone.
+    const pid_t pid = StartProgram(t.path(), args, nullptr, state.path());
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), kExitUndone);
+    int renamed = 0;
+    for (const std::string& name : testing::Entries(t.path())) renamed += name.rfind("renamed_", 0) == 0;
+    ASSERT_GT(renamed, 0);
+    ASSERT_LT(renamed, 5000);
+
+    // Room again: the run is offered, and undone whole.
+    ASSERT_EQ(system(("mount -o remount,size=64m " + state.path()).c_str()), 0);
+    Journal journal(state.path() + "/ferrovan-batch/journal");
+    const std::optional<JournalRun> next = journal.NextToUndo();
+    ASSERT_TRUE(next.has_value());
+    const UndoResult undo = UndoRun(journal, next->id, nullptr);
+    EXPECT_TRUE(undo.complete()) << UndoneListText(undo.summary);
+    EXPECT_EQ(undo.summary.done, renamed);
+    for (const std::string& name : testing::Entries(t.path())) EXPECT_NE(name.rfind("renamed_", 0), 0u) << name;
+    EXPECT_FALSE(journal.NextToUndo().has_value());
 }
 
 TEST(CliSafety, WhatTheNextRunMendedIsSaidOnStandardError) {
