@@ -14,23 +14,39 @@
 #include "platform/error.h"
 #include "platform/fs.h"
 #include "platform/random.h"
+#include "platform/text.h"
 
 namespace ferro::cli {
 
 namespace {
 
+// A path typed relative to where the program was started, made whole: the
+// journal must name the files wherever undo is later asked for.
+std::string FromCurrentDir(std::string path) {
+    while (path.size() > 2 && path.compare(0, 2, "./") == 0) path.erase(0, 2);
+    if (path == "." || path == "./") return GetCurrentDir();
+    if (!path.empty() && path.front() != '/') path = GetCurrentDir() + "/" + path;
+    return path;
+}
+
 // The files of the request as the rows of a list, every one ticked; false
-// (with the messages printed) when a named file is not there.
-bool ListFiles(const FileSource& source, FileList& list, Console& console) {
+// (with the messages printed) when a named file is not there. A run that
+// changes files searches its folders by their whole paths; a dry run shows
+// the names as the folders were typed.
+bool ListFiles(const FileSource& source, bool changes, FileList& list, Console& console) {
     if (!source.folders.empty()) {
         CliSearchHost host(source, console);
-        RunSearch(list, host, source.masks, source.folders);
+        std::string folders;
+        for (const std::string& field : SplitFields(Trim(source.folders), ";")) {
+            const std::string folder = Trim(field);
+            if (!folders.empty()) folders += ";";
+            if (!folder.empty()) folders += changes ? FromCurrentDir(folder) : folder;
+        }
+        RunSearch(list, host, source.masks, folders);
     }
     bool ok = true;
     for (const std::string& named : source.files) {
-        std::string path = named;
-        while (path.size() > 2 && path.compare(0, 2, "./") == 0) path.erase(0, 2);
-        if (path.front() != '/') path = GetCurrentDir() + "/" + path;
+        const std::string path = FromCurrentDir(named);
         FindEntry entry;
         if (!StatPath(path, entry)) {
             PrintErr(console, FromUtf8("文件不存在：") + named + "\n");
@@ -53,7 +69,7 @@ bool ListFiles(const FileSource& source, FileList& list, Console& console) {
 int Run(const CliRequest& r, Console& console) {
     const ops::OperationInfo& info = r.operation->info();
     FileList list;
-    if (!ListFiles(r.source, list, console)) return kExitRefused;
+    if (!ListFiles(r.source, !r.dryRun, list, console)) return kExitRefused;
     if (console.StopRequested()) {
         PrintErr(console, FromUtf8("已停止：已处理 0 个文件\n"));
         return kExitUndone;
