@@ -38,23 +38,8 @@ struct StateHome {
     std::string journal() const { return folder / "ferrovan-batch/journal"; }
 };
 
-// Starts `ferrovan-batch run args` in folder with the given state folder,
-// printing nothing; the caller waits for it.
 pid_t Start(const std::string& folder, const StateHome& state, const std::vector<std::string>& args) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        if (null < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0 || chdir(folder.c_str()) != 0)
-            _exit(127);
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);
-        setenv("XDG_STATE_HOME", state.folder.path().c_str(), 1);
-        std::vector<char*> argv{const_cast<char*>(FERRO_PROGRAM), const_cast<char*>("run")};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(FERRO_PROGRAM, argv.data());
-        _exit(127);
-    }
-    return pid;
+    return testing::StartProgram(folder, args, nullptr, state.folder.path());
 }
 
 int Wait(pid_t pid) {
