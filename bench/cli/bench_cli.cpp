@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/bench_texts.h"
 #include "platform/codec.h"
 
 namespace {
@@ -99,18 +100,8 @@ int Names(const std::string& root, int files) {
 }
 
 int Lines(const std::string& path, long long lines) {
-    // As bench/template: the "_" at different places, so that the values
-    // differ from one line to the next.
-    std::string data;
-    data.reserve(static_cast<std::size_t>(lines) * 41);
-    for (long long i = 0; i < lines; ++i) {
-        std::string s(40, static_cast<char>('a' + i % 26));
-        s[static_cast<std::size_t>(3 + i % 30)] = '_';
-        s[39] = static_cast<char>('0' + i % 10);
-        data += s;
-        data += '\n';
-    }
-    return WriteFile(path, data) ? 0 : 1;
+    // As bench/template, so that the figures compare.
+    return WriteFile(path, bench::TemplateSubjects(lines)) ? 0 : 1;
 }
 
 int Big(const std::string& path, long megabytes) {
@@ -120,26 +111,7 @@ int Big(const std::string& path, long megabytes) {
         ferro::Utf8ToGb18030(w, g);
         gbk.push_back(g);
     }
-    std::mt19937 rng(20240501);
-    std::string out;
-    const std::size_t target = static_cast<std::size_t>(megabytes) << 20;
-    out.reserve(target + 256);
-    long n = 0;
-    while (out.size() < target) {
-        std::string line = std::to_string(100000 + (n++ % 900000));
-        line += ' ';
-        const int count = 3 + static_cast<int>(rng() % 4);
-        for (int i = 0; i < count; ++i) {
-            line += gbk[rng() % gbk.size()];
-            line += (rng() % 3 == 0) ? " " : "";
-        }
-        if (rng() % 10 == 0) line += "ERROR";
-        line += ':';
-        while (line.size() < 36 + rng() % 8) line += static_cast<char>('a' + rng() % 26);
-        out += line;
-        out += "\r\n";
-    }
-    return WriteFile(path, out) ? 0 : 1;
+    return WriteFile(path, bench::GbkLog(gbk, static_cast<std::size_t>(megabytes) << 20, "ERROR")) ? 0 : 1;
 }
 
 std::map<std::string, fs::path> Tree(const fs::path& root) {
