@@ -341,6 +341,7 @@ TEST_F(GroupedRunsTest, AStopLeavesEachFileDoneOrUntouched) {
         }
         for (const std::string& name : Entries(t.path()))
             EXPECT_EQ(name.find(".ferro-"), std::string::npos) << name;
+        if (summary.done == 0) continue;  // stopped before a worker began: nothing to undo
         const UndoResult undone = UndoNewest(journal);
         EXPECT_EQ(undone.summary.done, summary.done);
         EXPECT_TRUE(undone.complete());
