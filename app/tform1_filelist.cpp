@@ -70,19 +70,17 @@ void TForm1::SortByColumn(int column, bool ascending) {
 
 void TForm1::btnSelAllClick() {
     if (IsBusy()) return;
-    for (int r = 1; r <= files_.LastRow(); ++r)
-        if (!files_.Checked(r)) files_.SetChecked(r, true);
+    files_.SetAllChecked(true);
 }
 
 void TForm1::btnDeSelAllClick() {
     if (IsBusy()) return;
-    for (int r = 1; r <= files_.LastRow(); ++r)
-        if (files_.Checked(r)) files_.SetChecked(r, false);
+    files_.SetAllChecked(false);
 }
 
 void TForm1::btnInverseClick() {
     if (IsBusy()) return;
-    for (int r = 1; r <= files_.LastRow(); ++r) files_.ToggleChecked(r);
+    files_.InvertChecked();
 }
 
 void TForm1::btnAddClick() {

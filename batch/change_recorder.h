@@ -18,6 +18,7 @@
 
 namespace ferro {
 
+class GroupKeeper;
 class OldContentKeeper;
 struct TrashedFile;
 
@@ -66,6 +67,12 @@ public:
     virtual bool WillMakeFolder(std::string_view path) { return true; }
     // A file is about to be moved to the trash.
     virtual bool WillTrash(std::string_view path) = 0;
+
+    // Where a run that writes many files puts them in place a group at a
+    // time (platform/group_write.h) has their old contents kept and their
+    // intents recorded, a group at a time too, instead of through WillWrite
+    // and WillBackUp. Null: the recorder takes writes one by one only.
+    virtual GroupKeeper* groupKeeper() { return nullptr; }
 
     // The change announced last was made; for a move to the trash, where
     // the file went.

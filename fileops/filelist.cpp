@@ -260,6 +260,22 @@ void FileList::SetChecked(int row, bool checked) {
 
 void FileList::ToggleChecked(int row) { SetChecked(row, !Checked(row)); }
 
+void FileList::SetAllChecked(bool checked) {
+    int first = 0, last = 0;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].checked == checked) continue;
+        rows_[i].checked = checked;
+        if (!first) first = static_cast<int>(i) + 1;
+        last = static_cast<int>(i) + 1;
+    }
+    if (first) NotifyChanged(first, last);
+}
+
+void FileList::InvertChecked() {
+    for (std::size_t i = 0; i < rows_.size(); ++i) rows_[i].checked = !rows_[i].checked;
+    if (!rows_.empty()) NotifyChanged(1, LastRow());
+}
+
 void FileList::NotifyChanged(int first, int last) {
     if (observer_) observer_->RowsChanged(first, last);
 }

@@ -179,6 +179,11 @@ public:
     bool Checked(int row) const;
     void SetChecked(int row, bool checked);
     void ToggleChecked(int row);
+    // Every row ticked, or none, or every tick turned over: one notice for
+    // the rows between the first and the last that changed (a million rows
+    // take one notice, not a million).
+    void SetAllChecked(bool checked);
+    void InvertChecked();
 
     void SetObserver(FileListObserver* observer) { observer_ = observer; }
 

@@ -106,6 +106,50 @@ bool CopyFlushed(const std::string& from, const std::string& to) {
     return ok;
 }
 
+// Gives the file at disk a second name kept: a hard link where the disk
+// allows one, else a flushed copy. False (LastFsProblem says why) when
+// neither could be made.
+bool KeepUnder(const std::string& disk, const std::string& kept, bool& copied) {
+    copied = false;
+    if (link(disk.c_str(), kept.c_str()) == 0) return true;
+    if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP &&
+        errno != EOPNOTSUPP) {
+        SetLastFsProblem(FsProblemFromErrno(errno));
+        return false;
+    }
+    copied = true;
+    if (CopyFlushed(disk, kept)) return true;
+    SetLastFsProblem(FsProblemFromErrno(errno));
+    return false;
+}
+
+// The hash of one new content, taken as it is written.
+class ContentHashNote final : public WrittenNote {
+public:
+    ContentHashNote() : state_(XXH3_createState()) {
+        ok_ = state_ && XXH3_64bits_reset(state_) == XXH_OK;
+    }
+    ~ContentHashNote() override {
+        if (state_) XXH3_freeState(state_);
+    }
+    void Wrote(std::string_view piece) override {
+        if (!ok_) return;
+        XXH3_64bits_update(state_, piece.data(), piece.size());
+        bytes_ += static_cast<int64_t>(piece.size());
+    }
+    // The hash, when every byte of a content of `size` bytes went through.
+    bool Hash(int64_t size, uint64_t& hash) const {
+        if (!ok_ || bytes_ != size) return false;
+        hash = XXH3_64bits_digest(state_);
+        return true;
+    }
+
+private:
+    XXH3_state_t* state_;
+    bool ok_ = false;
+    int64_t bytes_ = 0;
+};
+
 }  // namespace
 
 RunRecorder::RunRecorder(Journal& journal, std::string operation, std::string origin)
@@ -137,6 +181,8 @@ bool RunRecorder::Open() {
         return false;
     }
     FsyncFolder(folder_);
+    struct stat st{};
+    if (stat(folder_.c_str(), &st) == 0) device_ = st.st_dev;
     lastWrite_ = lastSync_ = std::chrono::steady_clock::now();
     return true;
 }
@@ -371,16 +417,12 @@ bool RunRecorder::KeepOld(const std::string& path, Hold hold) {
     // to be overwritten where it stands, or not known to be spared that, is
     // copied first.
     bool copied = hold != Hold::Link;
-    if (!copied && link(disk.c_str(), kept.c_str()) != 0) {
-        if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP &&
-            errno != EOPNOTSUPP) {
+    if (copied) {
+        if (!CopyFlushed(disk, kept)) {
             SetLastFsProblem(FsProblemFromErrno(errno));
             return false;
         }
-        copied = true;
-    }
-    if (copied && !CopyFlushed(disk, kept)) {
-        SetLastFsProblem(FsProblemFromErrno(errno));
+    } else if (!KeepUnder(disk, kept, copied)) {
         return false;
     }
     FsyncFolder(folder_ + "/kept");
@@ -470,6 +512,124 @@ void RunRecorder::NotChanged() {
         unlink(KeptDiskPath(id).c_str());
     }
     WriteSoon(journal::WithdrawnRecord(id));
+}
+
+std::unique_ptr<WrittenNote> RunRecorder::NewNote() {
+    return std::make_unique<ContentHashNote>();
+}
+
+void RunRecorder::KeepGroup(std::vector<GroupKeeper::Entry>& entries) {
+    using Kept = GroupKeeper::Entry::Kept;
+    pending_ = Pending{};
+    if (!Open() || failed_) {
+        for (GroupKeeper::Entry& e : entries) e.kept = Kept::Unrecorded;
+        return;
+    }
+    std::string records;
+    records.reserve(entries.size() * 320);
+    const std::size_t firstId = items_.size();
+    for (GroupKeeper::Entry& e : entries) {
+        Item item;
+        item.path = e.path;
+        item.of = e.of;
+        const int id = static_cast<int>(items_.size());
+        if (!e.exists) {
+            // Nothing to keep, but undo must know to remove it.
+            item.kind = ItemKind::Create;
+        } else {
+            item.kind = ItemKind::Content;
+            std::string disk;
+            bool copied = false;
+            if (!GbkToDisk(e.path, disk)) {
+                e.kept = Kept::No;
+                e.problem = FsProblem::Missing;
+                continue;
+            }
+            if (!journal::ReadFileState(e.path, item.before, true)) {
+                e.kept = Kept::No;
+                e.problem = LastFsProblem();
+                continue;
+            }
+            // The new content takes the file's place by a rename: the old
+            // file stays whole under its second name.
+            item.kept = std::to_string(id);
+            if (!KeepUnder(disk, KeptDiskPath(id), copied)) {
+                e.kept = Kept::No;
+                e.problem = LastFsProblem();
+                continue;
+            }
+            keptSinceFlush_ = true;
+        }
+        journal::AppendIntentRecord(records, id, item);
+        items_.push_back(std::move(item));
+        e.id = id;
+        e.kept = Kept::Yes;
+    }
+    // One write for the group; the flush comes with the files' (FlushKept).
+    buffer_ += records;
+    if (!log_.Append(buffer_)) {
+        failed_ = true;
+        for (GroupKeeper::Entry& e : entries) {
+            if (e.kept != Kept::Yes) continue;
+            if (!items_[static_cast<std::size_t>(e.id)].kept.empty()) unlink(KeptDiskPath(e.id).c_str());
+            e.kept = Kept::No;
+            e.problem = FsProblem::Io;
+        }
+        items_.resize(firstId);
+    }
+    buffer_.clear();
+    lastWrite_ = std::chrono::steady_clock::now();
+}
+
+dev_t RunRecorder::Device() const { return device_; }
+
+bool RunRecorder::FlushKept(bool diskFlushed) {
+    if (failed_) return false;
+    if (!diskFlushed) {
+        if (keptSinceFlush_) FsyncFolder(folder_ + "/kept");
+        if (!log_.Sync()) {
+            failed_ = true;
+            return false;
+        }
+    }
+    keptSinceFlush_ = false;
+    lastSync_ = std::chrono::steady_clock::now();
+    return true;
+}
+
+void RunRecorder::GroupDone(const std::vector<GroupKeeper::Entry>& entries,
+                            const std::vector<char>& made) {
+    std::string records;
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const GroupKeeper::Entry& e = entries[k];
+        if (e.kept != GroupKeeper::Entry::Kept::Yes) continue;
+        const Item& item = items_[static_cast<std::size_t>(e.id)];
+        if (made[k]) {
+            FileState after;
+            journal::ReadFileState(item.path, after, true);
+            const auto* note = dynamic_cast<const ContentHashNote*>(e.note);
+            if (note && note->Hash(after.size, after.hash))
+                after.hasHash = true;
+            else if (S_ISREG(after.mode) && after.size <= journal::kHashedFileBytes)
+                after.hasHash = journal::HashFileContent(item.path, after.hash);
+            records += journal::DoneRecord(e.id, item.path, after);
+            ++done_;
+            continue;
+        }
+        if (item.kind == ItemKind::Content) {
+            // As for a write that failed (NotChanged): the file should be
+            // the old one still; if not, the kept content stays for recovery.
+            FileState now;
+            if (!journal::ReadFileState(item.path, now, false) ||
+                !journal::SameFingerprint(now, item.before)) {
+                unresolved_ = true;
+                continue;
+            }
+            unlink(KeptDiskPath(e.id).c_str());
+        }
+        records += journal::WithdrawnRecord(e.id);
+    }
+    if (!records.empty()) WriteSoon(records);
 }
 
 void RunRecorder::Close() {

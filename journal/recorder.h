@@ -8,6 +8,26 @@
 // the files themselves which planned changes were made. Changes that were
 // not planned are flushed one by one before they are made, and so is the
 // old content of a file before a write changes it.
+//
+// Group commit (GroupKeeper, platform/group_write.h): a run that writes many
+// files has a group's old contents kept and intents written together. For
+// each file of the group the old file gets a second name under kept/ (a
+// hard link: the new content takes the file's place by a rename, so the old
+// inode stays whole) and a content intent ("P ... how 0") is written, or a
+// creation intent for a backup that is new; all of the group's records go
+// with one write. Nothing is flushed then: the group's writer flushes the
+// journal's disk whole (syncfs) together with the files' when they share
+// it, and otherwise FlushKept flushes kept/ once and the log once. Only then
+// does any file of the group change. The records of what was made, with the
+// hash of each new content taken as it was written, follow the group as the
+// records of other changes do (written soon, flushed in batches).
+//
+// A group cut short by a kill or a power cut is decided like any run cut
+// short (recovery.h): each intent whose file has a new identity was made,
+// each whose file is still the old one was not (its kept name goes), a
+// backup that is not there was not made; an intent that never reached the
+// disk names a file that never changed, and a kept name without its intent
+// is removed.
 #pragma once
 
 #include <chrono>
@@ -19,12 +39,13 @@
 #include "batch/change_recorder.h"
 #include "journal/run_log.h"
 #include "platform/fs.h"
+#include "platform/group_write.h"
 
 namespace ferro {
 
 class Journal;
 
-class RunRecorder final : public ChangeRecorder, public OldContentKeeper {
+class RunRecorder final : public ChangeRecorder, public OldContentKeeper, public GroupKeeper {
 public:
     // origin: where the run was started ("window" or "cli").
     RunRecorder(Journal& journal, std::string operation, std::string origin = "window");
@@ -49,6 +70,7 @@ public:
     bool WillBackUp(std::string_view file, std::string_view backup) override;
     bool WillMakeFolder(std::string_view path) override;
     bool WillTrash(std::string_view path) override;
+    GroupKeeper* groupKeeper() override { return this; }
     void Changed() override;
     void Trashed(const TrashedFile& item) override;
     void NotChanged() override;
@@ -57,6 +79,14 @@ public:
     bool Keep(const std::string& path, bool inPlace) override;
     std::string KeptCopy(const std::string& path) override;
     void Wrote(std::string_view piece) override;
+
+    // GroupKeeper
+    std::unique_ptr<WrittenNote> NewNote() override;
+    void KeepGroup(std::vector<GroupKeeper::Entry>& entries) override;
+    dev_t Device() const override;
+    bool FlushKept(bool diskFlushed) override;
+    void GroupDone(const std::vector<GroupKeeper::Entry>& entries,
+                   const std::vector<char>& made) override;
 
 private:
     using Kind = journal::ItemKind;
@@ -105,6 +135,9 @@ private:
     void* hash_ = nullptr;
     bool hashing_ = false;
     int64_t hashedBytes_ = 0;
+
+    bool keptSinceFlush_ = false;  // kept/ has names not yet flushed
+    dev_t device_ = 0;             // of the run's folder
 
     std::string buffer_;  // records not yet written
     std::chrono::steady_clock::time_point lastWrite_, lastSync_;

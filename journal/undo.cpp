@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "journal/journal.h"
@@ -160,12 +161,22 @@ private:
         return SameBytes(Disk(backup.of), Disk(backup.now));
     }
 
+    // Whether the file is what this undo left after putting back a later
+    // change of the same file (a file a run changed twice): that later
+    // change began from what this one left. The file may be named another
+    // way (a link listed beside its target).
+    bool LeftByLaterUndo(const Item& item, const FileState& now) const {
+        const auto it = left_.find({now.device, now.inode});
+        return it != left_.end() && journal::SameFingerprint(now, it->second.now) &&
+               journal::SameFingerprint(it->second.asBefore, item.after);
+    }
+
     Undone UndoContent(int id, const Item& item, std::string& detail) {
         FileState now;
         if (!journal::ReadFileState(item.now, now, false))
             return UndoneFromFs(LastFsProblem(), Undone::Missing);
         const std::string kept = Kept(item);
-        if (!journal::LeftAsRecorded(item.now, now, item.after)) {
+        if (!journal::LeftAsRecorded(item.now, now, item.after) && !LeftByLaterUndo(item, now)) {
             // Put back by an undo cut short: the old bytes are there, and
             // perhaps not yet the old modified time.
             if (now.size == item.before.size && now.modifiedNs == item.before.modifiedNs)
@@ -206,13 +217,16 @@ private:
         close(fd);
         if (!written) return UndoneFromFs(why, Undone::CannotWrite);
         journal::SetModifiedTime(item.now, item.before.modifiedNs);
+        FileState left;
+        if (journal::ReadFileState(item.now, left, false)) left_[{left.device, left.inode}] = {left, item.before};
         return Undone::None;
     }
 
-    static Undone UndoCreate(const Item& item) {
+    Undone UndoCreate(const Item& item) const {
         FileState now;
         if (!journal::ReadFileState(item.now, now, false)) return Undone::None;  // gone already
-        if (!journal::LeftAsRecorded(item.now, now, item.after)) return Undone::ChangedSince;
+        if (!journal::LeftAsRecorded(item.now, now, item.after) && !LeftByLaterUndo(item, now))
+            return Undone::ChangedSince;
         if (now.IsReadOnly()) return Undone::ReadOnly;
         if (!DeleteFile(item.now)) return UndoneFromFs(LastFsProblem(), Undone::CannotWrite);
         return Undone::None;
@@ -251,6 +265,18 @@ private:
     journal::RunLog& log_;
     journal::LogWriter& writer_;
     std::unordered_set<std::string> putBack_;  // files whose old content is back
+    // What this undo left in a file (by device and inode: a link and its
+    // target are one file), and the state the record says the file had
+    // before the change it put back.
+    struct Left {
+        FileState now, asBefore;
+    };
+    struct FileIdHash {
+        std::size_t operator()(const std::pair<uint64_t, uint64_t>& id) const {
+            return std::hash<uint64_t>()(id.first * 0x9E3779B97F4A7C15ull ^ id.second);
+        }
+    };
+    std::unordered_map<std::pair<uint64_t, uint64_t>, Left, FileIdHash> left_;
 };
 
 // Where the file is once its change is undone.

@@ -13,8 +13,11 @@ MessagePumpHook g_hook = nullptr;
 std::chrono::steady_clock::duration g_interval = std::chrono::milliseconds(30);
 std::chrono::steady_clock::time_point g_last;
 unsigned g_calls = 0;
+thread_local bool t_noPump = false;
 
 }  // namespace
+
+void NeverPumpOnThisThread() { t_noPump = true; }
 
 void SetMessagePumpHook(MessagePumpHook hook, int intervalMs) {
     g_hook = hook;
@@ -23,7 +26,7 @@ void SetMessagePumpHook(MessagePumpHook hook, int intervalMs) {
 }
 
 void ProcessPendingMessages() {
-    if (!g_hook) return;
+    if (t_noPump || !g_hook) return;
     // Reading the clock on every call would show in loops over millions of
     // lines; every 16th call is often enough at any realistic loop speed.
     if ((++g_calls & 15u) != 0) return;
@@ -31,7 +34,7 @@ void ProcessPendingMessages() {
 }
 
 void ProcessPendingMessagesTimed() {
-    if (!g_hook) return;
+    if (t_noPump || !g_hook) return;
     auto now = std::chrono::steady_clock::now();
     if (now - g_last < g_interval) return;
     g_last = now;
@@ -39,7 +42,7 @@ void ProcessPendingMessagesTimed() {
 }
 
 bool WhileProcessingMessages(const std::function<bool()>& call) {
-    if (!g_hook) return call();
+    if (t_noPump || !g_hook) return call();
     std::mutex m;
     std::condition_variable cv;
     bool finished = false, result = false;
@@ -70,7 +73,7 @@ bool WhileProcessingMessages(const std::function<bool()>& call) {
 }
 
 void ProcessPendingMessagesNow() {
-    if (!g_hook) return;
+    if (t_noPump || !g_hook) return;
     g_last = std::chrono::steady_clock::now();
     g_hook();
 }

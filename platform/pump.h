@@ -25,4 +25,10 @@ void ProcessPendingMessagesNow();
 // is simply called.
 bool WhileProcessingMessages(const std::function<bool()>& call);
 
+// A worker thread (one that reads and writes files for a run while the
+// window's thread follows it) never processes the window's messages: once a
+// thread has called this, every call above is nothing on it, and
+// WhileProcessingMessages simply makes its call.
+void NeverPumpOnThisThread();
+
 }  // namespace ferro

@@ -134,7 +134,9 @@ Session* CurrentSession() {
 
 struct Record {
     char state = 0;
-    std::map<std::string, std::string> values;
+    std::map<std::string, std::string> values;  // the last of each key
+    // Every path and temporary, in order: a group's replacements name many.
+    std::vector<std::string> paths, temps;
     std::string Get(const char* key) const {
         auto it = values.find(key);
         return it == values.end() ? std::string() : it->second;
@@ -161,7 +163,12 @@ bool ReadRecord(const std::string& path, Record& record) {
         if (end == std::string::npos) return false;  // cut short while it was written
         const std::string line = text.substr(at, end - at);
         const std::size_t eq = line.find('=');
-        if (eq != std::string::npos) record.values[line.substr(0, eq)] = Unescape(line.substr(eq + 1));
+        if (eq != std::string::npos) {
+            const std::string key = line.substr(0, eq), value = Unescape(line.substr(eq + 1));
+            record.values[key] = value;
+            if (key == "path") record.paths.push_back(value);
+            if (key == "temp") record.temps.push_back(value);
+        }
         at = end + 1;
     }
     try {
@@ -292,6 +299,18 @@ bool WriteRecord::StartReplace(const std::string& diskTarget, const std::string&
     return true;
 }
 
+bool WriteRecord::StartGroup() {
+    Finish();
+    if (!Create(std::string(1, kReplacing) + "\n")) return false;
+    rescue_.clear();
+    return true;
+}
+
+bool WriteRecord::AddReplace(const std::string& diskTarget, const std::string& diskTemp) {
+    const std::string lines = "path=" + Escape(diskTarget) + "\ntemp=" + Escape(diskTemp) + "\n";
+    return fd_ >= 0 && io::WriteAll(fd_, lines.data(), lines.size());
+}
+
 bool WriteRecord::StartInPlace(const std::string& diskTarget, int fd) {
     Finish();
     struct stat st{};
@@ -383,7 +402,7 @@ RecoveryReport RecoverInterruptedWrites() {
         Record record;
         if (EndsWith(name, kRecordSuffix) && live.count(SessionOf(name)) &&
             ReadRecord(folder + "/" + name, record) && record.state == kReplacing)
-            liveTemporaries.insert(record.Get("temp"));
+            liveTemporaries.insert(record.temps.begin(), record.temps.end());
     }
 
     std::set<std::string> folders;
@@ -401,17 +420,17 @@ RecoveryReport RecoverInterruptedWrites() {
             continue;
         }
         const std::string target = record.Get("path");
-        folders.insert(io::FolderOf(target));
+        for (const std::string& p : record.paths) folders.insert(io::FolderOf(p));
         bool done = true;
         switch (record.state) {
-            case kReplacing: {
-                const std::string temp = record.Get("temp");
-                struct stat st{};
-                if (!temp.empty() && lstat(temp.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-                    unlink(temp.c_str()) == 0)
-                    ++report.temporariesRemoved;
+            case kReplacing:
+                for (const std::string& temp : record.temps) {
+                    struct stat st{};
+                    if (!temp.empty() && lstat(temp.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                        unlink(temp.c_str()) == 0)
+                        ++report.temporariesRemoved;
+                }
                 break;
-            }
             case kWritten: ++report.completed; break;
             case kWriting:
                 // The file may hold part of each: the old bytes go back.

@@ -3,7 +3,8 @@
 // Every write that replaces a file, or rewrites one in place, leaves a small
 // record in the rescue folder, $XDG_STATE_HOME/ferrovan-batch/rescue, for as
 // long as it runs. A replacement records the hidden temporary name it gives
-// the new file for the moment before that takes the file's name. An in-place
+// the new file for the moment before that takes the file's name; a group of
+// replacements (group_write.h) records all of theirs in one record. An in-place
 // rewrite first keeps the old bytes there in a flushed rescue copy, with the
 // file's identity, size and modified time, and marks its record before the
 // first byte is written and again once the new content is complete and
@@ -52,6 +53,11 @@ public:
     // will have until it takes the target's name. False when no record can
     // be made (no writable state folder); the write may go on without.
     bool StartReplace(const std::string& diskTarget, const std::string& diskTemp);
+    // Replacements of many targets at once (a group commit, group_write.h):
+    // an empty record, then each target with its hidden name added before
+    // the new file takes that name. False when no record can be made.
+    bool StartGroup();
+    bool AddReplace(const std::string& diskTarget, const std::string& diskTemp);
 
     // An in-place rewrite of diskTarget, open as fd: copies the old bytes to
     // the rescue folder, flushes the copy, then marks the record as writing

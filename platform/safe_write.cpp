@@ -18,6 +18,7 @@
 #include "platform/native_attrib.h"
 #include "platform/pump.h"
 #include "platform/rescue.h"
+#include "platform/new_file.h"
 #include "platform/sys_calls.h"
 
 namespace ferro {
@@ -29,13 +30,14 @@ bool Fail(FsProblem problem) {
 }
 bool FailErrno(int error) { return Fail(FsProblemFromErrno(error)); }
 
+}  // namespace
+
+namespace io {
+
 // ---------------------------------------------------------------------------
 // Properties
 
-struct Xattr {
-    std::string name;
-    std::string value;
-};
+namespace {
 
 bool IsAccessAcl(std::string_view name) { return name == "system.posix_acl_access"; }
 
@@ -45,6 +47,15 @@ bool IsAccessAcl(std::string_view name) { return name == "system.posix_acl_acces
 bool MustKeep(std::string_view name) {
     return name.substr(0, 5) == "user." || name.substr(0, 17) == "system.posix_acl_";
 }
+
+// The disk has no such call for its files: FAT refuses the mode and owner
+// calls (ENOSYS through FUSE, EPERM from the kernel's driver), a disk
+// without extended attributes refuses those (EOPNOTSUPP).
+bool DiskLacks(int error) {
+    return error == ENOSYS || error == EPERM || error == EOPNOTSUPP || error == ENOTSUP;
+}
+
+}  // namespace
 
 // Every extended attribute of a file (following a link), ACLs included.
 std::vector<Xattr> ReadXattrs(const std::string& disk) {
@@ -79,13 +90,6 @@ std::vector<Xattr> ReadXattrs(const std::string& disk) {
         }
     }
     return result;
-}
-
-// The disk has no such call for its files: FAT refuses the mode and owner
-// calls (ENOSYS through FUSE, EPERM from the kernel's driver), a disk
-// without extended attributes refuses those (EOPNOTSUPP).
-bool DiskLacks(int error) {
-    return error == ENOSYS || error == EPERM || error == EOPNOTSUPP || error == ENOTSUP;
 }
 
 // Gives fd the attributes; an ACL it inherited from its folder's default ACL
@@ -168,6 +172,105 @@ bool StickyFolderRefuses(const std::string& disk, const struct stat& file) {
            (folder.st_mode & S_ISVTX) && folder.st_uid != me;
 }
 
+// ---------------------------------------------------------------------------
+// A new file that takes a name only when it is complete
+
+std::string HiddenNameFor(const std::string& target) {
+    std::string base = io::NameOf(target);
+    if (base.size() > 200) base.resize(200);
+    const std::string folder = io::FolderOf(target);
+    return (folder == "." && target.find('/') == std::string::npos ? std::string() : folder + "/") +
+           "." + base + ".ferro-" + io::RandomTag();
+}
+
+bool NewFile::Open(const std::string& target, mode_t mode, WriteRecord& record) {
+    if (!UsesNamedTemporaries()) {
+        fd_ = open(FolderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+        if (fd_ >= 0) return true;
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
+    }
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        temp_ = HiddenNameFor(target);
+        record.StartReplace(target, temp_);
+        fd_ = open(temp_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd_ >= 0) {
+            named_ = true;
+            return true;
+        }
+        const int error = errno;
+        record.Finish();
+        errno = error;
+        if (error != EEXIST) break;
+    }
+    temp_.clear();
+    return false;
+}
+
+bool NewFile::OpenUnnamed(const std::string& target, mode_t mode) {
+    if (UsesNamedTemporaries()) {
+        errno = EOPNOTSUPP;
+        return false;
+    }
+    fd_ = open(FolderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+    return fd_ >= 0;
+}
+
+bool NewFile::Publish(const std::string& target, bool replace, WriteRecord& record) {
+    if (!named_) {
+        if (!replace) return LinkAs(target);
+        // No call links an unnamed file over an existing one: it takes a
+        // hidden name for the moment before the rename.
+        for (int attempt = 0; !named_; ++attempt) {
+            temp_ = HiddenNameFor(target);
+            record.StartReplace(target, temp_);
+            if (LinkAs(temp_)) {
+                named_ = true;
+            } else if (errno != EEXIST || attempt == 15) {
+                const int error = errno;
+                record.Finish();
+                temp_.clear();
+                errno = error;
+                return false;
+            }
+        }
+    }
+    const bool moved =
+        replace ? rename(temp_.c_str(), target.c_str()) == 0 : MoveNoReplace(temp_, target);
+    if (moved) named_ = false;
+    return moved;
+}
+
+void NewFile::Abandon() {
+    if (fd_ >= 0) close(fd_);
+    if (named_) unlink(temp_.c_str());
+    fd_ = -1;
+    named_ = false;
+}
+
+bool NewFile::LinkAs(const std::string& name) const {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    if (errno != ENOENT) return false;
+    // Without /proc: only privileged processes may link by descriptor.
+    return linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+}
+
+bool SequentialWriter::operator()(std::string_view piece) {
+    if (!PWriteAll(fd_, piece.data(), piece.size(), at_)) return false;
+    at_ += static_cast<off_t>(piece.size());
+    writeback_.Wrote(at_);
+    return true;
+}
+
+}  // namespace io
+
+namespace {
+
+using io::NewFile;
+using io::SequentialWriter;
+using namespace io;
+
 // Writing to a file makes the kernel drop its setuid and setgid bits and
 // file capabilities; the owner puts them back.
 struct DroppedByWrites {
@@ -194,101 +297,6 @@ struct DroppedByWrites {
 };
 
 // ---------------------------------------------------------------------------
-// A new file that takes a name only when it is complete
-
-std::string HiddenNameFor(const std::string& target) {
-    std::string base = io::NameOf(target);
-    if (base.size() > 200) base.resize(200);
-    const std::string folder = io::FolderOf(target);
-    return (folder == "." && target.find('/') == std::string::npos ? std::string() : folder + "/") +
-           "." + base + ".ferro-" + io::RandomTag();
-}
-
-class NewFile {
-public:
-    NewFile() = default;
-    ~NewFile() { Abandon(); }
-    NewFile(const NewFile&) = delete;
-    NewFile& operator=(const NewFile&) = delete;
-
-    // An empty file in target's folder: unnamed where the file system allows
-    // it, else under a hidden name, recorded first. False with errno set.
-    bool Open(const std::string& target, mode_t mode, WriteRecord& record) {
-        if (!UsesNamedTemporaries()) {
-            fd_ = open(io::FolderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
-            if (fd_ >= 0) return true;
-            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
-        }
-        for (int attempt = 0; attempt < 16; ++attempt) {
-            temp_ = HiddenNameFor(target);
-            record.StartReplace(target, temp_);
-            fd_ = open(temp_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-            if (fd_ >= 0) {
-                named_ = true;
-                return true;
-            }
-            const int error = errno;
-            record.Finish();
-            errno = error;
-            if (error != EEXIST) break;
-        }
-        temp_.clear();
-        return false;
-    }
-
-    int fd() const { return fd_; }
-
-    // Gives the complete, flushed file the name target. replace: an existing
-    // target is replaced in one step; otherwise it makes this fail (EEXIST).
-    bool Publish(const std::string& target, bool replace, WriteRecord& record) {
-        if (!named_) {
-            if (!replace) return LinkAs(target);
-            // No call links an unnamed file over an existing one: it takes a
-            // hidden name for the moment before the rename.
-            for (int attempt = 0; !named_; ++attempt) {
-                temp_ = HiddenNameFor(target);
-                record.StartReplace(target, temp_);
-                if (LinkAs(temp_)) {
-                    named_ = true;
-                } else if (errno != EEXIST || attempt == 15) {
-                    const int error = errno;
-                    record.Finish();
-                    temp_.clear();
-                    errno = error;
-                    return false;
-                }
-            }
-        }
-        const bool moved = replace ? rename(temp_.c_str(), target.c_str()) == 0
-                                   : io::MoveNoReplace(temp_, target);
-        if (moved) named_ = false;
-        return moved;
-    }
-
-    // Closes the file; a named one is removed.
-    void Abandon() {
-        if (fd_ >= 0) close(fd_);
-        if (named_) unlink(temp_.c_str());
-        fd_ = -1;
-        named_ = false;
-    }
-
-private:
-    bool LinkAs(const std::string& name) {
-        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
-            return true;
-        if (errno != ENOENT) return false;
-        // Without /proc: only privileged processes may link by descriptor.
-        return linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
-    }
-
-    int fd_ = -1;
-    bool named_ = false;
-    std::string temp_;
-};
-
-// ---------------------------------------------------------------------------
 // The three ways a file is written
 
 // A new file that failed: it goes, with its record.
@@ -303,25 +311,6 @@ bool Drop(NewFile& file, WriteRecord& record, int error) {
 bool Flush(int fd) {
     return WhileProcessingMessages([fd] { return fsync(fd) == 0; });
 }
-
-// Writes pieces one after the other from the start of fd, the disk starting
-// on them as they come.
-class SequentialWriter {
-public:
-    explicit SequentialWriter(int fd) : fd_(fd), writeback_(fd) {}
-    bool operator()(std::string_view piece) {
-        if (!io::PWriteAll(fd_, piece.data(), piece.size(), at_)) return false;
-        at_ += static_cast<off_t>(piece.size());
-        writeback_.Wrote(at_);
-        return true;
-    }
-    off_t size() const { return at_; }
-
-private:
-    int fd_;
-    off_t at_ = 0;
-    io::Writeback writeback_;
-};
 
 // Gives the complete, flushed new file its name and flushes the folder. A
 // replaced large file takes a while to free: the window goes on meanwhile.

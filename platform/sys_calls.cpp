@@ -12,7 +12,8 @@ namespace {
 
 int Ioctl(int fd, unsigned long request, void* argument) { return ::ioctl(fd, request, argument); }
 
-constexpr Calls kReal{::renameat2, ::rename, ::link, ::fchmod, ::fchown, ::fsetxattr, Ioctl};
+constexpr Calls kReal{::renameat2, ::rename, ::link,   ::fchmod, ::fchown,
+                      ::fsetxattr, Ioctl,    ::syncfs, ::fsync};
 
 Calls g_table = kReal;
 

@@ -2,7 +2,7 @@
 // through one table, so that a test can make any of them fail the way a
 // file system that lacks it fails (EINVAL from the no-replace rename on
 // FAT, EPERM from link, ENOSYS from fchmod, EOPNOTSUPP from fsetxattr, an
-// ioctl the driver does not know) on any machine. The program never changes
+// ioctl the driver does not know, a flush that fails) on any machine. The program never changes
 // the table; a test that does puts it back (ScopedSysCall).
 #pragma once
 
@@ -19,6 +19,10 @@ struct Calls {
     int (*fchown)(int fd, uid_t owner, gid_t group);
     int (*fsetxattr)(int fd, const char* name, const void* value, size_t size, int flags);
     int (*ioctl)(int fd, unsigned long request, void* argument);
+    // The flushes of a group commit (group_write.h): one disk whole, or one
+    // file where the disk's own flush cannot be trusted or failed.
+    int (*syncfs)(int fd);
+    int (*fsync)(int fd);
 };
 
 // The table in use; its entries start as the C library's calls.

@@ -67,6 +67,7 @@ void CutLines(const LineCutSettings& s, const LineList& in, LineSink& out) {
 
 LineOperation LineCutOperation(const LineCutSettings& s) {
     LineOperation op([s](const LineList& in, LineSink& out) { CutLines(s, in, out); });
+    op.parallel = true;
     // The one line by number needs the count of lines first.
     if (s.choice != LineChoice::LineNumber)
         op.linewise = [s] {

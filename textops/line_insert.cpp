@@ -155,6 +155,9 @@ LineOperation LineInsertOperation(const LineInsertSettings& s) {
                                                   AddToUtf8Lines(s, utf8, in, out);
                                               })
                               : LineOperation(std::move(gbk));
+    // Each file is numbered from the start again: nothing goes from file to
+    // file.
+    op.parallel = true;
     // Numbered lines and the one line by number need what came before.
     if (s.sequence.text.empty() && s.choice != LineChoice::LineNumber)
         op.linewise = [s, utf8] {

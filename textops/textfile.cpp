@@ -342,6 +342,24 @@ LineList LoadTextLines(std::string_view path) {
     return LoadTextFile(path, TextMode::ClassicGbk).lines;
 }
 
+bool WriteTextFile(const ChunkWriter& write, const TextFormat& format,
+                   const std::function<void(LineSink& out)>& produce, std::string_view unbroken,
+                   LineBytes bytes) {
+    FileLineSink sink(write, format, unbroken, bytes);
+    produce(sink);
+    return sink.Finish();
+}
+
+bool WriteInPieces(const ChunkWriter& write, std::string_view path, const TextScan& scan,
+                   bool keepUtf8, const LinePieceRule& rule) {
+    FileLineSink sink(write, scan.format, {}, LinesGivenAs(scan.format, keepUtf8));
+    ReadLinePieces(path, scan, keepUtf8, [&](const LineList& lines, LineBytes given) {
+        sink.SetSource(lines.UnbrokenText());
+        rule(lines, given, sink);
+    });
+    return sink.Finish();
+}
+
 void SaveTextFile(std::string_view path, const TextFormat& format,
                   const std::function<void(LineSink& out)>& produce, std::string_view unbroken,
                   ChangeRecorder* recorder, LineBytes bytes) {
@@ -368,21 +386,28 @@ bool BackupFile(std::string_view path) {
     return CopyFile(path, std::string(path) + ".bak", false);
 }
 
-void BackUpBeforeWriting(std::string_view path, ChangeRecorder* recorder) {
+std::string BackupPathFor(std::string_view path) {
     // A name that cannot take ".bak" is said as such, not as a journal or
     // disk failure.
     std::string name;
     if (GbkToDisk(ExtractFileName(path), name) && name.size() + 4 > kMaxNameBytes)
         throw TextFileError(Utf16ToGbk(u"备份文件名过长，文件未作任何修改：") + std::string(path),
                             Undone::BackupNameTooLong);
-    if (recorder && !recorder->WillBackUp(path, std::string(path) + ".bak"))
+    return std::string(path) + ".bak";
+}
+
+void ThrowBackupFailed(std::string_view path) {
+    throw TextFileError(Utf16ToGbk(u"无法备份文件(.bak)，文件未作任何修改：") + std::string(path),
+                        Undone::BackupFailed);
+}
+
+void BackUpBeforeWriting(std::string_view path, ChangeRecorder* recorder) {
+    const std::string backup = BackupPathFor(path);
+    if (recorder && !recorder->WillBackUp(path, backup))
         throw TextFileError(UndoneText(Undone::NotRecorded), Undone::NotRecorded);
     const bool copied = BackupFile(path);
     if (recorder) copied ? recorder->Changed() : recorder->NotChanged();
-    if (!copied)
-        throw TextFileError(
-            Utf16ToGbk(u"无法备份文件(.bak)，文件未作任何修改：") + std::string(path),
-            Undone::BackupFailed);
+    if (!copied) ThrowBackupFailed(path);
 }
 
 int ReadNumberField(std::string_view text) { return StrToInt(text); }

@@ -101,6 +101,17 @@ void RewriteInPieces(std::string_view path, const TextScan& scan, bool keepUtf8,
 void ReadLinePieces(std::string_view path, const TextScan& scan, bool keepUtf8,
                     const std::function<void(const LineList& lines, LineBytes bytes)>& take);
 
+// The staged forms of SaveTextFile and RewriteInPieces, for a run that puts
+// its files in place a group at a time (platform/group_write.h): the new
+// content goes to write (a staged file's writer), nothing is recorded,
+// flushed or put in place. False when a write failed (LastFsProblem says
+// why); throws what produce, or the reading of the file, throws.
+bool WriteTextFile(const ChunkWriter& write, const TextFormat& format,
+                   const std::function<void(LineSink& out)>& produce, std::string_view unbroken,
+                   LineBytes bytes);
+bool WriteInPieces(const ChunkWriter& write, std::string_view path, const TextScan& scan,
+                   bool keepUtf8, const LinePieceRule& rule);
+
 // Copies the file to path + ".bak", replacing an older copy. False when no
 // copy could be made (the file must then not be rewritten).
 bool BackupFile(std::string_view path);
@@ -110,6 +121,11 @@ bool BackupFile(std::string_view path);
 // Undone::BackupFailed, or Undone::BackupNameTooLong when the name cannot
 // take ".bak") when no copy was made: the file must then be left as it is.
 void BackUpBeforeWriting(std::string_view path, ChangeRecorder* recorder);
+// The backup's path; throws the TextFileError of BackUpBeforeWriting
+// (Undone::BackupNameTooLong) when the name cannot take ".bak".
+std::string BackupPathFor(std::string_view path);
+// The TextFileError of a backup copy that could not be made.
+[[noreturn]] void ThrowBackupFailed(std::string_view path);
 
 
 

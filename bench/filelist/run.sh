@@ -36,7 +36,7 @@ for ((i = 0; i < runs; i++)); do
     out=$("$driver" list "$rows")
     read -r _ t b < <(echo "$out" | grep '^fill ')
     list_t+=("$t") list_b+=("$b")
-    [[ -z "$sorts" ]] && sorts=$(echo "$out" | grep '^sort_' | tr '\n' ' ')
+    [[ -z "$sorts" ]] && sorts=$(echo "$out" | grep -E '^(sort_|select_|invert|tick_)' | tr '\n' ' ')
 done
 
 ft=$(printf '%s\n' "${floor_t[@]}" | median)
@@ -50,4 +50,4 @@ printf 'floor              %.3f s, %s bytes/row (medians)\n' "$ft" "$fb"
 printf 'list               %.3f s, %s bytes/row (medians)\n' "$lt" "$lb"
 printf 'ratio list/floor   %s time (target <= 1.5), %s bytes/row (target <= 120)\n' \
     "$(ratio "$lt" "$ft")" "$lb"
-printf 'sorts (s)          %s\n' "$sorts"
+printf 'sorts, ticks (s)   %s (targets: sort_name <= 1.0, select_all <= 0.05)\n' "$sorts"

@@ -19,24 +19,14 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/common/bench_texts.h"
 #include "template/template.h"
 
 namespace {
 
 int Generate(const char* path, long long lines) {
-    // 40-byte subjects with the "_" at different places, so that the values
-    // differ from one line to the next.
-    std::string data;
-    data.reserve(static_cast<std::size_t>(lines) * 41);
-    for (long long i = 0; i < lines; ++i) {
-        std::string s(40, static_cast<char>('a' + i % 26));
-        s[static_cast<std::size_t>(3 + i % 30)] = '_';
-        s[39] = static_cast<char>('0' + i % 10);
-        data += s;
-        data += '\n';
-    }
     std::ofstream out(path, std::ios::binary);
-    out << data;
+    out << bench::TemplateSubjects(lines);
     return out ? 0 : 1;
 }
 

@@ -46,6 +46,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/bench_texts.h"
 #include "platform/codec.h"
 #include "platform/pump.h"
 #include "textops/keywords.h"
@@ -78,25 +79,8 @@ void Generate(const std::string& path, long megabytes) {
                                                u"仓库",   u"ok",     u"id",   u"ref",  u"note"};
     std::vector<std::string> gbk;
     for (const auto& w : words) gbk.push_back(ferro::Utf16ToGbk(w));
-    std::mt19937 rng(20240501);
-    std::string out;
-    const std::size_t target = static_cast<std::size_t>(megabytes) << 20;
-    out.reserve(target + 256);
     long n = 0;
-    while (out.size() < target) {
-        std::string line = std::to_string(100000 + (n++ % 900000));
-        line += ' ';
-        const int count = 3 + static_cast<int>(rng() % 4);
-        for (int i = 0; i < count; ++i) {
-            line += gbk[rng() % gbk.size()];
-            line += (rng() % 3 == 0) ? " " : "";
-        }
-        if (rng() % 10 == 0) line += kKeyword;
-        line += ':';
-        while (line.size() < 36 + rng() % 8) line += static_cast<char>('a' + rng() % 26);
-        out += line;
-        out += "\r\n";
-    }
+    const std::string out = bench::GbkLog(gbk, static_cast<std::size_t>(megabytes) << 20, kKeyword, &n);
     WriteFile(path, out);
     std::string utf8;
     ferro::Gb18030ToUtf8(out, utf8);

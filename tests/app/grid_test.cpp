@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QSignalSpy>
+#include <QToolButton>
 #include <QTableView>
 #include <QTest>
 #include <QUrl>
@@ -145,6 +147,36 @@ private slots:
         s.Click(3, 0, Qt::ShiftModifier);
         s.form.EndBusy();
         QCOMPARE(Ticked(s.form), (QList<int>{1, 2, 3, 4, 5}));
+    }
+
+    void selectAllNoneAndInvertTellTheGridOnce() {
+        Shown s;
+        TempFolder t;
+        AddToList(s.form, Files(t, 300));
+        s.Show();
+        s.Click(2, 0);
+        s.Click(5, 0);
+        QSignalSpy changed(s.grid->model(), &QAbstractItemModel::dataChanged);
+        const struct {
+            const char* button;
+            int ticked;           // rows ticked after it
+            int first, last;      // the rows the one notice covers
+        } steps[] = {{"btnInverse", 298, 1, 300}, {"btnSelAll", 300, 2, 5}, {"btnSelAll", 300, 0, 0},
+                     {"btnDeSelAll", 0, 1, 300}, {"btnInverse", 300, 1, 300}};
+        for (const auto& step : steps) {
+            changed.clear();
+            s.form.Find<QToolButton>(step.button)->click();
+            QCOMPARE(Ticked(s.form).size(), step.ticked);
+            if (step.first == 0) {
+                QCOMPARE(changed.size(), 0);  // nothing changed, nothing said
+                continue;
+            }
+            QCOMPARE(changed.size(), 1);
+            QCOMPARE(changed[0][0].toModelIndex().row(), step.first - 1);
+            QCOMPARE(changed[0][1].toModelIndex().row(), step.last - 1);
+        }
+        QVERIFY(!Ticked(s.form).contains(0));
+        QCOMPARE(Ticked(s.form).first(), 1);
     }
 
     void droppedFilesAndFoldersAreAdded() {
