@@ -242,7 +242,8 @@ TEST(CliProgram, DryRunLeavesTheDiskAlone) {
         {{"attributes", "--read-only", "--hidden", "--dry-run", "a.log"}, dir + "/a.log -> R H A\n",
          "将更改 1 个文件，跳过 0 个（试运行，没有修改任何文件）\n"},
         {{"delete-lines", "--keywords", "ERR", "--dry-run", "--search", ".", "--mask", "*.log"},
-         "./a.log  删除 1 行，新增 0 行\n./b.log  没有变化\n",
+         // A search folder is read from the current folder, as named files are.
+         dir + "/a.log  删除 1 行，新增 0 行\n" + dir + "/b.log  没有变化\n",
          "将处理 2 个文件（试运行，没有修改任何文件）\n"},
     };
     for (const auto& c : cases) {
