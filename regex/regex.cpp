@@ -6,6 +6,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/codec.h"
 #include "platform/error.h"
 #include "platform/text.h"
@@ -190,6 +194,35 @@ std::size_t JoinWithLf(const char* in, std::size_t n, char* out) {
     return w;
 }
 
+// Line breaks (LF, lone CR, CR LF) that begin in [b, e) of a text ending
+// at end: a CR LF counts at its LF.
+std::size_t CountBreaks(const char* b, const char* e, const char* end) {
+    std::size_t n = 0;
+    const char* p = b;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, with the byte after each (is a CR's next an LF?).
+    const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+    for (; p + 16 <= e && p + 17 <= end; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+        const auto lfs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
+        const auto crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
+        const auto lfNext = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(next, lf)));
+        n += static_cast<std::size_t>(__builtin_popcount(lfs) + __builtin_popcount(crs & ~lfNext));
+    }
+#endif
+    for (; p < e; ++p)
+        n += static_cast<std::size_t>(*p == '\n' || (*p == '\r' && (p + 1 == end || p[1] != '\n')));
+    return n;
+}
+
+// Whether gbk reads back as utf8 and nothing else, so that every GBK
+// subject holding the characters holds these bytes.
+bool RoundTrips(std::string_view gbk, std::string_view utf8) {
+    std::string back;
+    return Gb18030ToUtf8Exact(gbk, back) && back == utf8;
+}
+
 }  // namespace
 
 std::string_view RegexMatch::Group(std::string_view subject, std::size_t n) const {
@@ -241,6 +274,9 @@ struct Regex::Compiled {
     std::unique_ptr<RE2> whole;
     std::unique_ptr<RE2> lines;  // LF never matched, anchors at lines
     int groups = 0;
+    // Bytes every match holds, in either encoding (empty: none worth a
+    // search of its own).
+    std::string literalUtf8, literalGbk;
 };
 
 std::optional<Regex> Regex::Compile(std::string_view gbkPattern, RegexFlags flags,
@@ -283,6 +319,16 @@ std::optional<Regex> Regex::Compile(std::string_view gbkPattern, RegexFlags flag
         return std::nullopt;
     }
     c->groups = c->whole->NumberOfCapturingGroups();
+    if (!flags.ignoreCase) {
+        std::string literal = regex_detail::RequiredLiteral(utf8);
+        std::string gbk;
+        // U+FFFD also stands for a GBK byte that begins no character.
+        if (literal.size() >= 2 && literal.find("\xEF\xBF\xBD") == std::string::npos &&
+            Utf8ToGb18030(literal, gbk) && gbk.size() >= 2 && RoundTrips(gbk, literal)) {
+            c->literalUtf8 = std::move(literal);
+            c->literalGbk = std::move(gbk);
+        }
+    }
     Regex r;
     r.c_ = std::move(c);
     return r;
@@ -370,6 +416,45 @@ std::string Regex::ReplaceAll(std::string_view subject, const RegexReplacement& 
 
 void Regex::MatchingLines(std::string_view text, SubjectBytes bytes,
                           std::vector<std::size_t>& lines) const {
+    const std::string& literal = bytes == SubjectBytes::Gbk ? c_->literalGbk : c_->literalUtf8;
+    if (literal.empty()) {
+        ScanWhole(text, bytes, 0, lines);
+        return;
+    }
+    // The lines that hold the literal, each matched alone: no copy of the
+    // text is made, and a GBK text is not converted. While the literal
+    // turns up too often for that to pay, the rest is scanned whole.
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    std::size_t line = 0, candidates = 0;  // line: the number of the line at from
+    const char* from = begin;
+    while (from < end) {
+        const void* hit = memmem(from, static_cast<std::size_t>(end - from), literal.data(), literal.size());
+        if (hit == nullptr) return;
+        const char* const at = static_cast<const char*>(hit);
+        if (++candidates >= 256 && candidates * 96 > static_cast<std::size_t>(at - begin)) {
+            ScanWhole(text.substr(static_cast<std::size_t>(from - begin)), bytes, line, lines);
+            return;
+        }
+        const char* start = at;
+        while (start > from && start[-1] != '\n' && start[-1] != '\r') --start;
+        const char* stop = at + literal.size();
+        const std::size_t rest = static_cast<std::size_t>(end - stop);
+        const void* lf = std::memchr(stop, '\n', rest);
+        const char* limit = lf ? static_cast<const char*>(lf) : end;
+        const void* cr = std::memchr(stop, '\r', static_cast<std::size_t>(limit - stop));
+        stop = cr ? static_cast<const char*>(cr) : limit;
+        line += CountBreaks(from, start, end);
+        if (Matches(std::string_view(start, static_cast<std::size_t>(stop - start)), bytes))
+            lines.push_back(line);
+        if (stop == end) return;
+        from = stop + (*stop == '\r' && stop + 1 < end && stop[1] == '\n' ? 2 : 1);
+        ++line;
+    }
+}
+
+void Regex::ScanWhole(std::string_view text, SubjectBytes bytes, std::size_t firstLine,
+                      std::vector<std::size_t>& lines) const {
     // One UTF-8 text whose lines end in LF alone: a UTF-8 text without CR
     // as it is, anything else copied (and converted) first.
     const char* buf = text.data();
@@ -389,14 +474,14 @@ void Regex::MatchingLines(std::string_view text, SubjectBytes bytes,
     const bool endsInBreak = size == 0 || buf[size - 1] == '\n';
     const StringPiece all(buf, size);
     StringPiece m;
-    std::size_t pos = 0, line = 0, counted = 0;  // LFs before counted make line
+    std::size_t pos = 0, line = firstLine, counted = 0;  // LFs before counted make line
     while (pos <= size) {
         if (!c_->lines->Match(all, pos, size, RE2::UNANCHORED, &m, 1)) break;
         // The match lies inside one line: the one its end is in (an LF
         // belongs to the line it ends).
         const auto e = static_cast<std::size_t>(m.data() - buf) + m.size();
         if (e == size && endsInBreak) break;
-        line += static_cast<std::size_t>(std::count(buf + counted, buf + e, '\n'));
+        line += CountBreaks(buf + counted, buf + e, buf + size);
         lines.push_back(line);
         const void* lf = std::memchr(buf + e, '\n', size - e);
         if (lf == nullptr) break;

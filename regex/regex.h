@@ -126,6 +126,9 @@ public:
 private:
     struct Compiled;
     Regex() = default;
+    // The scan of a whole text, its first line numbered firstLine.
+    void ScanWhole(std::string_view text, SubjectBytes bytes, std::size_t firstLine,
+                   std::vector<std::size_t>& lines) const;
     std::shared_ptr<const Compiled> c_;
 };
 

@@ -2,6 +2,8 @@
 
 #include <re2/re2.h>
 
+#include <cctype>
+
 namespace ferro::regex_detail {
 
 namespace {
@@ -34,10 +36,6 @@ std::size_t Utf8Length(std::string_view p, std::size_t i) {
     std::size_t n = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
     return i + n <= p.size() ? n : p.size() - i;
 }
-
-}  // namespace
-
-namespace {
 
 // A bracket expression from its "[" at p[i]: written to out, i moved past
 // its "]". In Unicode, "not a letter" or "not a space" cannot be a member
@@ -209,6 +207,143 @@ bool RewritePattern(std::string_view p, PatternForms& forms, std::u16string& pro
         }
     }
     return true;
+}
+
+namespace {
+
+// Where the "}" of a repetition {n}, {n,} or {n,m} that begins at p[i] is;
+// npos when the "{" begins none.
+std::size_t RepetitionEnd(std::string_view p, std::size_t i) {
+    std::size_t j = i + 1;
+    const std::size_t digits = j;
+    while (j < p.size() && std::isdigit(static_cast<unsigned char>(p[j]))) ++j;
+    if (j == digits) return std::string_view::npos;
+    if (j < p.size() && p[j] == ',') {
+        ++j;
+        while (j < p.size() && std::isdigit(static_cast<unsigned char>(p[j]))) ++j;
+    }
+    return j < p.size() && p[j] == '}' ? j : std::string_view::npos;
+}
+
+}  // namespace
+
+std::string RequiredLiteral(std::string_view p) {
+    const std::size_t n = p.size();
+    // Case may be ignored: (?i), (?i:, (?si) and the like.
+    for (std::size_t at = p.find("(?"); at != std::string_view::npos; at = p.find("(?", at + 2)) {
+        for (std::size_t k = at + 2; k < n && p[k] != ')' && p[k] != ':'; ++k)
+            if (p[k] == 'i') return {};
+    }
+    std::string best, run;
+    std::size_t lastStart = 0;  // where the run's last character begins
+    auto endRun = [&] {
+        if (run.size() > best.size()) best = run;
+        run.clear();
+    };
+    int depth = 0;
+    std::size_t i = 0;
+    while (i < n) {
+        const char c = p[i];
+        if (c == '\\' && i + 1 < n) {
+            const auto d = static_cast<unsigned char>(p[i + 1]);
+            const bool punct = d < 0x80 && !std::isalnum(d) && d != ' ';
+            if (d == 'Q') {
+                const std::size_t e = p.find("\\E", i + 2);
+                i = e == std::string_view::npos ? n : e + 2;
+                if (depth == 0) endRun();
+                continue;
+            }
+            if (depth == 0) {
+                if (punct) {
+                    lastStart = run.size();
+                    run += static_cast<char>(d);
+                } else {
+                    endRun();
+                }
+            }
+            i += 1 + Utf8Length(p, i + 1);
+            // What the escape goes on with is its own, never a literal:
+            // \pN, \p{Han}, \x41, \x{4E2D}, \123.
+            if (d == 'p' || d == 'P' || d == 'x') {
+                if (i < n && p[i] == '{') {
+                    const std::size_t e = p.find('}', i);
+                    i = e == std::string_view::npos ? n : e + 1;
+                } else if (d != 'x') {
+                    if (i < n) i += Utf8Length(p, i);
+                } else {
+                    for (int k = 0; k < 2 && i < n && std::isxdigit(static_cast<unsigned char>(p[i])); ++k) ++i;
+                }
+            } else if (d >= '0' && d <= '7') {
+                for (int k = 0; k < 2 && i < n && p[i] >= '0' && p[i] <= '7'; ++k) ++i;
+            }
+            continue;
+        }
+        if (c == '[') {
+            // Skipped whole: a class is no literal.
+            std::size_t j = i + 1;
+            if (j < n && p[j] == '^') ++j;
+            const std::size_t body = j;
+            while (j < n && !(p[j] == ']' && j > body)) {
+                if (p[j] == '\\' && j + 1 < n) ++j;
+                else if (p[j] == '[' && j + 1 < n && p[j + 1] == ':') {
+                    const std::size_t e = p.find(":]", j + 2);
+                    j = e == std::string_view::npos ? n : e + 1;
+                }
+                ++j;
+            }
+            i = j + 1;
+            if (depth == 0) endRun();
+            continue;
+        }
+        switch (c) {
+            case '(':
+                if (depth++ == 0) endRun();
+                ++i;
+                continue;
+            case ')':
+                --depth;
+                ++i;
+                continue;
+            case '|':
+                if (depth == 0) return {};
+                ++i;
+                continue;
+            case '?':
+            case '*':
+            case '{': {
+                // The character before may be missing. A "{" that begins
+                // no repetition is a literal: the run just ends there.
+                const std::size_t close = c == '{' ? RepetitionEnd(p, i) : i;
+                if (depth == 0 && !run.empty()) {
+                    if (close != std::string_view::npos) run.resize(lastStart);
+                    endRun();
+                }
+                i = close == std::string_view::npos ? i + 1 : close + 1;
+                continue;
+            }
+            case '+':
+            case '.':
+            case '^':
+            case '$':
+                if (depth == 0) endRun();
+                ++i;
+                continue;
+            default:
+                break;
+        }
+        const std::size_t len = Utf8Length(p, i);
+        if (depth == 0) {
+            if (c == '\r' || c == '\n') {
+                endRun();
+            } else {
+                lastStart = run.size();
+                run.append(p, i, len);
+            }
+        }
+        i += len;
+    }
+    endRun();
+    return best;
 }
 
 std::u16string ReasonText(int code) {

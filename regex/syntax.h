@@ -27,6 +27,12 @@ struct PatternForms {
 // complement of a class cannot be taken out of another class).
 bool RewritePattern(std::string_view utf8Pattern, PatternForms& forms, std::u16string& problem);
 
+// Text every match of the pattern holds (UTF-8): the longest run of
+// literal characters outside every group, in a pattern without a
+// top-level "|"; empty when there is none, or when case may be ignored
+// anywhere in it. A subject without these characters cannot match.
+std::string RequiredLiteral(std::string_view utf8Pattern);
+
 // The Chinese words for the engine's reason, by RE2's error code; empty for
 // a code without them.
 std::u16string ReasonText(int re2ErrorCode);

@@ -313,6 +313,8 @@ TEST(RegexLines, ScanOfAPieceEqualsLineByLine) {
         "(?i)A$", "\\s",     "[^a]", "\\Ab",     "a\\z",    "x?",       "",
         "$",      "^",       "^\\s*$", "a\\s+b", "[\\s\\S]", "(?s).",   "a|^1|9$",
         "\\bb\\b", "(?m)^b", "(?-m)^b$", "\\x{A}", "\\r", "^.{40,}$",
+        // With a literal every match holds, looked for first.
+        "ab", "^ab", "ab$", Gbk("中文"), Gbk("文a"), "1 a", "b\\s*A",
     };
     for (int round = 0; round < 60; ++round) {
         std::string gbk;
@@ -340,6 +342,43 @@ TEST(RegexLines, ScanOfAPieceEqualsLineByLine) {
             re.MatchingLines(utf8, SubjectBytes::Utf8, got);
             EXPECT_EQ(got, expected);
         }
+    }
+}
+
+// Where the literal turns up in most lines, and where its bytes lie
+// across GBK characters: "丒" is 81 45, its second byte an "E".
+TEST(RegexLines, LiteralSearchEqualsLineByLine) {
+    const std::string across = "\x81\x45RR";
+    std::string gbk;
+    std::vector<std::size_t> expected;
+    for (int i = 0; i < 3000; ++i) {
+        const int kind = i % 7;
+        gbk += kind == 0 ? across : kind == 1 ? std::string("ERR") : kind < 5 ? "xERRy" : "abc";
+        if (kind == 1 || (kind >= 2 && kind < 5)) expected.push_back(static_cast<std::size_t>(i));
+        gbk += i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\n" : "\r";
+    }
+    const std::string utf8 = ToUtf8(gbk);
+    const Regex re("ERR");
+    EXPECT_FALSE(re.Matches(across));
+    auto lineByLine = [&](std::string_view text, SubjectBytes bytes) {
+        std::vector<std::size_t> hits;
+        const std::vector<std::string> lines = SplitLines(text);
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            if (re.Matches(lines[i], bytes)) hits.push_back(i);
+        return hits;
+    };
+    EXPECT_EQ(lineByLine(gbk, SubjectBytes::Gbk), expected);
+    // Whole, and cut short before the literal is found often enough to
+    // give way to the scan of the whole text.
+    for (std::size_t piece : {std::size_t{200}, std::size_t{2000}, gbk.size()}) {
+        SCOPED_TRACE(piece);
+        const std::string_view g = std::string_view(gbk).substr(0, piece);
+        const std::string_view u = std::string_view(utf8).substr(0, piece);
+        std::vector<std::size_t> inGbk, inUtf8;
+        re.MatchingLines(g, SubjectBytes::Gbk, inGbk);
+        re.MatchingLines(u, SubjectBytes::Utf8, inUtf8);
+        EXPECT_EQ(inGbk, lineByLine(g, SubjectBytes::Gbk));
+        EXPECT_EQ(inUtf8, lineByLine(u, SubjectBytes::Utf8));
     }
 }
 

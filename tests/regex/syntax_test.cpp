@@ -40,6 +40,27 @@ TEST(RegexSyntax, OnlyClassesAndAnchorsChange) {
     }
 }
 
+TEST(RegexSyntax, RequiredLiteralIsInEveryMatch) {
+    struct Case {
+        const char *pattern, *literal;
+    };
+    const Case cases[] = {
+        {"ERR(OR|_[0-9]+)", "ERR"}, {"a|bc", ""},           {"(?i)abc", ""},
+        {"x(?i:abc)", ""},         {"ab?cd", "cd"},        {"订单.*ERROR", "订单"},
+        {"xx{2}yz", "yz"},         {"a{,2}", ",2}"},       {"\\.txt$", ".txt"},
+        {"[abc]def", "def"},       {"(ab)+cd", "cd"},      {"ab+", "ab"},
+        {"ab*", "a"},              {"\\Qabc\\E", ""},    {"(?P<id>x)yy", ""},
+        {"\\d+", ""},              {"[]x]yz", "yz"},       {"(a|b)", ""},
+        // An escape's own letters and digits are no literal.
+        {"\\pNab", "ab"},          {"\\p{Han}x", "x"},     {"\\x41BC", "BC"},
+        {"\\x{4E2D}yz", "yz"},     {"\\101xy", "xy"},      {"\\PLq", "q"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        EXPECT_EQ(regex_detail::RequiredLiteral(c.pattern), c.literal);
+    }
+}
+
 // The classes as users meet them: Unicode's digits, letters and spaces.
 TEST(RegexSyntax, UnicodeClassesInUse) {
     struct Case {
