@@ -4,18 +4,22 @@
 #include <QTabWidget>
 
 #include "app/looks.h"
+#include "app/pages/page_binding.h"
 #include "app/tform1.h"
-#include "fileops/extension_change.h"
 #include "fileops/preview.h"
+#include "ops/operation.h"
 #include "platform/codec.h"
 #include "platform/error.h"
-#include "platform/fs.h"
 
 namespace ferro {
 namespace {
 
-// Pages of the selector whose change the column shows.
-constexpr int kExtensionPage = 0, kRenamePage = 1, kDatePage = 2, kAttributePage = 3;
+// The page on show when its operation previews in the column.
+const page::PageBinding* PreviewedPage(const TForm1& form) {
+    const page::PageBinding* page = form.CurrentPage();
+    return page && page->operation().info().preview == ops::PreviewKind::Names ? page : nullptr;
+}
+
 // The pause after a keystroke before the preview is worked out again.
 constexpr int kDebounceMs = 30;
 // How long one slice of the walk may keep the window.
@@ -37,10 +41,8 @@ PreviewColumn::~PreviewColumn() {
 }
 
 QString PreviewColumn::Header() const {
-    return form_.Find<QTabWidget>("pgcOne")->currentIndex() == kDatePage ? QStringLiteral("新时间")
-           : form_.Find<QTabWidget>("pgcOne")->currentIndex() == kAttributePage
-               ? QStringLiteral("新属性")
-               : QStringLiteral("新名称");
+    const page::PageBinding* page = PreviewedPage(form_);
+    return page ? QString::fromUtf8(page->operation().info().previewColumn) : QStringLiteral("新名称");
 }
 
 QVariant PreviewColumn::Cell(int row, int role) const {
@@ -83,39 +85,18 @@ void PreviewColumn::Rebuild() {
     // While a command runs the list changes under it; it is worked out
     // again when the command ends.
     if (form_.IsBusy()) return;
-    const int page = form_.Find<QTabWidget>("pgcOne")->currentIndex();
-    FileList& files = form_.fileList();
+    const page::PageBinding* page = PreviewedPage(form_);
     try {
-        switch (page) {
-            case kRenamePage: {
-                const std::string typed = form_.FieldText("edtNewFilename");
-                if (CheckRenamePattern(NormalizeRenamePattern(typed)) == RenamePatternProblem::None)
-                    preview_ = ChangePreview::ForRename(files, typed, ProgramDir());
-                break;
-            }
-            case kExtensionPage: {
-                const std::string typed = form_.FieldText("edtNewExt");
-                if (!NormalizeExtensionPattern(typed).empty())
-                    preview_ = ChangePreview::ForExtension(files, typed);
-                break;
-            }
-            case kDatePage: {
-                const DateSettings s = form_.ReadDateSettings();
-                if (s.AnyChosen()) preview_ = ChangePreview::ForDates(files, s);
-                break;
-            }
-            case kAttributePage: {
-                const AttributeSettings s = form_.ReadAttributeSettings();
-                if (s.Value() != 0) preview_ = ChangePreview::ForAttributes(files, s);
-                break;
-            }
-            default:
-                break;
+        // The settings as the start button reads and checks them.
+        if (page) {
+            const ops::FieldValues values = page->Read();
+            if (!page->operation().Check(values))
+                preview_ = page->operation().Prepare(values)->PreviewNames(form_.fileList());
         }
     } catch (const Error&) {
         preview_.reset();  // a setting the start button would refuse
     }
-    const bool onPreviewPage = page >= kExtensionPage && page <= kAttributePage;
+    const bool onPreviewPage = page != nullptr;
     model->SetExtraColumn(onPreviewPage ? this : nullptr);
     if (onPreviewPage) {
         model->headerDataChanged(Qt::Horizontal, kColumnCount, kColumnCount);

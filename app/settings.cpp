@@ -1,24 +1,20 @@
 #include "app/settings.h"
 
-#include <QAbstractButton>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
-#include <QDateTimeEdit>
+#include <QDateTime>
 #include <QDir>
-#include <QDoubleSpinBox>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QSettings>
-#include <QSpinBox>
 #include <QSplitter>
 #include <QStringListModel>
-#include <QTabWidget>
+#include <optional>
 
 #include "app/looks.h"
+#include "app/pages/page_binding.h"
 #include "app/tform1.h"
+#include "platform/codec.h"
 
 namespace ferro {
 
@@ -98,69 +94,73 @@ SearchHistory* HistoryOf(const TForm1& form) {
     return nullptr;
 }
 
-// The fields of the operation pages that the user fills in, by objectName:
-// Qt's own inner widgets (unnamed, or named qt_...) and read-only fields
-// (results) are not settings.
-QList<QWidget*> PageFields(const TForm1& form) {
-    QList<QWidget*> fields;
-    auto* pgcOne = form.Find<QTabWidget>("pgcOne");
-    for (int i = 0; i < pgcOne->count(); ++i) {
-        for (QWidget* w : pgcOne->widget(i)->findChildren<QWidget*>()) {
-            const QString name = w->objectName();
-            if (name.isEmpty() || name.startsWith(QLatin1String("qt_"))) continue;
-            if (auto* e = qobject_cast<QLineEdit*>(w); e && e->isReadOnly()) continue;
-            if (auto* m = qobject_cast<QPlainTextEdit*>(w); m && m->isReadOnly()) continue;
-            fields << w;
+// The fields of every operation page, each under "ops/<operation>/<field>"
+// as its text (the form presets keep too).
+QString FieldKey(const page::PageBinding& page, const ops::Field& field) {
+    return QStringLiteral("ops/") + QString::fromLatin1(page.operation().info().name) +
+           QLatin1Char('/') + QString::fromLatin1(field.name);
+}
+
+// An older program kept each control under "pages/<objectName>", by the
+// control's kind: read once, the next save writes the fields.
+std::optional<std::string> OldFieldText(const QSettings& s, const page::PageBinding& page,
+                                        const ops::Field& field) {
+    const std::vector<QWidget*> controls = page.Controls(field.name);
+    auto old = [&](std::size_t i) {
+        return s.value(QStringLiteral("pages/") + controls[i]->objectName());
+    };
+    if (field.kind == ops::FieldKind::Choice) {
+        for (std::size_t i = 0; i < controls.size(); ++i)
+            if (old(i).toBool()) return std::string(field.choices[i].value);
+        return std::nullopt;
+    }
+    const QVariant v = old(0);
+    if (!v.isValid()) return std::nullopt;
+    switch (field.kind) {
+        case ops::FieldKind::Flag:
+            return std::string(v.toBool() ? "1" : "0");
+        case ops::FieldKind::Date:
+        case ops::FieldKind::Time: {
+            const QDateTime t = QDateTime::fromString(v.toString(), Qt::ISODate);
+            if (!t.isValid()) return std::nullopt;
+            if (field.kind == ops::FieldKind::Date)
+                return ops::DateText({t.date().year(), t.date().month(), t.date().day()});
+            return ops::TimeText({t.time().hour(), t.time().minute(), t.time().second(), t.time().msec()});
         }
-    }
-    return fields;
-}
-
-QVariant FieldValue(QWidget* w) {
-    if (auto* b = qobject_cast<QCheckBox*>(w)) return b->isChecked();
-    if (auto* b = qobject_cast<QRadioButton*>(w)) return b->isChecked();
-    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
-    if (auto* m = qobject_cast<QPlainTextEdit*>(w)) return m->toPlainText();
-    if (auto* c = qobject_cast<QComboBox*>(w)) {
-        if (c->isEditable()) return c->currentText();
-        return c->currentIndex();
-    }
-    if (auto* d = qobject_cast<QDateTimeEdit*>(w)) return d->dateTime().toString(Qt::ISODate);
-    if (auto* s = qobject_cast<QSpinBox*>(w)) return s->value();
-    if (auto* s = qobject_cast<QDoubleSpinBox*>(w)) return s->value();
-    return QVariant();
-}
-
-// Setting a value emits the fields' change signals, so fields that depend on
-// a box (enabled with it) follow.
-void SetFieldValue(QWidget* w, const QVariant& v) {
-    if (auto* b = qobject_cast<QCheckBox*>(w)) {
-        b->setChecked(v.toBool());
-    } else if (auto* b = qobject_cast<QRadioButton*>(w)) {
-        if (v.toBool()) b->setChecked(true);  // the others of its group follow
-    } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
-        e->setText(v.toString());
-    } else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
-        m->setPlainText(v.toString());
-    } else if (auto* c = qobject_cast<QComboBox*>(w)) {
-        if (c->isEditable()) {
-            c->setEditText(v.toString());
-        } else {
-            bool ok = false;
-            const int index = v.toInt(&ok);
-            if (ok && index >= 0 && index < c->count()) c->setCurrentIndex(index);
+        case ops::FieldKind::Memo: {
+            QString text = v.toString();
+            text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+            return QStringToGbk(text);
         }
-    } else if (auto* d = qobject_cast<QDateTimeEdit*>(w)) {
-        const QDateTime t = QDateTime::fromString(v.toString(), Qt::ISODate);
-        if (t.isValid()) d->setDateTime(t);
-    } else if (auto* s = qobject_cast<QSpinBox*>(w)) {
-        s->setValue(v.toInt());
-    } else if (auto* s = qobject_cast<QDoubleSpinBox*>(w)) {
-        s->setValue(v.toDouble());
+        default:
+            return QStringToGbk(v.toString());
     }
 }
 
-QString PageKey(const QWidget* w) { return QStringLiteral("pages/") + w->objectName(); }
+void RestoreFields(const QSettings& s, TForm1& form) {
+    const bool old = !s.childGroups().contains(QStringLiteral("ops"));
+    for (page::PageBinding* page : form.pages()) {
+        ops::FieldValues values = page->Read();
+        for (const ops::Field& field : page->operation().fields()) {
+            std::optional<std::string> text;
+            if (old) text = OldFieldText(s, *page, field);
+            else if (const QVariant v = s.value(FieldKey(*page, field)); v.isValid())
+                text = QStringToGbk(v.toString());
+            if (text) values.Set(field.name, std::move(*text));
+        }
+        page->Write(values);  // values that do not fit their fields are left out
+    }
+}
+
+void SaveFields(QSettings& s, const TForm1& form) {
+    s.remove("pages");
+    s.remove("ops");  // fields that no longer exist are forgotten
+    for (const page::PageBinding* page : form.pages()) {
+        const ops::FieldValues values = page->Read();
+        for (const ops::Field& field : page->operation().fields())
+            s.setValue(FieldKey(*page, field), GbkToQString(values.Text(field.name)));
+    }
+}
 
 }  // namespace
 
@@ -181,10 +181,7 @@ void RestoreSettings(TForm1& form) {
     new SearchHistory(form, s.value("search/recentFolders").toStringList(),
                       s.value("search/recentMasks").toStringList());
 
-    for (QWidget* field : PageFields(form)) {
-        const QString key = PageKey(field);
-        if (s.contains(key)) SetFieldValue(field, s.value(key));
-    }
+    RestoreFields(s, form);
     // How text files are read and written: the classic mode stays chosen.
     auto* encoding = form.Find<QComboBox>("cmbTextEncoding");
     bool ok = false;
@@ -216,11 +213,7 @@ void SaveSettings(TForm1& form) {
 
     s.setValue("operation/page", form.Find<QComboBox>("cmbOpt")->currentIndex());
     s.setValue("text/encoding", form.Find<QComboBox>("cmbTextEncoding")->currentIndex());
-    s.remove("pages");  // fields that no longer exist are forgotten
-    for (QWidget* field : PageFields(form)) {
-        const QVariant v = FieldValue(field);
-        if (v.isValid()) s.setValue(PageKey(field), v);
-    }
+    SaveFields(s, form);
     s.sync();
 }
 

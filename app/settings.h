@@ -1,6 +1,7 @@
 // What the program remembers between runs: the window's place and size, the
 // splitter, the search folder and file types with their recent lists, the
-// chosen operation and the fields of every operation page. The program's
+// chosen operation and the fields of every operation page (each as its text,
+// under "ops/<operation>/<field>"). The program's
 // start-up restores them and saves them when the window closes; a window
 // built without them starts from its defaults.
 //

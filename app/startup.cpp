@@ -18,7 +18,7 @@
 #include "app/filelist_model.h"
 #include "desktop/file_manager_actions.h"
 #include "app/tform1.h"
-#include "cli/request.h"
+#include "cli/help.h"
 #include "cli/text.h"
 #include "platform/codec.h"
 #include "platform/fs.h"

@@ -16,6 +16,7 @@
 
 #include "app/filelist_model.h"
 #include "app/filelist_view.h"
+#include "app/pages/page_binding.h"
 #include "app/preview_column.h"
 #include "app/looks.h"
 #include "journal/journal.h"
@@ -145,6 +146,16 @@ bool TForm1::CheckSelection() {
     return false;
 }
 
+page::PageBinding* TForm1::CurrentPage() const {
+    const int index = pgcOne_->currentIndex();
+    return index >= 0 && index < static_cast<int>(pages_.size()) ? pages_[index] : nullptr;
+}
+
+int TForm1::CurrentRow() const {
+    const int row = sgFiles_->currentIndex().row() + 1;
+    return row >= 1 && row <= files_.LastRow() ? row : 0;
+}
+
 bool TForm1::FindFirstTwoChecked(int& first, int& second) {
     int found = 0;
     for (int r = 1; r <= files_.LastRow(); ++r) {
@@ -244,19 +255,19 @@ void TForm1::SetRunReport(const RunSummary& summary, const QString& closingText)
 
 void TForm1::BeginBusy() {
     if (busyDepth_++ > 0) return;
-    // Everything that changes the list or starts another command.
+    // Everything that changes the list or starts another command: the
+    // list's and the window's commands, and every page's start button.
     static const char* const kCommands[] = {
         "cbSearch", "btnSelAll", "btnDeSelAll", "btnInverse", "btnAdd", "btnDel",
-        "btnExp", "btnExpDir", "cbDel", "cmbOpt", "btnUndo", "btnPreview", "cmbTextEncoding",
-        "btnExt", "btnFilename", "btnDate", "btnProp", "btnFileInfo", "btnSyn", "btnCut",
-        "btnIns", "btnReplace", "btnDelLine", "btnGetLine", "btnLineSyn", "btnInsLine",
-        "btnFileCombine", "btnConvert"};
+        "btnExp", "btnExpDir", "cbDel", "cmbOpt", "btnUndo", "btnPreview", "cmbTextEncoding"};
     busyControls_.clear();
-    for (const char* name : kCommands) {
-        if (auto* w = Find<QWidget>(name)) {
-            busyControls_.emplace_back(w, w->isEnabled());
-            w->setEnabled(false);
-        }
+    std::vector<QWidget*> controls;
+    for (const char* name : kCommands) controls.push_back(Find<QWidget>(name));
+    for (page::PageBinding* page : pages_) controls.push_back(page->start());
+    for (QWidget* w : controls) {
+        if (!w) continue;
+        busyControls_.emplace_back(w, w->isEnabled());
+        w->setEnabled(false);
     }
     emit busyChanged(true);
 }

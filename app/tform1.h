@@ -3,9 +3,10 @@
 // template picker, the counters and the tips line.
 //
 // Handlers carry the names of their control and event. Each operation's
-// page and handler live in a file of their own under pages/; what they share
-// (the selection check, counters, message boxes and the batch-run frame) is
-// here.
+// page lives in a file of its own under pages/ and binds its controls to the
+// operation's fields (ops/); every start button runs the one batch-run frame
+// here (StartOperation), with the selection check, counters, message boxes
+// and the undo budget.
 #pragma once
 
 #include <QMainWindow>
@@ -18,8 +19,6 @@
 
 #include "app/dialogs.h"
 #include "batch/run.h"
-#include "fileops/attribute_change.h"
-#include "fileops/date_change.h"
 #include "fileops/filelist.h"
 #include "platform/codec.h"
 #include "textops/text_batch.h"
@@ -46,6 +45,13 @@ class PreviewColumn;
 class TextPreviewWindow;
 class LineList;
 class LineSink;
+
+namespace ops {
+class Job;
+}
+namespace page {
+class PageBinding;
+}
 
 inline constexpr const char* kAppCaption = "Ferrovan文件批处理";
 
@@ -147,25 +153,30 @@ public:
     void ConnectClick(QAbstractButton* button, void (TForm1::*handler)());
     void Guard(const std::function<void()>& body);
 
-    // The frame of the line operations, called inside RunCommand once the
-    // settings are checked: stChangeCount reset; each ticked row in display
-    // order, window messages processed before each; its file read, the lines
-    // transformed, a backup made when asked, the file written and counted;
-    // then "成功处理完成,共处理 N 个文件!" (as the closing message that
-    // RunCommand shows once the button is enabled). A file that cannot be read or
-    // written ends the run with its error (thrown, so RunCommand shows it).
-    // transform is called once per file and may keep per-file state.
-    void RunTextFileBatch(bool backup, const LineOperation& operation);
+    // The operation pages, in the selector's order, and the one on show.
+    const std::vector<page::PageBinding*>& pages() const { return pages_; }
+    page::PageBinding* CurrentPage() const;
+    // The batch-run protocol of every operation page (its start button):
+    // the selection check; the page's fields read and checked by the
+    // operation, a refusal shown with the focus on its field; the files
+    // (the ticked rows, the first two for the two-file operations); then,
+    // with the start button disabled, stChangeCount reset, the job prepared,
+    // the undo budget settled, the run with the window's run host, and its
+    // report as the closing message.
+    void StartOperation(page::PageBinding& page);
     // "预览": the current page's start button is pressed in preview mode,
-    // so its own checks and rule run; the text pages then show what the rule
-    // makes of one file (the current row's, or the first ticked one's)
-    // instead of rewriting any.
+    // so its own checks run; the text pages then show what the rule makes
+    // of one file (the current row's, or the first ticked one's) instead of
+    // rewriting any, the conversion the files it would create or replace.
     void btnPreviewClick();
     bool previewing() const { return previewing_; }
     TextPreviewWindow* textPreview() const;
 
     // How the text operations read and write files: cmbTextEncoding.
     TextMode CurrentTextMode() const;
+
+    // The grid's current row; 0 when there is none.
+    int CurrentRow() const;
 
     // A control of the window by its objectName.
     template <class T>
@@ -209,31 +220,6 @@ public:
     // --- template picker ---------------------------------------------------------
     void cmbVarChange(int index);
 
-    // --- operations --------------------------------------------------------------
-    void btnExtClick();         // 更改文件扩展名
-    void btnFilenameClick();    // 更改文件名称
-    void btnDateClick();        // 更改文件或目录日期
-    void ckModifyClick();
-    void ckCreateClick();
-    void ckAccessClick();
-    void chkTimeClick();
-    void btnPropClick();        // 更改文件或目录属性
-    // The settings of the date and attribute pages as their start buttons
-    // read them (the preview reads them the same way).
-    DateSettings ReadDateSettings() const;
-    AttributeSettings ReadAttributeSettings() const;
-    void btnFileInfoClick();    // 文件信息统计
-    void btnSynClick();         // 合并关键字内容
-    void btnCutClick();         // 行内容截取字符
-    void btnInsClick();         // 行内容插入字符
-    void btnReplaceClick();     // 行模式替换字符
-    void btnDelLineClick();     // 内容按行删除
-    void btnGetLineClick();     // 内容按行提取
-    void btnLineSynClick();     // 按关键字同步行
-    void btnInsLineClick();     // 内容插入新行
-    void btnFileCombineClick(); // 文件内容合并
-    void btnConvertClick();     // 文件格式转换
-
     // --- help and tips -------------------------------------------------------------
     void SpeedButton1Click();
     void Label11Click();
@@ -268,29 +254,14 @@ private:
     QWidget* BuildToolRow();
     QWidget* BuildLowerPanel();
     QWidget* BuildRunStrip(QWidget* parent);
-    QWidget* AddPage(const char* objectName, const char* caption);
-
-    // One builder per page (pages/*.cpp).
-    void BuildExtensionPage(QWidget* page);
-    void BuildRenamePage(QWidget* page);
-    void BuildDatePage(QWidget* page);
-    void BuildAttributePage(QWidget* page);
-    void BuildStatisticsPage(QWidget* page);
-    void BuildKeyMergePage(QWidget* page);
-    void BuildLineCutPage(QWidget* page);
-    void BuildLineInsertPage(QWidget* page);
-    void BuildPatternPage(QWidget* page);
-    void BuildLineDeletePage(QWidget* page);
-    void BuildLineExtractPage(QWidget* page);
-    void BuildLineSyncPage(QWidget* page);
-    void BuildNewLinesPage(QWidget* page);
-    void BuildCombinePage(QWidget* page);
-    void BuildConvertPage(QWidget* page);
+    void BuildPages();
     void FillTemplatePicker();
     void SetUpPreview();
     void SetUpTextPreview();
+    // What the job would do to the files, in place of running it.
+    void ShowPreview(ops::Job& job, const std::vector<BatchFile>& files);
     // The files a conversion would create or replace.
-    void ShowConvertPreview(const std::string& format);
+    void ShowOutputsPreview(const ops::Job& job, std::vector<BatchFile> files);
     // The file a preview shows: the current row's, else the first ticked
     // one's; 0 when there is neither.
     int PreviewRow() const;
@@ -314,6 +285,7 @@ private:
     FileGrid* sgFiles_ = nullptr;
     int tickAnchor_ = 0;  // the row of the last name cell clicked, for Shift
     QTabWidget* pgcOne_ = nullptr;
+    std::vector<page::PageBinding*> pages_;  // children of their pages
     QComboBox* cmbOpt_ = nullptr;
     QLabel* stSrcCount_ = nullptr;
     QLabel* stChangeCount_ = nullptr;

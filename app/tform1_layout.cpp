@@ -17,12 +17,15 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <stdexcept>
 
 #include "app/filelist_model.h"
 #include "app/filelist_view.h"
 #include "app/flow_layout.h"
 #include "app/looks.h"
+#include "app/pages/pages.h"
 #include "app/tform1.h"
+#include "ops/registry.h"
 
 namespace ferro {
 
@@ -285,10 +288,20 @@ QWidget* TForm1::BuildRunStrip(QWidget* parent) {
     return strip;
 }
 
-QWidget* TForm1::AddPage(const char* objectName, const char* caption) {
-    auto* page = Named(new QWidget(pgcOne_), objectName);
-    pgcOne_->addTab(page, QString::fromUtf8(caption));
-    return page;
+// One page per operation of the registry, in its order, each bound to its
+// operation's fields; its start button runs the batch-run protocol.
+void TForm1::BuildPages() {
+    for (const ops::Operation* op : ops::Operations()) {
+        const ops::OperationInfo& info = op->info();
+        auto* page = Named(new QWidget(pgcOne_), info.page);
+        pgcOne_->addTab(page, QString::fromUtf8(info.pageCaption));
+        const page::PageBuilder build = page::BuilderOf(info.name);
+        if (!build) throw std::logic_error(std::string("no page for ") + info.name);
+        page::PageBinding* binding = build(*op, page);
+        pages_.push_back(binding);
+        connect(binding->start(), &QAbstractButton::clicked, this,
+                [this, binding] { Guard([&] { StartOperation(*binding); }); });
+    }
 }
 
 QWidget* TForm1::BuildLowerPanel() {
@@ -321,12 +334,8 @@ QWidget* TForm1::BuildLowerPanel() {
     cmbOpt_ = Named(new QComboBox(pnl2), "cmbOpt");
     cmbOpt_->setEditable(false);
     cmbOpt_->setMaxVisibleItems(10);
-    static const char* const kOperations[] = {
-        "更改文件扩展名", "更改文件名称",   "更改文件或目录日期", "更改文件或目录属性",
-        "文件信息统计",   "合并关键字内容", "行内容截取字符",     "行内容插入字符",
-        "行模式替换字符", "内容按行删除",   "内容按行提取",       "按关键字同步行",
-        "内容插入新行",   "文件内容合并",   "文件格式转换"};
-    for (const char* op : kOperations) cmbOpt_->addItem(QString::fromUtf8(op));
+    for (const ops::Operation* op : ops::Operations())
+        cmbOpt_->addItem(QString::fromUtf8(op->info().caption));
     v->addWidget(cmbOpt_);
 
     // How text files are read and written by every text operation.
@@ -386,29 +395,7 @@ QWidget* TForm1::BuildLowerPanel() {
     pv->addWidget(Panel3);
     h->addWidget(Panel2, 1);
 
-    struct PageDef {
-        const char* name;
-        const char* caption;
-        void (TForm1::*build)(QWidget*);
-    };
-    static const PageDef kPages[] = {
-        {"TabSheet7", "更改文件扩展名", &TForm1::BuildExtensionPage},
-        {"TabSheet8", "更改文件名称", &TForm1::BuildRenamePage},
-        {"TabSheet9", "更改文件或目录日期", &TForm1::BuildDatePage},
-        {"TabSheet10", "更改文件或目录属性", &TForm1::BuildAttributePage},
-        {"ts3", "文件信息统计", &TForm1::BuildStatisticsPage},
-        {"ts1", "合并关键字内容", &TForm1::BuildKeyMergePage},
-        {"ts2", "文本行内容截取", &TForm1::BuildLineCutPage},
-        {"ts4", "文本行内容插入", &TForm1::BuildLineInsertPage},
-        {"TabSheet1", "行模式替换", &TForm1::BuildPatternPage},
-        {"TabSheet3", "内容按行删除", &TForm1::BuildLineDeletePage},
-        {"TabSheet4", "内容按行提取", &TForm1::BuildLineExtractPage},
-        {"TabSheet6", "按关键字同步行", &TForm1::BuildLineSyncPage},
-        {"TabSheet5", "内容插入新行", &TForm1::BuildNewLinesPage},
-        {"TabSheet11", "文件内容合并", &TForm1::BuildCombinePage},
-        {"TabSheet12", "文件格式转换", &TForm1::BuildConvertPage},
-    };
-    for (const PageDef& p : kPages) (this->*p.build)(AddPage(p.name, p.caption));
+    BuildPages();
 
     connect(cmbOpt_, &QComboBox::activated, this,
             [this](int index) { Guard([&] { cmbOptChange(index); }); });

@@ -7,6 +7,7 @@
 #include <QTabWidget>
 #include <QTextCursor>
 
+#include "app/pages/page_binding.h"
 #include "app/tform1.h"
 #include "platform/codec.h"
 #include "template/catalog.h"
@@ -15,24 +16,6 @@
 namespace ferro {
 
 namespace {
-
-// The template field of each page that has one, by page index.
-const char* TargetField(int page) {
-    switch (page) {
-        case 1:
-            return "edtNewFilename";
-        case 6:
-            return "edtCutFormat";
-        case 7:
-            return "edtInsFormat";
-        case 12:
-            return "mmoNewCont";
-        case 14:
-            return "edtFileFormat";
-        default:
-            return nullptr;
-    }
-}
 
 // The field's text with the written text put in: at the caret when nothing
 // is selected, otherwise in place of every occurrence of the selection,
@@ -64,13 +47,12 @@ void TForm1::cmbVarChange(int index) {
     if (index < 0 || index >= static_cast<int>(catalog.size())) return;
     const QString written = QString::fromUtf8(catalog[index].written);
 
-    const int page = pgcOne_->currentIndex();
-    const char* name = TargetField(page);
-    QWidget* pageWidget = pgcOne_->widget(page);
-    const QString objectName = name ? QString::fromLatin1(name) : QString();
+    // The template field of the page on show, if it has one.
+    const page::PageBinding* page = CurrentPage();
+    QWidget* target = page ? page->Control(page->templateField) : nullptr;
     // Each edit replaces the whole text as one undoable step, so Ctrl+Z
     // brings the old text back.
-    if (auto* edit = name ? pageWidget->findChild<QLineEdit*>(objectName) : nullptr) {
+    if (auto* edit = qobject_cast<QLineEdit*>(target)) {
         const QString text =
             PutIn(edit->text(), edit->cursorPosition(), edit->selectedText(), written);
         edit->selectAll();
@@ -78,7 +60,7 @@ void TForm1::cmbVarChange(int index) {
         edit->setFocus();
         return;
     }
-    if (auto* memo = name ? pageWidget->findChild<QPlainTextEdit*>(objectName) : nullptr) {
+    if (auto* memo = qobject_cast<QPlainTextEdit*>(target)) {
         QTextCursor cursor = memo->textCursor();
         // A selection across lines holds paragraph separators where the text
         // holds line breaks.

@@ -1,20 +1,18 @@
 // What the start button would do, shown before it is pressed: the preview
 // column of the name and metadata pages follows every field they read.
-#include <QCheckBox>
-#include <QDateEdit>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTabWidget>
-#include <QTimeEdit>
 
 #include "app/filelist_model.h"
 #include "app/filelist_view.h"
+#include "app/pages/page_binding.h"
 #include "app/preview_column.h"
 #include "app/run_host.h"
 #include "app/text_preview_window.h"
 #include "app/tform1.h"
+#include "ops/operation.h"
 #include "platform/codec.h"
 #include "textops/text_preview.h"
 
@@ -27,14 +25,10 @@ void TForm1::SetUpPreview() {
     // window closes).
     auto again = [column] { column->Invalidate(); };
     connect(pgcOne_, &QTabWidget::currentChanged, column, again);
-    for (const char* name : {"edtNewFilename", "edtNewExt"})
-        connect(Find<QLineEdit>(name), &QLineEdit::textChanged, column, again);
-    for (const char* name : {"ckModify", "ckCreate", "ckAccess", "chkTime", "ckNormal", "ckSystem",
-                             "ckReadonly", "ckHidden"})
-        connect(Find<QCheckBox>(name), &QCheckBox::toggled, column, again);
-    for (const char* name : {"dtModify", "dtCreate", "dtAccess"})
-        connect(Find<QDateEdit>(name), &QDateEdit::dateChanged, column, again);
-    connect(Find<QTimeEdit>("dtpTime"), &QTimeEdit::timeChanged, column, again);
+    // Every field of the pages it previews.
+    for (page::PageBinding* page : pages_)
+        if (page->operation().info().preview == ops::PreviewKind::Names)
+            connect(page, &page::PageBinding::changed, column, again);
     // The list: rows, order, ticks and cells (but not the column's own cells).
     connect(model_, &QAbstractItemModel::rowsInserted, column, again);
     connect(model_, &QAbstractItemModel::rowsRemoved, column, again);
@@ -54,16 +48,12 @@ void TForm1::SetUpPreview() {
 namespace ferro {
 namespace {
 
-// The start buttons "预览" presses, by page.
-const char* PreviewedStartButton(const QString& page) {
-    static const std::pair<const char*, const char*> kPages[] = {
-        {"ts2", "btnCut"},          {"ts4", "btnIns"},         {"TabSheet1", "btnReplace"},
-        {"TabSheet3", "btnDelLine"}, {"TabSheet4", "btnGetLine"}, {"TabSheet5", "btnInsLine"},
-        {"TabSheet12", "btnConvert"},
-    };
-    for (const auto& [name, button] : kPages)
-        if (page == QLatin1String(name)) return button;
-    return nullptr;
+// Whether "预览" presses the page's start button: the pages whose
+// operation shows one file's lines or the files it would write.
+bool Previewed(const page::PageBinding* page) {
+    if (!page) return false;
+    const ops::PreviewKind kind = page->operation().info().preview;
+    return kind == ops::PreviewKind::Lines || kind == ops::PreviewKind::Outputs;
 }
 
 }  // namespace
@@ -75,9 +65,7 @@ TextPreviewWindow* TForm1::textPreview() const {
 void TForm1::SetUpTextPreview() {
     auto* btnPreview = Find<QPushButton>("btnPreview");
     ConnectClick(btnPreview, &TForm1::btnPreviewClick);
-    auto follow = [this, btnPreview] {
-        btnPreview->setEnabled(PreviewedStartButton(pgcOne_->currentWidget()->objectName()));
-    };
+    auto follow = [this, btnPreview] { btnPreview->setEnabled(Previewed(CurrentPage())); };
     connect(pgcOne_, &QTabWidget::currentChanged, btnPreview, follow);
     follow();
 }
@@ -92,12 +80,43 @@ int TForm1::PreviewRow() const {
 
 void TForm1::btnPreviewClick() {
     if (IsBusy()) return;
-    const char* start = PreviewedStartButton(pgcOne_->currentWidget()->objectName());
-    auto* button = start ? Find<QPushButton>(start) : nullptr;
-    if (!button) return;
+    page::PageBinding* page = CurrentPage();
+    if (!Previewed(page)) return;
     previewing_ = true;
     const auto done = qScopeGuard([this] { previewing_ = false; });
-    button->click();
+    page->start()->click();
+}
+
+void TForm1::ShowPreview(ops::Job& job, const std::vector<BatchFile>& files) {
+    if (const std::optional<LineOperation> rule = job.PreviewRule()) ShowTextPreview(*rule);
+    else ShowOutputsPreview(job, files);
+}
+
+void TForm1::ShowOutputsPreview(const ops::Job& job, std::vector<BatchFile> files) {
+    if (files.empty()) files.push_back({PreviewRow(), files_.Path(PreviewRow())});
+    int created = 0, replaced = 0, same = 0;
+    QString details;
+    std::string lastSame;
+    for (const PlannedOutput& p : job.Outputs(files)) {
+        if (!p.sameAs.empty()) {
+            // One line for a source left undone, however many files it has.
+            if (p.source == lastSame) continue;
+            lastSame = p.source;
+            ++same;
+            details += GbkToQString(p.source) + QStringLiteral("\t不转换：") +
+                       GbkToQString(SameOutputText(p.sameAs)) + QStringLiteral("\n");
+            continue;
+        }
+        (p.exists ? replaced : created) += 1;
+        details += GbkToQString(p.output) +
+                   (p.exists ? QStringLiteral("\t将替换\n") : QStringLiteral("\t将新建\n"));
+    }
+    QString text = QStringLiteral("转换将新建 %1 个文件，替换 %2 个已有文件(源文件不能转换的除外)。")
+                       .arg(created)
+                       .arg(replaced);
+    if (same) text += QStringLiteral("\n%1 个文件与前面文件的输出同名，将不转换。").arg(same);
+    dialogs_->MessageWithDetails(this, DialogProvider::Icon::Information,
+                                 QString::fromUtf8(kAppCaption), text, details);
 }
 
 void TForm1::ShowTextPreview(const LineOperation& operation) {

@@ -17,6 +17,7 @@
 #include "journal/journal.h"
 #include "journal/recovery.h"
 #include "journal/undo.h"
+#include "ops/undo_budget.h"
 #include "platform/codec.h"
 #include "platform/fs.h"
 
@@ -24,12 +25,7 @@ namespace ferro {
 
 namespace {
 
-QString Bytes(uint64_t bytes) {
-    if (bytes >= (uint64_t{1} << 30)) return QStringLiteral("%1 GB").arg(bytes / double(1 << 30), 0, 'f', 1);
-    if (bytes >= (uint64_t{1} << 20)) return QStringLiteral("%1 MB").arg(bytes / double(1 << 20), 0, 'f', 1);
-    if (bytes >= 1024) return QStringLiteral("%1 KB").arg((bytes + 1023) / 1024);
-    return QStringLiteral("%1 字节").arg(bytes);
-}
+QString Bytes(uint64_t bytes) { return GbkToQString(ops::SizeText(bytes)); }
 
 // "“更改文件名称”（12月8日 11:50，命令行，/home/u/照片，50 个文件）": two
 // runs of one operation a minute apart are told apart by where they were
@@ -76,7 +72,7 @@ void TForm1::SetUpUndo() {
 }
 
 void TForm1::OpenJournal() {
-    if (!journal_) journal_ = std::make_unique<Journal>();
+    if (!journal_) journal_ = ops::OpenRunJournal();
     UpdateUndoButton();
 }
 
@@ -167,12 +163,9 @@ void TForm1::UndoJournalRun(const std::string& id) {
 bool TForm1::CheckJournalRoom(const std::vector<BatchFile>& files, bool& withoutUndo) {
     withoutUndo = false;
     if (!journal_) return true;
-    const uint64_t bytes = EstimateOldContentBytes(files);
-    if (bytes == 0 || journal_->MakeRoom(bytes)) return true;
-    if (!AskYesNo(QStringLiteral("这些文件的原内容共 %1，超出撤销记录的上限 %2，处理后将无法撤销。\n"
-                                 "是否继续处理（不保留撤销记录）？")
-                      .arg(Bytes(bytes), Bytes(journal_->budget()))))
-        return false;
+    const ops::UndoRoom room = ops::MakeUndoRoom(*journal_, files);
+    if (room.fits) return true;
+    if (!AskYesNo(GbkToQString(ops::UndoRoomQuestion(room)))) return false;
     withoutUndo = true;
     return true;
 }

@@ -1,6 +1,6 @@
 // Running a request of the command line: the files are found (searched
 // and named), each is processed as a ticked row of the window would be,
-// by the same core code, and what happened is told the way the window
+// by the operation's own job, and what happened is told the way the window
 // tells it: its closing message on standard error, followed by the files
 // left undone with their reasons. Results (statistics, --dry-run, the
 // --json report) go to standard output.

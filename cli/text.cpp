@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "cli/console.h"
 #include "platform/codec.h"
 
 namespace ferro::cli {
@@ -156,5 +157,8 @@ std::string JsonPathMember(std::string_view name, std::string_view gbk) {
     lossy += '"';
     return out + lossy + ",\"" + std::string(name) + "_bytes\":\"" + Base64(disk) + '"';
 }
+
+void PrintOut(Console& console, std::string_view gbk) { console.Out(ToUtf8(gbk)); }
+void PrintErr(Console& console, std::string_view gbk) { console.Err(ToUtf8(gbk)); }
 
 }  // namespace ferro::cli

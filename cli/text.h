@@ -8,6 +8,8 @@
 
 namespace ferro::cli {
 
+class Console;
+
 // UTF-8 (a literal of this program, an argument) to GBK.
 std::string FromUtf8(std::string_view utf8);
 
@@ -23,5 +25,9 @@ std::string JsonString(std::string_view gbk);
 // "name_bytes":"…" with the bytes on disk in base64, so that a reader gets
 // the very name (as ripgrep's JSON gives bytes that are not text).
 std::string JsonPathMember(std::string_view name, std::string_view gbk);
+
+// GBK text printed on standard output and standard error.
+void PrintOut(Console& console, std::string_view gbk);
+void PrintErr(Console& console, std::string_view gbk);
 
 }  // namespace ferro::cli

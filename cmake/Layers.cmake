@@ -2,6 +2,8 @@
 # tested and benchmarked without a window. ferro_core_library() records a
 # target as core; ferro_check_layers() walks its link graph at the end of
 # configuration and stops with an error when a widget library shows up.
+# The operations (ferro_ops) sit under both front ends, so no core library
+# but the command line itself may link the command line (ferro_cli).
 set_property(GLOBAL PROPERTY FERRO_CORE_TARGETS "")
 
 function(ferro_core_library target)
@@ -47,6 +49,9 @@ function(ferro_check_layers)
     foreach(lib IN LISTS all)
       if(lib MATCHES "Qt6?::(Widgets|Gui)$" OR lib MATCHES "ferro_app")
         message(FATAL_ERROR "Core library ${core} must not link ${lib}")
+      endif()
+      if(lib STREQUAL "ferro_cli" AND NOT core STREQUAL "ferro_cli")
+        message(FATAL_ERROR "Core library ${core} must not link the command line ${lib}")
       endif()
     endforeach()
   endforeach()

@@ -62,8 +62,13 @@ ChangePreview::~ChangePreview() = default;
 std::unique_ptr<ChangePreview> ChangePreview::ForRename(const FileList& files,
                                                         std::string_view pattern,
                                                         std::string_view programDir) {
+    return ForRename(files, std::make_unique<RenameRule>(pattern, programDir));
+}
+
+std::unique_ptr<ChangePreview> ChangePreview::ForRename(const FileList& files,
+                                                        std::unique_ptr<RenameRule> rule) {
     std::unique_ptr<ChangePreview> p(new ChangePreview(files, PreviewKind::Rename));
-    p->rule_ = std::make_unique<RenameRule>(pattern, programDir);
+    p->rule_ = std::move(rule);
     return p;
 }
 

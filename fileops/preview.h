@@ -45,6 +45,9 @@ public:
     // in use (make a new one when it does).
     static std::unique_ptr<ChangePreview> ForRename(const FileList& files, std::string_view pattern,
                                                     std::string_view programDir);
+    // The same by a rule made beforehand.
+    static std::unique_ptr<ChangePreview> ForRename(const FileList& files,
+                                                    std::unique_ptr<RenameRule> rule);
     static std::unique_ptr<ChangePreview> ForExtension(const FileList& files,
                                                        std::string_view pattern);
     static std::unique_ptr<ChangePreview> ForDates(const FileList& files,

@@ -287,6 +287,10 @@ Undone RenameRow(FileList& files, int row, const std::string& newName,
 RunSummary RenameFiles(FileList& files, std::string_view typedPattern, std::string_view programDir,
                        RunHost* host) {
     RenameRule rule(typedPattern, programDir);
+    return RenameFiles(files, rule, host);
+}
+
+RunSummary RenameFiles(FileList& files, RenameRule& rule, RunHost* host) {
 
     // Every new name first, so that a recorder can put the whole plan on
     // disk before the first file changes. The run ends where a name list

@@ -94,5 +94,8 @@ std::string PathWithName(const FileList& files, int row, std::string_view newNam
 // Every file left as it was is reported with its reason.
 RunSummary RenameFiles(FileList& files, std::string_view typedPattern, std::string_view programDir,
                        RunHost* host = nullptr);
+// The same by a rule made beforehand (making it is what refuses a pattern
+// whose sequence item holds no numbers).
+RunSummary RenameFiles(FileList& files, RenameRule& rule, RunHost* host = nullptr);
 
 }  // namespace ferro

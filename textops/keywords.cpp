@@ -1,8 +1,11 @@
-// Keywords in a UTF-8 file's own lines, with the result they have in the
-// same lines as GBK.
+// Keyword fields split into keywords; keywords in GBK lines, and in a UTF-8
+// file's own lines with the result they have in the same lines as GBK.
+#include "textops/keywords.h"
+
+#include <algorithm>
+
 #include "platform/codec.h"
 #include "platform/text.h"
-#include "textops/line_select.h"
 
 namespace ferro {
 
@@ -59,6 +62,50 @@ bool WholeCharacters(std::string_view keyword, std::size_t from, std::string_vie
 }
 
 }  // namespace
+
+std::vector<std::string> SplitKeywords(std::string_view text) {
+    std::vector<std::string> keys;
+    const std::size_t n = text.size();
+    auto isBlank = [](char c) {
+        unsigned char u = static_cast<unsigned char>(c);
+        return u >= 0x01 && u <= 0x20;
+    };
+    std::size_t i = 0;
+    while (i < n && isBlank(text[i])) ++i;
+    while (i < n) {
+        std::string key;
+        if (text[i] == '"') {
+            ++i;
+            while (i < n) {
+                if (text[i] == '"') {
+                    if (i + 1 < n && text[i + 1] == '"') {
+                        key.push_back('"');
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                key.push_back(text[i++]);
+            }
+        } else {
+            while (i < n && text[i] != ';' && !isBlank(text[i])) key.push_back(text[i++]);
+        }
+        keys.push_back(std::move(key));
+        while (i < n && isBlank(text[i])) ++i;
+        if (i < n && text[i] == ';') {
+            if (i + 1 == n) keys.emplace_back();  // a ";" as the very last byte
+            ++i;
+            while (i < n && isBlank(text[i])) ++i;
+        }
+    }
+    return keys;
+}
+
+bool ContainsAnyKeyword(std::string_view line, const std::vector<std::string>& keywords) {
+    return std::any_of(keywords.begin(), keywords.end(),
+                       [&](const std::string& k) { return ContainsKeyword(line, k); });
+}
 
 KeywordMatcher::KeywordMatcher(const std::vector<std::string>& gbkKeywords, LineBytes bytes)
     : gbk_(gbkKeywords), bytes_(bytes) {

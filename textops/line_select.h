@@ -1,6 +1,6 @@
 // What the line operations share about choosing lines: which lines a
 // template is applied to, the clamped line number, blank lines, and the
-// "every N lines, the M-th" interval.
+// "every N lines, the M-th" interval. Keywords are in keywords.h.
 #pragma once
 
 #include <cstddef>
@@ -8,49 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "textops/keywords.h"
 #include "textops/lines.h"
 
 namespace ferro {
-
-// Whether line holds keyword's bytes anywhere (case-sensitive, byte-wise,
-// so also from the second byte of one double-byte character into the
-// next); an empty keyword matches nothing.
-inline bool ContainsKeyword(std::string_view line, std::string_view keyword) {
-    return !keyword.empty() && line.find(keyword) != std::string_view::npos;
-}
-bool ContainsAnyKeyword(std::string_view line, const std::vector<std::string>& keywords);
-
-// GBK keywords looked for in lines of either bytes, with one result: in a
-// UTF-8 file's own lines, exactly what ContainsAnyKeyword gives for the same
-// lines converted to GBK. A keyword is looked for in UTF-8; the GBK bytes
-// of a line could also hold it from inside a character (the second byte of
-// "丒", 81 45, is an "E"), which needs the characters that would follow
-// such a start: only a line holding those is converted and looked at as
-// GBK.
-class KeywordMatcher {
-public:
-    KeywordMatcher(const std::vector<std::string>& gbkKeywords, LineBytes bytes);
-
-    // False when a keyword cannot be looked for in UTF-8 lines without
-    // converting every line (one too short to tell what follows a start
-    // inside a character, or bytes that are no GBK text).
-    bool usable() const { return usable_; }
-    bool AnyIn(std::string_view line) const;
-
-private:
-    struct Utf8Keyword {
-        std::string gbk, utf8;
-        std::vector<std::string> hints;  // lines holding one are converted
-        // The one hint is part of the keyword: a line without it holds
-        // neither, so one search tells most lines.
-        bool hintFirst = false;
-    };
-    std::vector<std::string> gbk_;
-    LineBytes bytes_;
-    bool usable_ = true;
-    std::vector<Utf8Keyword> utf8_;
-    mutable std::string converted_;
-};
 
 // The lines a template is applied to (line cut, line insert).
 enum class LineChoice {

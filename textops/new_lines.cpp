@@ -185,4 +185,11 @@ void InsertNewLines(const NewLinesSettings& settings, std::string_view block, co
     }
 }
 
+LineOperation NewLinesOperation(const NewLinesSettings& settings,
+                                std::shared_ptr<const NewLineBlock> block) {
+    return LineOperation([settings, block](const LineList& in, LineSink& out) {
+        InsertNewLines(settings, block->ForFile(in), in, out);
+    });
+}
+
 }  // namespace ferro

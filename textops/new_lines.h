@@ -5,11 +5,13 @@
 // \t, \r and \n. Other ${...} text is inserted as typed.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "textops/lines.h"
+#include "textops/text_batch.h"
 
 namespace ferro {
 
@@ -69,5 +71,10 @@ private:
 // processed before each line in interval and keyword modes.
 void InsertNewLines(const NewLinesSettings& settings, std::string_view block, const LineList& in,
                     LineSink& out);
+
+// The operation of a run: each file gets the block made for it, inserted by
+// the settings' mode.
+LineOperation NewLinesOperation(const NewLinesSettings& settings,
+                                std::shared_ptr<const NewLineBlock> block);
 
 }  // namespace ferro

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/codec.h"
+#include "textops/keywords.h"
 #include "textops/textfile.h"
 
 namespace ferro {

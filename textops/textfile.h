@@ -111,9 +111,6 @@ bool BackupFile(std::string_view path);
 // take ".bak") when no copy was made: the file must then be left as it is.
 void BackUpBeforeWriting(std::string_view path, ChangeRecorder* recorder);
 
-// Splits a keyword field at ";" and blanks; a keyword in double quotes may
-// hold both ("" stands for one quote). Empty keywords stay in the list.
-std::vector<std::string> SplitKeywords(std::string_view text);
 
 
 // Reads a number field: "'%s' is not a valid integer value" otherwise.

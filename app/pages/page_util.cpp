@@ -53,4 +53,21 @@ QCheckBox* BackupBox(QWidget* page, const char* name) {
     return Check(page, name, "备份目标文件(.bak),覆盖同名文件", true);
 }
 
+QHBoxLayout* IntervalRow(QWidget* page, const char* periodName, const char* middle,
+                         const char* positionName) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(4);
+    auto* period = Edit(page, periodName, "2");
+    auto* position = Edit(page, positionName, "1");
+    period->setMaximumWidth(50);
+    position->setMaximumWidth(50);
+    row->addWidget(Label(page, "每"));
+    row->addWidget(period);
+    row->addWidget(Label(page, middle));
+    row->addWidget(position);
+    row->addWidget(Label(page, "行记录"));
+    row->addStretch(1);
+    return row;
+}
+
 }  // namespace ferro::page

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,6 +25,9 @@ QCheckBox* Check(QWidget* page, const char* name, const char* caption, bool chec
 QRadioButton* Radio(QWidget* page, const char* name, const char* caption, bool checked);
 // "备份目标文件(.bak),覆盖同名文件", ticked.
 QCheckBox* BackupBox(QWidget* page, const char* name);
+// "每 [2] <middle> [1] 行记录": the period and the position of an interval.
+QHBoxLayout* IntervalRow(QWidget* page, const char* periodName, const char* middle,
+                         const char* positionName);
 inline constexpr const char* kTestFirstNote =
     "注意：批量处理前，请最好先测试几个文件，确保格式的准确无误。";
 inline constexpr const char* kTestSettingsNote =

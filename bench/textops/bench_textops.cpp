@@ -48,6 +48,7 @@
 
 #include "platform/codec.h"
 #include "platform/pump.h"
+#include "textops/keywords.h"
 #include "textops/line_delete.h"
 #include "textops/line_extract.h"
 #include "textops/line_insert.h"

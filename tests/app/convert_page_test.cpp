@@ -12,12 +12,14 @@
 
 #include "common/temp_folder.h"
 #include "convert/workbook_files.h"
+#include "form_testing.h"
 #include "scripted_dialogs.h"
 
 using ferro::DialogProvider;
 using ferro::TForm1;
 using ferro::testing::AddToList;
 using ferro::testing::ChooseOperation;
+using ferro::testing::Counter;
 using ferro::testing::Gbk;
 using ferro::testing::ScriptedDialogs;
 using ferro::testing::TempFolder;
@@ -30,10 +32,6 @@ constexpr int kConvertPage = 14;
 void Run(TForm1& form, const char* item) {
     form.Find<QLineEdit>("edtFileFormat")->setText(QString::fromUtf8(item));
     form.Find<QPushButton>("btnConvert")->click();
-}
-
-QString Counter(TForm1& form) {
-    return form.Find<QLabel>("stChangeCount")->text();
 }
 
 }  // namespace

@@ -15,29 +15,24 @@
 #include "platform/codec.h"
 #include "platform/fs.h"
 #include "platform/pump.h"
+#include "form_testing.h"
 #include "scripted_dialogs.h"
 
 using ferro::TForm1;
 using ferro::testing::AddToList;
+using ferro::testing::Counter;
 using ferro::testing::Gbk;
+using ferro::testing::Q;
 using ferro::testing::ScriptedDialogs;
 using ferro::testing::TempFolder;
 using ferro::testing::Tick;
 
 namespace {
 
-QString Q(const std::string& gbk) {
-    return ferro::GbkToQString(gbk);
-}
-
 // A path as its bytes on disk.
 std::string Disk(const std::string& gbk) {
     std::string disk;
     return ferro::GbkToDisk(gbk, disk) ? disk : std::string("<not a path>");
-}
-
-QString Counter(TForm1& form, const char* name) {
-    return form.Find<QLabel>(name)->text();
 }
 
 // A search the user starts while the deletion pumps messages: the list is

@@ -13,21 +13,16 @@
 #include "app/filelist_model.h"
 #include "common/temp_folder.h"
 #include "platform/codec.h"
+#include "form_testing.h"
 #include "scripted_dialogs.h"
 
 using ferro::TForm1;
 using ferro::testing::AddToList;
+using ferro::testing::Names;
 using ferro::testing::ScriptedDialogs;
 using ferro::testing::TempFolder;
 
 namespace {
-
-QStringList Names(TForm1& form) {
-    QStringList names;
-    for (int r = 1; r <= form.fileList().LastRow(); ++r)
-        names << ferro::GbkToQString(form.fileList().Name(r));
-    return names;
-}
 
 // Rows (1-based) whose tick is set.
 QList<int> Ticked(TForm1& form) {

@@ -14,13 +14,16 @@
 
 #include "common/temp_folder.h"
 #include "platform/codec.h"
+#include "form_testing.h"
 #include "scripted_dialogs.h"
 
 using ferro::TForm1;
 using ferro::testing::AddToList;
 using ferro::testing::ChooseOperation;
+using ferro::testing::Click;
 using ferro::testing::Gbk;
 using ferro::testing::ScriptedDialogs;
+using ferro::testing::SetText;
 using ferro::testing::TempFolder;
 using ferro::testing::Tick;
 using Icon = ferro::DialogProvider::Icon;
@@ -31,19 +34,8 @@ QString U(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
-void SetText(TForm1& form, const char* name, const char* utf8) {
-    if (auto* e = form.Find<QLineEdit>(name))
-        e->setText(U(utf8));
-    else
-        form.Find<QPlainTextEdit>(name)->setPlainText(U(utf8));
-}
-
 void Choose(TForm1& form, const char* radio) {
     form.Find<QRadioButton>(radio)->setChecked(true);
-}
-
-void Click(TForm1& form, const char* button) {
-    form.Find<QPushButton>(button)->click();
 }
 
 QString Changed(TForm1& form) {

@@ -23,10 +23,12 @@
 #include "platform/fs.h"
 #include "platform/pump.h"
 #include "platform/times.h"
+#include "form_testing.h"
 #include "scripted_dialogs.h"
 
 using ferro::TForm1;
 using ferro::testing::Gbk;
+using ferro::testing::Q;
 using ferro::testing::ScriptedDialogs;
 using ferro::testing::TempFolder;
 
@@ -38,10 +40,6 @@ QStringList Paths(TForm1& form) {
     for (int r = 1; r <= form.fileList().LastRow(); ++r)
         paths << ferro::GbkToQString(form.fileList().Path(r));
     return paths;
-}
-
-QString Q(const std::string& gbk) {
-    return ferro::GbkToQString(gbk);
 }
 
 void Search(TForm1& form, const std::string& folders, const char* masks) {

@@ -227,6 +227,65 @@ private slots:
                  qPrintable(QStringLiteral("%1,%2 %3x%4").arg(form.x()).arg(form.y()).arg(form.width()).arg(form.height())));
     }
 
+    // The fields are kept as their text, by operation and field name, the
+    // form a preset takes too.
+    void fieldsAreKeptAsText() {
+        {
+            ScriptedDialogs dialogs;
+            TForm1 form(&dialogs);
+            form.Find<QRadioButton>("rbGetKeys")->setChecked(true);
+            form.Find<QLineEdit>("edtGetKeys")->setText(QStringLiteral("错误;警告"));
+            form.Find<QCheckBox>("ckAccess")->setChecked(true);
+            form.Find<QDateEdit>("dtAccess")->setDate(QDate(2019, 12, 31));
+            ferro::SaveSettings(form);
+        }
+        QSettings s(ferro::SettingsFilePath(), QSettings::IniFormat);
+        QCOMPARE(s.value("ops/extract-lines/mode").toString(), QStringLiteral("keywords"));
+        QCOMPARE(s.value("ops/extract-lines/keywords").toString(), QStringLiteral("错误;警告"));
+        QCOMPARE(s.value("ops/extract-lines/keepBlank").toString(), QStringLiteral("1"));
+        QCOMPARE(s.value("ops/dates/setAccessed").toString(), QStringLiteral("1"));
+        QCOMPARE(s.value("ops/dates/accessed").toString(), QStringLiteral("2019-12-31"));
+        QVERIFY(!s.childGroups().contains(QStringLiteral("pages")));
+    }
+
+    // What an older program kept, control by control, is read once; the
+    // next save keeps the fields instead.
+    void olderSettingsAreReadOnce() {
+        QDir().mkpath(Q(*config_, "/ferrovan-batch"));
+        {
+            QSettings s(ferro::SettingsFilePath(), QSettings::IniFormat);
+            s.setValue("pages/edtNewFilename", QStringLiteral("照片_${Sn(1,3)}"));
+            s.setValue("pages/ckModify", true);
+            s.setValue("pages/dtModify", QStringLiteral("2020-02-29T00:00:00"));
+            s.setValue("pages/dtpTime", QStringLiteral("2000-01-01T07:08:09"));
+            s.setValue("pages/mmPattern", QStringLiteral("第一行\n第二行"));
+            s.setValue("pages/rbDelLineNo", false);
+            s.setValue("pages/rbDelKeys", true);
+            s.setValue("pages/chkDelLine", false);
+        }
+        for (int start = 0; start < 2; ++start) {
+            ScriptedDialogs dialogs;
+            TForm1 form(&dialogs);
+            ferro::RestoreSettings(form);
+            QCOMPARE(form.Find<QLineEdit>("edtNewFilename")->text(), QStringLiteral("照片_${Sn(1,3)}"));
+            QVERIFY(form.Find<QCheckBox>("ckModify")->isChecked());
+            QVERIFY(form.Find<QDateEdit>("dtModify")->isEnabled());
+            QCOMPARE(form.Find<QDateEdit>("dtModify")->date(), QDate(2020, 2, 29));
+            QCOMPARE(form.Find<QTimeEdit>("dtpTime")->time(), QTime(7, 8, 9));
+            QCOMPARE(form.Find<QPlainTextEdit>("mmPattern")->toPlainText(), QStringLiteral("第一行\n第二行"));
+            QVERIFY(form.Find<QRadioButton>("rbDelKeys")->isChecked());
+            QVERIFY(!form.Find<QCheckBox>("chkDelLine")->isChecked());
+            QVERIFY(form.Find<QCheckBox>("chkCutBak")->isChecked());  // not kept: its default
+            ferro::SaveSettings(form);
+            QSettings s(ferro::SettingsFilePath(), QSettings::IniFormat);
+            QVERIFY(!s.childGroups().contains(QStringLiteral("pages")));
+            QCOMPARE(s.value("ops/rename/pattern").toString(), QStringLiteral("照片_${Sn(1,3)}"));
+            QCOMPARE(s.value("ops/pattern/pattern").toString(), QStringLiteral("第一行\r\n第二行"));
+            QCOMPARE(s.value("ops/dates/time").toString(), QStringLiteral("07:08:09"));
+            QCOMPARE(s.value("ops/delete-lines/mode").toString(), QStringLiteral("keywords"));
+        }
+    }
+
     // A file written by hand (or by an older program) with values that no
     // longer fit: they are left out, nothing breaks.
     void oddValuesAreIgnored() {
@@ -238,12 +297,29 @@ private slots:
             s.setValue("pages/dtModify", QStringLiteral("not a date"));
             s.setValue("pages/noSuchField", QStringLiteral("x"));
         }
+        {
+            ScriptedDialogs dialogs;
+            TForm1 form(&dialogs);
+            ferro::RestoreSettings(form);
+            QCOMPARE(form.Find<QComboBox>("cmbOpt")->currentIndex(), 1);
+            QCOMPARE(form.Find<QDateEdit>("dtModify")->date(), QDate::currentDate());
+            QCOMPARE(form.size(), QSize(800, 600));
+        }
+        // The same kept as fields.
+        {
+            QSettings s(ferro::SettingsFilePath(), QSettings::IniFormat);
+            s.remove("pages");
+            s.setValue("ops/dates/modified", QStringLiteral("2023-02-29"));
+            s.setValue("ops/dates/setModified", QStringLiteral("yes"));
+            s.setValue("ops/delete-lines/mode", QStringLiteral("sometimes"));
+            s.setValue("ops/noSuchOperation/x", QStringLiteral("x"));
+        }
         ScriptedDialogs dialogs;
         TForm1 form(&dialogs);
         ferro::RestoreSettings(form);
-        QCOMPARE(form.Find<QComboBox>("cmbOpt")->currentIndex(), 1);
         QCOMPARE(form.Find<QDateEdit>("dtModify")->date(), QDate::currentDate());
-        QCOMPARE(form.size(), QSize(800, 600));
+        QVERIFY(!form.Find<QCheckBox>("ckModify")->isChecked());
+        QVERIFY(form.Find<QRadioButton>("rbDelLineNo")->isChecked());
     }
 };
 

@@ -15,12 +15,15 @@
 #include "common/temp_folder.h"
 #include "platform/codec.h"
 #include "platform/random.h"
+#include "form_testing.h"
 #include "scripted_dialogs.h"
 
 using ferro::TForm1;
 using ferro::testing::AddToList;
+using ferro::testing::Click;
 using ferro::testing::Gbk;
 using ferro::testing::ScriptedDialogs;
+using ferro::testing::SetText;
 using ferro::testing::TempFolder;
 using ferro::testing::Tick;
 using Icon = ferro::DialogProvider::Icon;
@@ -44,14 +47,6 @@ void ExpectError(const ScriptedDialogs& d, const QString& text) {
 void ExpectInfo(const ScriptedDialogs& d, const QString& text) {
     QCOMPARE(d.LastText(), text);
     QCOMPARE(d.Last().icon, Icon::Information);
-}
-
-void SetText(TForm1& form, const char* name, const char* utf8) {
-    form.SetFieldText(name, Gbk(utf8));
-}
-
-void Click(TForm1& form, const char* button) {
-    form.Find<QPushButton>(button)->click();
 }
 
 }  // namespace
@@ -102,13 +97,17 @@ private slots:
         QCOMPARE(t.Read("third.ini"), std::string("Size=0\n"));
         QCOMPARE(form.stChangeCount()->text(), QStringLiteral("0"));
         QVERIFY(form.Find<QPushButton>("btnSyn")->isEnabled());
-        // A target that cannot be written: backed up, unchanged, no closing message.
+        // A target that cannot be written: backed up, unchanged, no closing
+        // message but the run's report: the error, and the target left undone.
         form.Find<QCheckBox>("chkSynBak")->setChecked(false);
         t.Write("src.ini", "keep=2\n");
         t.SetMode("dst.ini", 0444);
         dialogs.Clear();
         Click(form, "btnSyn");
-        ExpectError(dialogs, ferro::GbkToQString("Cannot create file " + t / "dst.ini"));
+        const QString undone = QStringLiteral("\n另有 1 个文件未处理");
+        ExpectError(dialogs, ferro::GbkToQString("Cannot create file " + t / "dst.ini") + undone);
+        QVERIFY2(dialogs.Last().details.startsWith(ferro::GbkToQString(t / "dst.ini") + "\t"),
+                 qPrintable(dialogs.Last().details));
         QCOMPARE(dialogs.messages.size(), size_t(1));
         QCOMPARE(t.Read("dst.ini"), std::string("[a]\nSize=10\nkeep=1"));
         QVERIFY(form.Find<QPushButton>("btnSyn")->isEnabled());
@@ -116,7 +115,7 @@ private slots:
         t.SetMode("dst.ini", 0644);
         ::unlink((t / "src.ini").c_str());
         Click(form, "btnSyn");
-        ExpectError(dialogs, ferro::GbkToQString("Cannot open file " + t / "src.ini"));
+        ExpectError(dialogs, ferro::GbkToQString("Cannot open file " + t / "src.ini") + undone);
         QCOMPARE(t.Read("dst.ini"), std::string("[a]\nSize=10\nkeep=1"));
     }
 

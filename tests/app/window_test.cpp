@@ -15,15 +15,18 @@
 #include "common/temp_folder.h"
 #include "platform/codec.h"
 #include "platform/fs.h"
+#include "form_testing.h"
 #include "scripted_dialogs.h"
 
 using ferro::TForm1;
 using ferro::testing::AddToList;
 using ferro::testing::ChooseOperation;
 using ferro::testing::Gbk;
+using ferro::testing::Names;
 using ferro::testing::ScriptedDialogs;
 using ferro::testing::TempFolder;
 using ferro::testing::Tick;
+using ferro::testing::TickedNames;
 
 namespace {
 
@@ -37,21 +40,6 @@ const char* const kPages[15][3] = {
     {"TabSheet5", "内容插入新行", "btnInsLine"},     {"TabSheet11", "文件内容合并", "btnFileCombine"},
     {"TabSheet12", "文件格式转换", "btnConvert"},
 };
-
-QStringList Names(TForm1& form) {
-    QStringList names;
-    for (int r = 1; r <= form.fileList().LastRow(); ++r)
-        names << ferro::GbkToQString(form.fileList().Name(r));
-    return names;
-}
-
-// The names of the ticked rows, in display order.
-QStringList TickedNames(TForm1& form) {
-    QStringList names;
-    for (int r = 1; r <= form.fileList().LastRow(); ++r)
-        if (form.fileList().Checked(r)) names << ferro::GbkToQString(form.fileList().Name(r));
-    return names;
-}
 
 }  // namespace
 

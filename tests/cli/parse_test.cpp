@@ -6,7 +6,15 @@
 
 #include "cli/request.h"
 #include "common/temp_folder.h"
+#include "fileops/attribute_change.h"
+#include "fileops/date_change.h"
 #include "platform/times.h"
+#include "textops/line_cut.h"
+#include "textops/line_delete.h"
+#include "textops/line_extract.h"
+#include "textops/line_insert.h"
+#include "textops/new_lines.h"
+#include "textops/pattern_replace.h"
 
 namespace ferro::cli {
 namespace {
@@ -18,6 +26,15 @@ ParseResult Parse(std::initializer_list<const char*> utf8) {
     std::vector<std::string> args;
     for (const char* a : utf8) args.push_back(Gbk(a));
     return ParseArgs(args);
+}
+
+// The settings the operation's job was given.
+template <class Settings>
+const Settings& SettingsOf(const CliRequest& r) {
+    static const Settings none{};
+    const Settings* s = ops::SettingsOf<Settings>(r.job.get());
+    EXPECT_NE(s, nullptr) << "not the settings of " << r.operation->info().name;
+    return s ? *s : none;
 }
 
 TEST(ParseArgs, RefusesWithThePagesMessages) {
@@ -133,132 +150,132 @@ TEST(ParseArgs, EachOptionGivesItsSetting) {
     } cases[] = {
         {"rename pattern", {"rename", "--pattern", "img_${Sn(1,3)}", "a.jpg", "b.jpg"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.operation, Operation::Rename);
-             EXPECT_EQ(r.renamePattern, "img_${Sn(1,3)}");
+             EXPECT_STREQ(r.operation->info().name, "rename");
+             EXPECT_EQ(SettingsOf<std::string>(r), "img_${Sn(1,3)}");
              EXPECT_EQ(r.source.files, (std::vector<std::string>{"a.jpg", "b.jpg"}));
          }},
         {"value after =", {"rename", "--pattern=${GetLeft(2)}", "a"},
-         [](const CliRequest& r) { EXPECT_EQ(r.renamePattern, "${GetLeft(2)}"); }},
+         [](const CliRequest& r) { EXPECT_EQ(SettingsOf<std::string>(r), "${GetLeft(2)}"); }},
         {"extension", {"extension", "--extension", "${ext}.bak", "a"},
-         [](const CliRequest& r) { EXPECT_EQ(r.extensionPattern, "${ext}.bak"); }},
+         [](const CliRequest& r) { EXPECT_EQ(SettingsOf<std::string>(r), "${ext}.bak"); }},
         {"modified date", {"dates", "--modified", "2024-05-31", "a"},
          [](const CliRequest& r) {
-             EXPECT_TRUE(r.dates.setModified);
-             EXPECT_FALSE(r.dates.setCreated || r.dates.setAccessed || r.dates.useTime);
-             EXPECT_EQ(r.dates.modified.year, 2024);
-             EXPECT_EQ(r.dates.modified.month, 5);
-             EXPECT_EQ(r.dates.modified.day, 31);
+             EXPECT_TRUE(SettingsOf<DateSettings>(r).setModified);
+             EXPECT_FALSE(SettingsOf<DateSettings>(r).setCreated || SettingsOf<DateSettings>(r).setAccessed || SettingsOf<DateSettings>(r).useTime);
+             EXPECT_EQ(SettingsOf<DateSettings>(r).modified.year, 2024);
+             EXPECT_EQ(SettingsOf<DateSettings>(r).modified.month, 5);
+             EXPECT_EQ(SettingsOf<DateSettings>(r).modified.day, 31);
          }},
         {"created date", {"dates", "--created", "2000-02-29", "a"},
-         [](const CliRequest& r) { EXPECT_TRUE(r.dates.setCreated && r.dates.created.day == 29); }},
+         [](const CliRequest& r) { EXPECT_TRUE(SettingsOf<DateSettings>(r).setCreated && SettingsOf<DateSettings>(r).created.day == 29); }},
         {"accessed date", {"dates", "--accessed", "1999-12-01", "a"},
-         [](const CliRequest& r) { EXPECT_TRUE(r.dates.setAccessed && r.dates.accessed.month == 12); }},
+         [](const CliRequest& r) { EXPECT_TRUE(SettingsOf<DateSettings>(r).setAccessed && SettingsOf<DateSettings>(r).accessed.month == 12); }},
         {"time", {"dates", "--time", "17:30", "a"},
          [](const CliRequest& r) {
-             EXPECT_TRUE(r.dates.useTime);
-             EXPECT_EQ(r.dates.time.hour, 17);
-             EXPECT_EQ(r.dates.time.minute, 30);
-             EXPECT_EQ(r.dates.time.second, 0);
+             EXPECT_TRUE(SettingsOf<DateSettings>(r).useTime);
+             EXPECT_EQ(SettingsOf<DateSettings>(r).time.hour, 17);
+             EXPECT_EQ(SettingsOf<DateSettings>(r).time.minute, 30);
+             EXPECT_EQ(SettingsOf<DateSettings>(r).time.second, 0);
          }},
         {"dates of folders", {"dates", "--time", "1:2:3", "--folders", "a"},
-         [](const CliRequest& r) { EXPECT_TRUE(r.dates.foldersToo && r.dates.time.second == 3); }},
+         [](const CliRequest& r) { EXPECT_TRUE(SettingsOf<DateSettings>(r).foldersToo && SettingsOf<DateSettings>(r).time.second == 3); }},
         {"attributes by default", {"attributes", "a"},
-         [](const CliRequest& r) { EXPECT_EQ(r.attributes.Value(), 0x20u); }},
+         [](const CliRequest& r) { EXPECT_EQ(SettingsOf<AttributeSettings>(r).Value(), 0x20u); }},
         {"attributes chosen", {"attributes", "--no-archive", "--read-only", "--hidden", "--system", "--folders", "a"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.attributes.Value(), 0x07u);
-             EXPECT_TRUE(r.attributes.foldersToo);
+             EXPECT_EQ(SettingsOf<AttributeSettings>(r).Value(), 0x07u);
+             EXPECT_TRUE(SettingsOf<AttributeSettings>(r).foldersToo);
          }},
         {"cut format, trimmed", {"cut", "--format", " ${GetLeft(3)} ", "a"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.cut.format, "${GetLeft(3)}");
-             EXPECT_EQ(r.cut.choice, LineChoice::TextLines);
-             EXPECT_TRUE(r.cut.keepCut);
+             EXPECT_EQ(SettingsOf<LineCutSettings>(r).format, "${GetLeft(3)}");
+             EXPECT_EQ(SettingsOf<LineCutSettings>(r).choice, LineChoice::TextLines);
+             EXPECT_TRUE(SettingsOf<LineCutSettings>(r).keepCut);
          }},
         {"cut keeps the rest", {"cut", "--format", "${GetLeft(3)}", "--keep-rest", "a"},
-         [](const CliRequest& r) { EXPECT_FALSE(r.cut.keepCut); }},
+         [](const CliRequest& r) { EXPECT_FALSE(SettingsOf<LineCutSettings>(r).keepCut); }},
         {"cut all lines", {"cut", "--format", "${GetLeft(3)}", "--all-lines", "a"},
-         [](const CliRequest& r) { EXPECT_EQ(r.cut.choice, LineChoice::AllLines); }},
+         [](const CliRequest& r) { EXPECT_EQ(SettingsOf<LineCutSettings>(r).choice, LineChoice::AllLines); }},
         {"cut line number", {"cut", "--format", "${GetLeft(3)}", "--line-number", "0", "a"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.cut.choice, LineChoice::LineNumber);
-             EXPECT_EQ(r.cut.lineNumber, 1);
+             EXPECT_EQ(SettingsOf<LineCutSettings>(r).choice, LineChoice::LineNumber);
+             EXPECT_EQ(SettingsOf<LineCutSettings>(r).lineNumber, 1);
          }},
         {"cut keyword, as typed", {"cut", "--format", "${GetLeft(3)}", "--keyword", " a;b", "a"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.cut.choice, LineChoice::Keyword);
-             EXPECT_EQ(r.cut.keyword, " a;b");
+             EXPECT_EQ(SettingsOf<LineCutSettings>(r).choice, LineChoice::Keyword);
+             EXPECT_EQ(SettingsOf<LineCutSettings>(r).keyword, " a;b");
          }},
         {"insert sequence", {"insert", "--format", "${AddLeft(${Sn(5,2)})}", "--text-lines", "a"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.insert.sequence.start, 5);
-             EXPECT_EQ(r.insert.sequence.width, 2);
-             EXPECT_EQ(r.insert.choice, LineChoice::TextLines);
+             EXPECT_EQ(SettingsOf<LineInsertSettings>(r).sequence.start, 5);
+             EXPECT_EQ(SettingsOf<LineInsertSettings>(r).sequence.width, 2);
+             EXPECT_EQ(SettingsOf<LineInsertSettings>(r).choice, LineChoice::TextLines);
          }},
         {"pattern lines joined by CR LF", {"pattern", "--pattern", "$2\n$1", "a"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.pattern.pattern, "$2\r\n$1");
-             EXPECT_EQ(r.pattern.prefix, "$");
-             EXPECT_EQ(r.pattern.count, 3);
+             EXPECT_EQ(SettingsOf<PatternReplaceSettings>(r).pattern, "$2\r\n$1");
+             EXPECT_EQ(SettingsOf<PatternReplaceSettings>(r).prefix, "$");
+             EXPECT_EQ(SettingsOf<PatternReplaceSettings>(r).count, 3);
          }},
         {"pattern prefix and count", {"pattern", "--pattern", "#1", "--prefix", " # ", "--count", "12", "a"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.pattern.prefix, "#");
-             EXPECT_EQ(r.pattern.count, 12);
+             EXPECT_EQ(SettingsOf<PatternReplaceSettings>(r).prefix, "#");
+             EXPECT_EQ(SettingsOf<PatternReplaceSettings>(r).count, 12);
          }},
         {"delete by line number", {"delete-lines", "--line-number", "0", "a"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.deleteLines.mode, LineDeleteMode::LineNumber);
-             EXPECT_EQ(r.deleteLines.lineNumber, 1);
+             EXPECT_EQ(SettingsOf<LineDeleteSettings>(r).mode, LineDeleteMode::LineNumber);
+             EXPECT_EQ(SettingsOf<LineDeleteSettings>(r).lineNumber, 1);
          }},
         {"delete by interval", {"delete-lines", "--interval", "3:2", "a"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.deleteLines.mode, LineDeleteMode::Interval);
-             EXPECT_EQ(r.deleteLines.interval.period, 3u);
-             EXPECT_EQ(r.deleteLines.interval.remainder, 2u);
+             EXPECT_EQ(SettingsOf<LineDeleteSettings>(r).mode, LineDeleteMode::Interval);
+             EXPECT_EQ(SettingsOf<LineDeleteSettings>(r).interval.period, 3u);
+             EXPECT_EQ(SettingsOf<LineDeleteSettings>(r).interval.remainder, 2u);
          }},
         {"interval position left out", {"delete-lines", "--interval", "3", "a"},
-         [](const CliRequest& r) { EXPECT_EQ(r.deleteLines.interval.remainder, 1u); }},
+         [](const CliRequest& r) { EXPECT_EQ(SettingsOf<LineDeleteSettings>(r).interval.remainder, 1u); }},
         {"delete by keywords", {"delete-lines", "--keywords", "ERR;WARN", "a"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.deleteLines.mode, LineDeleteMode::Keywords);
-             EXPECT_EQ(r.deleteLines.keywords, (std::vector<std::string>{"ERR", "WARN"}));
+             EXPECT_EQ(SettingsOf<LineDeleteSettings>(r).mode, LineDeleteMode::Keywords);
+             EXPECT_EQ(SettingsOf<LineDeleteSettings>(r).keywords, (std::vector<std::string>{"ERR", "WARN"}));
          }},
         {"delete blank lines", {"delete-lines", "--blank-lines", "a"},
-         [](const CliRequest& r) { EXPECT_EQ(r.deleteLines.mode, LineDeleteMode::BlankLines); }},
+         [](const CliRequest& r) { EXPECT_EQ(SettingsOf<LineDeleteSettings>(r).mode, LineDeleteMode::BlankLines); }},
         {"extract without blank lines", {"extract-lines", "--keywords", "x", "--no-blank-lines", "a"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.extractLines.mode, LineExtractMode::Keywords);
-             EXPECT_FALSE(r.extractLines.keepBlank);
+             EXPECT_EQ(SettingsOf<LineExtractSettings>(r).mode, LineExtractMode::Keywords);
+             EXPECT_FALSE(SettingsOf<LineExtractSettings>(r).keepBlank);
          }},
         {"extract keeps blank lines", {"extract-lines", "--line-number", "4", "a"},
          [](const CliRequest& r) {
-             EXPECT_TRUE(r.extractLines.keepBlank);
-             EXPECT_EQ(r.extractLines.lineNumber, 4);
+             EXPECT_TRUE(SettingsOf<LineExtractSettings>(r).keepBlank);
+             EXPECT_EQ(SettingsOf<LineExtractSettings>(r).lineNumber, 4);
          }},
         {"line sync keywords", {"line-sync", "--keywords", "\"a b\";c", "a", "b"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.syncKeywords, (std::vector<std::string>{"a b", "c"}));
+             EXPECT_EQ(SettingsOf<std::vector<std::string>>(r), (std::vector<std::string>{"a b", "c"}));
          }},
         {"new lines at the top", {"new-lines", "--text", "x\\ty", "a"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.newLines.mode, NewLineMode::kAtLine);
-             EXPECT_EQ(r.newLines.lineNo, 0);
-             EXPECT_EQ(r.newLinesText, "x\\ty");
+             EXPECT_EQ(SettingsOf<NewLinesSettings>(r).mode, NewLineMode::kAtLine);
+             EXPECT_EQ(SettingsOf<NewLinesSettings>(r).lineNo, 0);
+             EXPECT_EQ(r.values.Text("text"), "x\\ty");
          }},
         {"new lines every third", {"new-lines", "--text", "x", "--interval", "3:3", "a"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.newLines.mode, NewLineMode::kInterval);
-             EXPECT_EQ(r.newLines.period, 3);
-             EXPECT_EQ(r.newLines.position, 0);
+             EXPECT_EQ(SettingsOf<NewLinesSettings>(r).mode, NewLineMode::kInterval);
+             EXPECT_EQ(SettingsOf<NewLinesSettings>(r).period, 3);
+             EXPECT_EQ(SettingsOf<NewLinesSettings>(r).position, 0);
          }},
         {"new lines at keywords", {"new-lines", "--text", "x", "--keywords", "a b", "a"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.newLines.mode, NewLineMode::kKeywords);
-             EXPECT_EQ(r.newLines.keywords.size(), 2u);
+             EXPECT_EQ(SettingsOf<NewLinesSettings>(r).mode, NewLineMode::kKeywords);
+             EXPECT_EQ(SettingsOf<NewLinesSettings>(r).keywords.size(), 2u);
          }},
         {"convert", {"convert", "--format", "${CsvTo(xls)}", "x.csv"},
-         [](const CliRequest& r) { EXPECT_EQ(r.convertFormat, "${CsvTo(xls)}"); }},
+         [](const CliRequest& r) { EXPECT_EQ(SettingsOf<std::string>(r), "${CsvTo(xls)}"); }},
         {"search", {"combine", "--search", "/data;/more", "--mask", "*.txt", "--mask", "*.log"},
          [](const CliRequest& r) {
              EXPECT_EQ(r.source.folders, "/data;/more");
@@ -286,13 +303,13 @@ TEST(ParseArgs, EachOptionGivesItsSetting) {
          {"combine", "--dry-run", "--json", "--no-backup", "--no-undo", "--encoding", "GBK", "a"},
          [](const CliRequest& r) {
              EXPECT_TRUE(r.dryRun && r.json);
-             EXPECT_FALSE(r.backup || r.undo);
+             EXPECT_FALSE(r.values.Flag("backup") || r.undo);
              EXPECT_EQ(r.textMode, TextMode::ClassicGbk);
          }},
         {"defaults", {"combine", "a"},
          [](const CliRequest& r) {
              EXPECT_FALSE(r.dryRun || r.json);
-             EXPECT_TRUE(r.backup && r.undo);
+             EXPECT_TRUE(r.values.Flag("backup") && r.undo);
              EXPECT_EQ(r.textMode, TextMode::Auto);
          }},
         {"files after --", {"combine", "--", "--json", "-x"},
@@ -304,7 +321,7 @@ TEST(ParseArgs, EachOptionGivesItsSetting) {
          [](const CliRequest& r) { EXPECT_EQ(r.source.files, std::vector<std::string>{"-"}); }},
         {"Chinese names", {"rename", "--pattern", "照片_${sn(1,2)}", "文档.txt"},
          [](const CliRequest& r) {
-             EXPECT_EQ(r.renamePattern, Gbk("照片_${sn(1,2)}"));
+             EXPECT_EQ(SettingsOf<std::string>(r), Gbk("照片_${sn(1,2)}"));
              EXPECT_EQ(r.source.files, std::vector<std::string>{Gbk("文档.txt")});
          }},
     };

@@ -6,11 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
 #include <random>
-#include <thread>
 
+#include "common/kill_testing.h"
 #include "fileops/attribute_change.h"
 #include "fileops/rename.h"
 #include "journal/recovery.h"
@@ -22,11 +20,18 @@ namespace {
 
 using testing::Entries;
 using testing::InChild;
-using testing::MarkedContent;
 using testing::JournalHost;
+using testing::KillCase;
+using testing::KillCases;
+using testing::KillPartWay;
+using testing::KilledFile;
+using testing::NewBigContent;
+using testing::OldBigContent;
+using testing::PrintKills;
 using testing::ScopedEnv;
 using testing::TempFolder;
 using testing::TickedList;
+using testing::TimeWholeRewrite;
 using testing::UndoNewest;
 
 class RecoveryTest : public ::testing::Test {
@@ -203,29 +208,15 @@ TEST_F(RecoveryTest, ARunBeingRecordedIsLeftToItsProgram) {
 }
 
 TEST_F(RecoveryTest, KilledRecordedRewritesLeaveTheOldOrTheNewContentAndNoTemporaries) {
-    const std::string a = MarkedContent('a', 50u << 20);
-    const std::string b = MarkedContent('b', (50u << 20) - 123457);
-    struct Case {
-        const char* name;
-        bool hardLinked;
-        bool named;
-        int kills;
-    };
-    const Case cases[] = {
-        {"in place (two links)", true, false, 10},
-        {"replacement", false, false, 6},
-        {"replacement with named temporaries", false, true, 5},
-    };
+    const std::string& a = OldBigContent();
+    const std::string& b = NewBigContent();
     std::mt19937 random(20240612);
-    for (const Case& c : cases) {
+    for (const KillCase& c : KillCases()) {
         SCOPED_TRACE(c.name);
         TempFolder t;
-        const std::string f = t.Write("big.txt", a);
-        std::vector<std::string> names{"big.txt"};
-        if (c.hardLinked) {
-            ASSERT_EQ(link(f.c_str(), (t / "link.txt").c_str()), 0);
-            names.push_back("link.txt");
-        }
+        const KilledFile file = MakeKilledFile(t, c);
+        ASSERT_EQ(file.names.size(), c.hardLinked ? 2u : 1u);
+        const std::string& f = file.path;
         // A child that rewrites the file as a recorded run does.
         auto rewrite = [&] {
             const pid_t pid = fork();
@@ -249,20 +240,14 @@ TEST_F(RecoveryTest, KilledRecordedRewritesLeaveTheOldOrTheNewContentAndNoTempor
                 EXPECT_TRUE(ReadFileBytes(t / "link.txt", other));
                 EXPECT_TRUE(other == now);
             }
-            EXPECT_EQ(Entries(t.path()), names);
+            EXPECT_EQ(Entries(t.path()), file.names);
             EXPECT_FALSE(RescueHoldsWrites());
             return now == a ? 'a' : now == b ? 'b' : '?';
         };
 
         // One whole rewrite, to time it, and its undo.
-        const auto begin = std::chrono::steady_clock::now();
-        int status = 0;
-        const pid_t whole = rewrite();
-        ASSERT_EQ(waitpid(whole, &status, 0), whole);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
-                                std::chrono::steady_clock::now() - begin)
-                                .count();
+        const long long micros = TimeWholeRewrite(rewrite);
+        ASSERT_GE(micros, 0);
         ASSERT_EQ(check("whole"), 'b');
         ASSERT_EQ(UndoNewest(journal_).summary.done, 1);
         ASSERT_EQ(check("undone"), 'a');
@@ -270,11 +255,7 @@ TEST_F(RecoveryTest, KilledRecordedRewritesLeaveTheOldOrTheNewContentAndNoTempor
         int sawOld = 0, sawNew = 0, restored = 0;
         for (int i = 0; i < c.kills; ++i) {
             SCOPED_TRACE("kill " + std::to_string(i));
-            const pid_t pid = rewrite();
-            std::this_thread::sleep_for(std::chrono::microseconds(
-                std::uniform_int_distribution<long>(0, micros * 11 / 10)(random)));
-            kill(pid, SIGKILL);
-            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            ASSERT_TRUE(KillPartWay(rewrite, micros, random));
 
             // The next start.
             RecoverInterruptedWrites();
@@ -292,9 +273,7 @@ TEST_F(RecoveryTest, KilledRecordedRewritesLeaveTheOldOrTheNewContentAndNoTempor
             ASSERT_EQ(UndoNewest(journal_).summary.done, 1);
             ASSERT_EQ(check("undone"), 'a');
         }
-        std::printf("[ kills    ] %s: %d kills over %.2f s rewrites: %d old (%d put back), %d new "
-                    "(undone)\n",
-                    c.name, c.kills, micros / 1e6, sawOld, restored, sawNew);
+        PrintKills(c, micros, sawOld, restored, sawNew, " (undone)");
     }
 }
 

@@ -8,14 +8,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "common/temp_folder.h"
 #include "common/file_testing.h"
+#include "common/kill_testing.h"
+#include "common/temp_folder.h"
 #include "platform/fs.h"
 #include "platform/rescue.h"
 
@@ -24,9 +23,16 @@ namespace {
 
 using testing::Entries;
 using testing::InChild;
-using testing::MarkedContent;
+using testing::KillCase;
+using testing::KillCases;
+using testing::KillPartWay;
+using testing::KilledFile;
+using testing::NewBigContent;
+using testing::OldBigContent;
+using testing::PrintKills;
 using testing::ScopedEnv;
 using testing::TempFolder;
+using testing::TimeWholeRewrite;
 
 class RecoveryTest : public ::testing::Test {
 protected:
@@ -35,56 +41,32 @@ protected:
 };
 
 TEST_F(RecoveryTest, KilledRewritesLeaveTheOldOrTheNewContentAndNoTemporaries) {
-    const std::string a = MarkedContent('a', 50u << 20);
-    const std::string b = MarkedContent('b', (50u << 20) - 123457);
-    struct Case {
-        const char* name;
-        bool hardLinked;
-        bool named;
-        int kills;
-    };
-    const Case cases[] = {
-        {"in place", true, false, 9},
-        {"replacement", false, false, 6},
-        {"replacement with named temporaries", false, true, 5},
-    };
+    const std::string& a = OldBigContent();
+    const std::string& b = NewBigContent();
     std::mt19937 random(20240611);
-    for (const Case& c : cases) {
+    for (const KillCase& c : KillCases()) {
         SCOPED_TRACE(c.name);
         TempFolder t;
-        const std::string f = t.Write("big.txt", a);
-        std::vector<std::string> names{"big.txt"};
-        if (c.hardLinked) {
-            ASSERT_EQ(link(f.c_str(), (t / "link.txt").c_str()), 0);
-            names.push_back("link.txt");
-        }
-        auto rewrite = [&](const std::string& bytes) {
+        const KilledFile file = MakeKilledFile(t, c);
+        ASSERT_EQ(file.names.size(), c.hardLinked ? 2u : 1u);
+        const std::string& f = file.path;
+        std::string next = b;
+        auto rewrite = [&] {
             const pid_t pid = fork();
             if (pid == 0) {
                 UseNamedTemporariesForTesting(c.named);
-                _exit(WriteFileSafely(f, bytes) ? 0 : 1);
+                _exit(WriteFileSafely(f, next) ? 0 : 1);
             }
             return pid;
         };
-        // How long one whole rewrite takes, so that kills land all over it.
-        const auto begin = std::chrono::steady_clock::now();
-        int status = 0;
-        const pid_t whole = rewrite(b);
-        ASSERT_EQ(waitpid(whole, &status, 0), whole);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
-                                std::chrono::steady_clock::now() - begin)
-                                .count();
+        const long long micros = TimeWholeRewrite(rewrite);
+        ASSERT_GE(micros, 0);
         std::string current = b;
         int sawOld = 0, sawNew = 0, restored = 0;
         for (int i = 0; i < c.kills; ++i) {
             SCOPED_TRACE("kill " + std::to_string(i));
-            const std::string& next = current == a ? b : a;
-            const pid_t pid = rewrite(next);
-            std::this_thread::sleep_for(std::chrono::microseconds(
-                std::uniform_int_distribution<long>(0, micros * 11 / 10)(random)));
-            kill(pid, SIGKILL);
-            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            next = current == a ? b : a;
+            ASSERT_TRUE(KillPartWay(rewrite, micros, random));
 
             const RecoveryReport report = RecoverInterruptedWrites();
             EXPECT_TRUE(report.unresolved.empty());
@@ -97,14 +79,13 @@ TEST_F(RecoveryTest, KilledRewritesLeaveTheOldOrTheNewContentAndNoTemporaries) {
                 ASSERT_TRUE(ReadFileBytes(t / "link.txt", other));
                 EXPECT_TRUE(other == now);
             }
-            EXPECT_EQ(Entries(t.path()), names);
+            EXPECT_EQ(Entries(t.path()), file.names);
             EXPECT_TRUE(Entries(RescueFolder()).empty());
             sawOld += isOld;
             sawNew += isNew;
             if (isNew) current = next;
         }
-        std::printf("[ kills    ] %s: %d kills over %.2f s rewrites: %d old (%d put back), %d new\n",
-                    c.name, c.kills, micros / 1e6, sawOld, restored, sawNew);
+        PrintKills(c, micros, sawOld, restored, sawNew);
     }
 }
 

@@ -12,6 +12,7 @@
 #include "common/temp_folder.h"
 #include "platform/codec.h"
 #include "textops/key_merge.h"
+#include "textops/keywords.h"
 #include "textops/line_cut.h"
 #include "textops/line_delete.h"
 #include "textops/line_extract.h"

@@ -8,6 +8,7 @@
 
 #include "common/temp_folder.h"
 #include "line_lists.h"
+#include "textops/keywords.h"
 #include "textops/line_delete.h"
 #include "textops/line_extract.h"
 #include "textops/textfile.h"

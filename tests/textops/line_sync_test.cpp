@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/temp_folder.h"
+#include "textops/keywords.h"
 #include "textops/textfile.h"
 
 namespace ferro {

@@ -7,6 +7,7 @@
 #include "common/temp_folder.h"
 #include "platform/error.h"
 #include "platform/random.h"
+#include "textops/keywords.h"
 #include "textops/textfile.h"
 
 namespace ferro {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/temp_folder.h"
+#include "textops/keywords.h"
 #include "textops/line_delete.h"
 #include "textops/line_insert.h"
 #include "textops/textfile.h"

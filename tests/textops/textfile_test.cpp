@@ -17,6 +17,7 @@
 #include "line_lists.h"
 #include "platform/error.h"
 #include "platform/fs.h"
+#include "textops/keywords.h"
 
 namespace ferro {
 namespace {

@@ -1,0 +1,70 @@
+// 更改文件名称: renames the ticked files by a name pattern.
+#include "fileops/preview.h"
+#include "fileops/rename.h"
+#include "ops/units.h"
+#include "platform/fs.h"
+
+namespace ferro::ops {
+namespace {
+
+const OperationInfo kInfo = {
+    .name = "rename",
+    .caption = "更改文件名称",
+    .page = "TabSheet8",
+    .pageCaption = "更改文件名称",
+    .summary = "按新文件名格式给文件改名，扩展名不变。",
+    .filesNote = "按列出的顺序编号",
+    .preview = PreviewKind::Names,
+    .previewColumn = "新名称",
+};
+
+const FieldTable kFields = {
+    {.name = "pattern",
+     .caption = "新文件名",
+     .options = {{.name = "--pattern",
+                  .value = "格式",
+                  .help = "新文件名格式（窗口中的“新文件名:”），必须含有变量或函数，如 "
+                          "img_${Sn(1,3)}、${GetLeft(3)}、${File(名称列表.txt)}"}}},
+};
+
+// The pattern as typed, and the rule made of it (making it refuses a
+// sequence number that is not a number, before any file is touched).
+class RenameJob : public JobOf<std::string> {
+public:
+    explicit RenameJob(std::string typed)
+        : JobOf(std::move(typed)), rule_(std::make_unique<RenameRule>(settings, ProgramDir())) {}
+    RunOutcome Run(const RunInput& input) override {
+        RunOutcome o;
+        o.summary = RenameFiles(input.list, *rule_, input.host);
+        o.closing = FilesClosing(o.summary.done);
+        return o;
+    }
+    std::unique_ptr<ChangePreview> PreviewNames(const FileList& list) override {
+        return ChangePreview::ForRename(list, std::move(rule_));
+    }
+
+private:
+    std::unique_ptr<RenameRule> rule_;
+};
+
+class Rename : public Operation {
+public:
+    Rename() : Operation(kInfo, kFields) {}
+    std::optional<Refusal> Check(const FieldValues& v) const override {
+        const auto problem = CheckRenamePattern(NormalizeRenamePattern(v.Text("pattern")));
+        if (problem != RenamePatternProblem::None) return Refuse(ProblemText(problem));
+        return std::nullopt;
+    }
+    std::unique_ptr<Job> Prepare(const FieldValues& v) const override {
+        return std::make_unique<RenameJob>(v.Text("pattern"));
+    }
+};
+
+}  // namespace
+
+const Operation& RenameOp() {
+    static const Rename op;
+    return op;
+}
+
+}  // namespace ferro::ops

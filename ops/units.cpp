@@ -1,0 +1,58 @@
+#include "ops/units.h"
+
+namespace ferro::ops {
+
+Field BackupField() {
+    return {.name = "backup",
+            .kind = FieldKind::Flag,
+            .fallback = "1",
+            .caption = "备份目标文件(.bak),覆盖同名文件",
+            .options = {{.name = "--no-backup",
+                         .help = "不备份目标文件（默认修改前复制为 文件名.bak）",
+                         .sets = "0",
+                         .shared = true}}};
+}
+
+std::vector<Field> TemplateLineFields(const char* all, const char* text, const char* number,
+                                      const char* keyword) {
+    return {
+        {.name = "lines",
+         .kind = FieldKind::Choice,
+         .fallback = "text",
+         .caption = "行设置",
+         .choices = {{"all", all}, {"text", text}, {"number", number}, {"keyword", keyword}},
+         .options = {{.name = "--all-lines", .help = "所有行（窗口中的“所有行”）", .sets = "all"},
+                     {.name = "--text-lines", .help = "有文字的行，空行不处理（默认）", .sets = "text"}}},
+        {.name = "lineNumber",
+         .kind = FieldKind::Number,
+         .fallback = "1",
+         .caption = number,
+         .options = {{.name = "--line-number",
+                      .value = "行号",
+                      .help = "只处理这一行；大于行数时为最后一行",
+                      .alsoField = "lines",
+                      .alsoValue = "number"}}},
+        {.name = "keyword",
+         .kind = FieldKind::Text,
+         .caption = keyword,
+         .options = {{.name = "--keyword",
+                      .value = "关键字",
+                      .help = "只处理含有这个关键字的行（整个作为一个关键字，区分大小写）",
+                      .alsoField = "lines",
+                      .alsoValue = "keyword"}}},
+    };
+}
+
+LineChoice TemplateLineChoice(const FieldValues& values) {
+    const std::string& lines = values.Text("lines");
+    if (lines == "all") return LineChoice::AllLines;
+    if (lines == "number") return LineChoice::LineNumber;
+    if (lines == "keyword") return LineChoice::Keyword;
+    return LineChoice::TextLines;
+}
+
+LineNumberFields NumberFields(const FieldValues& values) {
+    return {values.Text("lineNumber"), values.Text("period"), values.Text("position")};
+}
+
+}  // namespace ferro::ops
