@@ -33,27 +33,18 @@ std::string WithCrLf(std::string_view lf) {
     return s;
 }
 
-std::string Utf16Le(std::string_view utf8) {
-    std::string s = "\xFF\xFE";
-    for (char16_t c : GbkToUtf16(Gbk(utf8))) {
-        s += static_cast<char>(c & 0xFF);
-        s += static_cast<char>(c >> 8);
-    }
-    return s;
-}
-
 struct Copies {
     TempFolder t;
     Copies() {
         t.Write("u.txt", kText);
         t.Write("g.txt", Gbk(WithCrLf(kText)));
-        t.Write("w.txt", Utf16Le(WithCrLf(kText)));
+        t.Write("w.txt", testing::Utf16LeFile(WithCrLf(kText)));
     }
     // Each copy is the UTF-8 text with LF, in its own encoding and breaks.
     void ExpectEach(const std::string& utf8) const {
         EXPECT_EQ(t.Read("u.txt"), utf8);
         EXPECT_EQ(t.Read("g.txt"), Gbk(WithCrLf(utf8)));
-        EXPECT_EQ(t.Read("w.txt"), Utf16Le(WithCrLf(utf8)));
+        EXPECT_EQ(t.Read("w.txt"), testing::Utf16LeFile(WithCrLf(utf8)));
     }
 };
 

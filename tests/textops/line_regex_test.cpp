@@ -43,15 +43,6 @@ std::string Joined(const std::vector<std::string>& lines, const std::string& brk
     return s;
 }
 
-std::string Utf16Le(std::string_view utf8) {
-    std::string s = "\xFF\xFE";
-    for (char16_t c : GbkToUtf16(Gbk(utf8))) {
-        s += static_cast<char>(c & 0xFF);
-        s += static_cast<char>(c >> 8);
-    }
-    return s;
-}
-
 std::optional<KeywordPatterns> Patterns(std::string_view utf8Keywords, RegexFlags flags = {}) {
     std::string problem;
     auto p = KeywordPatterns::Compile(SplitKeywords(Gbk(utf8Keywords)), flags, problem);
@@ -66,7 +57,7 @@ std::vector<std::string> ThreeWays(const std::vector<std::string>& lines, const 
     TempFolder t;
     const std::string u = t.Write("u.txt", Joined(lines, "\n", false));
     const std::string g = t.Write("g.txt", Gbk(Joined(lines, "\r\n", true)));
-    const std::string w = t.Write("w.txt", Utf16Le(Joined(lines, "\r\n", true)));
+    const std::string w = t.Write("w.txt", testing::Utf16LeFile(Joined(lines, "\r\n", true)));
     const RunSummary r = RewriteTextFiles({{0, u}, {0, g}, {0, w}}, TextBatchOptions(), op, nullptr);
     EXPECT_EQ(r.done, 3) << r.error;
     std::string fromGbk, fromUtf16;
