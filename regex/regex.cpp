@@ -200,20 +200,51 @@ std::size_t CountBreaks(const char* b, const char* e, const char* end) {
     std::size_t n = 0;
     const char* p = b;
 #if defined(__SSE2__)
-    // Sixteen bytes at a time, with the byte after each (is a CR's next an LF?).
-    const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
-    for (; p + 16 <= e && p + 17 <= end; p += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-        const auto lfs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
-        const auto crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
-        const auto lfNext = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(next, lf)));
-        n += static_cast<std::size_t>(__builtin_popcount(lfs) + __builtin_popcount(crs & ~lfNext));
+    // Sixteen bytes at a time, with the byte after each (is a CR's next an
+    // LF?): each break adds one to its lane, the lanes summed before any
+    // can pass 255.
+    const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r'), zero = _mm_setzero_si128();
+    while (p + 16 <= e && p + 17 <= end) {
+        __m128i lanes = zero;
+        for (int k = 0; k < 255 && p + 16 <= e && p + 17 <= end; ++k, p += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+            const __m128i lone = _mm_andnot_si128(_mm_cmpeq_epi8(next, lf), _mm_cmpeq_epi8(v, cr));
+            lanes = _mm_sub_epi8(lanes, _mm_or_si128(_mm_cmpeq_epi8(v, lf), lone));
+        }
+        const __m128i sums = _mm_sad_epu8(lanes, zero);
+        n += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+             static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
     }
 #endif
     for (; p < e; ++p)
         n += static_cast<std::size_t>(*p == '\n' || (*p == '\r' && (p + 1 == end || p[1] != '\n')));
     return n;
+}
+
+// The first place of needle (two bytes or more) in [from, end); null when
+// none.
+const char* FindLiteral(const char* from, const char* end, std::string_view needle) {
+    const std::size_t n = needle.size();
+    const char* p = from;
+#if defined(__SSE2__)
+    // Sixteen starts at a time, kept where both the first and the last
+    // byte agree; those are compared whole.
+    const __m128i first = _mm_set1_epi8(needle[0]), last = _mm_set1_epi8(needle[n - 1]);
+    for (; p + n - 1 + 16 <= end; p += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i z = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1));
+        auto mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(z, last))));
+        while (mask != 0) {
+            const int bit = __builtin_ctz(mask);
+            if (std::memcmp(p + bit + 1, needle.data() + 1, n - 2) == 0) return p + bit;
+            mask &= mask - 1;
+        }
+    }
+#endif
+    const void* hit = p < end ? memmem(p, static_cast<std::size_t>(end - p), needle.data(), n) : nullptr;
+    return static_cast<const char*>(hit);
 }
 
 // Whether gbk reads back as utf8 and nothing else, so that every GBK
@@ -429,9 +460,8 @@ void Regex::MatchingLines(std::string_view text, SubjectBytes bytes,
     std::size_t line = 0, candidates = 0;  // line: the number of the line at from
     const char* from = begin;
     while (from < end) {
-        const void* hit = memmem(from, static_cast<std::size_t>(end - from), literal.data(), literal.size());
-        if (hit == nullptr) return;
-        const char* const at = static_cast<const char*>(hit);
+        const char* const at = FindLiteral(from, end, literal);
+        if (at == nullptr) return;
         if (++candidates >= 256 && candidates * 96 > static_cast<std::size_t>(at - begin)) {
             ScanWhole(text.substr(static_cast<std::size_t>(from - begin)), bytes, line, lines);
             return;
