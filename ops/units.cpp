@@ -8,7 +8,7 @@ Field RegexField() {
             .fallback = "0",
             .caption = "正则表达式",
             .options = {{.name = "--regex",
-                         .help = "关键字按正则表达式匹配（每个关键字一个模式，任一匹配即算）",
+                         .help = "关键字作为正则表达式（每个关键字一个，任一匹配即算；含空格的写在双引号中或用 \\s）",
                          .sets = "1"}}};
 }
 

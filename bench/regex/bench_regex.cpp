@@ -417,7 +417,7 @@ int Run(const std::string& source, int repeats, const std::string& program) {
     // .bak copy, as grep keeps none.
     const std::string state = source + ".state";
     const std::string cli = "XDG_STATE_HOME='" + state + "' '" + program + "' run delete-lines --keywords '" +
-                            kFilter + "' --regex --no-backup %F >/dev/null";
+                            kFilter + "' --regex --no-backup %F >/dev/null 2>&1";
     std::printf("%s: medians of %d alternating runs (whole processes)\n", source.c_str(), repeats);
     std::printf("%-30s %21s | %21s | %15s\n", "", "wall s", "cpu s", "peak MB");
     std::printf("%-30s %6s %6s %7s | %6s %6s %7s | %7s %7s\n", "", "ours", "tool", "ratio", "ours",

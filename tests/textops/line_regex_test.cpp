@@ -154,6 +154,23 @@ TEST(LineRegex, FilesInPiecesGiveTheLinesOfALineLoop) {
     }
 }
 
+// A list cut from a text is scanned whole, one built line by line is
+// matched line by line: both give the same lines, several patterns merged.
+TEST(LineRegex, ListsOfEitherFormGiveTheSameLines) {
+    const std::optional<KeywordPatterns> patterns = Patterns("^b;a$;^$;\\d");
+    const LineList cut = LineList::FromText(Gbk("a\r\nb\n\rba\r\r\n1中\nxb\n"));
+    LineList built;
+    for (const std::string_view line : cut) built.push_back(line);
+    ASSERT_TRUE(built.UnbrokenText().empty());
+    for (const LineList* list : {static_cast<const LineList*>(&cut), static_cast<const LineList*>(&built)}) {
+        SCOPED_TRACE(list == &cut ? "cut" : "built");
+        KeywordPatterns::Hits hits = patterns->Scan(*list, LineBytes::Gbk);
+        std::vector<bool> got;
+        for (std::size_t i = 0; i < list->size(); ++i) got.push_back(hits.At(i));
+        EXPECT_EQ(got, (std::vector<bool>{true, true, true, true, true, true, false}));
+    }
+}
+
 // Without the choice a keyword is its bytes: "." and "(" stand for
 // themselves, and nothing is compiled.
 TEST(LineRegex, OffTheKeywordsAreTheClassicBytes) {
