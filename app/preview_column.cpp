@@ -7,6 +7,7 @@
 #include "app/pages/page_binding.h"
 #include "app/tform1.h"
 #include "fileops/preview.h"
+#include "metadata/value_cache.h"
 #include "ops/operation.h"
 #include "platform/codec.h"
 #include "platform/error.h"
@@ -28,6 +29,12 @@ constexpr int kSliceMs = 15;
 }  // namespace
 
 PreviewColumn::PreviewColumn(TForm1& form, QLabel* summary) : form_(form), summary_(summary) {
+    // Called on the reader's threads: one call waits on the window's queue
+    // at a time, however many files come in meanwhile.
+    reader_ = std::make_unique<FileValueReader>(FileValueCache::Shared(), [this](const std::string&) {
+        if (!arrivalPosted_.exchange(true))
+            QMetaObject::invokeMethod(this, &PreviewColumn::ValuesArrived, Qt::QueuedConnection);
+    });
     debounce_.setSingleShot(true);
     debounce_.setInterval(kDebounceMs);
     connect(&debounce_, &QTimer::timeout, this, &PreviewColumn::Rebuild);
@@ -38,6 +45,13 @@ PreviewColumn::PreviewColumn(TForm1& form, QLabel* summary) : form_(form), summa
 PreviewColumn::~PreviewColumn() {
     if (form_.fileModel() && form_.fileModel()->extraColumn() == this)
         form_.fileModel()->SetExtraColumn(nullptr);
+    preview_.reset();
+    reader_->Forget();
+    reader_.reset();  // waits for the files being read
+}
+
+bool PreviewColumn::reading() const {
+    return preview_ && !preview_->finished() && preview_->waiting();
 }
 
 QString PreviewColumn::Header() const {
@@ -52,13 +66,17 @@ QVariant PreviewColumn::Cell(int row, int role) const {
     const bool skipped = c->why != Undone::None;
     switch (role) {
         case Qt::DisplayRole:
-            if (c->after.empty() && skipped) return GbkToQString(UndoneText(c->why));
+            if (c->pending) return QStringLiteral("读取中…");
+            if (c->after.empty() && skipped) return GbkToQString(UndoneText(c->why, c->detail));
             return GbkToQString(c->after);
         case Qt::ForegroundRole:
+            if (c->pending) return summary_->palette().color(QPalette::PlaceholderText);
             if (skipped) return TintColour(Tint::Caution, summary_->palette());
             return {};
         case Qt::ToolTipRole:
-            if (skipped) return QStringLiteral("将跳过：") + GbkToQString(UndoneText(c->why));
+            if (c->pending) return QStringLiteral("正在读取文件信息");
+            if (skipped)
+                return QStringLiteral("将跳过：") + GbkToQString(UndoneText(c->why, c->detail));
             return {};
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
@@ -75,12 +93,16 @@ void PreviewColumn::Invalidate() {
 void PreviewColumn::Settle() {
     debounce_.stop();
     Rebuild();
-    while (slicer_.isActive()) Slice();
+    slicer_.stop();
+    while (preview_ && !preview_->Advance(0)) reader_->WaitIdle();
+    if (preview_) form_.fileModel()->ExtraColumnChanged();
+    ShowSummary();
 }
 
 void PreviewColumn::Rebuild() {
     slicer_.stop();
     preview_.reset();
+    reader_->Forget();  // what the old preview asked for
     FileListModel* model = form_.fileModel();
     // While a command runs the list changes under it; it is worked out
     // again when the command ends.
@@ -92,6 +114,7 @@ void PreviewColumn::Rebuild() {
             const ops::FieldValues values = page->Read();
             if (!page->operation().Check(values))
                 preview_ = page->operation().Prepare(values)->PreviewNames(form_.fileList());
+            if (preview_) preview_->UseReader(reader_.get());
         }
     } catch (const Error&) {
         preview_.reset();  // a setting the start button would refuse
@@ -111,8 +134,17 @@ void PreviewColumn::Slice() {
         slicer_.stop();
         return;
     }
-    if (preview_->Advance(kSliceMs)) slicer_.stop();
+    // Waiting for a file's values: the walk goes on when they arrive.
+    if (preview_->Advance(kSliceMs) || preview_->waiting()) slicer_.stop();
     form_.fileModel()->ExtraColumnChanged();
+    ShowSummary();
+}
+
+void PreviewColumn::ValuesArrived() {
+    arrivalPosted_ = false;
+    if (!preview_) return;
+    form_.fileModel()->ExtraColumnChanged();  // rows on screen that waited
+    if (!preview_->finished() && !slicer_.isActive()) slicer_.start();
     ShowSummary();
 }
 
@@ -123,7 +155,11 @@ void PreviewColumn::ShowSummary() {
         return;
     }
     summary_->setVisible(true);
-    if (!preview_->finished())
+    if (!preview_->finished() && preview_->waiting())
+        summary_->setText(QStringLiteral("正在读取文件信息… %1/%2")
+                              .arg(preview_->walked())
+                              .arg(preview_->total()));
+    else if (!preview_->finished())
         summary_->setText(QStringLiteral("正在预览…"));
     else
         summary_->setText(QStringLiteral("将更改 %1 个文件，跳过 %2 个")

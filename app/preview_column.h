@@ -6,10 +6,14 @@
 // short pause), the ticks and the list; nothing touches the disk but to
 // look names up. The rows on screen are answered at once; clashes between
 // rows and the summary are worked out in slices, so typing never waits.
+// What a name needs from the files' contents (the date taken, tags) is read
+// by a reader on threads of its own, the rows on screen first: until a
+// row's values are in, its cell says so, and it fills in when they come.
 #pragma once
 
 #include <QObject>
 #include <QTimer>
+#include <atomic>
 #include <memory>
 
 #include "app/filelist_model.h"
@@ -19,6 +23,7 @@ class QLabel;
 namespace ferro {
 
 class ChangePreview;
+class FileValueReader;
 class TForm1;
 
 class PreviewColumn : public QObject, public ExtraColumn {
@@ -32,17 +37,24 @@ public:
 
     // Something the preview depends on changed: work it out again soon.
     void Invalidate();
-    // Works it out now, to the end (tests, benchmarks).
+    // Works it out now, to the end, waiting for the values it needs (tests,
+    // benchmarks).
     void Settle();
     bool active() const { return preview_ != nullptr; }
+    // Whether the walk waits for values the reader has yet to read (tests).
+    bool reading() const;
 
 private:
     void Rebuild();
     void Slice();
     void ShowSummary();
+    void ValuesArrived();  // on the window's thread, after the reader's Ready
 
     TForm1& form_;
     QLabel* summary_;
+    // The reader outlives the preview that asks it.
+    std::unique_ptr<FileValueReader> reader_;
+    std::atomic<bool> arrivalPosted_{false};
     std::unique_ptr<ChangePreview> preview_;
     QTimer debounce_;
     QTimer slicer_;

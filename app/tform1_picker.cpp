@@ -31,21 +31,33 @@ QString PutIn(const QString& text, int caret, const QString& selected, const QSt
         ReplaceAll(QStringToGbk(text), QStringToGbk(selected), QStringToGbk(written)));
 }
 
+// The picker's entry at an index: the forty of the template language, then
+// the items of what each file holds. Null past the end.
+const CatalogEntry* PickerEntry(int index) {
+    if (index < 0) return nullptr;
+    auto at = static_cast<std::size_t>(index);
+    for (const auto part : {TemplateCatalog(), FileItemCatalog()}) {
+        if (at < part.size()) return &part[at];
+        at -= part.size();
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void TForm1::FillTemplatePicker() {
     auto* cmbVar = Find<QComboBox>("cmbVar");
-    for (const CatalogEntry& entry : TemplateCatalog()) {
-        cmbVar->addItem(QString::fromUtf8(entry.caption));
-        cmbVar->setItemData(cmbVar->count() - 1, QString::fromUtf8(entry.help), Qt::ToolTipRole);
+    for (int i = 0; const CatalogEntry* entry = PickerEntry(i); ++i) {
+        cmbVar->addItem(QString::fromUtf8(entry->caption));
+        cmbVar->setItemData(i, QString::fromUtf8(entry->help), Qt::ToolTipRole);
     }
     cmbVar->setCurrentIndex(-1);
 }
 
 void TForm1::cmbVarChange(int index) {
-    const auto catalog = TemplateCatalog();
-    if (index < 0 || index >= static_cast<int>(catalog.size())) return;
-    const QString written = QString::fromUtf8(catalog[index].written);
+    const CatalogEntry* entry = PickerEntry(index);
+    if (!entry) return;
+    const QString written = QString::fromUtf8(entry->written);
 
     // The template field of the page on show, if it has one.
     const page::PageBinding* page = CurrentPage();

@@ -30,8 +30,15 @@ std::string UndoneText(Undone why) {
         case Undone::BackupNameTooLong: text = u"备份文件名过长"; break;
         case Undone::BackupKept: text = u"已保留备份"; break;
         case Undone::RecordDamaged: text = u"撤销记录已损坏"; break;
+        case Undone::NoValue: text = u"缺少名称所需的信息"; break;
     }
     return Utf16ToGbk(text);
+}
+
+std::string UndoneText(Undone why, std::string_view detail) {
+    std::string text = UndoneText(why);
+    if (!detail.empty()) text += Utf16ToGbk(u"：") + std::string(detail);
+    return text;
 }
 
 std::string RunReportText(const RunSummary& summary, std::string_view closing) {
@@ -53,8 +60,7 @@ std::string UndoneListText(const RunSummary& summary) {
     for (const FileResult& r : summary.undone) {
         list += r.path;
         list += '\t';
-        list += UndoneText(r.why);
-        if (!r.detail.empty()) list += Utf16ToGbk(u"：") + r.detail;
+        list += UndoneText(r.why, r.detail);
         list += '\n';
     }
     return list;

@@ -43,10 +43,14 @@ enum class Undone : uint8_t {
     BackupNameTooLong, // the name with ".bak" would be longer than a name can be
     BackupKept,        // undo: a backup whose file could not be put back stays
     RecordDamaged,     // undo: the journal's record of this change cannot be read
+    NoValue,           // the file lacks a value its new name needs (detail: which)
 };
 
 // The reason as the user reads it (GBK).
 std::string UndoneText(Undone why);
+// The same with what more is known about it, when anything is
+// ("缺少名称所需的信息：没有拍摄时间").
+std::string UndoneText(Undone why, std::string_view detail);
 
 // What a failed file-system call means for a file of a run.
 Undone UndoneFromFs(FsProblem problem, Undone otherwise);

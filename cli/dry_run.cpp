@@ -82,7 +82,8 @@ int DryRun(const CliRequest& r, const FileList& list, Console& console) {
                 text += " -> " + c.after;
             } else {
                 json += ",\"reason\":" + JsonString(UndoneText(c.why));
-                text += "  " + FromUtf8("不处理：") + UndoneText(c.why);
+                if (!c.detail.empty()) json += ",\"detail\":" + JsonString(c.detail);
+                text += "  " + FromUtf8("不处理：") + UndoneText(c.why, c.detail);
             }
         }
         json += "}";
@@ -105,7 +106,9 @@ int DryRun(const CliRequest& r, const FileList& list, Console& console) {
                 : FromUtf8("将处理 ") + std::to_string(ticked.size() - refused) + FromUtf8(" 个文件") +
                       (refused ? FromUtf8("，跳过 ") + std::to_string(refused) + FromUtf8(" 个") : "");
     PrintErr(console, summary + FromUtf8("（试运行，没有修改任何文件）\n"));
-    return kExitDone;
+    // The code the run would give: a file it would leave undone makes it 1.
+    const bool allDone = refused == 0 && (!preview || preview->skipping() == 0);
+    return allDone ? kExitDone : kExitUndone;
 }
 
 }  // namespace ferro::cli

@@ -10,7 +10,8 @@ namespace {
 
 const char* const kExitStatus =
     "退出状态：0 所有文件都已处理；1 有文件未处理（原因列在标准错误上；按 Ctrl+C 停止时也是 1，\n"
-    "正在处理的文件处理完后停止）；2 设置不正确、找不到文件或用法错误，没有修改任何文件。\n";
+    "正在处理的文件处理完后停止）；2 设置不正确、找不到文件或用法错误，没有修改任何文件。\n"
+    "试运行（--dry-run）的退出状态与真正处理时相同。\n";
 
 void AppendOption(std::string& out, const ops::Option& o) {
     out += "  ";

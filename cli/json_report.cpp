@@ -29,6 +29,7 @@ const char* ResultCode(Undone why) {
         case Undone::BackupNameTooLong: return "backup-name-too-long";
         case Undone::BackupKept: return "backup-kept";
         case Undone::RecordDamaged: return "record-damaged";
+        case Undone::NoValue: return "no-value";
     }
     return "";
 }

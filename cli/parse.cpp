@@ -102,6 +102,9 @@ void SetFields(const ops::Operation& op, const Options& given, ops::FieldValues&
                 values.Set(o.restField, colon == std::string::npos ? "1" : v.substr(colon + 1));
             } else {
                 const std::string v = given.Value(o.name);
+                if (f.kind == ops::FieldKind::Choice && !ops::Fits(f, v))
+                    Refuse(FromUtf8(std::string("选项 ") + o.name + " 的值不正确：") + v +
+                           FromUtf8(std::string("（可用 ") + o.value + "）"));
                 values.Set(f.name, f.kind == ops::FieldKind::Memo ? MemoText(v) : v);
             }
             if (o.alsoField) values.Set(o.alsoField, o.alsoValue);

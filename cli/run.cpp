@@ -14,23 +14,46 @@
 #include "platform/error.h"
 #include "platform/fs.h"
 #include "platform/random.h"
+#include "platform/text.h"
 
 namespace ferro::cli {
 
 namespace {
+
+// A path as named on the command line, from the current folder: the
+// report and the undo journal hold whole paths, so a run can be undone
+// from anywhere.
+std::string FromCurrentDir(std::string path) {
+    while (path.size() > 2 && path.compare(0, 2, "./") == 0) path.erase(0, 2);
+    if (path == ".") return GetCurrentDir();
+    if (path.empty() || path.front() != '/') path = GetCurrentDir() + "/" + path;
+    return path;
+}
+
+// The search folders (separated by ';') from the current folder; an empty
+// one stands for the root, as typed in the window.
+std::string FoldersFromCurrentDir(std::string_view folders) {
+    std::string out;
+    for (std::size_t from = 0;;) {
+        const std::size_t semi = folders.find(';', from);
+        const std::string folder = Trim(folders.substr(from, semi - from));
+        if (from > 0) out.push_back(';');
+        if (!folder.empty()) out += FromCurrentDir(folder);
+        if (semi == std::string_view::npos) return out;
+        from = semi + 1;
+    }
+}
 
 // The files of the request as the rows of a list, every one ticked; false
 // (with the messages printed) when a named file is not there.
 bool ListFiles(const FileSource& source, FileList& list, Console& console) {
     if (!source.folders.empty()) {
         CliSearchHost host(source, console);
-        RunSearch(list, host, source.masks, source.folders);
+        RunSearch(list, host, source.masks, FoldersFromCurrentDir(source.folders));
     }
     bool ok = true;
     for (const std::string& named : source.files) {
-        std::string path = named;
-        while (path.size() > 2 && path.compare(0, 2, "./") == 0) path.erase(0, 2);
-        if (path.front() != '/') path = GetCurrentDir() + "/" + path;
+        const std::string path = FromCurrentDir(named);
         FindEntry entry;
         if (!StatPath(path, entry)) {
             PrintErr(console, FromUtf8("文件不存在：") + named + "\n");
@@ -67,19 +90,21 @@ int Run(const CliRequest& r, Console& console) {
         PrintErr(console, FromUtf8(info.twoFiles) + "\n");
         return kExitRefused;
     }
-    if (r.dryRun) return DryRun(r, list, console);
-
     // The window asks whether to go on without undo; here the answer is
-    // --no-undo, given beforehand.
+    // --no-undo, given beforehand. A dry run answers as the run would,
+    // dropping no older run to make room.
     std::unique_ptr<Journal> journal;
     if (r.undo && info.changesFiles) {
         journal = ops::OpenRunJournal();
-        const ops::UndoRoom room = ops::MakeUndoRoom(*journal, r.job->Rewrites(files));
+        const std::vector<BatchFile> rewritten = r.job->Rewrites(files);
+        const ops::UndoRoom room =
+            r.dryRun ? ops::CheckUndoRoom(*journal, rewritten) : ops::MakeUndoRoom(*journal, rewritten);
         if (!room.fits) {
             PrintErr(console, ops::UndoRoomRefusal(room) + "\n");
             return kExitRefused;
         }
     }
+    if (r.dryRun) return DryRun(r, list, console);
     CliRunHost host(console, journal.get(), FromUtf8(info.caption));
     // The figures as a table on standard output, unless the JSON report is
     // to stand there alone (it holds them too).

@@ -1,10 +1,24 @@
 #include "fileops/extension_change.h"
 
 #include "platform/fs.h"
+#include "platform/pump.h"
 #include "platform/text.h"
 #include "template/template.h"
 
 namespace ferro {
+namespace {
+
+std::string_view OldExtension(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+}
+
+std::string_view Base(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? name : name.substr(0, dot);
+}
+
+}  // namespace
 
 std::string NormalizeExtensionPattern(std::string_view typed) {
     std::string pattern = AnsiLower(Trim(typed));
@@ -14,44 +28,65 @@ std::string NormalizeExtensionPattern(std::string_view typed) {
 }
 
 std::string NewExtension(std::string_view name, std::string_view pattern) {
-    const std::size_t dot = name.rfind('.');
-    const std::string_view oldExt =
-        dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
-    return ReplaceAll(pattern, "${ext}", oldExt);
+    return ReplaceAll(pattern, "${ext}", OldExtension(name));
 }
 
 std::string NameWithNewExtension(std::string_view name, std::string_view pattern) {
-    const std::size_t dot = name.rfind('.');
-    std::string newName(dot == std::string_view::npos ? name : name.substr(0, dot));
+    std::string newName(Base(name));
     newName += NewExtension(name, pattern);
     return newName;
 }
 
-RunSummary ChangeExtensions(FileList& files, std::string_view typedPattern, RunHost* host) {
-    const std::string pattern = NormalizeExtensionPattern(typedPattern);
-    if (pattern.empty()) return RunSummary{};
-    ChangeRecorder* recorder = host ? host->recorder() : nullptr;
-    if (recorder) {
-        std::vector<ChangeRecorder::Planned> plan;
-        for (const BatchFile& f : TickedFiles(files)) {
-            const std::string newName = NameWithNewExtension(files.Name(f.row), pattern);
-            if (newName != files.Name(f.row))
-                plan.push_back({ChangeRecorder::Change::Rename, f.path,
-                                PathWithName(files, f.row, newName)});
-        }
-        recorder->Plan(plan);
+ExtensionRule::ExtensionRule(std::string_view typedPattern)
+    : pattern_(NormalizeExtensionPattern(typedPattern)), items_(pattern_) {}
+
+RowName ExtensionRule::NameOf(const FileList& files, int row, FileValueReader* reader,
+                              int64_t priority) const {
+    if (items_.empty()) return NameFrom(files, row, ItemTexts());
+    return NameFrom(files, row, items_.TextsFor(files.Path(row), *cache_, reader, priority));
+}
+
+RowName ExtensionRule::NameOf(const FileList& files, int row, const FileValues& values) const {
+    if (items_.empty()) return NameFrom(files, row, ItemTexts());
+    return NameFrom(files, row, items_.TextsOf(values));
+}
+
+RowName ExtensionRule::NameFrom(const FileList& files, int row, const ItemTexts& values) const {
+    RowName out;
+    if (!values.ok()) {
+        out.why = values.why;
+        out.detail = values.detail;
+        out.pending = values.pending;
+        return out;
     }
-    std::unordered_set<std::string> given;
-    auto changeFile = [&](int row) {
-        const std::string newExt = NewExtension(files.Name(row), pattern);
-        const Undone why =
-            RenameRow(files, row, NameWithNewExtension(files.Name(row), pattern), given, recorder);
-        // The type column takes the new extension as the pattern gave it
-        // (".TXT.bak" for "${ext}.bak" on a.TXT).
-        if (why == Undone::None) files.SetCell(kColType, row, newExt);
-        return why;
+    const std::string name = files.Name(row);
+    if (items_.empty()) {
+        out.name = NameWithNewExtension(name, pattern_);
+        return out;
+    }
+    out.name.assign(Base(name));
+    out.name += PutInValues(pattern_, {{"${ext}", OldExtension(name)}}, items_, values.texts);
+    return out;
+}
+
+RunSummary ChangeExtensions(FileList& files, std::string_view typedPattern, RunHost* host) {
+    const ExtensionRule rule(typedPattern);
+    if (rule.pattern().empty()) return RunSummary{};
+    const std::vector<BatchFile> ticked = TickedFiles(files);
+    const std::unique_ptr<FileValuesAhead> ahead = ReadAhead(rule.cache(), rule.wanted(), ticked);
+    auto nameOf = [&](std::size_t i) {
+        if (!ahead) return rule.NameOf(files, ticked[i].row);
+        ProcessPendingMessages();
+        return rule.NameOf(files, ticked[i].row, *ahead->Take(i));
     };
-    return ForEachTickedFile(files, changeFile, nullptr, host);
+    // The type column takes the new extension as the pattern gave it
+    // (".TXT.bak" for "${ext}.bak" on a.TXT): the new name past the old base.
+    std::vector<std::size_t> baseSizes(ticked.size());
+    for (std::size_t i = 0; i < ticked.size(); ++i)
+        baseSizes[i] = Base(files.NameView(ticked[i].row)).size();
+    return RunRenames(files, ticked, nameOf, ahead != nullptr, false, host, [&](std::size_t i) {
+        files.SetCell(kColType, ticked[i].row, files.Name(ticked[i].row).substr(baseSizes[i]));
+    });
 }
 
 }  // namespace ferro

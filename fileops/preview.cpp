@@ -19,6 +19,17 @@ std::string Join(const std::string& folder, std::string_view name) {
     return path;
 }
 
+// Whether the disk takes every part of a name that may begin with
+// sub-folders ("2024/05/a.jpg"); they are made on the folder's disk.
+bool SubPathAllowedOnDisk(const std::string& folder, std::string_view name) {
+    for (std::size_t from = 0;;) {
+        const std::size_t sep = name.find(kPathSep, from);
+        if (!NameAllowedOnDisk(folder, name.substr(from, sep - from))) return false;
+        if (sep == std::string_view::npos) return true;
+        from = sep + 1;
+    }
+}
+
 std::string TimesText(const NewFileTimes& t) {
     std::string text;
     auto add = [&](const char16_t* label, const std::optional<FileTime>& time) {
@@ -60,6 +71,11 @@ ChangePreview::ChangePreview(const FileList& files, PreviewKind kind)
 ChangePreview::~ChangePreview() = default;
 
 std::unique_ptr<ChangePreview> ChangePreview::ForRename(const FileList& files,
+                                                        const RenameSettings& settings) {
+    return ForRename(files, std::make_unique<RenameRule>(settings));
+}
+
+std::unique_ptr<ChangePreview> ChangePreview::ForRename(const FileList& files,
                                                         std::string_view pattern,
                                                         std::string_view programDir) {
     return ForRename(files, std::make_unique<RenameRule>(pattern, programDir));
@@ -68,6 +84,7 @@ std::unique_ptr<ChangePreview> ChangePreview::ForRename(const FileList& files,
 std::unique_ptr<ChangePreview> ChangePreview::ForRename(const FileList& files,
                                                         std::unique_ptr<RenameRule> rule) {
     std::unique_ptr<ChangePreview> p(new ChangePreview(files, PreviewKind::Rename));
+    p->makeFolders_ = rule->makeFolders();
     p->rule_ = std::move(rule);
     return p;
 }
@@ -75,8 +92,14 @@ std::unique_ptr<ChangePreview> ChangePreview::ForRename(const FileList& files,
 std::unique_ptr<ChangePreview> ChangePreview::ForExtension(const FileList& files,
                                                            std::string_view pattern) {
     std::unique_ptr<ChangePreview> p(new ChangePreview(files, PreviewKind::Extension));
-    p->extensionPattern_ = NormalizeExtensionPattern(pattern);
+    p->extensionRule_ = std::make_unique<ExtensionRule>(pattern);
     return p;
+}
+
+FileValueSet ChangePreview::wanted() const {
+    if (rule_) return rule_->wanted();
+    if (extensionRule_) return extensionRule_->wanted();
+    return 0;
 }
 
 std::unique_ptr<ChangePreview> ChangePreview::ForDates(const FileList& files,
@@ -99,38 +122,45 @@ std::optional<PlannedChange> ChangePreview::Row(int row) {
     if (ordinal < 0) return std::nullopt;
     const auto at = static_cast<std::size_t>(ordinal);
     if (at < next_) return settled_[at];
-    return Compute(at);
+    // Rows on screen are read before the rest of the walk.
+    return Compute(at, 0);
 }
 
-PlannedChange ChangePreview::Compute(std::size_t ordinal) {
+PlannedChange ChangePreview::Compute(std::size_t ordinal, int64_t priority) {
     const int row = ticked_[ordinal];
     PlannedChange c;
     switch (kind_) {
         case PreviewKind::Rename:
         case PreviewKind::Extension: {
             c.settled = false;
-            std::optional<std::string> name;
+            RowName name;
             if (kind_ == PreviewKind::Extension) {
-                if (extensionPattern_.empty()) return c;
-                name = NameWithNewExtension(files_.Name(row), extensionPattern_);
-            } else if (!listEnded_) {
+                if (extensionRule_->pattern().empty()) return c;
+                name = extensionRule_->NameOf(files_, row, reader_, priority);
+            } else if (listEnded_) {
+                name.why = Undone::NoListLine;
+            } else {
                 try {
-                    name = rule_->NameFor(files_, row, static_cast<int64_t>(ordinal));
+                    name = rule_->NameOf(files_, row, static_cast<int64_t>(ordinal), reader_,
+                                         priority);
                 } catch (const ValueTooLong&) {
-                    c.why = Undone::TooLong;
-                    c.settled = true;
-                    return c;
+                    name.why = Undone::TooLong;
                 }
             }
-            if (!name) {
-                c.why = Undone::NoListLine;
+            if (name.pending) {
+                c.pending = true;
+                return c;
+            }
+            if (name.why != Undone::None) {
+                c.why = name.why;
+                c.detail = std::move(name.detail);
                 c.settled = true;
                 return c;
             }
-            c.after = *name;
+            c.after = std::move(name.name);
             static const std::unordered_set<std::string> kNone;
-            c.why = CheckNewName(files_, row, c.after, kNone);
-            if (c.why == Undone::None && !NameAllowedOnDisk(files_.Folder(row), c.after))
+            c.why = CheckNewName(files_, row, c.after, kNone, makeFolders_);
+            if (c.why == Undone::None && !SubPathAllowedOnDisk(files_.Folder(row), c.after))
                 c.why = Undone::NameNotAllowed;  // the run hears it from the disk
             if (c.why != Undone::None) c.settled = true;
             return c;
@@ -161,8 +191,9 @@ PlannedChange ChangePreview::Compute(std::size_t ordinal) {
     return c;
 }
 
-void ChangePreview::Settle(std::size_t ordinal) {
-    PlannedChange c = Compute(ordinal);
+bool ChangePreview::Settle(std::size_t ordinal) {
+    PlannedChange c = Compute(ordinal, 1 + static_cast<int64_t>(ordinal));
+    if (c.pending) return false;
     if (!c.settled) {
         // A rename in run order: the same checks the run makes, against the
         // disk as the earlier rows of the run would have left it.
@@ -186,12 +217,31 @@ void ChangePreview::Settle(std::size_t ordinal) {
     if (c.why == Undone::None) ++changing_;
     else ++skipping_;
     settled_.push_back(std::move(c));
+    return true;
+}
+
+void ChangePreview::AskAhead(std::size_t from) {
+    // A few hundred rows at a time keep the reader busy without filling
+    // its queue with a whole list.
+    constexpr std::size_t kAhead = 256;
+    if (!reader_ || wanted() == 0 || askedUpTo_ >= std::min(from + kAhead / 2, ticked_.size()))
+        return;
+    const std::size_t end = std::min(from + kAhead, ticked_.size());
+    for (std::size_t k = std::max(from, askedUpTo_); k < end; ++k)
+        reader_->Request(files_.Path(ticked_[k]), wanted(), 1 + static_cast<int64_t>(k));
+    askedUpTo_ = end;
 }
 
 bool ChangePreview::Advance(int budgetMs) {
     const auto start = std::chrono::steady_clock::now();
+    waiting_ = false;
     while (next_ < ticked_.size()) {
-        Settle(next_++);
+        AskAhead(next_);
+        if (!Settle(next_)) {
+            waiting_ = true;
+            return false;
+        }
+        ++next_;
         if (budgetMs > 0 && (next_ & 63) == 0 &&
             std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(budgetMs))
             break;

@@ -397,8 +397,10 @@ void Journal::NoteChanged(const std::string& id) {
     WriteIndex(disk, entries);
 }
 
-bool Journal::MakeRoom(uint64_t bytes) {
-    if (bytes > budget_) return false;
+std::vector<std::string> Journal::RunsToDrop(uint64_t bytes, bool& fits) const {
+    std::vector<std::string> drop;
+    fits = false;
+    if (bytes > budget_) return drop;
     struct Held {
         std::string id;
         uint64_t bytes;
@@ -414,14 +416,27 @@ bool Journal::MakeRoom(uint64_t bytes) {
     uint64_t freeable = 0;
     for (const Held& h : runs)
         if (h.droppable) freeable += h.bytes;
-    if (total - freeable + bytes > budget_) return false;
+    if (total - freeable + bytes > budget_) return drop;
+    fits = true;
     for (const Held& h : runs) {
         if (total + bytes <= budget_) break;
         if (!h.droppable) continue;
-        DropRun(h.id);
+        drop.push_back(h.id);
         total -= h.bytes;
     }
-    return true;
+    return drop;
+}
+
+bool Journal::HasRoomFor(uint64_t bytes) const {
+    bool fits = false;
+    RunsToDrop(bytes, fits);
+    return fits;
+}
+
+bool Journal::MakeRoom(uint64_t bytes) {
+    bool fits = false;
+    for (const std::string& id : RunsToDrop(bytes, fits)) DropRun(id);
+    return fits;
 }
 
 void Journal::KeepToBudget(const std::string& keep) {

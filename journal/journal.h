@@ -86,6 +86,8 @@ public:
     // Drops the oldest runs until `bytes` more old contents fit the budget.
     // False when they would not fit even then (nothing is dropped).
     bool MakeRoom(uint64_t bytes);
+    // Whether MakeRoom would succeed, dropping nothing (a dry run's answer).
+    bool HasRoomFor(uint64_t bytes) const;
 
     // --- for the recorder, undo and recovery -------------------------------
     // A new run's folder, made under a temporary name (disk path) so that
@@ -110,6 +112,8 @@ public:
 
 private:
     std::vector<std::string> RunIds() const;  // oldest first
+    // The runs MakeRoom drops, oldest first; fits as it answers.
+    std::vector<std::string> RunsToDrop(uint64_t bytes, bool& fits) const;
     bool Droppable(const JournalRun& run) const;
     std::string DiskFolder() const;
 

@@ -24,15 +24,24 @@ const FieldTable kFields = {
      .options = {{.name = "--pattern",
                   .value = "格式",
                   .help = "新文件名格式（窗口中的“新文件名:”），必须含有变量或函数，如 "
-                          "img_${Sn(1,3)}、${GetLeft(3)}、${File(名称列表.txt)}"}}},
+                          "img_${Sn(1,3)}、${GetLeft(3)}、${File(名称列表.txt)}、"
+                          "${TakenTime(yyyymmdd_hhnnss)}"}}},
+    {.name = "makeFolders",
+     .kind = FieldKind::Flag,
+     .fallback = "0",
+     .caption = "按“/”建立子目录",
+     .options = {{.name = "--make-folders",
+                  .help = "新文件名中的“/”在文件所在目录下建立子目录（窗口中的“按“/”建立子目录”），"
+                          "如 '${TakenTime(yyyy)}/${TakenTime(mm)}/${Filename}'；不能建到所在目录之外",
+                  .sets = "1"}}},
 };
 
-// The pattern as typed, and the rule made of it (making it refuses a
+// The settings as read, and the rule made of them (making it refuses a
 // sequence number that is not a number, before any file is touched).
-class RenameJob : public JobOf<std::string> {
+class RenameJob : public JobOf<RenameSettings> {
 public:
-    explicit RenameJob(std::string typed)
-        : JobOf(std::move(typed)), rule_(std::make_unique<RenameRule>(settings, ProgramDir())) {}
+    explicit RenameJob(RenameSettings s)
+        : JobOf(std::move(s)), rule_(std::make_unique<RenameRule>(settings)) {}
     RunOutcome Run(const RunInput& input) override {
         RunOutcome o;
         o.summary = RenameFiles(input.list, *rule_, input.host);
@@ -56,7 +65,8 @@ public:
         return std::nullopt;
     }
     std::unique_ptr<Job> Prepare(const FieldValues& v) const override {
-        return std::make_unique<RenameJob>(v.Text("pattern"));
+        return std::make_unique<RenameJob>(
+            RenameSettings{v.Text("pattern"), ProgramDir(), v.Flag("makeFolders")});
     }
 };
 

@@ -41,6 +41,14 @@ UndoRoom MakeUndoRoom(Journal& journal, const std::vector<BatchFile>& rewritten)
     return room;
 }
 
+UndoRoom CheckUndoRoom(const Journal& journal, const std::vector<BatchFile>& rewritten) {
+    UndoRoom room;
+    room.bytes = EstimateOldContentBytes(rewritten);
+    room.budget = journal.budget();
+    room.fits = room.bytes == 0 || journal.HasRoomFor(room.bytes);
+    return room;
+}
+
 namespace {
 
 std::string BeyondBudget(const UndoRoom& room) {

@@ -33,6 +33,8 @@ struct UndoRoom {
 // Makes room in the journal for the old contents of the files a run
 // rewrites (older runs go); fits is false when they would not fit even then.
 UndoRoom MakeUndoRoom(Journal& journal, const std::vector<BatchFile>& rewritten);
+// The same answer with nothing dropped: what a dry run reports.
+UndoRoom CheckUndoRoom(const Journal& journal, const std::vector<BatchFile>& rewritten);
 
 // When they do not fit (GBK): the window's question, and the command line's
 // refusal.

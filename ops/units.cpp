@@ -33,6 +33,41 @@ Field BackupField() {
                          .shared = true}}};
 }
 
+std::vector<Field> NameCaseFields(const char* names) {
+    return {
+        {.name = "letterCase",
+         .kind = FieldKind::Choice,
+         .fallback = "keep",
+         .caption = "大小写",
+         .choices = {{"keep", "不变"}, {"lower", "全部小写"}, {"upper", "全部大写"}, {"title", "每个词首字母大写"}},
+         .options = {{.name = "--case",
+                      .value = "lower|upper|title",
+                      .help = names}}},
+        {.name = "keepCase",
+         .kind = FieldKind::Flag,
+         .fallback = "0",
+         .caption = "保留格式中的大小写",
+         .options = {{.name = "--keep-case",
+                      .help = "保留格式中字母的大小写（不加时格式中的字母都变成小写）",
+                      .sets = "1"}}},
+        {.name = "onClash",
+         .kind = FieldKind::Choice,
+         .fallback = "skip",
+         .caption = "重名时",
+         .choices = {{"skip", "跳过"}, {"number", "加序号"}},
+         .options = {{.name = "--on-clash",
+                      .value = "skip|number",
+                      .help = "新名称已被别的文件占用时：skip 跳过（默认），number 加序号，如 报告 (2).txt"}}},
+    };
+}
+
+LetterCase LetterCaseOf(const FieldValues& values) {
+    if (values.Is("letterCase", "lower")) return LetterCase::Lower;
+    if (values.Is("letterCase", "upper")) return LetterCase::Upper;
+    if (values.Is("letterCase", "title")) return LetterCase::Title;
+    return LetterCase::Keep;
+}
+
 std::vector<Field> TemplateLineFields(const char* all, const char* text, const char* number,
                                       const char* keyword) {
     return {

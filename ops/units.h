@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "fileops/name_case.h"
 #include "ops/operation.h"
 #include "textops/keywords.h"
 #include "textops/line_select.h"
@@ -35,6 +36,13 @@ std::optional<Refusal> ReadKeywordPatterns(const FieldValues& values, const std:
 std::vector<Field> TemplateLineFields(const char* all, const char* text, const char* number,
                                       const char* keyword);
 LineChoice TemplateLineChoice(const FieldValues& values);
+
+// The rename and extension pages' letters and clashes: "letterCase"
+// (keep, lower, upper, title; --case), "keepCase" (--keep-case) and
+// "onClash" (skip, number; --on-clash); what names follows: the whole new
+// name, or the new extension.
+std::vector<Field> NameCaseFields(const char* names);
+LetterCase LetterCaseOf(const FieldValues& values);
 
 // The number fields of the line-number and interval modes.
 LineNumberFields NumberFields(const FieldValues& values);

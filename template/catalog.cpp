@@ -123,10 +123,62 @@ constexpr CatalogEntry kCatalog[] = {
 
 static_assert(std::size(kCatalog) == 40);
 
+// Examples name a file and what it holds: "例：<file> 使用 <item> 得到 <text>".
+constexpr CatalogEntry kFileItems[] = {
+    {"${ModTime(yyyymmdd)}: 文件修改时间", "${ModTime(日期时间格式)}", "modtime", K::kFileItem,
+     "文件的修改时间（本地时间，与文件列表相同），格式同 ${Date}：yyyy 年、mm 月、mmm 中文月份、"
+     "dd 日、hh 时、nn 分、ss 秒。例：2024年5月1日修改的文件使用 ${ModTime(yyyy-mm-dd)} 得到 "
+     "2024-05-01"},
+    {"${CreTime(yyyymmdd)}: 文件创建时间", "${CreTime(日期时间格式)}", "cretime", K::kFileItem,
+     "文件的创建时间（本地时间，与文件列表相同），格式同 ${ModTime}。例：2023年1月2日创建的文件使用 "
+     "${CreTime(yyyymmdd)} 得到 20230102"},
+    {"${TakenTime(yyyymmdd)}: 拍摄时间", "${TakenTime(日期时间格式)}", "takentime", K::kFileItem,
+     "照片的拍摄时间（EXIF 中的拍摄时间，没有时用数字化时间），视频的创建时间（换算为本地时间）；"
+     "写成 ${TakenTime(格式,1)} 时没有拍摄时间的文件用修改时间，否则不处理该文件。"
+     "例：2024年5月1日10:20:30拍摄的照片使用 ${TakenTime(yyyymmdd_hhnnss)} 得到 20240501_102030"},
+    {"${Camera}: 相机型号", "${Camera}", "camera", K::kFileItem,
+     "照片的相机厂商和型号（厂商只写一次）。例：佳能 EOS 80D 拍摄的照片使用 ${Camera} 得到 Canon "
+     "EOS 80D"},
+    {"${Width}: 图像宽度", "${Width}", "width", K::kFileItem,
+     "图片或视频的宽度（像素）。例：1920x1080 的图片使用 ${Width}x${Height} 得到 1920x1080"},
+    {"${Height}: 图像高度", "${Height}", "height", K::kFileItem,
+     "图片或视频的高度（像素）。例：1920x1080 的视频使用 ${Height}p 得到 1080p"},
+    {"${Artist}: 艺术家", "${Artist}", "artist", K::kFileItem,
+     "音乐文件的艺术家（ID3、Vorbis、FLAC、MP4、WMA 标签）。例：周杰伦的歌曲使用 ${Artist} 得到 "
+     "周杰伦"},
+    {"${Title}: 标题", "${Title}", "title", K::kFileItem,
+     "音乐文件的标题。例：歌曲《晴天》使用 ${Artist} - ${Title} 得到 周杰伦 - 晴天"},
+    {"${Album}: 专辑", "${Album}", "album", K::kFileItem,
+     "音乐文件的专辑名。例：专辑《叶惠美》中的歌曲使用 ${Album} 得到 叶惠美"},
+    {"${Year}: 年份", "${Year}", "year", K::kFileItem,
+     "音乐文件标签中的年份。例：2003年的歌曲使用 ${Year} 得到 2003"},
+    {"${Track(n)}: 音轨号", "${Track(位数)}", "track", K::kFileItem,
+     "音乐文件的音轨号，不足位数时前面补0。例：第3首歌曲使用 ${Track(2)} 得到 03"},
+    {"${Duration(hhnnss)}: 时长", "${Duration(时长格式)}", "duration", K::kFileItem,
+     "音乐或视频的时长，格式代码 hh 时、nn 分、ss 秒，最大的单位包含全部时长。"
+     "例：时长1小时2分3秒的视频使用 ${Duration(hh-nn-ss)} 得到 01-02-03"},
+    {"${DocTitle}: 文档标题", "${DocTitle}", "doctitle", K::kFileItem,
+     "PDF、Word/Excel/PowerPoint（docx、xlsx、pptx）和 OpenDocument 文档属性中的标题。"
+     "例：标题为“年度报告”的文档使用 ${DocTitle} 得到 年度报告"},
+    {"${Author}: 作者", "${Author}", "author", K::kFileItem,
+     "文档属性中的作者。例：张三写的文档使用 ${Author}_${DocTitle} 得到 张三_年度报告"},
+    {"${Pages}: 页数", "${Pages}", "pages", K::kFileItem,
+     "文档的页数（文档中记录了页数时；演示文稿为幻灯片数）。例：3页的文档使用 ${Pages}页 得到 3页"},
+    {"${MD5}: MD5校验值", "${MD5}", "md5", K::kFileItem,
+     "文件内容的 MD5 校验值（小写十六进制）。例：内容为 abc 的文件使用 ${MD5} 得到 "
+     "900150983cd24fb0d6963f7d28e17f72"},
+    {"${CRC32}: CRC32校验值", "${CRC32}", "crc32", K::kFileItem,
+     "文件内容的 CRC32 校验值（小写十六进制）。例：内容为 abc 的文件使用 ${CRC32} 得到 352441c2"},
+};
+
 }  // namespace
 
 std::span<const CatalogEntry> TemplateCatalog() {
     return kCatalog;
+}
+
+std::span<const CatalogEntry> FileItemCatalog() {
+    return kFileItems;
 }
 
 std::string CatalogTextGbk(const char* utf8) {

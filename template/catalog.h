@@ -14,6 +14,7 @@ enum class CatalogKind {
     kVariable,       // substituted by the rename or extension change before evaluation
     kOperationItem,  // substituted by insert new lines
     kConversion,     // parsed by the format conversion
+    kFileItem,       // substituted per file from its times and contents (metadata/file_items.h)
 };
 
 struct CatalogEntry {
@@ -26,6 +27,10 @@ struct CatalogEntry {
 
 // The 40 entries, in list order.
 std::span<const CatalogEntry> TemplateCatalog();
+
+// The entries for what each file holds (its times, date taken, camera,
+// tags, document properties, checksums), in list order after the forty.
+std::span<const CatalogEntry> FileItemCatalog();
 
 // A UTF-8 text of the catalog as GBK bytes.
 std::string CatalogTextGbk(const char* utf8);

@@ -10,6 +10,10 @@
 // or the value of an earlier item), and the top-level call over the pieces
 // of its argument text.
 //
+// Text after the top-level call is a list of parts: literal text, or a call
+// of its own, compiled as a program of its own (without escapes, which the
+// whole template has had already).
+//
 // The reference evaluator lets an item that equals an earlier one (in any
 // letter case) take that one's value. Between two items whose texts are
 // fixed this is decided here; otherwise the two texts are compared when
@@ -77,6 +81,13 @@ struct CompiledTemplate::Program {
     std::string expression;  // as given
     std::string text;        // after the escapes; pieces point into it
 
+    // Text after the top-level call: literal text or a call.
+    struct TailPart {
+        Piece literal;
+        std::unique_ptr<Program> call;
+    };
+    std::vector<TailPart> tail;
+
     // The top level.
     Item root;
     bool runsItems = false;  // items are evaluated before the top-level call
@@ -94,6 +105,7 @@ struct CompiledTemplate::Program {
     std::vector<std::string> buffers;  // one per item
     std::vector<std::string> keys;     // upper-case texts of keyed items
     std::string argScratch, callScratch, subjectCopy, result;
+    std::string joined;  // the value when the template has text after its call
     detail::Workspace work;
 
     std::string_view Literal(const Piece& p) const {
@@ -103,7 +115,10 @@ struct CompiledTemplate::Program {
         return p.item == kLiteral ? Literal(p) : values[static_cast<std::size_t>(p.item)];
     }
 
-    void Compile(std::string_view expressionText);
+    // typed: the template as written (escapes, text after its call);
+    // otherwise one call of it.
+    void Compile(std::string_view expressionText, bool typed = true);
+    void CompileTail(std::size_t from);
     void ReadCall(Item& item, std::uint32_t callBegin, std::uint32_t callSize);
     void ParseNested(std::uint32_t argsBegin, std::uint32_t argsSize);
     void AppendLiteral(std::uint32_t at, std::uint32_t size);
@@ -112,6 +127,7 @@ struct CompiledTemplate::Program {
     void FindEqualItems(std::size_t index);
 
     std::string_view Run(std::string_view subject);
+    std::string_view RunCall(std::string_view subject);
     std::string_view ArgumentText(std::uint32_t begin, std::uint32_t end, bool dropLast);
     void BuildText(const Item& item, std::string& out) const;
     std::string_view EvaluateItem(const Item& item, std::string_view subject, std::string& out);
@@ -121,26 +137,34 @@ struct CompiledTemplate::Program {
 
 // ---- Compiling ----
 
-void CompiledTemplate::Program::Compile(std::string_view expressionText) {
+void CompiledTemplate::Program::Compile(std::string_view expressionText, bool typed) {
     expression.assign(expressionText);
     text.assign(expressionText);
     items.clear();
     pieces.clear();
     candidates.clear();
     recorded.clear();
+    tail.clear();
     runsItems = false;
     root = Item();
     // Escapes belong to the typed template, once; values never get them.
-    if (Contains(text, '\\')) {
+    if (typed && Contains(text, '\\')) {
         ReplaceAllInPlace(text, "\\t", "\t");
         ReplaceAllInPlace(text, "\\r", "\r");
         ReplaceAllInPlace(text, "\\n", "\n");
     }
-    const std::string_view e = text;
+    std::string_view e = text;
     const std::size_t a = e.find("${");
     if (a == std::string_view::npos) {
         root.constant = {0, static_cast<std::uint32_t>(e.size())};
         return;
+    }
+    if (typed) {
+        const std::size_t end = detail::CallEnd(e, a);
+        if (end != std::string_view::npos && end + 1 < e.size()) {
+            CompileTail(end + 1);
+            e = e.substr(0, end + 1);
+        }
     }
     // Text before "${" is dropped; the last byte is taken as the closing "}".
     if (e.size() >= a + 3)
@@ -177,6 +201,38 @@ void CompiledTemplate::Program::Compile(std::string_view expressionText) {
     if (root.fixedArgs)
         root.args = detail::SplitArguments(
             root.argEnd == root.argBegin ? std::string_view() : Literal(pieces[root.argBegin]));
+}
+
+// The parts of the text after the top-level call, from `from` on, as the
+// reference reads them.
+void CompiledTemplate::Program::CompileTail(std::size_t from) {
+    const std::string_view e = text;
+    auto addLiteral = [&](std::size_t begin, std::size_t size) {
+        if (size == 0) return;
+        if (!tail.empty() && !tail.back().call &&
+            tail.back().literal.begin + tail.back().literal.size == begin) {
+            tail.back().literal.size += static_cast<std::uint32_t>(size);
+            return;
+        }
+        TailPart part;
+        part.literal = {static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(size)};
+        tail.push_back(std::move(part));
+    };
+    std::size_t i = from;
+    while (i < e.size()) {
+        const std::size_t open = e.find("${", i);
+        const std::size_t end = open == std::string_view::npos ? open : detail::CallEnd(e, open);
+        if (end == std::string_view::npos) {
+            addLiteral(i, e.size() - i);
+            break;
+        }
+        addLiteral(i, open - i);
+        TailPart part;
+        part.call = std::make_unique<Program>();
+        part.call->Compile(e.substr(open, end + 1 - open), false);
+        tail.push_back(std::move(part));
+        i = end + 1;
+    }
 }
 
 // The call text (between "${" and the closing "}") of a fixed text: its
@@ -413,6 +469,27 @@ std::string_view CompiledTemplate::Program::EvaluateItem(const Item& item, std::
 }
 
 std::string_view CompiledTemplate::Program::Run(std::string_view subject) {
+    if (tail.empty()) return RunCall(subject);
+    // A subject that is our own last value must survive this evaluation.
+    if (!subject.empty() && subject.data() >= joined.data() &&
+        subject.data() < joined.data() + joined.size()) {
+        subjectCopy.assign(subject);
+        subject = subjectCopy;
+    }
+    const std::string_view head = RunCall(subject);
+    joined.assign(head);
+    for (const TailPart& part : tail) {
+        if (!part.call) {
+            joined.append(Literal(part.literal));
+            continue;
+        }
+        joined.append(part.call->Run(subject));
+        if (joined.size() > detail::ValueLimit()) throw ValueTooLong();
+    }
+    return joined;
+}
+
+std::string_view CompiledTemplate::Program::RunCall(std::string_view subject) {
     switch (root.form) {
         case Form::kConstant:
             return Literal(root.constant);
@@ -490,11 +567,17 @@ bool CompiledTemplate::Affixes(std::string& left, std::string& right) const {
     left.clear();
     right.clear();
     if (p.runsItems) return false;
-    if (p.root.form == Form::kSubject) return true;
-    if (p.root.form != Form::kCall || !p.root.fixedArgs) return false;
-    if (p.root.fn == detail::LookupFunction("addleft")) left.assign(p.root.args.a1);
-    else if (p.root.fn == detail::LookupFunction("addright")) right.assign(p.root.args.a1);
-    else return false;
+    if (p.root.form != Form::kSubject) {
+        if (p.root.form != Form::kCall || !p.root.fixedArgs) return false;
+        if (p.root.fn == detail::LookupFunction("addleft")) left.assign(p.root.args.a1);
+        else if (p.root.fn == detail::LookupFunction("addright")) right.assign(p.root.args.a1);
+        else return false;
+    }
+    // Literal text after the call follows the value.
+    for (const Program::TailPart& part : p.tail) {
+        if (part.call) return false;
+        right.append(p.Literal(part.literal));
+    }
     return true;
 }
 

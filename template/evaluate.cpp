@@ -1,6 +1,6 @@
 // EvaluateTemplate, the reference evaluator: escapes, the call, its name and
 // arguments, the nested ${...} items (innermost first, left to right), then
-// the function. It reads the template anew on every call; CompiledTemplate
+// the function, and then the text after the call. It reads the template anew on every call; CompiledTemplate
 // (compiled.cpp) must give exactly its results.
 #include <vector>
 
@@ -13,7 +13,12 @@
 namespace ferro {
 namespace {
 
-std::string EvaluateAt(std::string_view subject, std::string_view expression, bool topLevel);
+// How much of the reading an expression gets: the typed template (escapes,
+// text after its call), one call of it (its nested items), or a nested item
+// whose own items are values already.
+enum class Level { kTemplate, kCall, kNested };
+
+std::string EvaluateAt(std::string_view subject, std::string_view expression, Level level);
 
 // Replaces each ${...} item of the argument text by its value, innermost
 // first, in one left-to-right pass. Each "}" closes the nearest open "${".
@@ -60,7 +65,7 @@ std::string ResolveNested(std::string_view subject, std::string_view args) {
             if (!found) {
                 // Every item inside this one has been replaced by its value
                 // already, so what remains is evaluated as it stands.
-                value = EvaluateAt(subject, item, false);
+                value = EvaluateAt(subject, item, Level::kNested);
                 // Only worth keeping when another item can follow.
                 if (lastOpen != std::string_view::npos && i <= lastOpen)
                     known.push_back({AnsiUpper(item), value});
@@ -89,17 +94,44 @@ std::string ApplyEscapes(std::string_view expression) {
     return s;
 }
 
-std::string EvaluateAt(std::string_view subject, std::string_view expression, bool topLevel) {
+// The text after the first call: literal text kept as written, each call in
+// it evaluated as a call of its own; a "${" that no call closes is text.
+void AppendTail(std::string_view subject, std::string_view tail, std::string& out) {
+    std::size_t i = 0;
+    while (i < tail.size()) {
+        const std::size_t open = tail.find("${", i);
+        const std::size_t end =
+            open == std::string_view::npos ? open : detail::CallEnd(tail, open);
+        if (end == std::string_view::npos) {
+            out.append(tail.substr(i));
+            break;
+        }
+        out.append(tail.substr(i, open - i));
+        out += EvaluateAt(subject, tail.substr(open, end + 1 - open), Level::kCall);
+        i = end + 1;
+        if (out.size() > detail::ValueLimit()) throw ValueTooLong();
+    }
+}
+
+std::string EvaluateAt(std::string_view subject, std::string_view expression, Level level) {
     // Escapes belong to the typed template. Nested items are evaluated
     // without them: an item may hold substituted text (the subject, say a
     // line with "C:\temp"), which must reach the function as it is.
     std::string escaped;
-    if (topLevel && expression.find('\\') != std::string_view::npos) {
+    if (level == Level::kTemplate && expression.find('\\') != std::string_view::npos) {
         escaped = ApplyEscapes(expression);
         expression = escaped;
     }
     const std::size_t a = expression.find("${");
     if (a == std::string_view::npos) return std::string(expression);
+    if (level == Level::kTemplate) {
+        const std::size_t end = detail::CallEnd(expression, a);
+        if (end != std::string_view::npos && end + 1 < expression.size()) {
+            std::string out = EvaluateAt(subject, expression.substr(0, end + 1), Level::kCall);
+            AppendTail(subject, expression.substr(end + 1), out);
+            return out;
+        }
+    }
     // Text before "${" is dropped; the last byte is taken as the closing "}".
     const std::string_view call = expression.size() >= a + 3
                                       ? expression.substr(a + 2, expression.size() - a - 3)
@@ -114,7 +146,7 @@ std::string EvaluateAt(std::string_view subject, std::string_view expression, bo
     // effect, so they are not evaluated.
     if (!fn) return std::string(subject);
     std::string resolved;
-    if (topLevel && args.find('}') != std::string_view::npos) {
+    if (level != Level::kNested && args.find('}') != std::string_view::npos) {
         resolved = ResolveNested(subject, args);
         args = resolved;
     }
@@ -127,7 +159,7 @@ std::string EvaluateAt(std::string_view subject, std::string_view expression, bo
 }  // namespace
 
 std::string EvaluateTemplate(std::string_view subject, std::string_view expression) {
-    return EvaluateAt(subject, expression, true);
+    return EvaluateAt(subject, expression, Level::kTemplate);
 }
 
 bool IsTemplateFunction(std::string_view name) {

@@ -332,6 +332,31 @@ TemplateFunction LookupFunction(std::string_view name) {
     return nullptr;
 }
 
+std::size_t CallEnd(std::string_view text, std::size_t open) {
+    std::size_t depth = 0;  // nested items open inside the call
+    bool paren = false;     // the call's own "(" has been seen
+    std::size_t i = open + 2;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c == '$' && i + 1 < text.size() && text[i + 1] == '{') {
+            ++depth;
+            i += 2;
+            continue;
+        }
+        if (c == '}') {
+            if (depth > 0) --depth;
+            else if (!paren || text[i - 1] == ')') return i;
+        } else if (c == '(' && depth == 0) {
+            paren = true;
+        } else if (static_cast<unsigned char>(c) >= 0x81) {
+            i += CharLength(text, i);
+            continue;
+        }
+        ++i;
+    }
+    return std::string_view::npos;
+}
+
 bool IsSubjectFunction(TemplateFunction fn) {
     return fn == LineOrg;
 }

@@ -37,6 +37,16 @@ using TemplateFunction = void (*)(std::string_view w, const Arguments& args, std
 // a byte outside ASCII (or a blank) makes an unknown name.
 TemplateFunction LookupFunction(std::string_view name);
 
+// Where the call that begins with the "${" at `open` ends: the index of the
+// "}" that closes it, npos when none does. Inside the call every "}" closes
+// the nearest "${" still open; one that closes none of those ends the call
+// only right after a ")" (a call's "...)}"), or anywhere when the call has
+// no "(" of its own ("${name}"); otherwise it is text. Trail bytes of
+// double-byte characters are never markers. A pattern whose first call ends
+// before its last byte has text after the call, kept as written (its own
+// calls evaluated in turn).
+std::size_t CallEnd(std::string_view text, std::size_t open);
+
 // lineorg: its value is the subject itself, so an evaluator may use the
 // subject without a copy.
 bool IsSubjectFunction(TemplateFunction fn);

@@ -22,8 +22,11 @@ public:
     ValueTooLong();
 };
 
-// Evaluates one template expression against a subject. Never loops for
-// ever: malformed input yields some text. Throws ValueTooLong only.
+// Evaluates one template expression against a subject. Text before the
+// first call is dropped; text after its closing brace is kept as written,
+// with each further call in it evaluated (so "${date(yyyy)}_x" gives
+// "2024_x"). Never loops for ever: malformed input yields some text. Throws
+// ValueTooLong only.
 std::string EvaluateTemplate(std::string_view subject, std::string_view expression);
 
 // A template expression read once and evaluated against many subjects, with

@@ -1,6 +1,7 @@
 #include "app/pages/page_binding.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -26,7 +27,7 @@ bool Fits(ops::FieldKind kind, QWidget* w) {
         case ops::FieldKind::Flag:
             return qobject_cast<QCheckBox*>(w);
         case ops::FieldKind::Choice:
-            return qobject_cast<QRadioButton*>(w);
+            return qobject_cast<QRadioButton*>(w) || qobject_cast<QComboBox*>(w);
         case ops::FieldKind::Date:
             return qobject_cast<QDateEdit*>(w) && !qobject_cast<QTimeEdit*>(w);
         case ops::FieldKind::Time:
@@ -53,7 +54,11 @@ PageBinding::PageBinding(const ops::Operation& op, QWidget* page, QPushButton* s
             binding = &b;
         }
         if (!binding) Mismatch(op, std::string("field not bound: ") + field.name);
-        const std::size_t wanted = field.kind == ops::FieldKind::Choice ? field.choices.size() : 1;
+        // A choice binds a radio button per choice, or one list with the
+        // choices in their order.
+        const std::size_t wanted = field.kind == ops::FieldKind::Choice && binding->controls.size() != 1
+                                       ? field.choices.size()
+                                       : 1;
         if (binding->controls.size() != wanted)
             Mismatch(op, std::string("controls of ") + field.name);
         Bound bound{&field, {}};
@@ -69,6 +74,11 @@ PageBinding::PageBinding(const ops::Operation& op, QWidget* page, QPushButton* s
                 connect(b, &QAbstractButton::toggled, this, &PageBinding::changed);
             else if (auto* d = qobject_cast<QDateTimeEdit*>(w))
                 connect(d, &QDateTimeEdit::dateTimeChanged, this, &PageBinding::changed);
+            else if (auto* c = qobject_cast<QComboBox*>(w)) {
+                if (c->count() != static_cast<int>(field.choices.size()))
+                    Mismatch(op, std::string("choices of ") + name);
+                connect(c, &QComboBox::currentIndexChanged, this, &PageBinding::changed);
+            }
         }
         bound_.push_back(std::move(bound));
     }
@@ -99,6 +109,10 @@ ops::FieldValues PageBinding::Read() const {
                 break;
             case ops::FieldKind::Choice:
                 text = b.field->fallback;
+                if (auto* c = qobject_cast<QComboBox*>(w)) {
+                    if (c->currentIndex() >= 0) text = b.field->choices[c->currentIndex()].value;
+                    break;
+                }
                 for (std::size_t i = 0; i < b.controls.size(); ++i)
                     if (static_cast<QRadioButton*>(b.controls[i].data())->isChecked())
                         text = b.field->choices[i].value;
@@ -139,6 +153,11 @@ void PageBinding::Write(const ops::FieldValues& values) {
                 static_cast<QCheckBox*>(w)->setChecked(text == "1");
                 break;
             case ops::FieldKind::Choice:
+                if (auto* c = qobject_cast<QComboBox*>(w)) {
+                    for (std::size_t i = 0; i < b.field->choices.size(); ++i)
+                        if (text == b.field->choices[i].value) c->setCurrentIndex(static_cast<int>(i));
+                    break;
+                }
                 // The others of its group follow.
                 for (std::size_t i = 0; i < b.controls.size(); ++i)
                     if (text == b.field->choices[i].value)

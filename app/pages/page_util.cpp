@@ -42,6 +42,31 @@ QCheckBox* Check(QWidget* page, const char* name, const char* caption, bool chec
     return c;
 }
 
+QComboBox* ChoiceList(QWidget* page, const char* name, const ops::Operation& op, const char* field) {
+    auto* c = new QComboBox(page);
+    c->setObjectName(QString::fromLatin1(name));
+    const ops::Field* f = ops::FindField(op.fields(), field);
+    if (!f) return c;
+    for (const ops::Choice& choice : f->choices) {
+        c->addItem(QString::fromUtf8(choice.caption));
+        if (std::string_view(choice.value) == f->fallback) c->setCurrentIndex(c->count() - 1);
+    }
+    return c;
+}
+
+QHBoxLayout* NameCaseRow(QWidget* page, const ops::Operation& op) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(Label(page, "大小写:"));
+    row->addWidget(ChoiceList(page, "cmbCase", op, "letterCase"));
+    row->addSpacing(12);
+    row->addWidget(Check(page, "chkKeepCase", "保留格式中的大小写", false));
+    row->addSpacing(12);
+    row->addWidget(Label(page, "重名时:"));
+    row->addWidget(ChoiceList(page, "cmbClash", op, "onClash"));
+    row->addStretch(1);
+    return row;
+}
+
 QRadioButton* Radio(QWidget* page, const char* name, const char* caption, bool checked) {
     auto* r = new QRadioButton(QString::fromUtf8(caption), page);
     r->setObjectName(QString::fromLatin1(name));

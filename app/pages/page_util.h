@@ -4,12 +4,15 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include "ops/operation.h"
 
 namespace ferro::page {
 
@@ -23,6 +26,11 @@ QLabel* Note(QWidget* page, const char* text);
 QLineEdit* Edit(QWidget* page, const char* name, const char* text = "");
 QCheckBox* Check(QWidget* page, const char* name, const char* caption, bool checked);
 QRadioButton* Radio(QWidget* page, const char* name, const char* caption, bool checked);
+// A list of a choice field's captions, in its order, at its default.
+QComboBox* ChoiceList(QWidget* page, const char* name, const ops::Operation& op, const char* field);
+// The rename and extension pages' row: "大小写:" cmbCase, chkKeepCase and
+// "重名时:" cmbClash, bound to NameCaseFields.
+QHBoxLayout* NameCaseRow(QWidget* page, const ops::Operation& op);
 // "备份目标文件(.bak),覆盖同名文件", ticked.
 QCheckBox* BackupBox(QWidget* page, const char* name);
 // "每 [2] <middle> [1] 行记录": the period and the position of an interval.

@@ -40,7 +40,7 @@ private slots:
         TForm1 form(&dialogs);
         auto* cmbVar = form.Find<QComboBox>("cmbVar");
         const auto catalog = ferro::TemplateCatalog();
-        QCOMPARE(cmbVar->count(), 40);
+        QCOMPARE(cmbVar->count(), int(40 + ferro::FileItemCatalog().size()));  // then what files hold
         QCOMPARE(cmbVar->currentIndex(), -1);  // nothing chosen at start
         QCOMPARE(cmbVar->isEditable(), false);
         QCOMPARE(cmbVar->maxVisibleItems(), 10);

@@ -8,6 +8,7 @@
 #include "common/temp_folder.h"
 #include "fileops/attribute_change.h"
 #include "fileops/date_change.h"
+#include "fileops/rename.h"
 #include "platform/times.h"
 #include "textops/line_cut.h"
 #include "textops/line_delete.h"
@@ -151,11 +152,17 @@ TEST(ParseArgs, EachOptionGivesItsSetting) {
         {"rename pattern", {"rename", "--pattern", "img_${Sn(1,3)}", "a.jpg", "b.jpg"},
          [](const CliRequest& r) {
              EXPECT_STREQ(r.operation->info().name, "rename");
-             EXPECT_EQ(SettingsOf<std::string>(r), "img_${Sn(1,3)}");
+             EXPECT_EQ(SettingsOf<RenameSettings>(r).pattern, "img_${Sn(1,3)}");
+             EXPECT_FALSE(SettingsOf<RenameSettings>(r).makeFolders);
              EXPECT_EQ(r.source.files, (std::vector<std::string>{"a.jpg", "b.jpg"}));
          }},
         {"value after =", {"rename", "--pattern=${GetLeft(2)}", "a"},
-         [](const CliRequest& r) { EXPECT_EQ(SettingsOf<std::string>(r), "${GetLeft(2)}"); }},
+         [](const CliRequest& r) { EXPECT_EQ(SettingsOf<RenameSettings>(r).pattern, "${GetLeft(2)}"); }},
+        {"folders from names", {"rename", "--make-folders", "--pattern", "${TakenTime(yyyy)}/${Filename}", "a"},
+         [](const CliRequest& r) {
+             EXPECT_EQ(SettingsOf<RenameSettings>(r).pattern, "${TakenTime(yyyy)}/${Filename}");
+             EXPECT_TRUE(SettingsOf<RenameSettings>(r).makeFolders);
+         }},
         {"extension", {"extension", "--extension", "${ext}.bak", "a"},
          [](const CliRequest& r) { EXPECT_EQ(SettingsOf<std::string>(r), "${ext}.bak"); }},
         {"modified date", {"dates", "--modified", "2024-05-31", "a"},
@@ -321,7 +328,7 @@ TEST(ParseArgs, EachOptionGivesItsSetting) {
          [](const CliRequest& r) { EXPECT_EQ(r.source.files, std::vector<std::string>{"-"}); }},
         {"Chinese names", {"rename", "--pattern", "照片_${sn(1,2)}", "文档.txt"},
          [](const CliRequest& r) {
-             EXPECT_EQ(SettingsOf<std::string>(r), Gbk("照片_${sn(1,2)}"));
+             EXPECT_EQ(SettingsOf<RenameSettings>(r).pattern, Gbk("照片_${sn(1,2)}"));
              EXPECT_EQ(r.source.files, std::vector<std::string>{Gbk("文档.txt")});
          }},
     };

@@ -52,6 +52,31 @@ inline const std::string& ChildStateHome() {
     return folder.path;
 }
 
+// Starts `ferrovan-batch run args` in folder, with what it prints thrown
+// away; the caller waits for it.
+inline pid_t StartProgram(const std::string& folder, const std::vector<std::string>& args,
+                   const char* asanOptions = nullptr, std::string stateHome = {}) {
+    if (stateHome.empty()) stateHome = ChildStateHome();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (asanOptions) {
+            const char* given = std::getenv("ASAN_OPTIONS");
+            setenv("ASAN_OPTIONS", (std::string(given ? given : "") + ":" + asanOptions).c_str(), 1);
+        }
+        const int null = open("/dev/null", O_WRONLY);
+        if (null < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0 || chdir(folder.c_str()) != 0)
+            _exit(127);
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);
+        setenv("XDG_STATE_HOME", stateHome.c_str(), 1);
+        std::vector<char*> argv{const_cast<char*>(FERRO_PROGRAM), const_cast<char*>("run")};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(FERRO_PROGRAM, argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
 // `ferrovan-batch run` followed by args (UTF-8), in folder (a disk path).
 inline ProgramRun RunProgram(const std::string& folder, const std::vector<std::string>& args) {
     // What it prints goes to files outside the folder, which a search may walk.

@@ -267,11 +267,13 @@ TEST(CliProgram, DryRunShowsWhatTheRunThenDoes) {
                                            "a.txt", "b.txt", "c.txt"};
     std::vector<std::string> dry = args;
     dry.push_back("--dry-run");
-    const QJsonObject plan = RunProgram(t.path(), dry).Json();
+    const ProgramRun dryRun = RunProgram(t.path(), dry);
+    const QJsonObject plan = dryRun.Json();
     EXPECT_EQ(plan["changing"].toInt(), 2);
     EXPECT_EQ(plan["skipping"].toInt(), 1);
     const ProgramRun run = RunProgram(t.path(), args);
     EXPECT_EQ(run.status, kExitUndone);
+    EXPECT_EQ(dryRun.status, run.status);  // a script can test first
     const QJsonArray planned = plan["files"].toArray(), done = run.Json()["files"].toArray();
     ASSERT_EQ(planned.size(), 3);
     ASSERT_EQ(done.size(), 3);
@@ -288,6 +290,37 @@ TEST(CliProgram, DryRunShowsWhatTheRunThenDoes) {
         }
     }
     EXPECT_EQ(t.Read("n2.txt"), "taken");
+}
+
+// A dry run exits as the run would: 1 where a file would be left undone,
+// 2 where the old contents would not fit the undo journal; it drops no older
+// run to find the room.
+TEST(CliProgram, DryRunExitsAsTheRunWould) {
+    TempFolder t;
+    t.Write("a.log", std::string(3000, 'x') + "\r\nERR\r\n");
+    t.Write("b.log", std::string(2000, 'k') + "\r\nERR\r\n");
+    t.Write("n1.log", "taken");
+    EXPECT_EQ(RunProgram(t.path(), {"rename", "--pattern", "n${sn(1,1)}", "--dry-run", "a.log"}).status,
+              kExitUndone);
+    EXPECT_EQ(RunProgram(t.path(), {"rename", "--pattern", "m${sn(1,1)}", "--dry-run", "a.log"}).status,
+              kExitDone);
+    Journal journal(testing::ChildStateHome() + "/ferrovan-batch/journal");
+    ASSERT_EQ(RunProgram(t.path(), {"delete-lines", "--keywords", "ERR", "b.log"}).status, kExitDone);
+    const std::size_t runs = journal.Runs().size();
+    const std::vector<std::string> args = {"delete-lines", "--keywords", "ERR", "--dry-run", "a.log"};
+    {
+        // Room only once the run on b.log went: the dry run says yes and
+        // keeps that run.
+        testing::ScopedEnv budget("FERRO_UNDO_BUDGET", "4096");
+        EXPECT_EQ(RunProgram(t.path(), args).status, kExitDone);
+        EXPECT_EQ(journal.Runs().size(), runs);
+    }
+    testing::ScopedEnv budget("FERRO_UNDO_BUDGET", "2048");
+    const ProgramRun dry = RunProgram(t.path(), args);
+    EXPECT_EQ(dry.status, kExitRefused);
+    EXPECT_NE(dry.err.find("--no-undo"), std::string::npos) << dry.err;
+    EXPECT_EQ(journal.Runs().size(), runs);
+    EXPECT_EQ(t.Read("a.log"), std::string(3000, 'x') + "\r\nERR\r\n");
 }
 
 TEST(CliProgram, ConvertsTabTextOfASearch) {

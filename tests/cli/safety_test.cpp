@@ -28,32 +28,8 @@ namespace {
 using testing::Gbk;
 using testing::ProgramRun;
 using testing::RunProgram;
+using testing::StartProgram;
 using testing::TempFolder;
-
-// Starts `ferrovan-batch run args` in folder, with what it prints thrown
-// away; the caller waits for it.
-pid_t StartProgram(const std::string& folder, const std::vector<std::string>& args,
-                   const char* asanOptions = nullptr, std::string stateHome = {}) {
-    if (stateHome.empty()) stateHome = testing::ChildStateHome();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (asanOptions) {
-            const char* given = std::getenv("ASAN_OPTIONS");
-            setenv("ASAN_OPTIONS", (std::string(given ? given : "") + ":" + asanOptions).c_str(), 1);
-        }
-        const int null = open("/dev/null", O_WRONLY);
-        if (null < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0 || chdir(folder.c_str()) != 0)
-            _exit(127);
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);
-        setenv("XDG_STATE_HOME", stateHome.c_str(), 1);
-        std::vector<char*> argv{const_cast<char*>(FERRO_PROGRAM), const_cast<char*>("run")};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(FERRO_PROGRAM, argv.data());
-        _exit(127);
-    }
-    return pid;
-}
 
 std::vector<std::string> Temporaries(const std::string& folder) {
     std::vector<std::string> found;

@@ -122,6 +122,12 @@ TEST_F(CompiledTemplateTest, WorkedExamplesAndEdges) {
         "${addleft(${len(${lineorg()}})}", "${addleft(${addright(${lineorg()}})}",
         "${getleft(${pos(${getright(1)})})}", "${repstr(${getleft(1)},${getright(2)})}",
         "\\t${addleft(\\n)}", "${addleft(\\\\t)}",
+        // Text after the call.
+        "${getleft(3)}_x", "${getleft(6)}.${getright(4)}", "x${len(a)}y${len(ab)}z",
+        "${getleft(3)}}", "${getleft(3)})}", "${getleft(3)}_${len(ab)", "${getleft(3)}_${",
+        "${abc}_${def}", "${len(a)}\\t${addleft(\\n)}", "${lineorg()}${lineorg()}",
+        "${getleft(${pos(_)}-1)}_${getleft(${pos(_)}-1)}", "${date(yyyy)}_${time(hh)}",
+        "${addleft(${len(ab)}})}_${addleft(a}b)}", "${foo(1)}_${getleft(1)}",
     };
     for (const char* e : expressions) ExpectSameAsReference(e);
     // Chinese names and keywords, and braces inside characters.
@@ -179,7 +185,11 @@ public:
         if (Chance(10)) return Soup();
         std::string e = Chance(10) ? Token() : "";
         e += Call(0);
-        if (Chance(10)) e += Token();
+        // Text after the call, with calls of its own.
+        for (int k = std::uniform_int_distribution<int>(0, 2)(random_); k > 0; --k) {
+            if (Chance(50)) e += Token();
+            if (Chance(40)) e += Call(0);
+        }
         return e;
     }
 
@@ -255,6 +265,39 @@ TEST_F(CompiledTemplateTest, ASubjectMayBeTheLastValue) {
     v = t.Evaluate(v);
     v = t.Evaluate(v);
     EXPECT_EQ(v, "xxxa");
+}
+
+TEST_F(CompiledTemplateTest, ASubjectMayBeTheLastValueOfATemplateWithTextAfterItsCall) {
+    CompiledTemplate t("${addleft(x)}_${len(ab)}");
+    std::string_view v = t.Evaluate("a");
+    v = t.Evaluate(v);
+    EXPECT_EQ(v, "xxa_2_2");
+}
+
+TEST_F(CompiledTemplateTest, AffixesTakeLiteralTextAfterTheCall) {
+    struct Case {
+        const char* expression;
+        bool affixes;
+        const char* left;
+        const char* right;
+    };
+    const Case cases[] = {
+        {"${addleft(x)}_y", true, "x", "_y"},
+        {"${addright(x)}_y", true, "", "x_y"},
+        {"${lineorg()}.bak", true, "", ".bak"},
+        {"${addleft(x)}_${len(a)}", false, "", ""},
+        {"${getleft(1)}_y", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expression);
+        CompiledTemplate t(c.expression);
+        std::string left, right;
+        ASSERT_EQ(t.Affixes(left, right), c.affixes);
+        if (!c.affixes) continue;
+        EXPECT_EQ(left, c.left);
+        EXPECT_EQ(right, c.right);
+        EXPECT_EQ(std::string(t.Evaluate("s")), left + "s" + right);
+    }
 }
 
 TEST_F(CompiledTemplateTest, CacheKeepsEachTextApart) {

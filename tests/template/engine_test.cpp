@@ -196,9 +196,9 @@ TEST(TemplateFunctions, DateAndTime) {
 }
 
 TEST(TemplateTermination, StrayClosingBraces) {
-    // Text after the closing brace ends up in the argument text; its "}"
-    // closes nothing and stays text, so "3)}" still reads as 3.
-    EXPECT_EQ(Eval("${getleft(3)}_x"), "rep");
+    // A "}" that closes nothing and does not follow ")" is text of the
+    // argument; text after the call's closing brace is kept.
+    EXPECT_EQ(Eval("${getleft(3)}_x"), "rep_x");
     EXPECT_EQ(Eval("${addleft(a}b)}", "s"), "a}bs");
     EXPECT_EQ(Eval("${addleft(}}})}", "s"), "}}}s");
     EXPECT_EQ(Eval("${addleft(${len(ab)}})}", "s"), "2}s");
@@ -228,6 +228,62 @@ void ExpectTooLong(std::string_view expression, std::string_view subject) {
     EXPECT_THROW(EvaluateTemplate(subject, expression), ValueTooLong);
     CompiledTemplate compiled(expression);
     EXPECT_THROW(compiled.Evaluate(subject), ValueTooLong);
+}
+
+DateTime FixedNow() { return DateTime{2026, 12, 9, 8, 30, 0, 0}; }
+
+TEST(TemplateTextAfterCall, IsKeptAndItsCallsEvaluated) {
+    detail::SetClockForTesting(FixedNow);
+    struct Case {
+        const char* name;
+        std::string expression, subject, value;
+    };
+    const Case cases[] = {
+        {"text after a call", "${getleft(3)}_x", "report_2012", "rep_x"},
+        {"a date then a number", "${date(yyyy-mm-dd)}_001", "a", "2026-12-09_001"},
+        {"two calls", "${getleft(6)}.${getright(4)}", "report_2012", "report.2012"},
+        {"calls side by side", "${getright(4)}${getleft(6)}", "report_2012", "2012report"},
+        {"text before the first call is still dropped", "x${getleft(3)}_y", "report_2012",
+         "rep_y"},
+        {"text between calls stays", "${len(ab)}x${len(abc)}", "", "2x3"},
+        {"nested items in the first call", "${getleft(${pos(_)}-1)}-${len(${lineorg()})}",
+         "report_2012", "report-11"},
+        {"a name without arguments", "${abc}_x", "s", "abc_x"},
+        {"an unknown function after", "${getleft(3)}_${foo(1)}", "report_2012",
+         "rep_report_2012"},
+        {"a stray brace after", "${getleft(3)}}", "report_2012", "rep}"},
+        {"a close after", "${getleft(3)})}", "report_2012", "rep)}"},
+        {"an unclosed call after is text", "${getleft(3)}_${len(ab)", "report_2012",
+         "rep_${len(ab)"},
+        {"a lone opening after is text", "${getleft(3)}_${", "report_2012", "rep_${"},
+        {"escapes after the call", "${getleft(3)}\\t", "report_2012", "rep\t"},
+        {"Chinese text after the call", Gbk(u"${getleft(2)}中文"), Gbk(u"中文ab"),
+         Gbk(u"中中文")},
+        // 亇 is 81 7D: its trail byte is no closing brace.
+        {"a brace inside a character after", Gbk(u"${getleft(1)}亇)}"), "ab",
+         Gbk(u"a亇)}")},
+        {"a value holding markup is not read again", "${lineorg()}_${len(a)}", "${len(xy)}",
+         "${len(xy)}_1"},
+        // Braces that belong to the argument keep the whole call as before.
+        {"a brace in the argument", "${addleft(a}b)}", "s", "a}bs"},
+        {"a closed item in the argument", "${addleft(${len(ab)}})}", "s", "2}s"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(EvalBoth(c.expression, c.subject), c.value);
+    }
+    detail::SetClockForTesting(nullptr);
+}
+
+TEST(TemplateTextAfterCall, CallsAfterTheFirstShareTheBound) {
+    struct LowBound {
+        LowBound() { detail::SetValueLimitForTesting(1000); }
+        ~LowBound() { detail::SetValueLimitForTesting(0); }
+    } lowBound;
+    const std::string subject(400, 'a');
+    // Each value is within the bound, the three together are not.
+    EvalBoth("${lineorg()}${lineorg()}", subject);
+    ExpectTooLong("${lineorg()}${lineorg()}${lineorg()}", subject);
 }
 
 TEST(TemplateBound, LongLinesAreReplacedWhole) {
