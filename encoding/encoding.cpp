@@ -380,7 +380,8 @@ private:
     // check did not look for them).
     void Look(std::string_view text) {
         if (text.empty()) return;
-        if (!nul_ && state_ != State::Utf8)
+        // UTF-16 text is full of zero bytes: it is looked at once decoded.
+        if (!nul_ && state_ == State::Raw)
             nul_ = std::memchr(text.data(), 0, text.size()) != nullptr;
         if (!lineBreak_) {
             if (crLast_) lineBreak_ = text[0] == '\n' ? LineBreak::CrLf : LineBreak::Cr;

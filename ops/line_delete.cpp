@@ -55,6 +55,7 @@ const FieldTable kFields = {
                  {"blank", "删除空行"}},
      .options = {{.name = "--blank-lines", .help = "删除空行", .sets = "blank"}},
      .mustChoose = "请选择删除方式"},
+    RegexField(),
     BackupField(),
 };
 
@@ -69,7 +70,8 @@ LineDeleteMode ModeOf(const FieldValues& v) {
 // conversion error.
 std::optional<Refusal> ReadSettings(const FieldValues& v, LineDeleteSettings& s) {
     const auto problem = ReadLineDeleteSettings(ModeOf(v), v.Text("keywords"), NumberFields(v), s);
-    if (problem == LineDeleteProblem::None) return std::nullopt;
+    if (problem == LineDeleteProblem::None)
+        return s.mode == LineDeleteMode::Keywords ? ReadKeywordPatterns(v, s.keywords, {}, s.patterns) : std::nullopt;
     return Refuse(ProblemText(problem), problem == LineDeleteProblem::NoKeyword ? "keywords" : "period");
 }
 

@@ -58,6 +58,7 @@ const FieldTable kFields = {
      .options = {{.name = "--no-blank-lines",
                   .help = "不提取空行（窗口中不勾选“提取空行”）",
                   .sets = "0"}}},
+    RegexField(),
     BackupField(),
 };
 
@@ -72,7 +73,8 @@ LineExtractMode ModeOf(const FieldValues& v) {
 // throws the conversion error.
 std::optional<Refusal> ReadSettings(const FieldValues& v, LineExtractSettings& s) {
     const auto problem = ReadLineExtractSettings(ModeOf(v), v.Text("keywords"), NumberFields(v), s);
-    if (problem == LineExtractProblem::None) return std::nullopt;
+    if (problem == LineExtractProblem::None)
+        return s.mode == LineExtractMode::Keywords ? ReadKeywordPatterns(v, s.keywords, {}, s.patterns) : std::nullopt;
     return Refuse(ProblemText(problem), problem == LineExtractProblem::NoKeyword ? "keywords" : "period");
 }
 

@@ -23,16 +23,32 @@ const FieldTable kFields = {
     {.name = "keywords",
      .caption = "关键字",
      .options = {{.name = "--keywords", .value = "关键字", .help = "关键字，可用分号隔开多个关键字"}}},
+    RegexField(),
     BackupField(),
 };
 
+// The keywords and, with the regex field ticked, their patterns (case
+// ignored, as the keywords are).
+struct LineSyncSettings {
+    std::vector<std::string> keywords;
+    std::optional<KeywordPatterns> patterns;
+};
+
+std::optional<Refusal> ReadSettings(const FieldValues& v, LineSyncSettings& s) {
+    if (v.Text("keywords").empty()) return Refuse(FromUtf8("关键字为空,请输入后再试!"), "keywords");
+    s.keywords = SplitKeywords(v.Text("keywords"));
+    return ReadKeywordPatterns(v, s.keywords, {.ignoreCase = true}, s.patterns);
+}
+
+// Its settings are the keywords; their patterns go beside.
 class LineSyncJob : public JobOf<std::vector<std::string>> {
 public:
-    LineSyncJob(std::vector<std::string> keywords, bool backup)
-        : JobOf(std::move(keywords)), backup_(backup) {}
+    LineSyncJob(LineSyncSettings s, bool backup)
+        : JobOf(std::move(s.keywords)), patterns_(std::move(s.patterns)), backup_(backup) {}
     RunOutcome Run(const RunInput& input) override {
         return MergeIntoTarget(input, [&](const std::string& source, const std::string& target) {
-            return SyncLineFiles(settings, source, target, TargetOptions(input, backup_));
+            return SyncLineFiles(settings, source, target, TargetOptions(input, backup_),
+                                 patterns_ ? &*patterns_ : nullptr);
         });
     }
     std::vector<BatchFile> Rewrites(const std::vector<BatchFile>& files) const override {
@@ -41,6 +57,7 @@ public:
     }
 
 private:
+    std::optional<KeywordPatterns> patterns_;
     bool backup_;
 };
 
@@ -48,11 +65,13 @@ class LineSync : public Operation {
 public:
     LineSync() : Operation(kInfo, kFields) {}
     std::optional<Refusal> Check(const FieldValues& v) const override {
-        if (v.Text("keywords").empty()) return Refuse(FromUtf8("关键字为空,请输入后再试!"), "keywords");
-        return std::nullopt;
+        LineSyncSettings s;
+        return ReadSettings(v, s);
     }
     std::unique_ptr<Job> Prepare(const FieldValues& v) const override {
-        return std::make_unique<LineSyncJob>(SplitKeywords(v.Text("keywords")), v.Flag("backup"));
+        LineSyncSettings s;
+        ReadSettings(v, s);
+        return std::make_unique<LineSyncJob>(std::move(s), v.Flag("backup"));
     }
 };
 

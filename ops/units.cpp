@@ -2,6 +2,26 @@
 
 namespace ferro::ops {
 
+Field RegexField() {
+    return {.name = "regex",
+            .kind = FieldKind::Flag,
+            .fallback = "0",
+            .caption = "正则表达式",
+            .options = {{.name = "--regex",
+                         .help = "关键字作为正则表达式（每个关键字一个，任一匹配即算；含空格的写在双引号中或用 \\s）",
+                         .sets = "1"}}};
+}
+
+std::optional<Refusal> ReadKeywordPatterns(const FieldValues& values, const std::vector<std::string>& keywords,
+                                           RegexFlags flags, std::optional<KeywordPatterns>& patterns) {
+    patterns.reset();
+    if (!values.Flag("regex")) return std::nullopt;
+    std::string problem;
+    patterns = KeywordPatterns::Compile(keywords, flags, problem);
+    if (!patterns) return Refuse(std::move(problem), "keywords");
+    return std::nullopt;
+}
+
 Field BackupField() {
     return {.name = "backup",
             .kind = FieldKind::Flag,

@@ -3,12 +3,14 @@
 // frame of the two-file operations. Only the units include this.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "fileops/name_case.h"
 #include "ops/operation.h"
+#include "textops/keywords.h"
 #include "textops/line_select.h"
 #include "textops/settings_check.h"
 #include "textops/text_batch.h"
@@ -18,6 +20,15 @@ namespace ferro::ops {
 
 // "备份目标文件(.bak),覆盖同名文件", ticked; --no-backup.
 Field BackupField();
+
+// "正则表达式", not ticked; --regex: the keywords of the field are regular
+// expressions.
+Field RegexField();
+
+// With the regex field ticked, the keywords compiled into patterns; a bad
+// pattern is refused ("正则表达式不正确：…") at the keyword field.
+std::optional<Refusal> ReadKeywordPatterns(const FieldValues& values, const std::vector<std::string>& keywords,
+                                           RegexFlags flags, std::optional<KeywordPatterns>& patterns);
 
 // Line cut and line insert: the lines the template applies to ("lines":
 // all, text, number, keyword), the line number and the keyword, with the

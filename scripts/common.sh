@@ -8,6 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6network6 libqt6test6 libgl-dev
   qt6-translations-l10n
   libicu-dev libgtest-dev googletest libxxhash-dev
+  libre2-dev libpcre2-dev
   libexiv2-dev libtag1-dev libmediainfo-dev libpoppler-cpp-dev libzip-dev
   fonts-wqy-zenhei
   libreoffice-calc-nogui python3-uno

@@ -157,4 +157,48 @@ bool KeywordMatcher::AnyIn(std::string_view line) const {
     return false;
 }
 
+std::optional<KeywordPatterns> KeywordPatterns::Compile(const std::vector<std::string>& gbkKeywords,
+                                                         RegexFlags flags, std::string& gbkMessage) {
+    KeywordPatterns k;
+    for (const std::string& keyword : gbkKeywords) {
+        if (keyword.empty()) continue;
+        std::optional<Regex> re = Regex::Compile(keyword, flags, gbkMessage);
+        if (!re) return std::nullopt;
+        k.patterns_.push_back(std::move(*re));
+    }
+    return k;
+}
+
+bool KeywordPatterns::AnyIn(std::string_view line, LineBytes bytes) const {
+    const SubjectBytes b = bytes == LineBytes::Utf8 ? SubjectBytes::Utf8 : SubjectBytes::Gbk;
+    for (const Regex& re : patterns_)
+        if (re.Matches(line, b)) return true;
+    return false;
+}
+
+KeywordPatterns::Hits KeywordPatterns::Scan(const LineList& in, LineBytes bytes) const {
+    Hits hits;
+    const SubjectBytes b = bytes == LineBytes::Utf8 ? SubjectBytes::Utf8 : SubjectBytes::Gbk;
+    const std::string_view text = in.UnbrokenText();
+    if (text.empty()) {
+        // Lines added one by one: each on its own.
+        std::size_t i = 0;
+        for (const std::string_view line : in) {
+            if (AnyIn(line, bytes)) hits.lines_.push_back(i);
+            ++i;
+        }
+        return hits;
+    }
+    for (const Regex& re : patterns_) {
+        const std::size_t before = hits.lines_.size();
+        re.MatchingLines(text, b, hits.lines_);
+        if (before != 0 && hits.lines_.size() != before) {
+            auto mid = hits.lines_.begin() + static_cast<std::ptrdiff_t>(before);
+            std::inplace_merge(hits.lines_.begin(), mid, hits.lines_.end());
+            hits.lines_.erase(std::unique(hits.lines_.begin(), hits.lines_.end()), hits.lines_.end());
+        }
+    }
+    return hits;
+}
+
 }  // namespace ferro

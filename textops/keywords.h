@@ -2,10 +2,12 @@
 // for in lines, in GBK or in a UTF-8 file's own bytes.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "regex/regex.h"
 #include "textops/lines.h"
 
 namespace ferro {
@@ -52,6 +54,40 @@ private:
     bool usable_ = true;
     std::vector<Utf8Keyword> utf8_;
     mutable std::string converted_;
+};
+
+// Keywords taken as regular expressions (the line operations' "正则表达式"
+// choice): each keyword of the split field is a pattern, matched on
+// characters in GBK and UTF-8 lines alike, and a line matches when any of
+// them matches; an empty keyword matches nothing, as without the choice.
+class KeywordPatterns {
+public:
+    // Nothing, with "正则表达式不正确：…" (GBK) in gbkMessage, when a keyword
+    // is no pattern.
+    static std::optional<KeywordPatterns> Compile(const std::vector<std::string>& gbkKeywords,
+                                                  RegexFlags flags, std::string& gbkMessage);
+
+    bool AnyIn(std::string_view line, LineBytes bytes) const;
+
+    // The lines of in that match, as a cursor walked in order: a list cut
+    // from a text is searched whole, one scan per pattern, not line by line.
+    class Hits {
+    public:
+        // Whether line i matches; i must not go back.
+        bool At(std::size_t i) {
+            while (next_ < lines_.size() && lines_[next_] < i) ++next_;
+            return next_ < lines_.size() && lines_[next_] == i;
+        }
+
+    private:
+        friend class KeywordPatterns;
+        std::vector<std::size_t> lines_;
+        std::size_t next_ = 0;
+    };
+    Hits Scan(const LineList& in, LineBytes bytes) const;
+
+private:
+    std::vector<Regex> patterns_;
 };
 
 }  // namespace ferro

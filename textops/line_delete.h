@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "textops/keywords.h"
 #include "textops/line_select.h"
 #include "textops/lines.h"
 #include "textops/text_batch.h"
@@ -19,6 +21,8 @@ struct LineDeleteSettings {
     int lineNumber = 1;  // below 1 counts as 1; beyond the end, the last line
     LineInterval interval;
     std::vector<std::string> keywords;  // from SplitKeywords; empty ones match nothing
+    // Set: the keywords are regular expressions (compiled from keywords).
+    std::optional<KeywordPatterns> patterns;
 };
 
 // Fills out with the lines of in that stay. An empty file stays empty.

@@ -19,12 +19,17 @@ void ExtractLines(const LineExtractSettings& s, const LineList& in, LineSink& ou
         return;
     }
     // Lines are walked in order, without cutting the whole text first.
-    const KeywordMatcher keywords(s.keywords, bytes);
+    const KeywordMatcher keywords(s.patterns ? std::vector<std::string>() : s.keywords, bytes);
+    KeywordPatterns::Hits hits;
+    if (s.mode == LineExtractMode::Keywords && s.patterns) hits = s.patterns->Scan(in, bytes);
+    std::size_t index = 0;  // in in
     for (const std::string_view line : in) {
         ProcessPendingMessages();
         ++number;
+        const std::size_t i = index++;
         if (!s.keepBlank && IsBlankLine(line)) continue;
         const bool keep = s.mode == LineExtractMode::Interval ? s.interval.Hits(number)
+                    : s.patterns ? hits.At(i)
                                                                : keywords.AnyIn(line);
         if (keep) out.push_back(line);
     }
@@ -35,7 +40,7 @@ LineOperation LineExtractOperation(const LineExtractSettings& s) {
         [s](const LineList& in, LineSink& out, LineBytes bytes, std::size_t& number) {
             ExtractLines(s, in, out, bytes, number);
         },
-        s.mode != LineExtractMode::Keywords ||
+        s.mode != LineExtractMode::Keywords || s.patterns ||
             KeywordMatcher(s.keywords, LineBytes::Utf8).usable(),
         s.mode != LineExtractMode::LineNumber);
 }

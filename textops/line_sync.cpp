@@ -9,10 +9,14 @@
 namespace ferro {
 
 int SyncLinesByKeyword(const std::vector<std::string>& keywords, const LineList& source,
-                       LineList& target) {
+                       LineList& target, const KeywordPatterns* patterns) {
     std::vector<std::string> lowered;
-    lowered.reserve(keywords.size());
-    for (const std::string& k : keywords) lowered.push_back(AnsiLower(k));
+    if (!patterns) {
+        lowered.reserve(keywords.size());
+        for (const std::string& k : keywords) lowered.push_back(AnsiLower(k));
+    }
+    KeywordPatterns::Hits hits;
+    if (patterns) hits = patterns->Scan(source, LineBytes::Gbk);
 
     std::vector<bool> copied(target.size(), false);
     int count = 0;
@@ -21,9 +25,13 @@ int SyncLinesByKeyword(const std::vector<std::string>& keywords, const LineList&
     const std::size_t reach = std::min(source.size(), target.size());
     for (std::size_t j = 0; j < reach; ++j) {
         ProcessPendingMessages();
-        line.assign(source[j]);
-        AnsiLowerInPlace(line);
-        if (!ContainsAnyKeyword(line, lowered)) continue;
+        if (patterns) {
+            if (!hits.At(j)) continue;
+        } else {
+            line.assign(source[j]);
+            AnsiLowerInPlace(line);
+            if (!ContainsAnyKeyword(line, lowered)) continue;
+        }
         copied[j] = true;
         ++count;
     }
@@ -38,10 +46,11 @@ int SyncLinesByKeyword(const std::vector<std::string>& keywords, const LineList&
 }
 
 int SyncLineFiles(const std::vector<std::string>& keywords, std::string_view sourcePath,
-                  std::string_view targetPath, const TextFileOptions& options) {
+                  std::string_view targetPath, const TextFileOptions& options,
+                  const KeywordPatterns* patterns) {
     const TextFile source = LoadTextFile(sourcePath, options.mode);
     TextFile target = LoadTextFile(targetPath, options.mode);
-    const int copied = SyncLinesByKeyword(keywords, source.lines, target.lines);
+    const int copied = SyncLinesByKeyword(keywords, source.lines, target.lines, patterns);
     if (options.backup) BackUpBeforeWriting(targetPath, options.recorder);
     SaveTextLines(targetPath, target.lines, target.format, options.recorder);
     return copied;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "textops/keywords.h"
 #include "textops/lines.h"
 #include "textops/textfile.h"
 
@@ -16,12 +17,15 @@ namespace ferro {
 // keywords it holds. A matching line beyond the target's last line has no
 // line to replace: it is skipped and not counted, so the target keeps its
 // length. Returns the number of lines copied. Window messages are processed
-// before each source line.
+// before each source line. With patterns, the keywords are those regular
+// expressions instead (matched as compiled: the run compiles them ignoring
+// case) on the source's lines, GBK.
 int SyncLinesByKeyword(const std::vector<std::string>& keywords, const LineList& source,
-                       LineList& target);
+                       LineList& target, const KeywordPatterns* patterns = nullptr);
 
 // The same on two files, read and written as MergeKeyFiles does.
 int SyncLineFiles(const std::vector<std::string>& keywords, std::string_view sourcePath,
-                  std::string_view targetPath, const TextFileOptions& options);
+                  std::string_view targetPath, const TextFileOptions& options,
+                  const KeywordPatterns* patterns = nullptr);
 
 }  // namespace ferro

@@ -27,6 +27,7 @@ PageBinding* BuildLineDeletePage(const ops::Operation& op, QWidget* page) {
     grid->addWidget(rbDelKeys, 2, 0);
     grid->addWidget(Edit(page, "edtDelKeys"), 2, 1, 1, 2);
     grid->addWidget(Label(page, "可分号隔开多个关键字。"), 2, 3);
+    grid->addWidget(Check(page, "chkDelRegex", "正则表达式", false), 2, 4);
     grid->addWidget(rbDelEmpty, 3, 0);
 
     grid->addWidget(BackupBox(page, "chkDelLine"), 4, 0, 1, 3);
@@ -40,6 +41,7 @@ PageBinding* BuildLineDeletePage(const ops::Operation& op, QWidget* page) {
                             {"period", {"edtLines"}},
                             {"position", {"edtLineNum"}},
                             {"keywords", {"edtDelKeys"}},
+                            {"regex", {"chkDelRegex"}},
                             {"mode", {"rbDelLineNo", "rbDelLine", "rbDelKeys", "rbDelEmpty"}},
                             {"backup", {"chkDelLine"}}});
 }

@@ -27,6 +27,7 @@ PageBinding* BuildLineExtractPage(const ops::Operation& op, QWidget* page) {
     grid->addWidget(rbGetKeys, 2, 0);
     grid->addWidget(Edit(page, "edtGetKeys"), 2, 1, 1, 2);
     grid->addWidget(Label(page, "可分号隔开多个关键字。"), 2, 3);
+    grid->addWidget(Check(page, "chkGetRegex", "正则表达式", false), 2, 4);
     grid->addWidget(Check(page, "chkGetNoneLine", "提取空行", true), 3, 0);
 
     grid->addWidget(BackupBox(page, "chkGetLine"), 4, 0, 1, 3);
@@ -40,6 +41,7 @@ PageBinding* BuildLineExtractPage(const ops::Operation& op, QWidget* page) {
                             {"period", {"edtGetLines"}},
                             {"position", {"edtGetLineNo"}},
                             {"keywords", {"edtGetKeys"}},
+                            {"regex", {"chkGetRegex"}},
                             {"mode", {"rbGeLineNo", "rbGetLine", "rbGetKeys"}},
                             {"keepBlank", {"chkGetNoneLine"}},
                             {"backup", {"chkGetLine"}}});

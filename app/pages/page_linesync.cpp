@@ -13,13 +13,14 @@ PageBinding* BuildLineSyncPage(const ops::Operation& op, QWidget* page) {
     grid->addWidget(Label(page, "关键字："), 2, 0);
     grid->addWidget(Edit(page, "edtLineKeys"), 2, 1, 1, 2);
     grid->addWidget(Label(page, "可分号隔开多个关键字。"), 2, 3);
+    grid->addWidget(Check(page, "chkSynRegex", "正则表达式", false), 2, 4);
     grid->addWidget(BackupBox(page, "chkKeysSyn"), 3, 1);
     auto* btnLineSyn = StartButton(page, "btnLineSyn", "开始同步");
     grid->addWidget(btnLineSyn, 3, 3, Qt::AlignRight);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(4, 1);
     return new PageBinding(op, page, btnLineSyn,
-                           {{"keywords", {"edtLineKeys"}}, {"backup", {"chkKeysSyn"}}});
+                           {{"keywords", {"edtLineKeys"}}, {"regex", {"chkSynRegex"}}, {"backup", {"chkKeysSyn"}}});
 }
 
 }  // namespace ferro::page

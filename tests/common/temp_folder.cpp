@@ -90,8 +90,10 @@ void TempFolder::SetModified(std::string_view relative, long long unixSeconds) c
     utimes(Disk(*this / relative).c_str(), tv);
 }
 
-std::string Gbk(std::string_view utf8) {
-    // The source files are UTF-8: UTF-8 to UTF-16 by hand, then to GBK.
+namespace {
+
+// The source files are UTF-8: UTF-8 to UTF-16 by hand.
+std::u16string Units(std::string_view utf8) {
     std::u16string u;
     for (std::size_t i = 0; i < utf8.size();) {
         unsigned char c = static_cast<unsigned char>(utf8[i]);
@@ -111,7 +113,22 @@ std::string Gbk(std::string_view utf8) {
             u.push_back(static_cast<char16_t>(cp));
         }
     }
-    return Utf16ToGbk(u);
+    return u;
+}
+
+}  // namespace
+
+std::string Gbk(std::string_view utf8) {
+    return Utf16ToGbk(Units(utf8));
+}
+
+std::string Utf16LeFile(std::string_view utf8) {
+    std::string s = "\xFF\xFE";
+    for (char16_t c : Units(utf8)) {
+        s += static_cast<char>(c & 0xFF);
+        s += static_cast<char>(c >> 8);
+    }
+    return s;
 }
 
 }  // namespace ferro::testing

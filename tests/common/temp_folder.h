@@ -35,5 +35,7 @@ private:
 
 // UTF-8 source text to GBK bytes, for Chinese text in tests.
 std::string Gbk(std::string_view utf8);
+// The same text as a UTF-16 LE file holds it, with its byte-order mark.
+std::string Utf16LeFile(std::string_view utf8);
 
 }  // namespace ferro::testing

@@ -163,6 +163,9 @@ TEST(Encoding, ReadPieceByPieceAsFromTheWholeBytes) {
         {"marked UTF-8, then GBK", kUtf8Bom + chinese + Gbk("中文"), TextEncoding::Gbk},
         {"GBK", Gbk("中文\r\n") + ascii + Gbk("中文"), TextEncoding::Gbk},
         {"UTF-16 LE", "\xFF\xFE" + Utf16(u"中文\r\n", false), TextEncoding::Utf16Le},
+        // Pieces after the first are full of zero bytes, and no NUL.
+        {"UTF-16 LE across the edges", "\xFF\xFE" + Utf16(u"中文 ok\r\n", false) + Utf16(std::u16string(mib, u'a'), false),
+         TextEncoding::Utf16Le},
         {"CR LF across the edge", ascii + "\r\nb", TextEncoding::Ascii},
         {"a lone CR at the edge", ascii + "\rb\r\n", TextEncoding::Ascii},
     };
@@ -193,8 +196,8 @@ TEST(Encoding, ReadPieceByPieceAsFromTheWholeBytes) {
         if (!scan.whole) {
             EXPECT_EQ(scan.format, expected);
             EXPECT_EQ(scan.markLength, expected.bom ? 3u : 0u);
-            EXPECT_FALSE(scan.nul);
         }
+        EXPECT_FALSE(scan.nul);
         ASSERT_TRUE(ReadTextFile(path, TextMode::ClassicGbk, text, got));
         EXPECT_TRUE(text == c.bytes);
         EXPECT_TRUE(got.classic);
