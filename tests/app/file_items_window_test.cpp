@@ -88,7 +88,7 @@ private slots:
         TForm1 form(&dialogs);
         auto* cmbVar = form.Find<QComboBox>("cmbVar");
         const auto items = ferro::FileItemCatalog();
-        QCOMPARE(cmbVar->count(), int(40 + items.size()));
+        QCOMPARE(cmbVar->count(), int(40 + items.size() + ferro::NameItemCatalog().size()));
         for (std::size_t i = 0; i < items.size(); ++i) {
             QCOMPARE(cmbVar->itemText(int(40 + i)), QString::fromUtf8(items[i].caption));
             QVERIFY(!cmbVar->itemData(int(40 + i), Qt::ToolTipRole).toString().isEmpty());

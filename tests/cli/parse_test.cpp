@@ -8,6 +8,7 @@
 #include "common/temp_folder.h"
 #include "fileops/attribute_change.h"
 #include "fileops/date_change.h"
+#include "fileops/extension_change.h"
 #include "fileops/rename.h"
 #include "platform/times.h"
 #include "textops/line_cut.h"
@@ -164,7 +165,14 @@ TEST(ParseArgs, EachOptionGivesItsSetting) {
              EXPECT_TRUE(SettingsOf<RenameSettings>(r).makeFolders);
          }},
         {"extension", {"extension", "--extension", "${ext}.bak", "a"},
-         [](const CliRequest& r) { EXPECT_EQ(SettingsOf<std::string>(r), "${ext}.bak"); }},
+         [](const CliRequest& r) { EXPECT_EQ(SettingsOf<ExtensionSettings>(r).pattern, "${ext}.bak"); }},
+        {"letter case and clashes", {"extension", "--extension", "jpg", "--case", "upper", "--keep-case",
+                                     "--on-clash", "number", "a"},
+         [](const CliRequest& r) {
+             EXPECT_EQ(SettingsOf<ExtensionSettings>(r).letterCase, LetterCase::Upper);
+             EXPECT_TRUE(SettingsOf<ExtensionSettings>(r).keepCase);
+             EXPECT_TRUE(SettingsOf<ExtensionSettings>(r).numberClashes);
+         }},
         {"modified date", {"dates", "--modified", "2024-05-31", "a"},
          [](const CliRequest& r) {
              EXPECT_TRUE(SettingsOf<DateSettings>(r).setModified);
