@@ -31,6 +31,7 @@ std::string UndoneText(Undone why) {
         case Undone::BackupKept: text = u"已保留备份"; break;
         case Undone::RecordDamaged: text = u"撤销记录已损坏"; break;
         case Undone::NoValue: text = u"缺少名称所需的信息"; break;
+        case Undone::BadPattern: text = u"正则表达式不正确"; break;
     }
     return Utf16ToGbk(text);
 }

@@ -44,6 +44,7 @@ enum class Undone : uint8_t {
     BackupKept,        // undo: a backup whose file could not be put back stays
     RecordDamaged,     // undo: the journal's record of this change cannot be read
     NoValue,           // the file lacks a value its new name needs (detail: which)
+    BadPattern,        // a regular expression made of the file's values is refused (detail: why)
 };
 
 // The reason as the user reads it (GBK).

@@ -30,6 +30,7 @@ const char* ResultCode(Undone why) {
         case Undone::BackupKept: return "backup-kept";
         case Undone::RecordDamaged: return "record-damaged";
         case Undone::NoValue: return "no-value";
+        case Undone::BadPattern: return "bad-pattern";
     }
     return "";
 }

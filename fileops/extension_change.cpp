@@ -24,7 +24,7 @@ std::string_view Base(std::string_view name) {
 namespace {
 
 std::string NormalizedPattern(std::string_view typed, bool keepCase) {
-    std::string pattern = keepCase ? LowerItemNames(Trim(typed)) : AnsiLower(Trim(typed));
+    std::string pattern = PatternLetters(Trim(typed), keepCase);
     if (pattern.empty() || pattern == "${ext}") return std::string();
     if (pattern.front() != '.') pattern.insert(pattern.begin(), '.');
     return pattern;

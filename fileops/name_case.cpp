@@ -1,6 +1,7 @@
 #include "fileops/name_case.h"
 
 #include "platform/text.h"
+#include "template/template.h"
 
 namespace ferro {
 
@@ -65,6 +66,14 @@ std::string LowerItemNames(std::string_view pattern) {
             else if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) break;
         }
     }
+    return out;
+}
+
+std::string PatternLetters(std::string_view typed, bool keepCase) {
+    if (keepCase) return LowerItemNames(typed);
+    std::string out = AnsiLower(typed);
+    for (const auto& [begin, end] : RegexCallSpans(typed))
+        out.replace(begin, end - begin, LowerItemNames(typed.substr(begin, end - begin)));
     return out;
 }
 

@@ -26,6 +26,13 @@ std::string WithLetterCase(std::string_view name, LetterCase c);
 // lower case. Byte positions are unchanged.
 std::string LowerItemNames(std::string_view pattern);
 
+// The pattern as the engine is given it: LowerItemNames when its letters
+// are kept, otherwise classically all in lower case, except inside
+// ${RegRep(..)} and ${RegGet(..)}, whose letters mean what they say ("\D"
+// is no "\d", "[A-Z]" no "[a-z]"): there only the names are lowered. Byte
+// positions are unchanged.
+std::string PatternLetters(std::string_view typed, bool keepCase);
+
 // "报告 (2).txt": the name with the number before its extension, the form a
 // clash is given when clashes are numbered.
 std::string NumberedName(std::string_view name, int number);

@@ -153,6 +153,9 @@ PlannedChange ChangePreview::Compute(std::size_t ordinal, int64_t priority) {
                                          priority);
                 } catch (const ValueTooLong&) {
                     name.why = Undone::TooLong;
+                } catch (const PatternError& e) {
+                    name.why = Undone::BadPattern;
+                    name.detail = e.reason();
                 }
             }
             if (name.pending) {

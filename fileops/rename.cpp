@@ -192,7 +192,7 @@ RenameRule::RenameRule(const RenameSettings& settings) {
     const std::string asTyped = Trim(settings.pattern);
     // Classically the whole pattern in lower case; kept, only the names of
     // its items and functions are (same byte positions as asTyped either way).
-    pattern_ = settings.keepCase ? LowerItemNames(asTyped) : AnsiLower(asTyped);
+    pattern_ = PatternLetters(asTyped, settings.keepCase);
 
     std::size_t length = 0;
     std::size_t at = ItemAt(pattern_, kSequenceMarker, length);
@@ -443,6 +443,9 @@ RunSummary RenameFiles(FileList& files, RenameRule& rule, RunHost* host) {
             }
         } catch (const ValueTooLong&) {
             n.why = Undone::TooLong;
+        } catch (const PatternError& e) {
+            n.why = Undone::BadPattern;
+            n.detail = e.reason();
         }
         if (n.why == Undone::NoListLine) listEnded = true;
         return n;

@@ -27,7 +27,7 @@ constexpr std::size_t kFuzzValueLimit = std::size_t{64} << 10;
 std::optional<std::string> Plain(std::string_view subject, std::string_view expression) {
     try {
         return ferro::EvaluateTemplate(subject, expression);
-    } catch (const ferro::ValueTooLong&) {
+    } catch (const ferro::TemplateError&) {
         return std::nullopt;
     }
 }
@@ -35,7 +35,7 @@ std::optional<std::string> Plain(std::string_view subject, std::string_view expr
 std::optional<std::string> Compiled(ferro::CompiledTemplate& t, std::string_view subject) {
     try {
         return std::string(t.Evaluate(subject));
-    } catch (const ferro::ValueTooLong&) {
+    } catch (const ferro::TemplateError&) {
         return std::nullopt;
     }
 }

@@ -53,7 +53,7 @@ public:
     std::optional<Refusal> Check(const FieldValues& v) const override {
         if (NormalizeExtensionPattern(v.Text("extension")).empty())
             return Refuse(FromUtf8("请输入新扩展名格式！"));
-        return std::nullopt;
+        return CheckTemplatePatternsOf(v, "extension");
     }
     std::unique_ptr<Job> Prepare(const FieldValues& v) const override {
         ExtensionSettings s{v.Text("extension")};

@@ -58,7 +58,7 @@ public:
     std::optional<Refusal> Check(const FieldValues& v) const override {
         if (const auto problem = CheckLineCutSettings(ReadSettings(v)); problem != LineCutProblem::None)
             return Refuse(ProblemText(problem));
-        return std::nullopt;
+        return CheckTemplatePatternsOf(v, "format");
     }
     std::unique_ptr<Job> Prepare(const FieldValues& v) const override {
         LineCutSettings s = ReadSettings(v);

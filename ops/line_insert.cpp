@@ -51,7 +51,7 @@ public:
         if (const auto problem = CheckLineInsertSettings(ReadSettings(v));
             problem != LineInsertProblem::None)
             return Refuse(ProblemText(problem));
-        return std::nullopt;
+        return CheckTemplatePatternsOf(v, "format");
     }
     std::unique_ptr<Job> Prepare(const FieldValues& v) const override {
         LineInsertSettings s = ReadSettings(v);

@@ -56,7 +56,7 @@ public:
     PatternReplace() : Operation(kInfo, kFields) {}
     std::optional<Refusal> Check(const FieldValues& v) const override {
         if (v.Text("pattern").empty()) return Refuse(FromUtf8("模式格式为空,请输入后再试!"), "pattern");
-        return std::nullopt;
+        return CheckTemplatePatternsOf(v, "pattern");
     }
     std::unique_ptr<Job> Prepare(const FieldValues& v) const override {
         PatternReplaceSettings s;

@@ -70,7 +70,7 @@ public:
     std::optional<Refusal> Check(const FieldValues& v) const override {
         const auto problem = CheckRenamePattern(NormalizeRenamePattern(v.Text("pattern")));
         if (problem != RenamePatternProblem::None) return Refuse(ProblemText(problem));
-        return std::nullopt;
+        return CheckTemplatePatternsOf(v, "pattern");
     }
     std::unique_ptr<Job> Prepare(const FieldValues& v) const override {
         RenameSettings s{v.Text("pattern"), ProgramDir(), v.Flag("makeFolders")};

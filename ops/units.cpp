@@ -1,5 +1,7 @@
 #include "ops/units.h"
 
+#include "template/template.h"
+
 namespace ferro::ops {
 
 Field RegexField() {
@@ -20,6 +22,12 @@ std::optional<Refusal> ReadKeywordPatterns(const FieldValues& values, const std:
     patterns = KeywordPatterns::Compile(keywords, flags, problem);
     if (!patterns) return Refuse(std::move(problem), "keywords");
     return std::nullopt;
+}
+
+std::optional<Refusal> CheckTemplatePatternsOf(const FieldValues& values, const char* field) {
+    std::string problem;
+    if (CheckTemplatePatterns(values.Text(field), problem)) return std::nullopt;
+    return Refuse(std::move(problem), field);
 }
 
 Field BackupField() {

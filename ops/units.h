@@ -30,6 +30,11 @@ Field RegexField();
 std::optional<Refusal> ReadKeywordPatterns(const FieldValues& values, const std::vector<std::string>& keywords,
                                            RegexFlags flags, std::optional<KeywordPatterns>& patterns);
 
+// A ${RegRep(..)} or ${RegGet(..)} of the template in field whose pattern
+// the engine refuses: "正则表达式不正确：…" at that field, before any file
+// is touched.
+std::optional<Refusal> CheckTemplatePatternsOf(const FieldValues& values, const char* field);
+
 // Line cut and line insert: the lines the template applies to ("lines":
 // all, text, number, keyword), the line number and the keyword, with the
 // captions of the page's radio buttons.

@@ -393,8 +393,9 @@ bool Regex::FirstMatch(std::string_view subject, SubjectBytes bytes, RegexMatch&
     return true;
 }
 
-void Regex::ReplaceAll(std::string_view subject, SubjectBytes bytes,
-                       const RegexReplacement& replacement, std::string& out) const {
+bool Regex::ReplaceAll(std::string_view subject, SubjectBytes bytes,
+                       const RegexReplacement& replacement, std::string& out,
+                       std::size_t limit) const {
     const Subject s = MakeSubject(subject, bytes);
     const bool utf8Out = bytes == SubjectBytes::Utf8;
     const int n = std::min(std::max(replacement.highestGroup(), 0), std::min(c_->groups, kMaxGroup)) + 1;
@@ -428,6 +429,7 @@ void Regex::ReplaceAll(std::string_view subject, SubjectBytes bytes,
         }
         copied = spans[0].end;
         lastEnd = e;
+        if (out.size() > limit) return false;
         if (b == e) {
             if (e >= size) break;
             pos = e + Utf8CharLength(s.utf8, e);
@@ -436,6 +438,7 @@ void Regex::ReplaceAll(std::string_view subject, SubjectBytes bytes,
         }
     }
     out.append(subject, copied, subject.size() - copied);
+    return out.size() <= limit;
 }
 
 std::string Regex::ReplaceAll(std::string_view subject, const RegexReplacement& replacement,

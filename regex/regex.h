@@ -108,9 +108,11 @@ public:
     // subject with every match replaced, left to right; after an empty
     // match the search goes on one character later, and no empty match is
     // taken right where the previous match ended (as sed does). Appends to
-    // out. The replacement is taken in the subject's bytes.
-    void ReplaceAll(std::string_view subject, SubjectBytes bytes,
-                    const RegexReplacement& replacement, std::string& out) const;
+    // out. The replacement is taken in the subject's bytes. False, with out
+    // holding part of it, as soon as out would grow beyond limit bytes.
+    bool ReplaceAll(std::string_view subject, SubjectBytes bytes,
+                    const RegexReplacement& replacement, std::string& out,
+                    std::size_t limit = std::string::npos) const;
     std::string ReplaceAll(std::string_view subject, const RegexReplacement& replacement,
                            SubjectBytes bytes = SubjectBytes::Gbk) const;
 

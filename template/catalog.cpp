@@ -183,6 +183,12 @@ constexpr CatalogEntry kNameItems[] = {
      "原文件名中每个汉字拼音的首字母。例：对 张三 使用 ${PinyinInitials} 得到 zs"},
     {"${PinyinSpaced}: 空格分开的拼音", "${PinyinSpaced}", "pinyinspaced", K::kVariable,
      "原文件名中的汉字换成拼音，每个字之间用空格分开。例：对 张三 使用 ${PinyinSpaced} 得到 zhang san"},
+    {"${RegRep(s1,s2)}: 正则表达式替换", "${RegRep(正则表达式,替换为)}", "regrep", K::kFunction,
+     "把正则表达式的每个匹配替换为新字符，\\1 到 \\9 为分组，\\0 为整个匹配；参数中逗号写作 \\,，"
+     "右花括号写作 \\}。例：对 IMG_2024-05 使用 ${RegRep(([0-9]+)-([0-9]+),\\2-\\1)} 得到 IMG_05-2024"},
+    {"${RegGet(s,n)}: 正则表达式获取", "${RegGet(正则表达式,分组)}", "regget", K::kFunction,
+     "第一个匹配的第几个分组（0 为整个匹配），没有匹配时为空；[0-9]{2,4} 写作 [0-9]{2\\,4\\}。"
+     "例：对 报告2024年 使用 ${RegGet([0-9]{4\\},0)} 得到 2024"},
 };
 
 }  // namespace

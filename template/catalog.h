@@ -31,8 +31,8 @@ std::span<const CatalogEntry> TemplateCatalog();
 // The entries for what each file holds (its times, date taken, camera,
 // tags, document properties, checksums), in list order after the forty.
 std::span<const CatalogEntry> FileItemCatalog();
-// The rename's own items beyond the classic ones: numbers per folder and
-// the old name in pinyin.
+// The items beyond the classic ones: numbers per folder and the old name in
+// pinyin (the rename's own), then the regular-expression functions.
 std::span<const CatalogEntry> NameItemCatalog();
 
 // A UTF-8 text of the catalog as GBK bytes.

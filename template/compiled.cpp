@@ -98,6 +98,7 @@ struct CompiledTemplate::Program {
     // Compile scratch.
     std::vector<Piece> current;
     std::vector<std::uint32_t> open;
+    std::string escapes;  // per open item: whether it takes backslash units
     std::vector<bool> recorded;
 
     // Run state, kept from one evaluation to the next.
@@ -120,7 +121,7 @@ struct CompiledTemplate::Program {
     void Compile(std::string_view expressionText, bool typed = true);
     void CompileTail(std::size_t from);
     void ReadCall(Item& item, std::uint32_t callBegin, std::uint32_t callSize);
-    void ParseNested(std::uint32_t argsBegin, std::uint32_t argsSize);
+    void ParseNested(std::uint32_t argsBegin, std::uint32_t argsSize, bool topEscapes);
     void AppendLiteral(std::uint32_t at, std::uint32_t size);
     void CloseItem(std::uint32_t start, bool record);
     void AnalyzeItem(Item& item);
@@ -180,7 +181,7 @@ void CompiledTemplate::Program::Compile(std::string_view expressionText, bool ty
     const Piece args = pieces.back();
     pieces.clear();
     if (Contains(Literal(args), '}')) {
-        ParseNested(args.begin, args.size);
+        ParseNested(args.begin, args.size, detail::IsRegexFunction(root.fn));
     } else {
         current.clear();
         if (args.size != 0) current.push_back(args);
@@ -256,25 +257,34 @@ void CompiledTemplate::Program::ReadCall(Item& item, std::uint32_t callBegin,
 }
 
 // Mirrors the reference's one pass over the argument text: each "}" closes
-// the nearest open "${", and the item it closes is replaced by its value.
-void CompiledTemplate::Program::ParseNested(std::uint32_t argsBegin, std::uint32_t argsSize) {
+// the nearest open "${", and the item it closes is replaced by its value;
+// where a regular expression is written, a backslash unit is text.
+void CompiledTemplate::Program::ParseNested(std::uint32_t argsBegin, std::uint32_t argsSize,
+                                            bool topEscapes) {
     const std::string_view args = std::string_view(text).substr(argsBegin, argsSize);
     const std::size_t lastOpen = args.rfind("${");
     current.clear();
     open.clear();
+    escapes.clear();
     const std::size_t n = args.size();
     std::size_t i = 0;
     while (i < n) {
         const char c = args[i];
         const auto at = static_cast<std::uint32_t>(argsBegin + i);
-        if (c == '$' && i + 1 < n && args[i + 1] == '{') {
+        if (c == '\\' && i + 1 < n && (open.empty() ? topEscapes : escapes.back() != '\0')) {
+            const std::size_t len = 1 + CharLength(args, i + 1);
+            AppendLiteral(at, static_cast<std::uint32_t>(len));
+            i += len;
+        } else if (c == '$' && i + 1 < n && args[i + 1] == '{') {
             // An item's text begins a piece of its own.
             open.push_back(static_cast<std::uint32_t>(current.size()));
+            escapes.push_back(detail::TakesEscapes(args, i) ? '\1' : '\0');
             current.push_back({at, 2, kLiteral});
             i += 2;
         } else if (c == '}' && !open.empty()) {
             const std::uint32_t start = open.back();
             open.pop_back();
+            escapes.pop_back();
             AppendLiteral(at, 1);
             ++i;
             // Only an item that another can follow is remembered.
@@ -314,7 +324,7 @@ void CompiledTemplate::Program::CloseItem(std::uint32_t start, bool record) {
     if (keys.size() < items.size()) keys.resize(items.size());
     if (item.fixedText) {
         keys[static_cast<std::size_t>(index)].assign(Literal(pieces[item.textBegin]));
-        AnsiUpperInPlace(keys[static_cast<std::size_t>(index)]);
+        detail::MakeItemKey(keys[static_cast<std::size_t>(index)]);
     }
     FindEqualItems(static_cast<std::size_t>(index));
     current.resize(start);
@@ -513,7 +523,7 @@ std::string_view CompiledTemplate::Program::RunCall(std::string_view subject) {
             const Item& item = items[k];
             if (item.keyed && !item.fixedText) {
                 BuildText(item, keys[k]);
-                AnsiUpperInPlace(keys[k]);
+                detail::MakeItemKey(keys[k]);
             }
             int same = -1;
             for (std::uint32_t c = item.candBegin; c < item.candEnd && same < 0; ++c) {

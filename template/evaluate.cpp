@@ -26,8 +26,11 @@ std::string EvaluateAt(std::string_view subject, std::string_view expression, Le
 // them) are never read as markers, neither here nor when the enclosing item
 // is evaluated. A "}" that closes nothing is kept as text. So the pass always
 // ends, evaluates every item once, and never feeds on its own results.
-// Identical items (in any letter case) share the value of the first.
-std::string ResolveNested(std::string_view subject, std::string_view args) {
+// Identical items (in any letter case, but for regular-expression calls)
+// share the value of the first. Where a regular expression is written (the
+// arguments of such a call: escapes, or of the call whose arguments these
+// are: topEscapes), a backslash and the character after it are text.
+std::string ResolveNested(std::string_view subject, std::string_view args, bool topEscapes) {
     struct Known {
         std::string key, value;
     };
@@ -37,23 +40,34 @@ std::string ResolveNested(std::string_view subject, std::string_view args) {
     std::string out;
     out.reserve(args.size());
     SmallStack<std::size_t> open(args.size() / 2 + 1);
+    std::string escapes;  // one per open item
     const std::size_t n = args.size();
     std::size_t i = 0;
     while (i < n) {
         const char c = args[i];
-        if (c == '$' && i + 1 < n && args[i + 1] == '{') {
+        if (c == '\\' && i + 1 < n && (open.empty() ? topEscapes : escapes.back() != '\0')) {
+            const std::size_t len = 1 + CharLength(args, i + 1);
+            out.append(args.substr(i, len));
+            i += len;
+        } else if (c == '$' && i + 1 < n && args[i + 1] == '{') {
             open.push(out.size());
+            escapes.push_back(detail::TakesEscapes(args, i) ? '\1' : '\0');
             out.append("${");
             i += 2;
         } else if (c == '}' && !open.empty()) {
             const std::size_t start = open.pop();
+            escapes.pop_back();
             out.push_back('}');
             ++i;
             const std::string_view item(out.data() + start, out.size() - start);
             std::string value;
             bool found = false;
+            std::string key;
+            if (!known.empty() || (lastOpen != std::string_view::npos && i <= lastOpen)) {
+                key.assign(item);
+                detail::MakeItemKey(key);
+            }
             if (!known.empty()) {
-                const std::string key = AnsiUpper(item);
                 for (const Known& k : known) {
                     if (k.key == key) {
                         value = k.value;
@@ -68,7 +82,7 @@ std::string ResolveNested(std::string_view subject, std::string_view args) {
                 value = EvaluateAt(subject, item, Level::kNested);
                 // Only worth keeping when another item can follow.
                 if (lastOpen != std::string_view::npos && i <= lastOpen)
-                    known.push_back({AnsiUpper(item), value});
+                    known.push_back({std::move(key), value});
             }
             out.resize(start);
             out.append(value);
@@ -147,7 +161,7 @@ std::string EvaluateAt(std::string_view subject, std::string_view expression, Le
     if (!fn) return std::string(subject);
     std::string resolved;
     if (level != Level::kNested && args.find('}') != std::string_view::npos) {
-        resolved = ResolveNested(subject, args);
+        resolved = ResolveNested(subject, args, detail::IsRegexFunction(fn));
         args = resolved;
     }
     std::string out;
@@ -166,6 +180,6 @@ bool IsTemplateFunction(std::string_view name) {
     return detail::LookupFunction(name) != nullptr;
 }
 
-ValueTooLong::ValueTooLong() : Error(Utf16ToGbk(u"结果超出长度限制")) {}
+ValueTooLong::ValueTooLong() : TemplateError(Utf16ToGbk(u"结果超出长度限制")) {}
 
 }  // namespace ferro

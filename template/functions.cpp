@@ -291,6 +291,7 @@ constexpr Entry kFunctions[] = {
     {"newline", NewLine},   {"xchg", Xchg},         {"delstrl", DelStrL}, {"delstrr", DelStrR},
     {"pos", Pos},           {"getmid2", GetMid2},   {"gb2big", Gb2Big},   {"big2gb", Big2Gb},
     {"len", Len},           {"lineorg", LineOrg},   {"chs2num", Chs2Num}, {"delstr", DelStr},
+    {"regrep", RegRep},     {"regget", RegGet},
 };
 
 constexpr std::size_t kLongestName = 15;
@@ -299,6 +300,7 @@ constexpr std::size_t kLongestName = 15;
 
 Arguments SplitArguments(std::string_view text) {
     Arguments a;
+    a.all = text;
     const std::size_t c1 = text.find(',');
     if (c1 == std::string_view::npos) {
         a.a1 = text;
@@ -332,29 +334,59 @@ TemplateFunction LookupFunction(std::string_view name) {
     return nullptr;
 }
 
+bool TakesEscapes(std::string_view text, std::size_t open) {
+    const std::size_t name = open + 2;
+    const std::size_t end = std::min(text.size(), name + kLongestName + 1);
+    for (std::size_t i = name; i < end; ++i) {
+        const char c = text[i];
+        if (c == '(') return IsRegexFunction(LookupFunction(text.substr(name, i - name)));
+        if (c == '$' || c == '}' || static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return false;
+}
+
+void MakeItemKey(std::string& text) {
+    if (!TakesEscapes(text, 0)) AnsiUpperInPlace(text);
+}
+
 std::size_t CallEnd(std::string_view text, std::size_t open) {
-    std::size_t depth = 0;  // nested items open inside the call
-    bool paren = false;     // the call's own "(" has been seen
+    // Whether each item open inside the call (and the call itself, first)
+    // takes backslash units.
+    std::string escapes(1, TakesEscapes(text, open) ? '\1' : '\0');
+    bool paren = false;       // the call's own "(" has been seen
+    bool afterParen = false;  // the unit before is a ")"
     std::size_t i = open + 2;
     while (i < text.size()) {
         const char c = text[i];
+        if (c == '\\' && escapes.back() != '\0' && i + 1 < text.size()) {
+            i += 1 + CharLength(text, i + 1);
+            afterParen = false;
+            continue;
+        }
         if (c == '$' && i + 1 < text.size() && text[i + 1] == '{') {
-            ++depth;
+            escapes.push_back(TakesEscapes(text, i) ? '\1' : '\0');
             i += 2;
+            afterParen = false;
             continue;
         }
         if (c == '}') {
-            if (depth > 0) --depth;
-            else if (!paren || text[i - 1] == ')') return i;
-        } else if (c == '(' && depth == 0) {
+            if (escapes.size() > 1) escapes.pop_back();
+            else if (!paren || afterParen) return i;
+        } else if (c == '(' && escapes.size() == 1) {
             paren = true;
         } else if (static_cast<unsigned char>(c) >= 0x81) {
             i += CharLength(text, i);
+            afterParen = false;
             continue;
         }
+        afterParen = c == ')';
         ++i;
     }
     return std::string_view::npos;
+}
+
+bool IsRegexFunction(TemplateFunction fn) {
+    return fn != nullptr && (fn == RegRep || fn == RegGet);
 }
 
 bool IsSubjectFunction(TemplateFunction fn) {

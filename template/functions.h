@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -14,18 +15,24 @@
 namespace ferro::detail {
 
 // The first two commas split the argument text; the third argument keeps any
-// further commas.
+// further commas. The regular-expression functions split the whole text
+// themselves, where a "\," is no comma.
 struct Arguments {
     std::string_view a1, a2, a3;
+    std::string_view all;
 };
 
 Arguments SplitArguments(std::string_view text);
 
 // Scratch space a function may use besides its output; kept by the
 // evaluator between calls.
+struct RegexCache;
 struct Workspace {
     std::string upperText, upperOld;  // upper-case copies, for replacements
     std::string spare;                // an intermediate result
+    // The patterns and replacements of the regular-expression functions,
+    // compiled once; made on first use.
+    std::shared_ptr<RegexCache> regexes;
 };
 
 // Writes the function's result for the working text w (the subject) into
@@ -37,6 +44,17 @@ using TemplateFunction = void (*)(std::string_view w, const Arguments& args, std
 // a byte outside ASCII (or a blank) makes an unknown name.
 TemplateFunction LookupFunction(std::string_view name);
 
+// Whether the item whose "${" is at `open` calls ${RegRep} or ${RegGet}
+// (any letter case), whose arguments hold regular expressions: there a
+// backslash and the character after it are one unit, never a marker (so
+// "\}" closes nothing, and "\)}" ends nothing).
+bool TakesEscapes(std::string_view text, std::size_t open);
+
+// The key under which an item's text shares the value of an equal earlier
+// one: its text in upper case, or as it is for a regular-expression call,
+// whose letters matter. In place.
+void MakeItemKey(std::string& text);
+
 // Where the call that begins with the "${" at `open` ends: the index of the
 // "}" that closes it, npos when none does. Inside the call every "}" closes
 // the nearest "${" still open; one that closes none of those ends the call
@@ -46,6 +64,13 @@ TemplateFunction LookupFunction(std::string_view name);
 // before its last byte has text after the call, kept as written (its own
 // calls evaluated in turn).
 std::size_t CallEnd(std::string_view text, std::size_t open);
+
+// ${RegRep(模式,替换)} and ${RegGet(模式,组)} (regex_functions.cpp). A
+// pattern the engine refuses throws PatternError.
+void RegRep(std::string_view w, const Arguments& args, std::string& out, Workspace& work);
+void RegGet(std::string_view w, const Arguments& args, std::string& out, Workspace& work);
+// regrep and regget.
+bool IsRegexFunction(TemplateFunction fn);
 
 // lineorg: its value is the subject itself, so an evaluator may use the
 // subject without a copy.

@@ -8,25 +8,55 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/error.h"
 
 namespace ferro {
 
-// An evaluation whose value would grow beyond the engine's bound (256 MiB):
-// a replacement that multiplies a text, nested. Whoever processes a file
-// leaves it as it was and reports it.
-class ValueTooLong : public Error {
+// An evaluation that gives no value for its subject. Whoever processes a
+// file leaves it as it was and reports it.
+class TemplateError : public Error {
+public:
+    using Error::Error;
+};
+
+// The value would grow beyond the engine's bound (256 MiB): a replacement
+// that multiplies a text, nested.
+class ValueTooLong : public TemplateError {
 public:
     ValueTooLong();
 };
+
+// A regular expression the engine refuses, met only while evaluating (its
+// text came from a value, so no check could see it before): what() is
+// "正则表达式不正确：" and the reason, reason() the reason alone.
+class PatternError : public TemplateError {
+public:
+    PatternError(std::string message, std::size_t reasonAt);
+    std::string_view reason() const;
+
+private:
+    std::size_t reasonAt_;
+};
+
+// The first pattern of a ${RegRep(..)} or ${RegGet(..)} in expression (as
+// typed, escapes and all) that the engine refuses: false, with
+// "正则表达式不正确：…" (GBK) in gbkMessage. A pattern that holds an item
+// is known only per subject and is not checked here.
+bool CheckTemplatePatterns(std::string_view expression, std::string& gbkMessage);
+
+// Where the ${RegRep(..)} and ${RegGet(..)} calls of a text are, each from
+// its "${" to its closing "}" inclusive ([first, second)); the outermost
+// ones only.
+std::vector<std::pair<std::size_t, std::size_t>> RegexCallSpans(std::string_view text);
 
 // Evaluates one template expression against a subject. Text before the
 // first call is dropped; text after its closing brace is kept as written,
 // with each further call in it evaluated (so "${date(yyyy)}_x" gives
 // "2024_x"). Never loops for ever: malformed input yields some text. Throws
-// ValueTooLong only.
+// TemplateError only (ValueTooLong, PatternError).
 std::string EvaluateTemplate(std::string_view subject, std::string_view expression);
 
 // A template expression read once and evaluated against many subjects, with
@@ -50,7 +80,7 @@ public:
 
     // The value for one subject. It may be a view of the subject itself;
     // otherwise it stays valid until the next Evaluate or Compile. The
-    // subject may be a value this object returned. Throws ValueTooLong.
+    // subject may be a value this object returned. Throws TemplateError.
     std::string_view Evaluate(std::string_view subject);
 
     // When every value is the subject with fixed texts added at its ends

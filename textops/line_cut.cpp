@@ -1,6 +1,7 @@
 #include "textops/line_cut.h"
 
 #include "platform/pump.h"
+#include "platform/text.h"
 #include "template/template.h"
 
 namespace ferro {
@@ -43,6 +44,10 @@ void CutLines(const LineCutSettings& s, const LineList& in, LineSink& out) {
         }
         return;
     }
+    // ${RegGet(..)} gives nothing for a line it finds nothing in: nothing
+    // was cut out of it, as with a result that is the line itself (so a
+    // cut keeps the matches alone, as grep -o does).
+    const bool emptyIsUncut = s.keepCut && AnsiLower(s.format).find("${regget(") != std::string::npos;
     // Keep-cut results are parts of their lines, so no output outgrows its input
     // unless a template adds text; reserving the input's size is a good guess.
     // Lines are walked in order, without cutting the whole text first.
@@ -55,7 +60,7 @@ void CutLines(const LineCutSettings& s, const LineList& in, LineSink& out) {
             continue;
         }
         const std::string_view r = format.Evaluate(line);
-        if (r == line) {
+        if (r == line || (emptyIsUncut && r.empty())) {
             if (!s.keepCut) out.push_back(line);
         } else if (s.keepCut) {
             out.push_back(r);

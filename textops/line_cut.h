@@ -19,7 +19,8 @@ struct LineCutSettings {
 };
 
 // Fills out from one file's lines. In keep-cut mode only results that differ
-// from their line are kept (outside line-number mode); in keep-rest mode
+// from their line are kept (outside line-number mode), and with a
+// ${RegGet(..)} in the template only results that are not empty; in keep-rest mode
 // every line stays, less the first occurrence of its result. Line-number
 // mode on an empty file gives no lines.
 void CutLines(const LineCutSettings& settings, const LineList& in, LineSink& out);

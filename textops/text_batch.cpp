@@ -67,6 +67,8 @@ void RewriteOne(const BatchFile& f, const TextBatchOptions& options, const LineO
         // Found part-way through writing or not, the file stays as it
         // was; the others may well be fine.
         run.Skip(f.row, f.path, Undone::TooLong);
+    } catch (const PatternError& e) {
+        run.Skip(f.row, f.path, Undone::BadPattern, std::string(e.reason()));
     }
 }
 
@@ -168,6 +170,9 @@ Prepared Prepare(const BatchFile& f, const TextBatchOptions& options,
         p.message = e.what();
     } catch (const ValueTooLong&) {
         Failed(p, Prepared::Kind::Skip, Undone::TooLong);
+    } catch (const PatternError& e) {
+        Failed(p, Prepared::Kind::Skip, Undone::BadPattern);
+        p.message = e.reason();
     } catch (...) {
         Failed(p, Prepared::Kind::Thrown, Undone::None);
         p.thrown = std::current_exception();
@@ -434,7 +439,11 @@ private:
                 }
             }
             switch (h.kind) {
-                case Prepared::Kind::Skip: run_.Skip(f.row, f.path, h.why); continue;
+                case Prepared::Kind::Skip:
+                    run_.Skip(f.row, f.path, h.why,
+                              h.why == Undone::BadPattern ? std::string_view(h.message)
+                                                          : std::string_view());
+                    continue;
                 case Prepared::Kind::Abort:
                     run_.Abort(f.row, f.path, h.why, h.message);
                     ended = true;

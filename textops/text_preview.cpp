@@ -81,6 +81,9 @@ TextPreview PreviewTextFile(std::string_view path, TextMode mode, const LineOper
         p.message = e.what();
     } catch (const ValueTooLong&) {
         p.why = Undone::TooLong;
+    } catch (const PatternError& e) {
+        p.why = Undone::BadPattern;
+        p.message = e.what();
     } catch (const Cancelled&) {
         p.cancelled = true;
     }

@@ -102,6 +102,42 @@ private slots:
         QCOMPARE(t.Read("f4.txt"), "1");
     }
 
+    // ${RegRep(..)} and ${RegGet(..)} in the rename pattern: groups, a
+    // comma and a brace escaped, letters kept though the pattern is
+    // lower-cased; the preview column shows what the run does, a bad
+    // pattern is refused before anything changes.
+    void regularExpressionsPreviewThenRun() {
+        TempFolder t;
+        const std::vector<std::string> paths = {t.Write(ferro::testing::Gbk("报告2024年.docx")), t.Write("v1999,final.txt"),
+                                                t.Write("IMG_0042.JPG")};
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        AddToList(form, paths);
+        ferro::testing::Tick(form, {1, 2, 3});
+        ChooseOperation(form, 1);
+        ferro::testing::SetText(form, "edtNewFilename", "${RegGet([0-9]{4\\},0)}_${RegRep(\\,.*|^\\D+,)}");
+        form.previewColumn()->Settle();
+        QCOMPARE(Cell(form, 1), QStringLiteral("2024_2024年.docx"));
+        QCOMPARE(Cell(form, 2), QStringLiteral("1999_1999.txt"));
+        QCOMPARE(Cell(form, 3), QStringLiteral("0042_0042.JPG"));
+        RunAsPreviewed(form, 3);
+        QVERIFY(t.Exists("1999_1999.txt"));
+        // Groups swapped; "Photo" stays as typed, "\D" is no "\d".
+        ferro::testing::SetText(form, "edtNewFilename", "${RegRep(^(\\d+)_(\\D*)(\\d+).*,Photo-\\3-\\1\\2)}");
+        form.previewColumn()->Settle();
+        QCOMPARE(Cell(form, 1), QStringLiteral("Photo-2024-2024.docx"));
+        RunAsPreviewed(form, 3);
+        QVERIFY(t.Exists("Photo-0042-0042.JPG"));
+        // A bad pattern: no preview, and the start button says why.
+        ferro::testing::SetText(form, "edtNewFilename", "${RegRep(a(b,c)}");
+        form.previewColumn()->Settle();
+        QCOMPARE(Cell(form, 1), QString());
+        form.Find<QPushButton>("btnFilename")->click();
+        QVERIFY2(dialogs.LastText().startsWith(QStringLiteral("正则表达式不正确：")), qPrintable(dialogs.LastText()));
+        QCOMPARE(ferro::testing::Names(form),
+                 (QStringList{"Photo-2024-2024.docx", "Photo-1999-1999.txt", "Photo-0042-0042.JPG"}));
+    }
+
     void halfACharacterIsNotAName() {
         TempFolder t;
         ScriptedDialogs dialogs;

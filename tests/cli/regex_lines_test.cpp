@@ -142,5 +142,59 @@ TEST(CliRegexLines, LineSyncTakesPatternsIgnoringCase) {
     EXPECT_EQ(t.Read("dst.txt"), "Title: A\r\nt2\r\nTITLE: b\r\n");
 }
 
+// ${RegRep(..)} and ${RegGet(..)} in the formats of line insert and line
+// cut: sed's s///g per line, the same on every encoding, previewed as run.
+TEST(CliRegexLines, InsertAndCutTakeRegexFunctions) {
+    const struct {
+        std::vector<std::string> args;
+        const char* expected;
+    } cases[] = {
+        {{"insert", "--format", "${RegRep(([0-9]+)-([0-9]+),\\2-\\1)}"},
+         "中文 错误 ab\n第二行:ok\nERROR 42\nerr_7 小写\n订单-001-2024\n\n末行 END\n"},
+        {{"insert", "--format", "${RegRep(^(\\p{Han}+),[\\1])}"},
+         "[中文] 错误 ab\n[第二行]:ok\nERROR 42\nerr_7 小写\n[订单]-2024-001\n\n[末行] END\n"},
+        {{"insert", "--format", "${RegRep(.,·)}", "--keyword", "小写"},
+         "中文 错误 ab\n第二行:ok\nERROR 42\n········\n订单-2024-001\n\n末行 END\n"},
+        {{"cut", "--format", "${RegGet([0-9]{2\\,4\\},0)}"}, "42\n2024\n"},
+        {{"cut", "--format", "${RegGet(-(\\d+)$,1)}", "--keep-rest"},
+         "中文 错误 ab\n第二行:ok\nERROR 42\nerr_7 小写\n订单-2024-\n\n末行 END\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[2]);
+        Copies files;
+        std::vector<std::string> args = c.args;
+        for (const char* more : {"--no-backup", "u.txt", "g.txt", "w.txt"}) args.push_back(more);
+        std::vector<std::string> dry = args;
+        dry.push_back("--dry-run");
+        const ProgramRun plan = RunProgram(files.t.path(), dry);
+        ASSERT_EQ(plan.status, kExitDone) << plan.err;
+        files.ExpectEach(kText);
+        const ProgramRun run = RunProgram(files.t.path(), args);
+        ASSERT_EQ(run.status, kExitDone) << run.err;
+        files.ExpectEach(c.expected);
+    }
+}
+
+// A bad pattern in a format is refused before any file is touched; a
+// pathological one on a 10 000-character line ends at once.
+TEST(CliRegexLines, FormatsWithBadAndPathologicalPatterns) {
+    for (const char* format : {"${RegRep(a(b,x)}", "${AddLeft(${RegGet([z-a],0)})}"}) {
+        SCOPED_TRACE(format);
+        TempFolder t;
+        t.Write("a.txt", "a(b\r\n");
+        const ProgramRun run = RunProgram(t.path(), {"insert", "--format", format, "a.txt"});
+        EXPECT_EQ(run.status, kExitRefused);
+        EXPECT_EQ(run.err.rfind("正则表达式不正确：", 0), 0u) << run.err;
+        EXPECT_EQ(testing::Entries(t.path()), std::vector<std::string>{"a.txt"});
+        EXPECT_EQ(t.Read("a.txt"), "a(b\r\n");
+    }
+    TempFolder t;
+    t.Write("a.txt", std::string(10000, 'a') + "\r\nb\r\n");
+    const ProgramRun run =
+        RunProgram(t.path(), {"insert", "--format", "${RegRep((a+)+$,x)}", "--no-backup", "a.txt"});
+    EXPECT_EQ(run.status, kExitDone) << run.err;
+    EXPECT_EQ(t.Read("a.txt"), "x\r\nb\r\n");
+}
+
 }  // namespace
 }  // namespace ferro::cli

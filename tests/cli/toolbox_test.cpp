@@ -195,6 +195,46 @@ TEST(CliToolbox, PinyinAndNumbersPerFolder) {
                                                                  std::string(folder) + "-02.txt"}));
 }
 
+// Regular expressions in the rename pattern through the command line: the
+// dry run names what the run does; a bad pattern is refused with its
+// reason; one made of the name itself is reported per file.
+TEST(CliToolbox, RegularExpressionsInNames) {
+    const struct {
+        std::string pattern, from, to;
+    } cases[] = {
+        {"${RegRep(^IMG_(\\d+)$,Photo-\\1)}", "IMG_0042.JPG", "Photo-0042.JPG"},
+        {"${RegGet([0-9]{4\\},0)}_${sn(1,2)}", "报告2024年.docx", "2024_01.docx"},
+        {"${RegRep(\\,, )}", "a,b,c.txt", "a b c.txt"},
+        {"${RegRep(^.,)}", "会议.txt", "议.txt"},
+        {"${RegRep(\\D,)}", "ab12.txt", "12.txt"},
+        {"${RegRep((a+)+$,x)}", std::string(200, 'a') + ".txt", "x.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        TempFolder t;
+        t.Write(Gbk(c.from), "x");
+        const std::vector<std::string> args = {"rename", "--pattern", c.pattern, c.from};
+        std::vector<std::string> dry = args;
+        dry.push_back("--dry-run");
+        const ProgramRun plan = RunProgram(t.path(), dry);
+        EXPECT_EQ(plan.out, t / c.from + " -> " + c.to + "\n") << plan.err;
+        const ProgramRun run = RunProgram(t.path(), args);
+        EXPECT_EQ(run.status, kExitDone) << run.err;
+        EXPECT_EQ(Entries(t.path()), std::vector<std::string>{c.to});
+    }
+    TempFolder t;
+    t.Write("a(b.txt", "x");
+    t.Write("ab.txt", "x");
+    ProgramRun run = RunProgram(t.path(), {"rename", "--pattern", "${RegRep(a(b,c)}", "a(b.txt"});
+    EXPECT_EQ(run.status, kExitRefused);
+    EXPECT_EQ(run.err.rfind("正则表达式不正确：", 0), 0u) << run.err;
+    // The old name as the pattern: "a(b" is none, "ab" is one.
+    run = RunProgram(t.path(), {"rename", "--pattern", "${RegRep(${filename},new_\\0)}", "a(b.txt", "ab.txt"});
+    EXPECT_EQ(run.status, kExitUndone);
+    EXPECT_NE(run.err.find("正则表达式不正确："), std::string::npos) << run.err;
+    EXPECT_EQ(Entries(t.path()), (std::vector<std::string>{"a(b.txt", "new_ab.txt"}));
+}
+
 // A cut inside a Chinese character gives no name: the dry run and the run
 // both say so, with the same exit code.
 TEST(CliToolbox, HalfACharacterIsNotAName) {

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <string>
 
+#include "platform/codec.h"
+#include "regex/arguments.h"
 #include "template/catalog.h"
 
 namespace ferro {
@@ -57,6 +59,27 @@ TEST(UsageNotes, CoverEveryOperationAndPickerEntry) {
         EXPECT_NE(block.find(e.help), std::string::npos) << e.caption;
         at = caption + 1;
     }
+}
+
+// How regular expressions are written (escapes in arguments, what "." takes)
+// is told in the notes in the words the program uses elsewhere.
+TEST(UsageNotes, TellHowRegularExpressionsAreWritten) {
+    const std::string notes = ReadNotes();
+    std::string told;
+    ASSERT_TRUE(Gb18030ToUtf8Exact(RegexUsageNotes(), told));
+    std::size_t lines = 0;
+    for (std::size_t at = 0; at < told.size();) {
+        std::size_t end = told.find("\r\n", at);
+        if (end == std::string::npos) end = told.size();
+        std::string line = told.substr(at, end - at);
+        line.erase(0, line.find_first_not_of(' '));
+        if (!line.empty()) {
+            EXPECT_NE(notes.find(line), std::string::npos) << line;
+            ++lines;
+        }
+        at = end + 2;
+    }
+    EXPECT_GE(lines, 5u);
 }
 
 }  // namespace

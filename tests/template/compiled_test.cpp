@@ -53,20 +53,20 @@ protected:
     }
 };
 
-// The reference's value, or "<too long>" when it throws.
+// The reference's value, or "<refused: ...>" when it throws.
 std::string Reference(std::string_view subject, std::string_view expression) {
     try {
         return EvaluateTemplate(subject, expression);
-    } catch (const ValueTooLong&) {
-        return "<too long>";
+    } catch (const TemplateError& e) {
+        return std::string("<refused: ") + e.what() + ">";
     }
 }
 
 std::string Compiled(CompiledTemplate& t, std::string_view subject) {
     try {
         return std::string(t.Evaluate(subject));
-    } catch (const ValueTooLong&) {
-        return "<too long>";
+    } catch (const TemplateError& e) {
+        return std::string("<refused: ") + e.what() + ">";
     }
 }
 
@@ -203,7 +203,8 @@ private:
     std::string Token() {
         static const char* const kTokens[] = {"a", "A", "_", "1", "-1", "2*3", ",", "x", "X",
                                               "\\t", "(", ")", "}", "${", " ", "\xD6\xD0",
-                                              "\x81", "\x81\x7d"};
+                                              "\x81", "\x81\x7d", "\\", "\\}", "\\,", "\\)",
+                                              "[a-z]+", "{2\\,3\\}", ".", "(b)", "\\1"};
         return Pick(kTokens);
     }
 
@@ -228,7 +229,8 @@ private:
         static const char* const kNames[] = {
             "lineorg", "len",    "pos",    "getleft", "getright", "getmid",  "repstr", "xchg",
             "addleft", "addright", "addmid", "addmid2", "delstr",  "delrange", "getstr2", "getmid2",
-            "delstrl", "newline", "chs2num", "foo",    "LineOrg", "GETLEFT", " len",   "delleft"};
+            "delstrl", "newline", "chs2num", "foo",    "LineOrg", "GETLEFT", " len",   "delleft",
+            "regrep", "regget",  "RegRep", "REGGET"};
         std::string e = "${";
         e += Pick(kNames);
         if (!Chance(5)) e += "(";
