@@ -21,6 +21,8 @@
 //                  With PROGRAM (ferrovan-batch), also the program itself:
 //                    run delete-lines --keywords ERR(OR|_[0-9]+) --regex
 //                        vs  grep -a -v -E ... FILE > tmp && mv tmp FILE
+//                    run insert --format ${RegRep(([0-9]+)-([0-9]+),\2-\1)}
+//                        vs  sed -E -i 's/([0-9]+)-([0-9]+)/\2-\1/g' FILE
 //   gen FILE MB    writes the GBK file and FILE.utf8
 #include <sys/resource.h>
 #include <time.h>
@@ -412,12 +414,17 @@ int Run(const std::string& source, int repeats, const std::string& program) {
         {"swap \\2-\\1, UTF-8", &rep, sed, true},
         {"delete-lines --regex, GBK", nullptr, grep, false},
         {"delete-lines --regex, UTF-8", nullptr, grep, true},
+        {"insert ${RegRep}, GBK", nullptr, sed, false},
+        {"insert ${RegRep}, UTF-8", nullptr, sed, true},
     };
     // The whole program: undo on (its journal in a folder of its own), no
     // .bak copy, as grep keeps none.
     const std::string state = source + ".state";
     const std::string cli = "XDG_STATE_HOME='" + state + "' '" + program + "' run delete-lines --keywords '" +
                             kFilter + "' --regex --no-backup %F >/dev/null 2>&1";
+    const std::string cliInsert = "XDG_STATE_HOME='" + state + "' '" + program +
+                                  "' run insert --format '${RegRep(" + kSwap +
+                                  ",\\2-\\1)}' --all-lines --no-backup %F >/dev/null 2>&1";
     std::printf("%s: medians of %d alternating runs (whole processes)\n", source.c_str(), repeats);
     std::printf("%-30s %21s | %21s | %15s\n", "", "wall s", "cpu s", "peak MB");
     std::printf("%-30s %6s %6s %7s | %6s %6s %7s | %7s %7s\n", "", "ours", "tool", "ratio", "ours",
@@ -431,7 +438,9 @@ int Run(const std::string& source, int repeats, const std::string& program) {
             for (std::size_t p; (p = command.find("%F")) != std::string::npos;) command.replace(p, 2, "'" + file + "'");
             return command;
         };
-        const std::string command = withFile(c.tool, ref), oursCommand = withFile(cli, ours);
+        const bool inserts = std::string_view(c.name).starts_with("insert");
+        const std::string command = withFile(c.tool, ref),
+                          oursCommand = withFile(inserts ? cliInsert : cli, ours);
         auto runOurs = [&] { return c.op ? Ours(ours, *c.op) : Tool(oursCommand); };
         std::vector<double> a, b, ca, cb;
         long peakA = 0, peakB = 0;

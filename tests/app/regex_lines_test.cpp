@@ -118,6 +118,50 @@ private slots:
         QCOMPARE(t.Read("g.txt"), Gbk(left));
         QCOMPARE(t.Read("u.txt"), left);
     }
+
+    // ${RegRep(..)} in line insert: the preview of a GBK and a UTF-8 file
+    // shows what the run writes; (a+)+$ on a 10 000-character line ends at
+    // once; a bad pattern is refused before anything changes.
+    void insertWithRegRepPreviewsWhatItWrites() {
+        TempFolder t;
+        const std::string text = "订单 12-34\n无号\n" + std::string(10000, 'a') + "\n5-6 与 7-8\n";
+        const std::string g = t.Write("g.txt", Gbk(text)), u = t.Write("u.txt", text);
+        ScriptedDialogs dialogs;
+        TForm1 form(&dialogs);
+        AddToList(form, {g, u});
+        ChooseOperation(form, 7);
+        form.Find<QCheckBox>("chkInsBak")->setChecked(false);
+        SetText(form, "edtInsFormat", "${RegRep((a+)+$,x)}");
+        Tick(form, {1});
+        Click(form, "btnIns");
+        QCOMPARE(t.Read("g.txt"), Gbk("订单 12-34\n无号\nx\n5-6 与 7-8\n"));
+        SetText(form, "edtInsFormat", "${RegRep(([0-9]+)-([0-9]+),\\2-\\1)}");
+        t.Write("g.txt", Gbk(text));
+        auto* btnPreview = form.Find<QPushButton>("btnPreview");
+        for (int row : {1, 2}) {
+            Tick(form, {row});
+            btnPreview->click();
+            auto* window = form.textPreview();
+            QVERIFY(window);
+            QTRY_VERIFY(window->finished());
+            const QString diff = window->diffView()->toPlainText();
+            QVERIFY2(diff.contains(QStringLiteral("+ 订单 34-12")), qPrintable(diff));
+            QVERIFY(diff.contains(QStringLiteral("+ 6-5 与 8-7")));
+            QVERIFY(!diff.contains(QStringLiteral("+ 无号")));
+            form.fileList().SetChecked(row, false);
+        }
+        QCOMPARE(t.Read("u.txt"), text);
+        SetText(form, "edtInsFormat", "${RegRep(([0-9]+)-([0-9]+),\\2-\\1)}");
+        Tick(form, {1, 2});
+        Click(form, "btnIns");
+        QCOMPARE(dialogs.LastText(), QStringLiteral("成功处理完成,共处理 2 个文件!"));
+        QCOMPARE(t.Read("g.txt"), Gbk("订单 34-12\n无号\n" + std::string(10000, 'a') + "\n6-5 与 8-7\n"));
+        QCOMPARE(t.Read("u.txt"), "订单 34-12\n无号\n" + std::string(10000, 'a') + "\n6-5 与 8-7\n");
+        SetText(form, "edtInsFormat", "${RegGet([0-9]{2\\,1\\},0)}");
+        Click(form, "btnIns");
+        QVERIFY2(dialogs.LastText().startsWith(QStringLiteral("正则表达式不正确：")), qPrintable(dialogs.LastText()));
+        QCOMPARE(t.Read("u.txt"), "订单 34-12\n无号\n" + std::string(10000, 'a') + "\n6-5 与 8-7\n");
+    }
 };
 
 QTEST_MAIN(RegexLinesTest)
