@@ -591,6 +591,15 @@ bool CompiledTemplate::Affixes(std::string& left, std::string& right) const {
     return true;
 }
 
+bool CompiledTemplate::SingleRegRep(std::string& pattern, std::string& replacement) const {
+    const Program& p = *program_;
+    if (p.runsItems || !p.tail.empty() || p.root.form != Form::kCall || !p.root.fixedArgs ||
+        p.root.fn != detail::LookupFunction("regrep"))
+        return false;
+    detail::RegRepTexts(p.root.args.all, pattern, replacement);
+    return true;
+}
+
 TemplateCache::TemplateCache(std::size_t capacity) : entries_(std::max<std::size_t>(capacity, 1)) {}
 
 std::string_view TemplateCache::Evaluate(std::string_view subject, std::string_view expression) {

@@ -393,6 +393,18 @@ bool IsSubjectFunction(TemplateFunction fn) {
     return fn == LineOrg;
 }
 
+}  // namespace ferro::detail
+
+namespace ferro {
+
+std::size_t TemplateValueLimit() {
+    return detail::ValueLimit();
+}
+
+}  // namespace ferro
+
+namespace ferro::detail {
+
 std::size_t ValueLimit() {
     const std::size_t forTesting = valueLimitForTesting.load(std::memory_order_relaxed);
     return forTesting != 0 ? forTesting : kDefaultValueLimit;

@@ -71,6 +71,9 @@ void RegRep(std::string_view w, const Arguments& args, std::string& out, Workspa
 void RegGet(std::string_view w, const Arguments& args, std::string& out, Workspace& work);
 // regrep and regget.
 bool IsRegexFunction(TemplateFunction fn);
+// The pattern and replacement of a ${RegRep(..)} argument text, as RegRep
+// gives them to the engine.
+void RegRepTexts(std::string_view all, std::string& pattern, std::string& replacement);
 
 // lineorg: its value is the subject itself, so an evaluator may use the
 // subject without a copy.

@@ -145,6 +145,12 @@ void RegRep(std::string_view w, const Arguments& args, std::string& out, Workspa
     }
 }
 
+void RegRepTexts(std::string_view all, std::string& pattern, std::string& replacement) {
+    const RegexArguments a = SplitRegexArguments(all);
+    pattern = UnescapeTemplateArgument(a.pattern);
+    replacement = UnescapeTemplateArgument(a.rest);
+}
+
 void RegGet(std::string_view w, const Arguments& args, std::string& out, Workspace& work) {
     const RegexArguments a = SplitRegexArguments(args.all);
     const Regex& regex = CacheOf(work).PatternFor(a.pattern);

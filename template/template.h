@@ -88,6 +88,11 @@ public:
     // such a value never depends on the subject's bytes. False otherwise.
     bool Affixes(std::string& left, std::string& right) const;
 
+    // When every value is ${RegRep(pattern,replacement)} of the subject
+    // with fixed arguments, the pattern and the replacement as the engine
+    // is given them (escapes of the arguments read). False otherwise.
+    bool SingleRegRep(std::string& pattern, std::string& replacement) const;
+
 private:
     struct Program;
     std::unique_ptr<Program> program_;
@@ -113,6 +118,9 @@ private:
     std::vector<Entry> entries_;
     std::uint64_t clock_ = 0;
 };
+
+// The longest value an evaluation may give (ValueTooLong beyond it).
+std::size_t TemplateValueLimit();
 
 // True when name (any letter case) is a function the engine evaluates.
 // Variables that the operations substitute themselves (${filename}, ${sn(...)},

@@ -1,9 +1,13 @@
 #include "textops/line_insert.h"
 
+#include <memory>
+#include <optional>
+
 #include "platform/codec.h"
 #include "platform/error.h"
 #include "platform/pump.h"
 #include "platform/text.h"
+#include "regex/regex.h"
 #include "template/template.h"
 
 namespace ferro {
@@ -106,17 +110,24 @@ struct Affixes {
     std::string left, right;
 };
 
-void AddToUtf8Lines(const LineInsertSettings& s, const Affixes& a, const LineList& in,
-                    LineSink& out) {
-    const KeywordMatcher keyword({s.keyword}, LineBytes::Utf8);
+// A template that is one ${RegRep(..)} with fixed arguments: the engine's
+// replacement on each chosen line, in the file's own bytes (a UTF-8 file's
+// lines are matched as they are).
+struct RegexRule {
+    Regex regex;
+    RegexReplacement by;
+    bool unbroken = true;  // the replacement holds no line break
+};
+
+// Each chosen line rewritten by rewrite(old, line), the others kept; in
+// line-number mode the one line, nothing for an empty file. Keywords are
+// looked for in the lines' own bytes.
+template <class Rewrite>
+void RewriteChosenLines(const LineInsertSettings& s, LineBytes bytes, bool unbroken, const LineList& in,
+                        LineSink& out, Rewrite rewrite) {
     std::string line;
-    // The added texts may hold breaks; a line of the file never does.
-    const bool unbroken = FindLineBreak(a.left) == std::string_view::npos &&
-                          FindLineBreak(a.right) == std::string_view::npos;
     auto add = [&](std::string_view old) {
-        line.assign(a.left);
-        line.append(old);
-        line.append(a.right);
+        rewrite(old, line);
         if (unbroken) out.PushUnbroken(line);
         else out.push_back(line);
     };
@@ -130,18 +141,73 @@ void AddToUtf8Lines(const LineInsertSettings& s, const Affixes& a, const LineLis
         }
         return;
     }
+    const bool utf8Keyword = s.choice == LineChoice::Keyword && bytes == LineBytes::Utf8;
+    const KeywordMatcher keyword(utf8Keyword ? std::vector<std::string>{s.keyword} : std::vector<std::string>{},
+                                 LineBytes::Utf8);
     for (const std::string_view old : in) {
         ProcessPendingMessages();
-        const bool chosen = s.choice == LineChoice::Keyword ? keyword.AnyIn(old)
-                                                            : IsChosenLine(s.choice, old, {});
+        const bool chosen = utf8Keyword ? keyword.AnyIn(old) : IsChosenLine(s.choice, old, s.keyword);
         if (chosen) add(old);
         else out.push_back(old);
     }
 }
 
+void AddToUtf8Lines(const LineInsertSettings& s, const Affixes& a, const LineList& in,
+                    LineSink& out) {
+    // The added texts may hold breaks; a line of the file never does.
+    const bool unbroken = FindLineBreak(a.left) == std::string_view::npos &&
+                          FindLineBreak(a.right) == std::string_view::npos;
+    RewriteChosenLines(s, LineBytes::Utf8, unbroken, in, out, [&](std::string_view old, std::string& line) {
+        line.assign(a.left);
+        line.append(old);
+        line.append(a.right);
+    });
+}
+
+void ReplaceInLines(const LineInsertSettings& s, const RegexRule& rule, LineBytes bytes, const LineList& in,
+                    LineSink& out) {
+    const SubjectBytes subject = bytes == LineBytes::Utf8 ? SubjectBytes::Utf8 : SubjectBytes::Gbk;
+    const std::size_t limit = TemplateValueLimit();
+    RewriteChosenLines(s, bytes, rule.unbroken, in, out, [&](std::string_view old, std::string& line) {
+        line.clear();
+        if (!rule.regex.ReplaceAll(old, subject, rule.by, line, limit)) throw ValueTooLong();
+    });
+}
+
+std::shared_ptr<const RegexRule> RegexRuleOf(const LineInsertSettings& s) {
+    std::string pattern, by, problem;
+    if (!s.sequence.text.empty() || !CompiledTemplate(s.format).SingleRegRep(pattern, by)) return nullptr;
+    std::optional<Regex> regex = Regex::Compile(pattern, {}, problem);
+    // A bad pattern is the template's own to report.
+    if (!regex) return nullptr;
+    auto rule = std::make_shared<RegexRule>(RegexRule{std::move(*regex), RegexReplacement(by), true});
+    rule->unbroken = FindLineBreak(by) == std::string_view::npos;
+    return rule;
+}
+
+LineOperation RegexInsertOperation(const LineInsertSettings& s, std::shared_ptr<const RegexRule> rule) {
+    auto apply = [s, rule](const LineList& in, LineBytes bytes, LineSink& out) {
+        ReplaceInLines(s, *rule, bytes, in, out);
+    };
+    LineTransform gbk = [apply](const LineList& in, LineSink& out) { apply(in, LineBytes::Gbk, out); };
+    // A replacement with no exact UTF-8 form, or a keyword that has none,
+    // takes UTF-8 files through GBK as any template does.
+    const bool onUtf8 = rule->by.exactInUtf8() &&
+                        (s.choice != LineChoice::Keyword || KeywordMatcher({s.keyword}, LineBytes::Utf8).usable());
+    LineOperation op = onUtf8 ? LineOperation(std::move(gbk),
+                                              [apply](const LineList& in, LineSink& out) {
+                                                  apply(in, LineBytes::Utf8, out);
+                                              })
+                              : LineOperation(std::move(gbk));
+    op.parallel = true;
+    if (s.choice != LineChoice::LineNumber) op.linewise = [apply] { return apply; };
+    return op;
+}
+
 }  // namespace
 
 LineOperation LineInsertOperation(const LineInsertSettings& s) {
+    if (std::shared_ptr<const RegexRule> rule = RegexRuleOf(s)) return RegexInsertOperation(s, std::move(rule));
     LineTransform gbk = [s](const LineList& in, LineSink& out) { InsertIntoLines(s, in, out); };
     Affixes gb, utf8;
     const bool onUtf8 = s.sequence.text.empty() &&

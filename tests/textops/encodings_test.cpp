@@ -161,6 +161,12 @@ TEST(TextEncodings, Utf8FilesTakenInTheirOwnBytesGiveTheConvertedResult) {
     right.format = Gbk("${AddRight(😀\\n)}");
     right.choice = LineChoice::Keyword;
     right.keyword = Gbk("错误");
+    LineInsertSettings swap;
+    swap.format = Gbk("${RegRep((\\p{Han})(\\p{Han}),\\2\\1)}");
+    LineInsertSettings keyed;
+    keyed.format = Gbk("${RegRep(ERROR|.$,错误)}");
+    keyed.choice = LineChoice::Keyword;
+    keyed.keyword = Gbk("错误");
     LineInsertSettings one;
     one.format = "${addleft(x)}";
     one.choice = LineChoice::LineNumber;
@@ -176,6 +182,8 @@ TEST(TextEncodings, Utf8FilesTakenInTheirOwnBytesGiveTheConvertedResult) {
         {"insert on text lines", LineInsertOperation(left)},
         {"insert with a break on keyword lines", LineInsertOperation(right)},
         {"insert on one line", LineInsertOperation(one)},
+        {"insert by a regular expression", LineInsertOperation(swap)},
+        {"insert by a regular expression on keyword lines", LineInsertOperation(keyed)},
     };
     for (const auto& op : ops) {
         SCOPED_TRACE(op.name);

@@ -10,6 +10,8 @@
 #include "platform/error.h"
 #include "textops/line_cut.h"
 #include "textops/line_insert.h"
+#include "template/functions.h"
+#include "template/template.h"
 
 namespace ferro {
 namespace {
@@ -133,6 +135,33 @@ TEST(LineInsert, ChoosesLinesAndKeepsEveryLine) {
     s.lineNumber = 0;
     EXPECT_EQ(Insert(s, in), (Lines{"#a", "", "key b", "  "}));
     EXPECT_TRUE(Insert(s, {}).empty());
+}
+
+// A template that is one ${RegRep(..)} is run by the engine's replacement
+// directly; it gives what the template gives, line choice for line choice,
+// and grows no line beyond the bound either.
+TEST(LineInsert, ASingleRegRepGivesWhatTheTemplateGives) {
+    const Lines in = {Gbk("订单 12-34"), "", Gbk("无号 错误"), "5-6 7-8", "  ", Gbk("第二行:ok")};
+    const char* const formats[] = {"${RegRep(([0-9]+)-([0-9]+),\\2-\\1)}", "${RegRep(^,> )}",
+                                   "${RegRep(.,\\\\)}", "${RegRep(\\s+$,)}", "${RegRep(\\d,\\r\\n)}"};
+    for (const char* format : formats) {
+        for (LineChoice choice : {LineChoice::AllLines, LineChoice::TextLines, LineChoice::Keyword,
+                                  LineChoice::LineNumber}) {
+            SCOPED_TRACE(std::string(format) + " " + std::to_string(int(choice)));
+            LineInsertSettings s = InsertWith(Gbk(format), choice);
+            s.keyword = Gbk("错误");
+            s.lineNumber = 4;
+            LineList out;
+            LineInsertOperation(s).gbk(Of(in), out);
+            EXPECT_EQ(out.ToStrings(), Insert(s, in));
+        }
+    }
+    detail::SetValueLimitForTesting(1000);
+    LineInsertSettings s = InsertWith("${RegRep(,0123456789)}", LineChoice::AllLines);
+    LineList out;
+    EXPECT_THROW(LineInsertOperation(s).gbk(Of({std::string(200, 'a')}), out), ValueTooLong);
+    EXPECT_THROW(Insert(s, {std::string(200, 'a')}), ValueTooLong);
+    detail::SetValueLimitForTesting(0);
 }
 
 TEST(LineInsert, SequenceNumbersPerFile) {
