@@ -80,6 +80,17 @@ TEST(RegexFunctions, ReplaceAndGetAsWritten) {
     }
 }
 
+// One compiled template over many subjects in a row, as a run uses it:
+// nothing of one subject's matches is left for the next.
+TEST(RegexFunctions, EachSubjectHasItsOwnMatches) {
+    CompiledTemplate t(Gbk(u"${RegGet([0-9]{4\\},0)}_${RegRep(\\,.*|^\\D+,)}"));
+    const std::u16string subjects[][2] = {{u"v1999,final", u"1999_1999"}, {u"IMG_0042", u"0042_0042"},
+                                          {u"报告2024年", u"2024_2024年"}, {u"无数字", u"_"},
+                                          {u"IMG_0042", u"0042_0042"}};
+    for (int round = 0; round < 2; ++round)
+        for (const auto& s : subjects) EXPECT_EQ(t.Evaluate(Gbk(s[0])), Gbk(s[1]));
+}
+
 TEST(RegexFunctions, BadPatternsAreRefused) {
     std::string message;
     EXPECT_TRUE(CheckTemplatePatterns("${RegRep([0-9]{2\\,4\\},x)}_${Sn(1,3)}", message));
