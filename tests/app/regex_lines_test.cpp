@@ -32,6 +32,16 @@ using ferro::testing::Tick;
 class RegexLinesTest : public QObject {
     Q_OBJECT
 
+    // The preview window of one ticked row once it has finished; null when
+    // none opened or it never finished.
+    static ferro::TextPreviewWindow* PreviewRow(TForm1& form, int row) {
+        Tick(form, {row});
+        form.Find<QPushButton>("btnPreview")->click();
+        auto* window = form.textPreview();
+        if (window && !QTest::qWaitFor([&] { return window->finished(); })) return nullptr;
+        return window;
+    }
+
 private slots:
     void boxesStartUnticked() {
         ScriptedDialogs dialogs;
@@ -95,13 +105,9 @@ private slots:
         SetControl(form, "rbDelKeys", "1");
         SetText(form, "edtDelKeys", "^错.(_\\d+)$;ERR(OR|_[0-9]+)");
         SetControl(form, "chkDelRegex", "1");
-        auto* btnPreview = form.Find<QPushButton>("btnPreview");
         for (int row : {1, 2}) {
-            Tick(form, {row});
-            btnPreview->click();
-            auto* window = form.textPreview();
+            auto* window = PreviewRow(form, row);
             QVERIFY(window);
-            QTRY_VERIFY(window->finished());
             QCOMPARE(window->countsLabel()->text(),
                      QStringLiteral("原文件 40 行，处理后 28 行：删除 12 行，新增 0 行"));
             const QString diff = window->diffView()->toPlainText();
@@ -137,13 +143,9 @@ private slots:
         QCOMPARE(t.Read("g.txt"), Gbk("订单 12-34\n无号\nx\n5-6 与 7-8\n"));
         SetText(form, "edtInsFormat", "${RegRep(([0-9]+)-([0-9]+),\\2-\\1)}");
         t.Write("g.txt", Gbk(text));
-        auto* btnPreview = form.Find<QPushButton>("btnPreview");
         for (int row : {1, 2}) {
-            Tick(form, {row});
-            btnPreview->click();
-            auto* window = form.textPreview();
+            auto* window = PreviewRow(form, row);
             QVERIFY(window);
-            QTRY_VERIFY(window->finished());
             const QString diff = window->diffView()->toPlainText();
             QVERIFY2(diff.contains(QStringLiteral("+ 订单 34-12")), qPrintable(diff));
             QVERIFY(diff.contains(QStringLiteral("+ 6-5 与 8-7")));

@@ -29,6 +29,24 @@ std::vector<std::string> Sorted(std::vector<std::string> v) {
     return v;
 }
 
+// One file named `from` renamed by the pattern: the dry run names `to`, the
+// run then gives it.
+void ExpectRenamedAsPlanned(const std::string& pattern, const std::vector<std::string>& options,
+                            const std::string& from, const std::string& to) {
+    TempFolder t;
+    t.Write(Gbk(from), "x");
+    std::vector<std::string> args = {"rename", "--pattern", pattern};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(from);
+    std::vector<std::string> dry = args;
+    dry.push_back("--dry-run");
+    const ProgramRun plan = RunProgram(t.path(), dry);
+    EXPECT_EQ(plan.out, t / from + " -> " + to + "\n") << plan.err;
+    const ProgramRun run = RunProgram(t.path(), args);
+    EXPECT_EQ(run.status, kExitDone) << run.err;
+    EXPECT_EQ(Entries(t.path()), std::vector<std::string>{to});
+}
+
 TEST(CliToolbox, LetterCaseAndThePatternsOwnLetters) {
     const struct {
         std::vector<std::string> options;
@@ -43,18 +61,7 @@ TEST(CliToolbox, LetterCaseAndThePatternsOwnLetters) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pattern + " " + c.from);
-        TempFolder t;
-        t.Write(Gbk(c.from), "x");
-        std::vector<std::string> args = {"rename", "--pattern", c.pattern};
-        args.insert(args.end(), c.options.begin(), c.options.end());
-        args.push_back(c.from);
-        std::vector<std::string> dry = args;
-        dry.push_back("--dry-run");
-        const ProgramRun plan = RunProgram(t.path(), dry);
-        EXPECT_EQ(plan.out, t / c.from + " -> " + c.to + "\n") << plan.err;
-        const ProgramRun run = RunProgram(t.path(), args);
-        EXPECT_EQ(run.status, kExitDone) << run.err;
-        EXPECT_EQ(Entries(t.path()), std::vector<std::string>{c.to});
+        ExpectRenamedAsPlanned(c.pattern, c.options, c.from, c.to);
     }
     // The extension page's choice is about the extension.
     TempFolder t;
@@ -211,16 +218,7 @@ TEST(CliToolbox, RegularExpressionsInNames) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pattern);
-        TempFolder t;
-        t.Write(Gbk(c.from), "x");
-        const std::vector<std::string> args = {"rename", "--pattern", c.pattern, c.from};
-        std::vector<std::string> dry = args;
-        dry.push_back("--dry-run");
-        const ProgramRun plan = RunProgram(t.path(), dry);
-        EXPECT_EQ(plan.out, t / c.from + " -> " + c.to + "\n") << plan.err;
-        const ProgramRun run = RunProgram(t.path(), args);
-        EXPECT_EQ(run.status, kExitDone) << run.err;
-        EXPECT_EQ(Entries(t.path()), std::vector<std::string>{c.to});
+        ExpectRenamedAsPlanned(c.pattern, {}, c.from, c.to);
     }
     TempFolder t;
     t.Write("a(b.txt", "x");
