@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <liburing.h>
 #include <sys/ioctl.h>
 #include <linux/msdos_fs.h>
 #include <sys/stat.h>
@@ -16,8 +17,10 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/file_testing.h"
 #include "common/temp_folder.h"
@@ -379,6 +382,106 @@ TEST_F(FallbackTest, FatAttributesAreTheDisksOwnBits) {
     // A driver that does not answer: nothing is set, and the failure says so.
     ScopedSysCall none(&Calls::ioctl, NoIoctl);
     EXPECT_FALSE(SetFileAttributes(file, attr::Hidden));
+}
+
+// The walk's batched stat calls: made through the ring where the kernel has
+// one, by the walk itself where it has none, refuses every batch, or stops
+// answering after the first. Each way every name is answered with the same
+// entry (sizes, times, DOS attributes and a user-set created time from the
+// record, links as reparse points, a Chinese name).
+int g_ringBatches = 0;
+int CountedRing(struct io_uring* ring, unsigned waitCount) {
+    ++g_ringBatches;
+    return sys::Real().io_uring_submit_and_wait(ring, waitCount);
+}
+int NoRing(unsigned, struct io_uring*, unsigned) { return -ENOSYS; }
+int RefusedRing(struct io_uring*, unsigned) { return -EPERM; }
+int RingStopsAfterOneBatch(struct io_uring* ring, unsigned waitCount) {
+    return ++g_ringBatches == 1 ? sys::Real().io_uring_submit_and_wait(ring, waitCount) : -EIO;
+}
+
+std::vector<FindEntry> StatWholeFolder(const std::string& folder) {
+    FolderReader reader;
+    EXPECT_TRUE(reader.Open(folder));
+    std::vector<DirEntryView> views;
+    DirEntryView v;
+    while (reader.Next(v))
+        if (v.name != "." && v.name != "..") views.push_back(v);
+    std::vector<FindEntry> entries(views.size());
+    std::unique_ptr<bool[]> ok(new bool[views.size()]);
+    reader.StatMany(views.data(), views.size(), entries.data(), ok.get());
+    for (std::size_t i = 0; i < views.size(); ++i) EXPECT_TRUE(ok[i]) << entries[i].name;
+    return entries;
+}
+
+TEST_F(FallbackTest, TheWalkStatsEveryNameWithOrWithoutTheRing) {
+    // More names than one batch takes, so that a ring giving up halfway
+    // leaves some for the walk.
+    constexpr int kFiles = 700;
+    for (int i = 0; i < kFiles; ++i) t_.Write("f" + std::to_string(i), std::string(i % 97, 'x'));
+    ASSERT_TRUE(SetFileAttributes(t_ / "f3", attr::Hidden | attr::ReadOnly));
+    ASSERT_TRUE(SetFileTimes(t_ / "f5", FileTime{130000000000000000LL}, std::nullopt, std::nullopt));
+    const std::string chinese = t_.Write(Gbk("报告.txt"), "abc");
+    ASSERT_TRUE(SetFileAttributes(chinese, attr::System));
+    t_.MakeFolder("sub");
+    ASSERT_TRUE(SetFileAttributes(t_ / "sub", attr::Hidden));
+    ASSERT_EQ(symlink("f1", (t_ / "link").c_str()), 0);
+
+    g_ringBatches = 0;
+    std::vector<FindEntry> want;
+    {
+        ScopedSysCall counted(&Calls::io_uring_submit_and_wait, CountedRing);
+        want = StatWholeFolder(t_.path());
+    }
+    ASSERT_EQ(want.size(), std::size_t{kFiles + 3});
+    std::map<std::string, const FindEntry*> byName;
+    for (const FindEntry& e : want) byName[e.name] = &e;
+    EXPECT_EQ(byName["f3"]->attributes, attr::Hidden | attr::ReadOnly);
+    EXPECT_EQ(byName["f5"]->creationTime, 130000000000000000LL);
+    EXPECT_EQ(byName["f96"]->size, 96);
+    EXPECT_EQ(byName[Gbk("报告.txt")]->attributes, attr::System);
+    EXPECT_EQ(byName["sub"]->attributes, attr::Directory | attr::Hidden);
+    EXPECT_TRUE(byName["link"]->attributes & attr::ReparsePoint);
+    // Where the kernel has a ring, this machine's, the batches went through it.
+    {
+        io_uring probe{};
+        if (sys::Real().io_uring_queue_init(8, &probe, 0) == 0) {
+            io_uring_queue_exit(&probe);
+            EXPECT_GT(g_ringBatches, 0);
+        }
+    }
+
+    struct Case {
+        const char* what;
+        int (*init)(unsigned, struct io_uring*, unsigned);
+        int (*submit)(struct io_uring*, unsigned);
+    };
+    const Case cases[] = {
+        {"no io_uring in the kernel", NoRing, nullptr},
+        {"every batch refused", nullptr, RefusedRing},
+        {"the ring stops answering after one batch", nullptr, RingStopsAfterOneBatch},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_ringBatches = 0;
+        ScopedSysCall init(&Calls::io_uring_queue_init,
+                           c.init ? c.init : sys::Real().io_uring_queue_init);
+        ScopedSysCall submit(&Calls::io_uring_submit_and_wait,
+                             c.submit ? c.submit : sys::Real().io_uring_submit_and_wait);
+        const std::vector<FindEntry> got = StatWholeFolder(t_.path());
+        ASSERT_EQ(got.size(), want.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            SCOPED_TRACE(want[i].name);
+            EXPECT_EQ(got[i].name, want[i].name);
+            EXPECT_EQ(got[i].attributes, want[i].attributes);
+            EXPECT_EQ(got[i].size, want[i].size);
+            EXPECT_EQ(got[i].creationTime, want[i].creationTime);
+            // Reading a link's target touches the link's access time.
+            if (!(want[i].attributes & attr::ReparsePoint))
+                EXPECT_EQ(got[i].lastAccessTime, want[i].lastAccessTime);
+            EXPECT_EQ(got[i].lastWriteTime, want[i].lastWriteTime);
+        }
+    }
 }
 
 }  // namespace
