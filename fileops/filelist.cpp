@@ -399,9 +399,22 @@ void FileList::Sort(int column, bool ascending) {
         });
         for (std::size_t i = 0; i < n; ++i) order[ascending ? i : n - 1 - i] = refs[i].row;
     }
-    Rows sorted;
-    for (uint32_t i : order) sorted.push_back(rows_[i]);
-    rows_.swap(sorted);
+    // The rows moved into place where they are, a cycle of the order at a
+    // time: no second copy of a million rows.
+    constexpr uint32_t kPlaced = UINT32_MAX;
+    for (std::size_t start = 0; start < n; ++start) {
+        if (order[start] == kPlaced) continue;
+        const Row first = rows_[start];
+        std::size_t at = start;
+        while (order[at] != start) {
+            const std::size_t from = order[at];
+            rows_[at] = rows_[from];
+            order[at] = kPlaced;
+            at = from;
+        }
+        rows_[at] = first;
+        order[at] = kPlaced;
+    }
     NotifyChanged(1, LastRow());
 }
 
