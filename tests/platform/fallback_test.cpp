@@ -27,6 +27,7 @@
 #include "platform/disk.h"
 #include "platform/file_io.h"
 #include "platform/fs.h"
+#include "platform/fs_entry.h"
 #include "platform/rescue.h"
 #include "platform/sys_calls.h"
 #include "platform/trash.h"
@@ -384,11 +385,13 @@ TEST_F(FallbackTest, FatAttributesAreTheDisksOwnBits) {
     EXPECT_FALSE(SetFileAttributes(file, attr::Hidden));
 }
 
-// The walk's batched stat calls: made through the ring where the kernel has
-// one, by the walk itself where it has none, refuses every batch, or stops
-// answering after the first. Each way every name is answered with the same
-// entry (sizes, times, DOS attributes and a user-set created time from the
-// record, links as reparse points, a Chinese name).
+// The walk's batched stat calls: one by one where the kernel reads a record
+// by name in the open folder, through the ring where it can only read it
+// through a path, and by the walk itself where the kernel has no ring,
+// refuses every batch, or stops answering after the first. Each way every
+// name is answered with the same entry (sizes, times, DOS attributes and a
+// user-set created time from the record, links as reparse points, a
+// Chinese name).
 int g_ringBatches = 0;
 int CountedRing(struct io_uring* ring, unsigned waitCount) {
     ++g_ringBatches;
@@ -398,6 +401,10 @@ int NoRing(unsigned, struct io_uring*, unsigned) { return -ENOSYS; }
 int RefusedRing(struct io_uring*, unsigned) { return -EPERM; }
 int RingStopsAfterOneBatch(struct io_uring* ring, unsigned waitCount) {
     return ++g_ringBatches == 1 ? sys::Real().io_uring_submit_and_wait(ring, waitCount) : -EIO;
+}
+long NoGetxattrat(int, const char*, unsigned, const char*, void*, size_t) {
+    errno = ENOSYS;
+    return -1;
 }
 
 std::vector<FindEntry> StatWholeFolder(const std::string& folder) {
@@ -414,6 +421,13 @@ std::vector<FindEntry> StatWholeFolder(const std::string& folder) {
     return entries;
 }
 
+bool KernelHasRing() {
+    io_uring probe{};
+    if (sys::Real().io_uring_queue_init(8, &probe, 0) != 0) return false;
+    io_uring_queue_exit(&probe);
+    return true;
+}
+
 TEST_F(FallbackTest, TheWalkStatsEveryNameWithOrWithoutTheRing) {
     // More names than one batch takes, so that a ring giving up halfway
     // leaves some for the walk.
@@ -427,12 +441,7 @@ TEST_F(FallbackTest, TheWalkStatsEveryNameWithOrWithoutTheRing) {
     ASSERT_TRUE(SetFileAttributes(t_ / "sub", attr::Hidden));
     ASSERT_EQ(symlink("f1", (t_ / "link").c_str()), 0);
 
-    g_ringBatches = 0;
-    std::vector<FindEntry> want;
-    {
-        ScopedSysCall counted(&Calls::io_uring_submit_and_wait, CountedRing);
-        want = StatWholeFolder(t_.path());
-    }
+    const std::vector<FindEntry> want = StatWholeFolder(t_.path());
     ASSERT_EQ(want.size(), std::size_t{kFiles + 3});
     std::map<std::string, const FindEntry*> byName;
     for (const FindEntry& e : want) byName[e.name] = &e;
@@ -442,33 +451,36 @@ TEST_F(FallbackTest, TheWalkStatsEveryNameWithOrWithoutTheRing) {
     EXPECT_EQ(byName[Gbk("报告.txt")]->attributes, attr::System);
     EXPECT_EQ(byName["sub"]->attributes, attr::Directory | attr::Hidden);
     EXPECT_TRUE(byName["link"]->attributes & attr::ReparsePoint);
-    // Where the kernel has a ring, this machine's, the batches went through it.
-    {
-        io_uring probe{};
-        if (sys::Real().io_uring_queue_init(8, &probe, 0) == 0) {
-            io_uring_queue_exit(&probe);
-            EXPECT_GT(g_ringBatches, 0);
-        }
-    }
 
+    const bool ring = KernelHasRing();
     struct Case {
         const char* what;
+        bool byPath;  // the kernel reads records only through a path
         int (*init)(unsigned, struct io_uring*, unsigned);
         int (*submit)(struct io_uring*, unsigned);
+        bool throughRing;
     };
     const Case cases[] = {
-        {"no io_uring in the kernel", NoRing, nullptr},
-        {"every batch refused", nullptr, RefusedRing},
-        {"the ring stops answering after one batch", nullptr, RingStopsAfterOneBatch},
+        {"records read in the folder: one by one", false, nullptr, CountedRing, false},
+        {"records read by path: through the ring", true, nullptr, CountedRing, ring},
+        {"no io_uring in the kernel", true, NoRing, CountedRing, false},
+        {"every batch refused", true, nullptr, RefusedRing, false},
+        {"the ring stops answering after one batch", true, nullptr, RingStopsAfterOneBatch, ring},
     };
+    const int folder = open(t_.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         g_ringBatches = 0;
+        ScopedSysCall records(&Calls::getxattrat,
+                              c.byPath ? NoGetxattrat : sys::Real().getxattrat);
+        if (!c.byPath && !entry::RecordsReadInFolder(folder))
+            continue;  // an older kernel: it has no such way
         ScopedSysCall init(&Calls::io_uring_queue_init,
                            c.init ? c.init : sys::Real().io_uring_queue_init);
-        ScopedSysCall submit(&Calls::io_uring_submit_and_wait,
-                             c.submit ? c.submit : sys::Real().io_uring_submit_and_wait);
+        ScopedSysCall submit(&Calls::io_uring_submit_and_wait, c.submit);
         const std::vector<FindEntry> got = StatWholeFolder(t_.path());
+        EXPECT_EQ(g_ringBatches > 0, c.throughRing);
         ASSERT_EQ(got.size(), want.size());
         for (std::size_t i = 0; i < got.size(); ++i) {
             SCOPED_TRACE(want[i].name);
@@ -482,6 +494,7 @@ TEST_F(FallbackTest, TheWalkStatsEveryNameWithOrWithoutTheRing) {
             EXPECT_EQ(got[i].lastWriteTime, want[i].lastWriteTime);
         }
     }
+    close(folder);
 }
 
 }  // namespace
