@@ -97,7 +97,8 @@ public:
     bool Append(std::string_view text, std::string& out) const {
         if (!usable_ || text.empty() || text.size() > kLongest) return false;
         for (char c : text)
-            if (static_cast<unsigned char>(c) >= 0x80 || weights_[static_cast<unsigned char>(c)].primary == 0)
+            if (static_cast<unsigned char>(c) >= 0x80 ||
+                weights_[static_cast<unsigned char>(c)].primary == 0)
                 return false;
         // At most a closing byte and four weight bytes a character.
         thread_local char buffer[kLongest * 5];
@@ -180,7 +181,10 @@ private:
         for (char a : plain)
             for (char b : plain) all = all && agrees(std::string{a, b});
         uint32_t seed = 12345;
-        auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+        auto next = [&seed] {
+            seed = seed * 1103515245u + 12345u;
+            return seed >> 8;
+        };
         for (int i = 0; all && i < 2000; ++i) {
             std::string text(1 + next() % (i % 10 == 0 ? kLongest : 40), 'x');
             for (char& c : text) c = plain[next() % plain.size()];

@@ -64,7 +64,7 @@ bool ReadDosAttrib(const char* diskPath, DosAttrib& value) {
 namespace {
 
 // The getxattrat of the table as the kernel answered it: known to work, or
-// refused (no such call before Linux 6.13). Kept by entry, so that a test's
+// refused (no such call before Linux 6.13, or a sandbox's filter). Kept by entry, so that a test's
 // stand-in is judged apart from the real call.
 using GetxattratCall = decltype(sys::Calls::getxattrat);
 std::atomic<GetxattratCall> g_getxattratWorks{nullptr};
@@ -77,7 +77,9 @@ long RecordAt(GetxattratCall call, int dirFd, const char* name, char* buf, std::
         uint32_t flags;
     } args{reinterpret_cast<uint64_t>(buf), static_cast<uint32_t>(size), 0};
     const long n = call(dirFd, name, AT_SYMLINK_NOFOLLOW, kDosAttribName, &args, sizeof args);
-    if (n < 0 && errno == ENOSYS) {
+    // A sandbox that does not know the call may answer EPERM instead: the
+    // record is then read through the path, which it does know.
+    if (n < 0 && (errno == ENOSYS || errno == EPERM)) {
         g_getxattratRefused.store(call, std::memory_order_relaxed);
     } else if (g_getxattratWorks.load(std::memory_order_relaxed) != call) {
         g_getxattratWorks.store(call, std::memory_order_relaxed);
