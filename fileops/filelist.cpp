@@ -1,14 +1,18 @@
 #include "fileops/filelist.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
-#include <numeric>
 #include <stdexcept>
+#include <thread>
+#include <utility>
 
 #include "platform/collate.h"
 #include "platform/text.h"
+#include "platform/workers.h"
 
 namespace ferro {
 
@@ -212,39 +216,205 @@ int FileList::RemoveCheckedRows() {
     return removed;
 }
 
-std::string FileList::RowKey(int column, int row) const {
-    std::string key = Cell(column, row);
-    if (column == kColFolder || column == kColType) {
-        key.push_back(kPathSep);
-        key += names_.View(rows_[Index(row)].name);
+void FileList::SortText(int column, int row, std::string& text) const {
+    const Row& r = rows_[Index(row)];
+    text.clear();
+    switch (column) {
+        case kColName: text += names_.View(r.name); break;
+        case kColFolder: text += folders_.Text(r.folder); break;
+        case kColType: text += exts_.Text(r.ext); break;
+        default: text += Cell(column, row); break;
     }
-    key.push_back('.');
-    key += std::to_string(row);
-    return key;
+    if (column == kColFolder || column == kColType) {
+        text.push_back(kPathSep);
+        text += names_.View(r.name);
+    }
+    text.push_back('.');
+    char digits[16];
+    const auto written = std::to_chars(digits, digits + sizeof digits, row);
+    text.append(digits, written.ptr);
+    AnsiLowerInPlace(text);
 }
+
+namespace {
+
+// A row's sort key in a shared buffer, with eight of its bytes (from the
+// depth being sorted, most significant first, zeros past its end) held as a
+// number, so that most comparisons never reach the key itself.
+struct KeyRef {
+    uint64_t chunk;
+    const char* key;
+    uint32_t size;
+    uint32_t row;
+};
+
+uint64_t Chunk(const char* key, std::size_t size, std::size_t depth) {
+    uint64_t v = 0;
+    if (depth + 8 <= size) {
+        std::memcpy(&v, key + depth, 8);
+        return __builtin_bswap64(v);
+    }
+    for (std::size_t i = depth; i < depth + 8; ++i)
+        v = v << 8 | (i < size ? static_cast<unsigned char>(key[i]) : 0u);
+    return v;
+}
+
+// What is left of a key from depth: its length when it ends within the
+// chunk, 9 when it goes on.
+unsigned Rest(const KeyRef& k, std::size_t depth) {
+    const std::size_t left = k.size - depth;
+    return left > 8 ? 9u : static_cast<unsigned>(left);
+}
+
+// Sorts by chunk, then by what is left (Rest), keeping the order of
+// equal records: a pass over each 16 bits, least significant first, passes
+// where every record has the same digit left out.
+void RadixSort(KeyRef* first, std::size_t n, std::vector<KeyRef>& spare, std::size_t depth) {
+    spare.resize(std::max(spare.size(), n));
+    KeyRef* from = first;
+    KeyRef* to = spare.data();
+    std::vector<uint32_t> count(1u << 16);
+    auto pass = [&](auto digit) {
+        std::fill(count.begin(), count.end(), 0u);
+        for (std::size_t i = 0; i < n; ++i) ++count[digit(from[i])];
+        if (count[digit(from[0])] == n) return;
+        uint32_t at = 0;
+        for (uint32_t& c : count) at += std::exchange(c, at);
+        for (std::size_t i = 0; i < n; ++i) to[count[digit(from[i])]++] = from[i];
+        std::swap(from, to);
+    };
+    pass([depth](const KeyRef& k) { return Rest(k, depth); });
+    for (unsigned shift = 0; shift < 64; shift += 16)
+        pass([shift](const KeyRef& k) { return static_cast<uint32_t>(k.chunk >> shift) & 0xFFFF; });
+    if (from != first) std::copy(from, from + n, first);
+}
+
+// Orders keys that agree in their first depth bytes as their bytes compare
+// (a key before every longer key it begins) — the same order as comparing
+// them as strings, without comparing the bytes they share again at every
+// step: by their next eight bytes, then each run of keys equal in those and
+// longer by the bytes after. The chunks must hold the bytes at depth. Each
+// run of equal keys is handed to equal, in no particular order.
+template <class Equal>
+void SortKeys(KeyRef* first, KeyRef* last, std::size_t depth, std::vector<KeyRef>& spare,
+              const Equal& equal) {
+    const std::size_t n = static_cast<std::size_t>(last - first);
+    if (n >= (std::size_t{1} << 16)) {
+        RadixSort(first, n, spare, depth);
+    } else {
+        std::sort(first, last, [depth](const KeyRef& a, const KeyRef& b) {
+            if (a.chunk != b.chunk) return a.chunk < b.chunk;
+            return Rest(a, depth) < Rest(b, depth);
+        });
+    }
+    for (KeyRef* run = first; run != last;) {
+        KeyRef* end = run + 1;
+        const unsigned rest = Rest(*run, depth);
+        while (end != last && end->chunk == run->chunk && Rest(*end, depth) == rest) ++end;
+        if (end - run > 1) {
+            if (rest == 9) {
+                for (KeyRef* k = run; k != end; ++k) k->chunk = Chunk(k->key, k->size, depth + 8);
+                SortKeys(run, end, depth + 8, spare, equal);
+            } else {
+                equal(run, end);
+            }
+        }
+        run = end;
+    }
+}
+
+}  // namespace
 
 void FileList::Sort(int column, bool ascending) {
     const std::size_t n = rows_.size();
     if (n < 2 || column < 0 || column >= kColumnCount) return;
     std::vector<uint32_t> order(n);
-    std::iota(order.begin(), order.end(), 0u);
     if (column == kColSize) {
-        // Unreadable sizes sort below every number.
-        auto size = [&](uint32_t i) { return rows_[i].size; };
-        std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-            return ascending ? size(a) < size(b) : size(b) < size(a);
-        });
-    } else {
-        std::vector<std::string> keys(n);
+        // Unreadable sizes sort below every number; equal sizes keep their
+        // rows' order either way (the size turned over for descending, the
+        // row after it).
+        std::vector<std::pair<int64_t, uint32_t>> sizes(n);
         for (std::size_t i = 0; i < n; ++i)
-            keys[i] = WordSortKey(AnsiLower(RowKey(column, static_cast<int>(i) + 1)));
-        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-            return ascending ? keys[a] < keys[b] : keys[b] < keys[a];
+            sizes[i] = {ascending ? rows_[i].size : ~rows_[i].size, static_cast<uint32_t>(i)};
+        std::sort(sizes.begin(), sizes.end());
+        for (std::size_t i = 0; i < n; ++i) order[i] = sizes[i].second;
+    } else {
+        // Each row's key is the word sort key of its text with its row
+        // number (SortText), so no two keys are equal and descending is
+        // ascending turned round. The rows are ordered by the keys' heads,
+        // made on several threads, each into a buffer of its own; rows whose
+        // heads are equal (none, as the row numbers differ, unless the
+        // collation ignores them) by their whole keys.
+        const std::size_t threads =
+            n < 20000 ? 1 : std::min<std::size_t>(static_cast<std::size_t>(WorkerCount()), 8);
+        std::vector<KeyRef> refs(n);
+        std::vector<std::string> buffers(threads);
+        auto makeKeys = [&](std::size_t part) {
+            const std::size_t from = n * part / threads, to = n * (part + 1) / threads;
+            std::string& keys = buffers[part];
+            keys.reserve((to - from) * 40);
+            std::string text;
+            for (std::size_t i = from; i < to; ++i) {
+                SortText(column, static_cast<int>(i) + 1, text);
+                const std::size_t at = keys.size();
+                AppendWordSortKeyHead(text, keys);
+                refs[i].chunk = at;  // an offset until the buffer stops growing
+                refs[i].size = static_cast<uint32_t>(keys.size() - at);
+                refs[i].row = static_cast<uint32_t>(i);
+            }
+            for (std::size_t i = from; i < to; ++i) {
+                refs[i].key = keys.data() + refs[i].chunk;
+                refs[i].chunk = Chunk(refs[i].key, refs[i].size, 0);
+            }
+        };
+        {
+            // A failure on a helper (out of memory) reaches the caller as it
+            // would have on this thread.
+            std::vector<std::exception_ptr> failed(threads);
+            auto guarded = [&](std::size_t part) {
+                try {
+                    makeKeys(part);
+                } catch (...) {
+                    failed[part] = std::current_exception();
+                }
+            };
+            {
+                std::vector<std::jthread> helpers;
+                for (std::size_t part = 1; part < threads; ++part) helpers.emplace_back(guarded, part);
+                guarded(0);
+            }
+            for (const std::exception_ptr& e : failed)
+                if (e) std::rethrow_exception(e);
+        }
+        std::vector<KeyRef> spare;
+        SortKeys(refs.data(), refs.data() + n, 0, spare, [&](KeyRef* first, KeyRef* last) {
+            std::vector<std::pair<std::string, uint32_t>> whole;
+            std::string text;
+            for (KeyRef* k = first; k != last; ++k) {
+                SortText(column, static_cast<int>(k->row) + 1, text);
+                whole.emplace_back(WordSortKey(text), k->row);
+            }
+            std::sort(whole.begin(), whole.end());
+            for (const auto& [key, row] : whole) (first++)->row = row;
         });
+        for (std::size_t i = 0; i < n; ++i) order[ascending ? i : n - 1 - i] = refs[i].row;
     }
-    Rows sorted;
-    for (uint32_t i : order) sorted.push_back(rows_[i]);
-    rows_.swap(sorted);
+    // The rows moved into place where they are, a cycle of the order at a
+    // time: no second copy of a million rows.
+    constexpr uint32_t kPlaced = UINT32_MAX;
+    for (std::size_t start = 0; start < n; ++start) {
+        if (order[start] == kPlaced) continue;
+        const Row first = rows_[start];
+        std::size_t at = start;
+        while (order[at] != start) {
+            const std::size_t from = order[at];
+            rows_[at] = rows_[from];
+            order[at] = kPlaced;
+            at = from;
+        }
+        rows_[at] = first;
+        order[at] = kPlaced;
+    }
     NotifyChanged(1, LastRow());
 }
 

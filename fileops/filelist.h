@@ -252,7 +252,10 @@ private:
     static constexpr int64_t kNoNumber = INT64_MIN;
 
     std::size_t Index(int row) const { return static_cast<std::size_t>(row - 1); }
-    std::string RowKey(int column, int row) const;
+    // The text a row sorts by in a column (not the size): the cell (the
+    // folder or type with the name after a separator), a dot and the row
+    // number, lower-cased.
+    void SortText(int column, int row, std::string& text) const;
     void NotifyChanged(int first, int last);
     static std::string TimeText(int64_t value, bool packed);
 

@@ -2,10 +2,8 @@
 // lists it, the walk down and up the tree, and the batched stat calls.
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/io_uring.h>
-#include <sys/mman.h>
+#include <liburing.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -22,6 +20,7 @@
 #include "platform/fs.h"
 #include "platform/fs_entry.h"
 #include "platform/native_attrib.h"
+#include "platform/sys_calls.h"
 
 namespace ferro {
 
@@ -36,10 +35,12 @@ constexpr std::size_t kFoldersKeptOpen = 16;
 }  // namespace
 
 // Calls for many names of one folder (their statx, their DOS records)
-// handed to the kernel together through an io_uring: one system call for a
-// batch instead of one a call, and the kernel's own workers make the calls
-// while this thread waits. Where the kernel has no io_uring or refuses it (a
-// sandbox, a setting), Ready says so and the caller makes the calls itself.
+// handed to the kernel together through an io_uring (liburing): one system
+// call for a batch instead of one a call, and the kernel's own workers make
+// the calls while this thread waits. Used where the kernel reads a record
+// only through a path (before getxattrat), as it must for the ring too. Where the kernel has no io_uring or
+// refuses it (a sandbox, a setting), Ready says so and the caller makes the
+// calls itself.
 class FsRing {
 public:
     static constexpr unsigned kEntries = 512;  // the most calls of one batch
@@ -48,109 +49,66 @@ public:
     FsRing(const FsRing&) = delete;
     FsRing& operator=(const FsRing&) = delete;
     ~FsRing() {
-        if (fd_ < 0) return;
-        munmap(sqes_, sqesBytes_);
-        munmap(rings_, ringBytes_);
-        close(fd_);
+        if (made_) io_uring_queue_exit(&ring_);
     }
 
     // Whether the ring can be used: made at the first call.
-    bool Ready() { return !broken_ && (fd_ >= 0 || Setup()); }
+    bool Ready() { return !broken_ && (made_ || Setup()); }
 
-    // The index-th call of the next batch (index < kEntries), cleared, for
-    // the caller to fill in; its result comes back in result[index].
+    // The next call of the batch (at most kEntries a batch, taken in the
+    // order of their indexes), cleared, for the caller to fill in; its
+    // result comes back in result[index].
     io_uring_sqe& Call(std::size_t index) {
-        io_uring_sqe& q = sqes_[(*sqTail_ + static_cast<unsigned>(index)) & sqMask_];
-        std::memset(&q, 0, sizeof q);
-        q.user_data = index;
-        return q;
+        io_uring_sqe* q = io_uring_get_sqe(&ring_);  // never null: Run empties the queue
+        std::memset(q, 0, sizeof *q);
+        io_uring_sqe_set_data64(q, index);
+        return *q;
     }
 
-    // Hands calls 0 .. count - 1 to the kernel and waits for them all; each
-    // result (0 or more, or -errno) goes to result[index]. False when the
-    // kernel stopped answering with calls in flight: the ring is then given
-    // up, and whatever the calls write into must never be used again, since
-    // the kernel may still write into it.
+    // Hands the count calls taken to the kernel and waits for them all;
+    // each result (0 or more, or -errno) goes to result[index]. False when
+    // the kernel stopped answering with calls in flight: the ring is then
+    // given up, and whatever the calls write into must never be used again,
+    // since the kernel may still write into it.
     bool Run(std::size_t count, int* result) {
-        Store(sqTail_, Load(sqTail_) + static_cast<unsigned>(count));
-        std::size_t submitted = 0, completed = 0;
+        std::size_t completed = 0;
         while (completed < count) {
-            const long n =
-                syscall(SYS_io_uring_enter, fd_, static_cast<unsigned>(count - submitted), 1u,
-                        IORING_ENTER_GETEVENTS, nullptr, 0);
-            if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EBUSY)) continue;
+            const int n = sys::Table().io_uring_submit_and_wait(
+                &ring_, static_cast<unsigned>(count - completed));
+            if (n == -EINTR || n == -EAGAIN || n == -EBUSY) continue;
             if (n < 0) {
                 broken_ = true;
                 return false;
             }
-            submitted += static_cast<std::size_t>(n);
-            unsigned head = Load(cqHead_);
-            for (const unsigned end = Load(cqTail_); head != end; ++head) {
-                const io_uring_cqe& c = cqes_[head & cqMask_];
-                result[c.user_data] = c.res;
-                ++completed;
+            unsigned head, seen = 0;
+            io_uring_cqe* c;
+            io_uring_for_each_cqe(&ring_, head, c) {
+                result[io_uring_cqe_get_data64(c)] = c->res;
+                ++seen;
             }
-            Store(cqHead_, head);
+            io_uring_cq_advance(&ring_, seen);
+            completed += seen;
         }
         return true;
     }
 
 private:
-    static unsigned Load(const unsigned* p) {
-        return __atomic_load_n(p, __ATOMIC_ACQUIRE);
-    }
-    static void Store(unsigned* p, unsigned v) { __atomic_store_n(p, v, __ATOMIC_RELEASE); }
-
     bool Setup() {
-        io_uring_params p{};
-        const int fd = static_cast<int>(syscall(SYS_io_uring_setup, kEntries, &p));
-        if (fd < 0 || !(p.features & IORING_FEAT_SINGLE_MMAP)) {
-            if (fd >= 0) close(fd);
+        if (sys::Table().io_uring_queue_init(kEntries, &ring_, 0) != 0) {
             broken_ = true;
             return false;
         }
-        ringBytes_ = std::max<std::size_t>(p.sq_off.array + p.sq_entries * sizeof(unsigned),
-                                           p.cq_off.cqes + p.cq_entries * sizeof(io_uring_cqe));
-        sqesBytes_ = p.sq_entries * sizeof(io_uring_sqe);
-        void* rings = mmap(nullptr, ringBytes_, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE,
-                           fd, IORING_OFF_SQ_RING);
-        void* sqes = mmap(nullptr, sqesBytes_, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE,
-                          fd, IORING_OFF_SQES);
-        if (rings == MAP_FAILED || sqes == MAP_FAILED || p.sq_entries < kEntries ||
-            p.cq_entries < kEntries) {
-            if (rings != MAP_FAILED) munmap(rings, ringBytes_);
-            if (sqes != MAP_FAILED) munmap(sqes, sqesBytes_);
-            close(fd);
+        made_ = true;
+        if (ring_.sq.ring_entries < kEntries || ring_.cq.ring_entries < kEntries) {
             broken_ = true;
             return false;
         }
-        char* r = static_cast<char*>(rings);
-        rings_ = rings;
-        sqes_ = static_cast<io_uring_sqe*>(sqes);
-        sqTail_ = reinterpret_cast<unsigned*>(r + p.sq_off.tail);
-        sqMask_ = *reinterpret_cast<unsigned*>(r + p.sq_off.ring_mask);
-        cqHead_ = reinterpret_cast<unsigned*>(r + p.cq_off.head);
-        cqTail_ = reinterpret_cast<unsigned*>(r + p.cq_off.tail);
-        cqMask_ = *reinterpret_cast<unsigned*>(r + p.cq_off.ring_mask);
-        cqes_ = reinterpret_cast<io_uring_cqe*>(r + p.cq_off.cqes);
-        // Each submission slot always holds the entry of the same index.
-        auto* array = reinterpret_cast<unsigned*>(r + p.sq_off.array);
-        for (unsigned i = 0; i < p.sq_entries; ++i) array[i] = i;
-        fd_ = fd;
         return true;
     }
 
-    int fd_ = -1;
+    io_uring ring_{};
+    bool made_ = false;
     bool broken_ = false;
-    void* rings_ = nullptr;
-    std::size_t ringBytes_ = 0, sqesBytes_ = 0;
-    io_uring_sqe* sqes_ = nullptr;
-    unsigned* sqTail_ = nullptr;
-    unsigned sqMask_ = 0;
-    unsigned* cqHead_ = nullptr;
-    unsigned* cqTail_ = nullptr;
-    unsigned cqMask_ = 0;
-    io_uring_cqe* cqes_ = nullptr;
 };
 
 struct FolderReader::Impl {
@@ -378,20 +336,19 @@ void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEn
     constexpr int kNoCall = -1;
     std::size_t done = 0;
     // The ring reads user.DOSATTRIB alone: a disk that keeps its own
-    // attributes is asked entry by entry.
-    while (count - done >= kWorthBatching && !impl_->native && impl_->ring.Ready()) {
+    // attributes is asked entry by entry. And the ring reads records by path
+    // only: where the kernel reads them by name in the open folder
+    // (getxattrat), the calls made one by one were measured faster than the
+    // ring, which serves the kernels without it.
+    while (count - done >= kWorthBatching && !impl_->native && !RecordsReadInFolder(fd) &&
+           impl_->ring.Ready()) {
         const std::size_t n = std::min(count - done, Batch::kNames);
         if (!impl_->batch) impl_->batch = std::make_unique<Batch>();
         Batch& b = *impl_->batch;
         FsRing& ring = impl_->ring;
         for (std::size_t i = 0; i < n; ++i) {
-            io_uring_sqe& q = ring.Call(i);
-            q.opcode = IORING_OP_STATX;
-            q.fd = fd;
-            q.addr = reinterpret_cast<uint64_t>(items[done + i].diskName);
-            q.len = kEntryStatx;
-            q.off = reinterpret_cast<uint64_t>(&b.stats[i]);
-            q.statx_flags = AT_SYMLINK_NOFOLLOW;
+            io_uring_prep_statx(&ring.Call(i), fd, items[done + i].diskName, AT_SYMLINK_NOFOLLOW,
+                                kEntryStatx, &b.stats[i]);
         }
         // The DOS records go in the same batch. The ring reads them by path
         // only (the folder's path and the name), so each path is made
@@ -417,12 +374,9 @@ void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEn
         }
         for (std::size_t i = 0; i < n; ++i) {
             if (recordCall[i] == kNoCall) continue;
-            io_uring_sqe& q = ring.Call(static_cast<std::size_t>(recordCall[i]));
-            q.opcode = IORING_OP_GETXATTR;
-            q.addr = reinterpret_cast<uint64_t>(kDosAttribName);
-            q.addr2 = reinterpret_cast<uint64_t>(b.records[i]);
-            q.len = Batch::kRecord;
-            q.addr3 = reinterpret_cast<uint64_t>(paths.data() + pathAt[i]);
+            io_uring_prep_getxattr(&ring.Call(static_cast<std::size_t>(recordCall[i])),
+                                   kDosAttribName, b.records[i], paths.data() + pathAt[i],
+                                   Batch::kRecord);
         }
         impl_->batchResults.assign(calls, -EIO);
         if (!ring.Run(calls, impl_->batchResults.data())) {

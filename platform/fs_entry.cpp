@@ -1,7 +1,7 @@
 #include "platform/fs_entry.h"
 
+#include <fcntl.h>
 #include <sys/sysmacros.h>
-#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "platform/native_attrib.h"
+#include "platform/sys_calls.h"
 
 namespace ferro::entry {
 
@@ -60,30 +61,55 @@ bool ReadDosAttrib(const char* diskPath, DosAttrib& value) {
     return DecodeDosAttrib(std::string_view(buf, static_cast<std::size_t>(n)), value);
 }
 
+namespace {
+
+// The getxattrat of the table as the kernel answered it: known to work, or
+// refused (no such call before Linux 6.13, or a sandbox's filter). Kept by entry, so that a test's
+// stand-in is judged apart from the real call.
+using GetxattratCall = decltype(sys::Calls::getxattrat);
+std::atomic<GetxattratCall> g_getxattratWorks{nullptr};
+std::atomic<GetxattratCall> g_getxattratRefused{nullptr};
+
+long RecordAt(GetxattratCall call, int dirFd, const char* name, char* buf, std::size_t size) {
+    struct {
+        uint64_t value;
+        uint32_t size;
+        uint32_t flags;
+    } args{reinterpret_cast<uint64_t>(buf), static_cast<uint32_t>(size), 0};
+    const long n = call(dirFd, name, AT_SYMLINK_NOFOLLOW, kDosAttribName, &args, sizeof args);
+    // A sandbox that does not know the call may answer EPERM instead: the
+    // record is then read through the path, which it does know.
+    if (n < 0 && (errno == ENOSYS || errno == EPERM)) {
+        g_getxattratRefused.store(call, std::memory_order_relaxed);
+    } else if (g_getxattratWorks.load(std::memory_order_relaxed) != call) {
+        g_getxattratWorks.store(call, std::memory_order_relaxed);
+    }
+    return n;
+}
+
+}  // namespace
+
+bool RecordsReadInFolder(int dirFd) {
+    const GetxattratCall call = sys::Table().getxattrat;
+    if (call == g_getxattratWorks.load(std::memory_order_relaxed)) return true;
+    if (call == g_getxattratRefused.load(std::memory_order_relaxed)) return false;
+    char buf[256];
+    RecordAt(call, dirFd, ".", buf, sizeof buf);  // the folder's own record
+    return call != g_getxattratRefused.load(std::memory_order_relaxed);
+}
+
 // The record of an entry of an open folder, by its name alone, so that it
 // is found at any depth. getxattrat (Linux 6.13) spares the kernel a path
 // walk; older kernels read it through the folder's descriptor in /proc.
 bool ReadDosAttribAt(int dirFd, const char* name, DosAttrib& value) {
     char buf[256];
     ssize_t n = -1;
-    static std::atomic<bool> noGetxattrat{false};
-#if defined(__x86_64__) || defined(__aarch64__)
-    if (!noGetxattrat.load(std::memory_order_relaxed)) {
-        struct {
-            uint64_t value;
-            uint32_t size;
-            uint32_t flags;
-        } args{reinterpret_cast<uint64_t>(buf), sizeof buf, 0};
-        constexpr long kGetxattrat = 464;
-        n = syscall(kGetxattrat, dirFd, name, AT_SYMLINK_NOFOLLOW, kDosAttribName, &args,
-                    sizeof args);
-        if (n < 0 && errno == ENOSYS) noGetxattrat.store(true, std::memory_order_relaxed);
-        if (n <= 0 && !noGetxattrat.load(std::memory_order_relaxed)) return false;
+    const GetxattratCall call = sys::Table().getxattrat;
+    if (call != g_getxattratRefused.load(std::memory_order_relaxed)) {
+        n = RecordAt(call, dirFd, name, buf, sizeof buf);
+        if (n <= 0 && call != g_getxattratRefused.load(std::memory_order_relaxed)) return false;
     }
-#else
-    noGetxattrat.store(true, std::memory_order_relaxed);
-#endif
-    if (noGetxattrat.load(std::memory_order_relaxed)) {
+    if (n < 0) {
         const std::string path = "/proc/self/fd/" + std::to_string(dirFd) + "/" + std::string(name);
         n = lgetxattr(path.c_str(), kDosAttribName, buf, sizeof buf);
     }

@@ -37,6 +37,9 @@ bool IsDotName(std::string_view name);
 // The DOS record of a disk path; of an entry of an open folder by its name.
 bool ReadDosAttrib(const char* diskPath, DosAttrib& value);
 bool ReadDosAttribAt(int dirFd, const char* name, DosAttrib& value);
+// Whether the kernel reads records of an open folder's entries by name in
+// the folder (getxattrat), not through a path; asked once.
+bool RecordsReadInFolder(int dirFd);
 // Writes the record, briefly lending the owner write permission when a
 // read-only file would refuse it (root never needs that).
 bool WriteDosAttrib(const std::string& diskPath, const DosAttrib& value);

@@ -2,11 +2,14 @@
 // through one table, so that a test can make any of them fail the way a
 // file system that lacks it fails (EINVAL from the no-replace rename on
 // FAT, EPERM from link, ENOSYS from fchmod, EOPNOTSUPP from fsetxattr, an
-// ioctl the driver does not know, a flush that fails) on any machine. The program never changes
+// ioctl the driver does not know, a flush that fails, a kernel without
+// io_uring or getxattrat) on any machine. The program never changes
 // the table; a test that does puts it back (ScopedSysCall).
 #pragma once
 
 #include <sys/types.h>
+
+struct io_uring;
 
 namespace ferro::sys {
 
@@ -23,6 +26,15 @@ struct Calls {
     // file where the disk's own flush cannot be trusted or failed.
     int (*syncfs)(int fd);
     int (*fsync)(int fd);
+    // The walk's ring (liburing): made once, then handed a batch of stat
+    // calls at a time; where either fails the walk makes the calls itself.
+    int (*io_uring_queue_init)(unsigned entries, struct io_uring* ring, unsigned flags);
+    int (*io_uring_submit_and_wait)(struct io_uring* ring, unsigned waitCount);
+    // getxattrat (Linux 6.13): an extended attribute of an entry of an open
+    // folder, by name; older kernels answer ENOSYS, and the record is then
+    // read through a path.
+    long (*getxattrat)(int dirFd, const char* name, unsigned atFlags, const char* attribute,
+                       void* args, size_t argsSize);
 };
 
 // The table in use; its entries start as the C library's calls.

@@ -12,7 +12,7 @@ PACKAGES=(
   libexiv2-dev libtag1-dev libmediainfo-dev libpoppler-cpp-dev libzip-dev
   fonts-wqy-zenhei
   libreoffice-calc-nogui python3-uno
-  libuchardet-dev zlib1g-dev
+  libuchardet-dev zlib1g-dev liburing-dev
   fuse3 fusefat exfat-fuse exfatprogs ntfs-3g dosfstools
   zsh man-db
 )

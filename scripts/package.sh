@@ -48,7 +48,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 recommends=$(dpkg-deb -f "$deb" Recommends)
 echo "Depends: $depends"
 echo "Recommends: $recommends"
-for want in libqt6widgets6 libqt6network6 libicu; do
+for want in libqt6widgets6 libqt6network6 libicu liburing2; do
     grep -q "$want" <<<"$depends" || { echo "Depends lacks $want"; fail=1; }
 done
 grep -q libreoffice-calc <<<"$recommends" || { echo "Recommends lacks libreoffice-calc"; fail=1; }

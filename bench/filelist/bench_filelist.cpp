@@ -6,9 +6,11 @@
 // a process of its own so that neither's memory counts for the other; run.sh
 // alternates them. Then, in the list mode, the list is sorted by name and by
 // size, and every row is ticked, unticked and turned over through the grid's
-// model (what the buttons do).
+// model (what the buttons do). "names" prints the rows' names, one a line,
+// for the peer (sort(1) sorting the same names) that run.sh times beside
+// the list's sort.
 //
-//   bench_filelist list|floor ROWS
+//   bench_filelist list|floor|names ROWS
 #include <malloc.h>
 
 #include <QApplication>
@@ -77,6 +79,10 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> folders;
     const std::vector<Found> found = MakeEntries(rows, folders);
+    if (argc > 1 && std::strcmp(argv[1], "names") == 0) {
+        for (const Found& f : found) std::printf("%s\n", f.entry.name.c_str());
+        return 0;
+    }
 
     if (floor) {
         const std::size_t before = HeapInUse();

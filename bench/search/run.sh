@@ -56,7 +56,7 @@ for entry in $trees; do
     # Warm the cache with both, then alternate so that neither gets a better one.
     run_find
     "$driver" run "$tree" 1 >/dev/null
-    find_wall=() find_cpu=() search_wall=() search_cpu=() floor_wall=() floor_cpu=()
+    find_wall=() find_cpu=() search_wall=() search_cpu=() floor_wall=() floor_cpu=() pairs=()
     report=""
     TIMEFORMAT='%R %U %S'
     for ((i = 0; i < runs; i++)); do
@@ -67,6 +67,7 @@ for entry in $trees; do
         read -r _ wall cpu < <(echo "$out" | grep '^run ')
         search_wall+=("$wall")
         search_cpu+=("$cpu")
+        pairs+=("$(ratio "$wall" "$real")")
         [[ -z "$report" ]] && report="$out"
         read -r _ wall cpu < <("$driver" floor "$tree" 1 | grep '^run ')
         floor_wall+=("$wall")
@@ -92,6 +93,8 @@ for entry in $trees; do
         "$lw" "$lc"
     printf 'ratio search/find  %s wall, %s cpu (target <= 1.0)\n' "$(ratio "$sw" "$fw")" \
         "$(ratio "$sc" "$fc")"
+    printf 'paired search/find %s wall (median of each run against the find before it)\n' \
+        "$(printf '%s\n' "${pairs[@]}" | median)"
     printf 'ratio search/floor %s wall, %s cpu\n' "$(ratio "$sw" "$lw")" "$(ratio "$sc" "$lc")"
     printf 'peak memory        %s bytes per listed file (target < 300); the list itself %s\n' \
         "$peak" "$list_bytes"

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "common/collator_reference.h"
 #include "common/temp_folder.h"
 #include "fileops/filelist.h"
+#include "platform/text.h"
 
 using ferro::FileList;
 using ferro::testing::Gbk;
@@ -230,4 +234,125 @@ TEST(FileList, RowsRemovedOneByOneAnywhereLeaveTheOthersInOrder) {
     l.AddFile(Entry("g"), "/e");
     EXPECT_EQ(Names(l), (std::vector<std::string>{"f19999", "g"}));
     EXPECT_EQ(l.Path(2), "/e/g");
+}
+
+namespace {
+
+// The rows' order as the list has always sorted a text column: each row's
+// cell (the folder and the type with the name after a separator), a dot and
+// its row number, lower-cased, ordered by its word sort key from the
+// collator, turned round for descending.
+std::vector<int64_t> ReferenceOrder(const FileList& l, ferro::FileColumn column, bool ascending) {
+    std::vector<std::pair<std::string, int64_t>> keyed;
+    for (int r = 1; r <= l.LastRow(); ++r) {
+        std::string text = l.Cell(column, r);
+        if (column == ferro::kColFolder || column == ferro::kColType) text += "/" + l.Name(r);
+        text += "." + std::to_string(r);
+        keyed.emplace_back(ferro::testing::WordKeyFromCollator(ferro::AnsiLower(text)),
+                           std::stoll(l.Cell(ferro::kColSize, r)));
+    }
+    std::sort(keyed.begin(), keyed.end(), [ascending](const auto& a, const auto& b) {
+        return ascending ? a.first < b.first : b.first < a.first;
+    });
+    std::vector<int64_t> ids;
+    for (const auto& k : keyed) ids.push_back(k.second);
+    return ids;
+}
+
+std::vector<int64_t> Ids(const FileList& l) {
+    std::vector<int64_t> ids;
+    for (int r = 1; r <= l.LastRow(); ++r) ids.push_back(std::stoll(l.Cell(ferro::kColSize, r)));
+    return ids;
+}
+
+// A mixed list: Latin in both cases, digits, punctuation, hyphens and
+// apostrophes, Chinese (pinyin order), characters of GBK alone, full-width
+// forms, names that differ by case alone and duplicates, in folders of
+// both scripts. Each row's size is its number, to tell rows apart.
+FileList MixedList(int rows, unsigned seed) {
+    static const char* const kPieces[] = {
+        "report", "Report", "a", "B", "z", "_", "-", "'", ".", " ", "(1)", "[2]", "~", "0", "9",
+        "10", "007", "img", "IMG", "data", "x-y", "o'b", "中", "文", "报告", "啊", "爸", "镕",
+        "堃", "喆", "犇", "〇", "Ａ", "ｚ", "１", "é", "ǎ", "·", "—", "，"};
+    static const char* const kExts[] = {".txt", ".TXT", ".dat", ".jpg", "", ".tar.gz", ".文档"};
+    static const char* const kFolders[] = {"/data/a", "/data/B", "/数据/报告", "/data/a-b", "/x"};
+    std::mt19937 rng(seed);
+    std::vector<std::string> names;
+    FileList l;
+    for (int i = 0; i < rows; ++i) {
+        std::string name;
+        if (i > 10 && i % 7 == 0) {
+            name = names[rng() % names.size()];  // a duplicate
+        } else if (i > 10 && i % 11 == 0) {
+            name = ferro::AnsiUpper(names[rng() % names.size()]);  // differs by case alone
+        } else {
+            for (int k = 1 + rng() % 4; k > 0; --k) name += Gbk(kPieces[rng() % std::size(kPieces)]);
+            name += Gbk(kExts[rng() % std::size(kExts)]);
+        }
+        names.push_back(name);
+        const ferro::FileTime t = 1300000000LL * 1000000000LL + (rng() % 1000) * 86400LL * 1000000000LL;
+        l.AddFile(Entry(name, i, t), Gbk(kFolders[rng() % std::size(kFolders)]));
+    }
+    return l;
+}
+
+}  // namespace
+
+// Every text column, both ways, and again on the rows as the last sort left
+// them (ties then follow the new row numbers): the same order as the
+// collator's word sort keys give.
+TEST(FileList, TextSortsFollowTheCollatorsWordKeysOnAMixedTable) {
+    FileList l = MixedList(3000, 1);
+    const ferro::FileColumn columns[] = {ferro::kColName, ferro::kColFolder, ferro::kColType,
+                                         ferro::kColCreated, ferro::kColModified};
+    for (int round = 0; round < 2; ++round) {
+        for (ferro::FileColumn column : columns) {
+            for (bool ascending : {true, false}) {
+                SCOPED_TRACE(testing::Message() << "round " << round << ", column " << column
+                                                << (ascending ? " up" : " down"));
+                const std::vector<int64_t> want = ReferenceOrder(l, column, ascending);
+                l.Sort(column, ascending);
+                ASSERT_EQ(Ids(l), want);
+            }
+        }
+    }
+}
+
+// A list large enough to be keyed on several threads and sorted by the
+// bytes of many keys at once, names mostly sharing long beginnings.
+TEST(FileList, ALargeNameSortFollowsTheCollatorsWordKeys) {
+    FileList l;
+    std::mt19937 rng(3);
+    for (int i = 0; i < 70000; ++i) {
+        std::string name = (i % 10 == 0 ? Gbk("报告_") : std::string(i % 13 ? "report_" : "Report-")) +
+                           std::to_string(rng() % 20000) + (i % 3 ? "_file.txt" : "_data.dat");
+        l.AddFile(Entry(name, i), "/data");
+    }
+    for (bool ascending : {true, false, true}) {
+        SCOPED_TRACE(ascending ? "up" : "down");
+        const std::vector<int64_t> want = ReferenceOrder(l, ferro::kColName, ascending);
+        l.Sort(ferro::kColName, ascending);
+        ASSERT_EQ(Ids(l), want);
+    }
+}
+
+// Sizes: numbers in order, unreadable ones below every number, equal sizes
+// in the order of their rows either way.
+TEST(FileList, SizeSortsKeepTheRowsOrderAmongEqualSizes) {
+    FileList l;
+    const int sizes[] = {5, 3, 5, -1, 3, 0, 5, -1, 7, 3};
+    for (std::size_t i = 0; i < std::size(sizes); ++i) {
+        l.AddFile(Entry("r" + std::to_string(i), sizes[i]), "/");
+        if (sizes[i] < 0) l.SetCell(ferro::kColSize, static_cast<int>(i) + 1, "?");
+    }
+    for (bool ascending : {true, false}) {
+        SCOPED_TRACE(ascending ? "up" : "down");
+        std::vector<std::string> want = Names(l);
+        auto size = [&](const std::string& n) { return sizes[std::stoi(n.substr(1))]; };
+        std::stable_sort(want.begin(), want.end(), [&](const auto& a, const auto& b) {
+            return ascending ? size(a) < size(b) : size(b) < size(a);
+        });
+        l.Sort(ferro::kColSize, ascending);
+        EXPECT_EQ(Names(l), want);
+    }
 }

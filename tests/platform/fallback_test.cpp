@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <liburing.h>
 #include <sys/ioctl.h>
 #include <linux/msdos_fs.h>
 #include <sys/stat.h>
@@ -16,14 +17,17 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/file_testing.h"
 #include "common/temp_folder.h"
 #include "platform/disk.h"
 #include "platform/file_io.h"
 #include "platform/fs.h"
+#include "platform/fs_entry.h"
 #include "platform/rescue.h"
 #include "platform/sys_calls.h"
 #include "platform/trash.h"
@@ -379,6 +383,124 @@ TEST_F(FallbackTest, FatAttributesAreTheDisksOwnBits) {
     // A driver that does not answer: nothing is set, and the failure says so.
     ScopedSysCall none(&Calls::ioctl, NoIoctl);
     EXPECT_FALSE(SetFileAttributes(file, attr::Hidden));
+}
+
+// The walk's batched stat calls: one by one where the kernel reads a record
+// by name in the open folder, through the ring where it can only read it
+// through a path, and by the walk itself where the kernel has no ring,
+// refuses every batch, or stops answering after the first. Each way every
+// name is answered with the same entry (sizes, times, DOS attributes and a
+// user-set created time from the record, links as reparse points, a
+// Chinese name).
+int g_ringBatches = 0;
+int CountedRing(struct io_uring* ring, unsigned waitCount) {
+    ++g_ringBatches;
+    return sys::Real().io_uring_submit_and_wait(ring, waitCount);
+}
+int NoRing(unsigned, struct io_uring*, unsigned) { return -ENOSYS; }
+int RefusedRing(struct io_uring*, unsigned) { return -EPERM; }
+int RingStopsAfterOneBatch(struct io_uring* ring, unsigned waitCount) {
+    return ++g_ringBatches == 1 ? sys::Real().io_uring_submit_and_wait(ring, waitCount) : -EIO;
+}
+long NoGetxattrat(int, const char*, unsigned, const char*, void*, size_t) {
+    errno = ENOSYS;
+    return -1;
+}
+long FilteredGetxattrat(int, const char*, unsigned, const char*, void*, size_t) {
+    errno = EPERM;  // a sandbox's filter that does not know the call
+    return -1;
+}
+
+std::vector<FindEntry> StatWholeFolder(const std::string& folder) {
+    FolderReader reader;
+    EXPECT_TRUE(reader.Open(folder));
+    std::vector<DirEntryView> views;
+    DirEntryView v;
+    while (reader.Next(v))
+        if (v.name != "." && v.name != "..") views.push_back(v);
+    std::vector<FindEntry> entries(views.size());
+    std::unique_ptr<bool[]> ok(new bool[views.size()]);
+    reader.StatMany(views.data(), views.size(), entries.data(), ok.get());
+    for (std::size_t i = 0; i < views.size(); ++i) EXPECT_TRUE(ok[i]) << entries[i].name;
+    return entries;
+}
+
+bool KernelHasRing() {
+    io_uring probe{};
+    if (sys::Real().io_uring_queue_init(8, &probe, 0) != 0) return false;
+    io_uring_queue_exit(&probe);
+    return true;
+}
+
+TEST_F(FallbackTest, TheWalkStatsEveryNameWithOrWithoutTheRing) {
+    // More names than one batch takes, so that a ring giving up halfway
+    // leaves some for the walk.
+    constexpr int kFiles = 700;
+    for (int i = 0; i < kFiles; ++i) t_.Write("f" + std::to_string(i), std::string(i % 97, 'x'));
+    ASSERT_TRUE(SetFileAttributes(t_ / "f3", attr::Hidden | attr::ReadOnly));
+    ASSERT_TRUE(SetFileTimes(t_ / "f5", FileTime{130000000000000000LL}, std::nullopt, std::nullopt));
+    const std::string chinese = t_.Write(Gbk("报告.txt"), "abc");
+    ASSERT_TRUE(SetFileAttributes(chinese, attr::System));
+    t_.MakeFolder("sub");
+    ASSERT_TRUE(SetFileAttributes(t_ / "sub", attr::Hidden));
+    ASSERT_EQ(symlink("f1", (t_ / "link").c_str()), 0);
+
+    const std::vector<FindEntry> want = StatWholeFolder(t_.path());
+    ASSERT_EQ(want.size(), std::size_t{kFiles + 3});
+    std::map<std::string, const FindEntry*> byName;
+    for (const FindEntry& e : want) byName[e.name] = &e;
+    EXPECT_EQ(byName["f3"]->attributes, attr::Hidden | attr::ReadOnly);
+    EXPECT_EQ(byName["f5"]->creationTime, 130000000000000000LL);
+    EXPECT_EQ(byName["f96"]->size, 96);
+    EXPECT_EQ(byName[Gbk("报告.txt")]->attributes, attr::System);
+    EXPECT_EQ(byName["sub"]->attributes, attr::Directory | attr::Hidden);
+    EXPECT_TRUE(byName["link"]->attributes & attr::ReparsePoint);
+
+    const bool ring = KernelHasRing();
+    struct Case {
+        const char* what;
+        long (*getxattrat)(int, const char*, unsigned, const char*, void*, size_t);
+        int (*init)(unsigned, struct io_uring*, unsigned);
+        int (*submit)(struct io_uring*, unsigned);
+        bool throughRing;
+    };
+    const Case cases[] = {
+        {"records read in the folder: one by one", nullptr, nullptr, CountedRing, false},
+        {"records read by path: through the ring", NoGetxattrat, nullptr, CountedRing, ring},
+        {"a sandbox refuses getxattrat", FilteredGetxattrat, nullptr, CountedRing, ring},
+        {"no io_uring in the kernel", NoGetxattrat, NoRing, CountedRing, false},
+        {"every batch refused", NoGetxattrat, nullptr, RefusedRing, false},
+        {"the ring stops answering after one batch", NoGetxattrat, nullptr, RingStopsAfterOneBatch,
+         ring},
+    };
+    const int folder = open(t_.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_ringBatches = 0;
+        ScopedSysCall records(&Calls::getxattrat,
+                              c.getxattrat ? c.getxattrat : sys::Real().getxattrat);
+        if (!c.getxattrat && !entry::RecordsReadInFolder(folder))
+            continue;  // an older kernel: it has no such way
+        ScopedSysCall init(&Calls::io_uring_queue_init,
+                           c.init ? c.init : sys::Real().io_uring_queue_init);
+        ScopedSysCall submit(&Calls::io_uring_submit_and_wait, c.submit);
+        const std::vector<FindEntry> got = StatWholeFolder(t_.path());
+        EXPECT_EQ(g_ringBatches > 0, c.throughRing);
+        ASSERT_EQ(got.size(), want.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            SCOPED_TRACE(want[i].name);
+            EXPECT_EQ(got[i].name, want[i].name);
+            EXPECT_EQ(got[i].attributes, want[i].attributes);
+            EXPECT_EQ(got[i].size, want[i].size);
+            EXPECT_EQ(got[i].creationTime, want[i].creationTime);
+            // Reading a link's target touches the link's access time.
+            if (!(want[i].attributes & attr::ReparsePoint))
+                EXPECT_EQ(got[i].lastAccessTime, want[i].lastAccessTime);
+            EXPECT_EQ(got[i].lastWriteTime, want[i].lastWriteTime);
+        }
+    }
+    close(folder);
 }
 
 }  // namespace
