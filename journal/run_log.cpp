@@ -259,6 +259,9 @@ bool ReadRunLog(const std::string& disk, RunLog& log) {
         if (n > 0) text.append(buf, static_cast<std::size_t>(n));
     close(fd);
     if (n < 0 || text.compare(0, kHeader.size(), kHeader) != 0) return false;
+    // Room for an item a line, the most there can be: the items are not
+    // moved again and again as a long log is read.
+    log.items.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
     std::vector<std::string> fields;
     std::size_t goodEnd = kHeader.size();
     int unreadable = 0;  // since the last readable line
