@@ -3,11 +3,13 @@
 // planned change (no record of its own, no flush of its own), a ring adds
 // the step aside, a name taken by a file outside the run is withdrawn; and
 // undo gives every old name back.
+#include <errno.h>
 #include <unistd.h>
 
 #include "fileops/rename.h"
 #include "journal/run_log.h"
 #include "journal_support.h"
+#include "platform/sys_calls.h"
 
 namespace ferro {
 namespace {
@@ -18,6 +20,14 @@ using testing::ScopedEnv;
 using testing::TempFolder;
 using testing::TickedList;
 using testing::UndoNewest;
+
+// A journal of its own and a folder for the files.
+struct Scene {
+    TempFolder state;
+    ScopedEnv env{"XDG_STATE_HOME", state.path()};
+    Journal journal;
+    TempFolder t;
+};
 
 struct Records {
     int items = 0, done = 0, withdrawn = 0, open = 0;
@@ -57,10 +67,9 @@ TEST(RenameRecords, NamesGivenUpWithinTheRunAreRecordedOnceAndUndone) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        TempFolder state;
-        ScopedEnv env("XDG_STATE_HOME", state.path());
-        Journal journal;
-        TempFolder t;
+        Scene scene;
+        Journal& journal = scene.journal;
+        TempFolder& t = scene.t;
         std::vector<std::string> names = c.names;
         if (names.empty())
             for (int i = 1; i <= 300; ++i) names.push_back("f" + std::to_string(i) + ".txt");
@@ -109,10 +118,9 @@ TEST(RenameRecords, AFileGoneSinceItWasListedKeepsItsReason) {
     } cases[] = {{false, Undone::Missing}, {true, Undone::NameExists}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.targetTaken);
-        TempFolder state;
-        ScopedEnv env("XDG_STATE_HOME", state.path());
-        Journal journal;
-        TempFolder t;
+        Scene scene;
+        Journal& journal = scene.journal;
+        TempFolder& t = scene.t;
         FileList list = TickedList({t.Write("x.txt", "x")});
         if (c.targetTaken) t.Write("new_x.txt", "someone else's");
         ASSERT_EQ(unlink((t.path() + "/x.txt").c_str()), 0);
@@ -133,10 +141,9 @@ TEST(RenameRecords, AFileGoneSinceItWasListedKeepsItsReason) {
 // a rename wait for its name finds it planned again, and the later
 // batches' changes planned too: no intent of their own.
 TEST(RenameRecords, LaterBatchesStayPlannedOnceAskedOutOfOrder) {
-    TempFolder state;
-    ScopedEnv env("XDG_STATE_HOME", state.path());
-    Journal journal;
-    TempFolder t;
+    Scene scene;
+    Journal& journal = scene.journal;
+    TempFolder& t = scene.t;
     std::vector<std::string> from, to;
     for (const char* n : {"1", "2", "3", "4"}) {
         from.push_back(t.Write(std::string("x") + n, n));
@@ -168,6 +175,55 @@ TEST(RenameRecords, LaterBatchesStayPlannedOnceAskedOutOfOrder) {
     EXPECT_EQ(r.done, 4);
     EXPECT_TRUE(UndoNewest(journal).complete());
     for (const char* n : {"1", "2", "3", "4"}) EXPECT_EQ(t.Read(std::string("x") + n), n);
+}
+
+// A disk without the no-replace rename and without hard links (FAT and
+// exFAT through FUSE): the rename that is tried first says a taken name
+// through the platform's last way (a look under the folder's lock), so a
+// shift completes there too and a file outside the run is never replaced.
+TEST(RenameRecords, AShiftCompletesWhereTheDiskLacksTheNoReplaceRename) {
+    sys::ScopedSysCall noFlag(&sys::Calls::renameat2, +[](int, const char*, int, const char*, unsigned) {
+        errno = EINVAL;
+        return -1;
+    });
+    sys::ScopedSysCall noLink(&sys::Calls::link, +[](const char*, const char*) {
+        errno = EPERM;
+        return -1;
+    });
+    Scene scene;
+    TempFolder& t = scene.t;
+    std::vector<std::string> paths;
+    for (int i = 1; i <= 50; ++i) paths.push_back(t.Write("f" + std::to_string(i) + ".txt", std::to_string(i)));
+    t.Write("f52.txt", "outside");
+    FileList list = TickedList(paths);
+    RunSummary s;
+    {
+        JournalHost host(scene.journal, "更改文件名称");
+        s = RenameFiles(list, "f${sn(2,1)}", "", &host);
+    }
+    EXPECT_EQ(s.done, 50);
+    for (int i = 1; i <= 50; ++i) EXPECT_EQ(t.Read("f" + std::to_string(i + 1) + ".txt"), std::to_string(i));
+    EXPECT_FALSE(t.Exists("f1.txt"));
+
+    // One more by one: f51 -> f52 meets the file outside the run, and the
+    // whole chain behind it stays.
+    paths.clear();
+    for (int i = 2; i <= 51; ++i) paths.push_back(t / ("f" + std::to_string(i) + ".txt"));
+    FileList again = TickedList(paths);
+    {
+        JournalHost host(scene.journal, "更改文件名称");
+        s = RenameFiles(again, "f${sn(3,1)}", "", &host);
+    }
+    EXPECT_EQ(s.done, 0);
+    ASSERT_EQ(s.undone.size(), 50u);
+    for (const FileResult& r : s.undone) EXPECT_EQ(r.why, Undone::NameExists) << r.path;
+    EXPECT_EQ(t.Read("f52.txt"), "outside");
+    for (int i = 1; i <= 50; ++i) EXPECT_EQ(t.Read("f" + std::to_string(i + 1) + ".txt"), std::to_string(i));
+
+    const UndoResult back = UndoNewest(scene.journal);
+    EXPECT_TRUE(back.complete()) << UndoneListText(back.summary);
+    for (int i = 1; i <= 50; ++i) EXPECT_EQ(t.Read("f" + std::to_string(i) + ".txt"), std::to_string(i));
+    EXPECT_EQ(t.Read("f52.txt"), "outside");
 }
 
 }  // namespace
