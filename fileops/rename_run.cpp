@@ -5,7 +5,9 @@
 // a clash with a file outside the run is skipped or numbered.
 #include <algorithm>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "fileops/name_case.h"
 #include "fileops/rename.h"
@@ -97,9 +99,11 @@ public:
             return;
         }
         std::string source = files_.Path(row), target = PathWithName(files_, row, name);
-        if (given_.count(source) || name.find(kPathSep) != std::string::npos) {
+        if (given_.count(source) || name.find(kPathSep) != std::string::npos || IsSource(target)) {
             // The row's path was given to another file (this one went away
-            // before the run), or the name makes sub-folders: asked first.
+            // before the run), the name makes sub-folders, or it is the old
+            // name of a file of the run (a shift, a swap: most likely taken,
+            // and a look is cheaper than a rename refused): asked first.
             if (given_.count(source) || !Taken(target) || IsSameEntry(source, target)) {
                 Finish(i, RenameRow(files_, row, name, given_, recorder_, options_.makeFolders));
                 return;
@@ -158,6 +162,15 @@ public:
     }
 
 private:
+    // Whether a path is the old path of one of the run's files.
+    bool IsSource(const std::string& path) {
+        if (sources_.empty()) {
+            sources_.reserve(ticked_.size());
+            for (const BatchFile& f : ticked_) sources_.insert(f.path);
+        }
+        return sources_.count(path) != 0;
+    }
+
     // The rename of a row whose new name is checked and holds no folder,
     // made without asking the disk first whether the name is free: the
     // rename never replaces, so a name that is taken makes it fail. Then
@@ -283,6 +296,7 @@ private:
     RunTracker run_;
     const std::function<void(std::size_t)>& renamed_;
     std::unordered_set<std::string> given_;
+    std::unordered_set<std::string_view> sources_;  // the run's old paths, once asked
     bool tried_ = false;  // the rename in hand was announced and found its name taken
     std::optional<RenameOrder> order_;
     std::unordered_map<std::size_t, std::string> waitingName_;
