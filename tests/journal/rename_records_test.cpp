@@ -6,6 +6,8 @@
 #include <errno.h>
 #include <unistd.h>
 
+#include <fstream>
+
 #include "fileops/rename.h"
 #include "journal/run_log.h"
 #include "journal_support.h"
@@ -224,6 +226,42 @@ TEST(RenameRecords, AShiftCompletesWhereTheDiskLacksTheNoReplaceRename) {
     EXPECT_TRUE(back.complete()) << UndoneListText(back.summary);
     for (int i = 1; i <= 50; ++i) EXPECT_EQ(t.Read("f" + std::to_string(i) + ".txt"), std::to_string(i));
     EXPECT_EQ(t.Read("f52.txt"), "outside");
+}
+
+// A shift killed before the records of its last renames reached the log:
+// recovery finds them made from the files and tells them in the order of
+// their ids, the reverse of the order they were made in. Undo still gives
+// every old name back.
+TEST(RenameRecords, AShiftCutShortBeforeItsRecordsIsUndoneWhole) {
+    Scene scene;
+    TempFolder& t = scene.t;
+    std::vector<std::string> paths;
+    for (int i = 1; i <= 30; ++i) paths.push_back(t.Write("f" + std::to_string(i) + ".txt", std::to_string(i)));
+    FileList list = TickedList(paths);
+    {
+        JournalHost host(scene.journal, "更改文件名称");
+        ASSERT_EQ(RenameFiles(list, "f${sn(2,1)}", "", &host).done, 30);
+    }
+    const std::optional<JournalRun> run = scene.journal.NextToUndo();
+    ASSERT_TRUE(run.has_value());
+    // The log as a kill leaves it: the plan and the first five renames'
+    // records (the shift's far end), nothing after.
+    const std::string log = scene.journal.RunFolder(run->id) + "/log";
+    std::ifstream in(log, std::ios::binary);
+    std::string kept, line;
+    int done = 0;
+    while (std::getline(in, line)) {
+        if (line.rfind("D\t", 0) == 0 && ++done > 5) continue;
+        if (line.rfind("E\t", 0) == 0) continue;
+        kept += line + "\n";
+    }
+    in.close();
+    std::ofstream(log, std::ios::binary | std::ios::trunc) << kept;
+
+    const UndoResult back = UndoNewest(scene.journal);
+    EXPECT_TRUE(back.complete()) << UndoneListText(back.summary);
+    for (int i = 1; i <= 30; ++i) EXPECT_EQ(t.Read("f" + std::to_string(i) + ".txt"), std::to_string(i)) << i;
+    EXPECT_EQ(Entries(t.path()).size(), 30u);
 }
 
 }  // namespace
