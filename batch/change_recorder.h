@@ -80,6 +80,10 @@ public:
     virtual void Trashed(const TrashedFile& item) = 0;
     // The change announced last was not made after all.
     virtual void NotChanged() = 0;
+    // A rename announced last was not made yet: its new name is taken by a
+    // file of the same run still to move, and the run announces it again
+    // once that file has gone. A recorder that plans keeps it planned.
+    virtual void NotYet() { NotChanged(); }
 };
 
 // One write through WriteFileSafely told to a recorder, which may be null:

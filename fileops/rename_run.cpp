@@ -5,7 +5,9 @@
 // a clash with a file outside the run is skipped or numbered.
 #include <algorithm>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "fileops/name_case.h"
 #include "fileops/rename.h"
@@ -96,30 +98,54 @@ public:
             Skip(i, check);
             return;
         }
-        const std::string source = files_.Path(row), target = PathWithName(files_, row, name);
-        if (!given_.count(source) && Taken(target) && !IsSameEntry(source, target)) {
-            if (!order_) {
-                std::vector<std::string> sources;
-                sources.reserve(ticked_.size());
-                for (const BatchFile& f : ticked_) sources.push_back(f.path);
-                order_.emplace(std::move(sources), i);
+        std::string source = files_.Path(row), target = PathWithName(files_, row, name);
+        if (given_.count(source) || name.find(kPathSep) != std::string::npos || IsSource(target)) {
+            // The row's path was given to another file (this one went away
+            // before the run), the name makes sub-folders, or it is the old
+            // name of a file of the run (a shift, a swap: most likely taken,
+            // and a look is cheaper than a rename refused): asked first.
+            if (given_.count(source) || !Taken(target) || IsSameEntry(source, target)) {
+                Finish(i, RenameRow(files_, row, name, given_, recorder_, options_.makeFolders));
+                return;
             }
-            switch (order_->Wait(i, target)) {
-                case RenameOrder::Taken::Waits:
-                    waitingName_[i] = std::move(name);
-                    if (order_->ClosesRing(i)) StepAside(i);
-                    return;
-                case RenameOrder::Taken::Duplicate:
-                    Skip(i, Undone::DuplicateName);
-                    return;
-                case RenameOrder::Taken::ByOther:
-                    if (!options_.numberClashes) {
-                        Skip(i, Undone::NameExists);
-                        return;
-                    }
-                    name = FreeNumberedName(files_, row, name, given_);
-                    break;
+        } else {
+            // The disk says whether the name is taken, by refusing the rename.
+            bool taken = false;
+            const Undone why = TryRename(row, name, std::move(source), std::move(target), taken);
+            if (!taken) {
+                Finish(i, why);
+                return;
             }
+            target = PathWithName(files_, row, name);
+        }
+        if (!order_) {
+            std::vector<std::string> sources;
+            sources.reserve(ticked_.size());
+            for (const BatchFile& f : ticked_) sources.push_back(f.path);
+            order_.emplace(std::move(sources), i);
+        }
+        const RenameOrder::Taken by = order_->Wait(i, target);
+        // A rename that was tried waits planned, or is given up.
+        if (recorder_ && tried_) {
+            if (by == RenameOrder::Taken::Waits) recorder_->NotYet();
+            else recorder_->NotChanged();
+        }
+        tried_ = false;
+        switch (by) {
+            case RenameOrder::Taken::Waits:
+                waitingName_[i] = std::move(name);
+                if (order_->ClosesRing(i)) StepAside(i);
+                return;
+            case RenameOrder::Taken::Duplicate:
+                Skip(i, Undone::DuplicateName);
+                return;
+            case RenameOrder::Taken::ByOther:
+                if (!options_.numberClashes) {
+                    Skip(i, Undone::NameExists);
+                    return;
+                }
+                name = FreeNumberedName(files_, row, name, given_);
+                break;
         }
         Finish(i, RenameRow(files_, row, name, given_, recorder_, options_.makeFolders));
     }
@@ -136,6 +162,42 @@ public:
     }
 
 private:
+    // Whether a path is the old path of one of the run's files.
+    bool IsSource(const std::string& path) {
+        if (sources_.empty()) {
+            sources_.reserve(ticked_.size());
+            for (const BatchFile& f : ticked_) sources_.insert(f.path);
+        }
+        return sources_.count(path) != 0;
+    }
+
+    // The rename of a row whose new name is checked and holds no folder,
+    // made without asking the disk first whether the name is free: the
+    // rename never replaces, so a name that is taken makes it fail. Then
+    // (taken) the recorder has yet to hear what becomes of it (tried_);
+    // a failure for another reason while the name is taken counts too,
+    // as if the name had been asked for first.
+    Undone TryRename(int row, const std::string& name, std::string source, std::string target,
+                     bool& taken) {
+        taken = false;
+        tried_ = false;
+        if (recorder_ && !recorder_->WillRename(source, target)) {
+            taken = Taken(target) && !IsSameEntry(source, target);
+            return Undone::NotRecorded;
+        }
+        if (!MoveFile(source, target)) {
+            const Undone why = UndoneFromFs(LastFsProblem(), Undone::CannotWrite);
+            taken = (why == Undone::NameExists || Taken(target)) && !IsSameEntry(source, target);
+            if (taken) tried_ = true;
+            else if (recorder_) recorder_->NotChanged();
+            return why;
+        }
+        if (recorder_) recorder_->Changed();
+        given_.insert(std::move(target));
+        files_.SetCell(kColName, row, name);
+        return Undone::None;
+    }
+
     void Skip(std::size_t i, Undone why, std::string_view detail = {}) {
         run_.Skip(ticked_[i].row, ticked_[i].path, why, detail);
         Settled(i, false);
@@ -234,6 +296,8 @@ private:
     RunTracker run_;
     const std::function<void(std::size_t)>& renamed_;
     std::unordered_set<std::string> given_;
+    std::unordered_set<std::string_view> sources_;  // the run's old paths, once asked
+    bool tried_ = false;  // the rename in hand was announced and found its name taken
     std::optional<RenameOrder> order_;
     std::unordered_map<std::size_t, std::string> waitingName_;
     std::unordered_map<std::size_t, std::string> aside_;

@@ -263,6 +263,13 @@ bool RunRecorder::Plan(const std::vector<Planned>& changes) {
     }
     buffer_.clear();
     lastWrite_ = lastSync_ = std::chrono::steady_clock::now();
+    // Once changes are found by key (one was asked for out of order), a
+    // later batch's are found the same way.
+    if (plannedByKey_)
+        for (std::size_t j = firstPlanned; j < plan_.size(); ++j) {
+            const Item& item = items_[static_cast<std::size_t>(plan_[j])];
+            planned_.emplace(Key(item.kind, item.path, item.to), plan_[j]);
+        }
     return true;
 }
 
@@ -281,18 +288,23 @@ int RunRecorder::TakePlanned(ItemKind kind, std::string_view path, std::string_v
             }
         }
         if (plan_.empty()) return -1;
-        plannedByKey_ = true;
-        for (const int id : plan_) {
-            if (id < 0) continue;  // taken
-            const Item& item = items_[static_cast<std::size_t>(id)];
-            planned_.emplace(Key(item.kind, item.path, item.to), id);
-        }
+        PlannedByKey();
     }
     const auto it = planned_.find(Key(kind, path, to));
     if (it == planned_.end()) return -1;
     const int id = it->second;
     planned_.erase(it);
     return id;
+}
+
+void RunRecorder::PlannedByKey() {
+    if (plannedByKey_) return;
+    plannedByKey_ = true;
+    for (const int id : plan_) {
+        if (id < 0) continue;  // taken
+        const Item& item = items_[static_cast<std::size_t>(id)];
+        planned_.emplace(Key(item.kind, item.path, item.to), id);
+    }
 }
 
 bool RunRecorder::WillRename(std::string_view from, std::string_view to) {
@@ -512,6 +524,20 @@ void RunRecorder::NotChanged() {
         unlink(KeptDiskPath(id).c_str());
     }
     WriteSoon(journal::WithdrawnRecord(id));
+}
+
+void RunRecorder::NotYet() {
+    const int id = pending_.id;
+    if (pending_.kind != ItemKind::Rename || id < 0) {
+        NotChanged();
+        return;
+    }
+    pending_ = Pending{};
+    // Its intent stays open on disk, as that of a planned change not
+    // reached yet does, and is found again when the rename is asked for.
+    PlannedByKey();
+    const Item& item = items_[static_cast<std::size_t>(id)];
+    planned_.emplace(Key(item.kind, item.path, item.to), id);
 }
 
 std::unique_ptr<WrittenNote> RunRecorder::NewNote() {

@@ -74,6 +74,7 @@ public:
     void Changed() override;
     void Trashed(const TrashedFile& item) override;
     void NotChanged() override;
+    void NotYet() override;
 
     // OldContentKeeper
     bool Keep(const std::string& path, bool inPlace) override;
@@ -106,6 +107,8 @@ private:
     bool WillChangeMetadata(Kind kind, std::string_view path);
     // The id of the planned change, taken; -1 when it was not planned.
     int TakePlanned(Kind kind, std::string_view path, std::string_view to);
+    // From now on the planned changes left are found by key.
+    void PlannedByKey();
     // A new file is about to be made at the pending path.
     bool IntendCreate();
     // Keeps a file's old content and records the intent to change it.

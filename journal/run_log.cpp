@@ -43,9 +43,14 @@ void AppendEscaped(std::string& out, std::string_view field) {
     }
 }
 
-std::string Unescape(std::string_view field) {
-    std::string out;
-    out.reserve(field.size());
+// Into `out`, whose room is kept (a log's lines are read into the same
+// fields one after another).
+void Unescape(std::string_view field, std::string& out) {
+    out.clear();
+    if (field.find('\\') == std::string_view::npos) {
+        out.assign(field);
+        return;
+    }
     for (std::size_t i = 0; i < field.size(); ++i) {
         if (field[i] != '\\' || i + 1 == field.size()) {
             out += field[i];
@@ -54,7 +59,6 @@ std::string Unescape(std::string_view field) {
         const char c = field[++i];
         out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
     }
-    return out;
 }
 
 }  // namespace
@@ -76,21 +80,26 @@ void AppendRecordLine(std::string& out, std::initializer_list<std::string_view> 
 
 // The fields of a line whose checksum holds; false otherwise.
 bool SplitRecordLine(std::string_view line, std::vector<std::string>& fields) {
-    fields.clear();
     const std::size_t tab = line.rfind('\t');
-    if (tab == std::string_view::npos || line.size() - tab - 1 != 8) return false;
     uint32_t sum = 0;
-    const std::string_view hex = line.substr(tab + 1);
+    const std::string_view hex = tab == std::string_view::npos ? std::string_view() : line.substr(tab + 1);
     const auto [end, ec] = std::from_chars(hex.data(), hex.data() + hex.size(), sum, 16);
-    if (ec != std::errc() || end != hex.data() + hex.size()) return false;
-    if (Checksum(line.substr(0, tab + 1)) != sum) return false;
-    std::size_t at = 0;
+    if (hex.size() != 8 || ec != std::errc() || end != hex.data() + hex.size() ||
+        Checksum(line.substr(0, tab + 1)) != sum) {
+        fields.clear();
+        return false;
+    }
+    // The strings of the last line's fields are filled again, keeping
+    // their room: a log's lines are read one after another.
+    std::size_t count = 0, at = 0;
     while (at < tab) {
         const std::size_t next = line.find('\t', at);
-        fields.push_back(Unescape(line.substr(at, next - at)));
+        if (count == fields.size()) fields.emplace_back();
+        Unescape(line.substr(at, next - at), fields[count++]);
         at = next + 1;
     }
-    return !fields.empty();
+    fields.resize(count);
+    return count > 0;
 }
 
 namespace {
@@ -250,6 +259,9 @@ bool ReadRunLog(const std::string& disk, RunLog& log) {
         if (n > 0) text.append(buf, static_cast<std::size_t>(n));
     close(fd);
     if (n < 0 || text.compare(0, kHeader.size(), kHeader) != 0) return false;
+    // Room for an item a line, the most there can be: the items are not
+    // moved again and again as a long log is read.
+    log.items.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
     std::vector<std::string> fields;
     std::size_t goodEnd = kHeader.size();
     int unreadable = 0;  // since the last readable line

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unordered_map>
@@ -339,22 +340,59 @@ UndoResult UndoRun(Journal& journal, const std::string& id, RunHost* host) {
         const Item& item = log.items[static_cast<std::size_t>(id)];
         return item.lost ? LostName(id) : item.now;
     };
+    auto undone = [&](int id, const std::string& name) {
+        const Item& item = log.items[static_cast<std::size_t>(id)];
+        writer.Append(journal::UndoneRecord(id));
+        run.Done(0, name);
+        if (item.kind == ItemKind::Create) ++result.removed;
+        if (item.kind == ItemKind::MakeFolder) ++result.folders;
+        else result.restored.push_back({item.now, PlaceAfterUndo(item)});
+    };
+    // Renames whose old name is taken wait for the rest: the renames a
+    // kill left for recovery to find are told in the order of the records,
+    // not the order they were made in (a shift's last first), so the one
+    // holding the name may come back later in the same undo.
+    struct Held {
+        int id;
+        std::string name, detail;
+        Undone why;
+    };
+    std::vector<Held> held;
     for (; i < order.size(); ++i) {
         const Item& item = log.items[static_cast<std::size_t>(order[i])];
         const std::string name = nameOf(order[i]);
         if (!run.Next(0, name)) break;
         std::string detail;
         const Undone why = undoer.Undo(order[i], detail);
+        if (why == Undone::NameExists && item.kind == ItemKind::Rename && !item.lost) {
+            held.push_back({order[i], name, detail, why});
+            continue;
+        }
         if (why != Undone::None) {
             run.Skip(0, name, why, detail);
             continue;
         }
-        writer.Append(journal::UndoneRecord(order[i]));
-        run.Done(0, name);
-        if (item.kind == ItemKind::Create) ++result.removed;
-        if (item.kind == ItemKind::MakeFolder) ++result.folders;
-        else result.restored.push_back({item.now, PlaceAfterUndo(item)});
+        undone(order[i], name);
     }
+    // Gone through from the back: a chain held in the wrong order comes
+    // back in one pass.
+    for (bool progress = !held.empty(); progress;) {
+        progress = false;
+        std::vector<Held> still;
+        for (auto h = held.rbegin(); h != held.rend(); ++h) {
+            std::string detail;
+            const Undone why = undoer.Undo(h->id, detail);
+            if (why == Undone::None) {
+                undone(h->id, h->name);
+                progress = true;
+            } else {
+                still.push_back({h->id, std::move(h->name), std::move(detail), why});
+            }
+        }
+        std::reverse(still.begin(), still.end());
+        held = std::move(still);
+    }
+    for (const Held& h : held) run.Skip(0, h.name, h.why, h.detail);
     for (; i < order.size(); ++i) run.StopRemaining(0, nameOf(order[i]));
     if (!run.stopped()) writer.Append(journal::RunUndoneRecord());
     writer.Sync();

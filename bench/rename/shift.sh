@@ -6,7 +6,7 @@
 # median of the paired ratios.
 #   bench/rename/shift.sh BUILD_DIR [N] [ROUNDS]
 set -euo pipefail
-build=${1:?build folder}
+build=$(cd "${1:?build folder}" && pwd)  # the runs start in the work folders
 n=${2:-10000}
 rounds=${3:-5}
 program=$build/app/ferrovan-batch
@@ -25,7 +25,8 @@ for ((r = 0; r < rounds; r++)); do
     for ((i = 1; i <= n; i++)); do files+=("f$i.txt"); done
     sync
     t0=$(now)
-    (cd "$work/a" && "$program" run rename --pattern 'f${sn(2,1)}' "${files[@]}" >/dev/null 2>&1)
+    (cd "$work/a" && "$program" run rename --pattern 'f${sn(2,1)}' "${files[@]}" >/dev/null 2>"$work/err") ||
+        { echo "the shift failed:"; head -3 "$work/err"; exit 1; }
     t1=$(now)
     (cd "$work/b" && mmv 'f*.txt' 'g#1.txt')
     t2=$(now)
