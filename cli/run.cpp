@@ -23,10 +23,11 @@ namespace {
 // A path as named on the command line, from the current folder: the
 // report and the undo journal hold whole paths, so a run can be undone
 // from anywhere.
-std::string FromCurrentDir(std::string path) {
+// here: the current folder, asked once for all the paths of a run.
+std::string FromCurrentDir(std::string path, const std::string& here) {
     while (path.size() > 2 && path.compare(0, 2, "./") == 0) path.erase(0, 2);
-    if (path == ".") return GetCurrentDir();
-    if (path.empty() || path.front() != '/') path = GetCurrentDir() + "/" + path;
+    if (path == ".") return here;
+    if (path.empty() || path.front() != '/') path = here + "/" + path;
     return path;
 }
 
@@ -38,7 +39,7 @@ std::string FoldersFromCurrentDir(std::string_view folders) {
         const std::size_t semi = folders.find(';', from);
         const std::string folder = Trim(folders.substr(from, semi - from));
         if (from > 0) out.push_back(';');
-        if (!folder.empty()) out += FromCurrentDir(folder);
+        if (!folder.empty()) out += FromCurrentDir(folder, GetCurrentDir());
         if (semi == std::string_view::npos) return out;
         from = semi + 1;
     }
@@ -52,8 +53,9 @@ bool ListFiles(const FileSource& source, FileList& list, Console& console) {
         RunSearch(list, host, source.masks, FoldersFromCurrentDir(source.folders));
     }
     bool ok = true;
+    const std::string here = source.files.empty() ? std::string() : GetCurrentDir();
     for (const std::string& named : source.files) {
-        const std::string path = FromCurrentDir(named);
+        const std::string path = FromCurrentDir(named, here);
         FindEntry entry;
         if (!StatPath(path, entry)) {
             PrintErr(console, FromUtf8("文件不存在：") + named + "\n");

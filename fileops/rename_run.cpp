@@ -19,7 +19,7 @@ namespace ferro {
 
 namespace {
 
-bool Taken(const std::string& path) { return GetFileAttributes(path) != attr::Invalid; }
+bool Taken(const std::string& path) { return NameTaken(path); }
 
 // The first "name (n).ext" from 2 up that is neither on disk nor given by
 // this run.

@@ -84,6 +84,12 @@ bool DirectoryExists(std::string_view path) {
     return ToDisk(path, disk) && lstat(disk.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool NameTaken(std::string_view path) {
+    std::string disk;
+    struct stat st{};
+    return ToDisk(path, disk) && lstat(disk.c_str(), &st) == 0;
+}
+
 uint32_t GetFileAttributes(std::string_view path) {
     FindEntry e;
     if (!StatPath(path, e)) return attr::Invalid;

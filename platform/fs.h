@@ -149,6 +149,10 @@ bool StatPath(std::string_view path, FindEntry& entry);
 
 bool FileExists(std::string_view path);       // anything but a folder
 bool DirectoryExists(std::string_view path);  // a folder (not a link to one)
+// Whether anything has this name: a file, a folder or a link (dangling or
+// not). One lstat, no attributes read: what a rename that never replaces
+// needs to know of its target.
+bool NameTaken(std::string_view path);
 
 uint32_t GetFileAttributes(std::string_view path);
 // Replaces the whole attribute set (Normal alone means none). Fails for bits
