@@ -149,11 +149,7 @@ void CompiledTemplate::Program::Compile(std::string_view expressionText, bool ty
     runsItems = false;
     root = Item();
     // Escapes belong to the typed template, once; values never get them.
-    if (typed && Contains(text, '\\')) {
-        ReplaceAllInPlace(text, "\\t", "\t");
-        ReplaceAllInPlace(text, "\\r", "\r");
-        ReplaceAllInPlace(text, "\\n", "\n");
-    }
+    if (typed) detail::ApplyTemplateEscapes(text);
     std::string_view e = text;
     const std::size_t a = e.find("${");
     if (a == std::string_view::npos) {

@@ -102,9 +102,7 @@ std::string ResolveNested(std::string_view subject, std::string_view args, bool 
 
 std::string ApplyEscapes(std::string_view expression) {
     std::string s(expression);
-    ReplaceAllInPlace(s, "\\t", "\t");
-    ReplaceAllInPlace(s, "\\r", "\r");
-    ReplaceAllInPlace(s, "\\n", "\n");
+    detail::ApplyTemplateEscapes(s);
     return s;
 }
 

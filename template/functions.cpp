@@ -385,6 +385,13 @@ std::size_t CallEnd(std::string_view text, std::size_t open) {
     return std::string_view::npos;
 }
 
+void ApplyTemplateEscapes(std::string& text) {
+    if (text.find('\\') == std::string::npos) return;
+    ReplaceAllInPlace(text, "\\t", "\t");
+    ReplaceAllInPlace(text, "\\r", "\r");
+    ReplaceAllInPlace(text, "\\n", "\n");
+}
+
 bool IsRegexFunction(TemplateFunction fn) {
     return fn != nullptr && (fn == RegRep || fn == RegGet);
 }

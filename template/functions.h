@@ -69,6 +69,10 @@ std::size_t CallEnd(std::string_view text, std::size_t open);
 // pattern the engine refuses throws PatternError.
 void RegRep(std::string_view w, const Arguments& args, std::string& out, Workspace& work);
 void RegGet(std::string_view w, const Arguments& args, std::string& out, Workspace& work);
+// The escapes of a typed template (\t, \r, \n) as the characters they
+// stand for, in place; once per template, before it is read.
+void ApplyTemplateEscapes(std::string& text);
+
 // regrep and regget.
 bool IsRegexFunction(TemplateFunction fn);
 // The pattern and replacement of a ${RegRep(..)} argument text, as RegRep

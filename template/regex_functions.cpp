@@ -168,9 +168,7 @@ bool CheckTemplatePatterns(std::string_view expression, std::string& gbkMessage)
     gbkMessage.clear();
     // The escapes of the typed template come first, as when it is evaluated.
     std::string text(expression);
-    ReplaceAllInPlace(text, "\\t", "\t");
-    ReplaceAllInPlace(text, "\\r", "\r");
-    ReplaceAllInPlace(text, "\\n", "\n");
+    detail::ApplyTemplateEscapes(text);
     for (std::size_t open = text.find("${"); open != std::string::npos;
          open = text.find("${", open + 2)) {
         if (!detail::TakesEscapes(text, open)) continue;
