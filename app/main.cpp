@@ -1,26 +1,19 @@
-// Program entry: `run` (the command line, no window), the options that need
-// no window, then the application, its one window with the settings of the
-// last run, and the message loop. An exception that reaches here is shown
-// in an error box.
-#include <QApplication>
-#include <QMessageBox>
-#include <QTimer>
-#include <cstring>
+// Program entry: `run` and the other verbs (the command line, no window),
+// else the window. The window and the libraries behind it (Qt's widgets,
+// its GUI and network modules and theirs) are a module of their own
+// (app/window_main.cpp), loaded only when a window is wanted: a command
+// line run does not spend its first tens of milliseconds loading them.
+#include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
 
-#include "app/qt_dialogs.h"
-#include "app/settings.h"
-#include "app/startup.h"
-#include "app/tform1.h"
 #include "cli/run.h"
 #include "cli/text.h"
 #include "cli/verbs.h"
 #include "convert/child_process.h"
-#include "convert/office.h"
 #include "platform/codec.h"
-#include "platform/error.h"
+#include "platform/modules.h"
 
 namespace {
 
@@ -49,34 +42,11 @@ int main(int argc, char* argv[]) {
     // A verb, or a word in its place that is none: never a window.
     if (argc > 1 && (ferro::cli::IsVerb(argv[1]) || ferro::cli::LooksLikeVerb(argv[1])))
         return RunCommandLine(argc, argv);
-    if (const auto status = ferro::AnswerWithoutWindow(argc, argv)) return *status;
-
-    QApplication app(argc, argv);
-    ferro::SetUpApplication();
-    const QString title = QString::fromUtf8(ferro::kAppCaption);
-    ferro::RemoveStaleOfficeFolders();
-    try {
-        ferro::InstallMessagePump();
-        ferro::QtDialogs dialogs;
-        ferro::TForm1 form(&dialogs);
-        form.OpenJournal();
-        ferro::RestoreSettings(form);
-        ferro::OpenStartupPaths(form, QApplication::arguments().mid(1));
-        ferro::QuitOnTerminationSignal(form);
-        form.show();
-        // Writes and runs a crash or a kill cut short are mended, and what
-        // they finished is offered for undo, once the window is up.
-        QTimer::singleShot(0, &form, [&form] { form.OfferRecovery(); });
-        app.exec();
-        ferro::SaveSettings(form);
-    } catch (const ferro::Error& e) {
-        QMessageBox::critical(nullptr, title, ferro::GbkToQString(e.what()));
-    } catch (const std::exception& e) {
-        QMessageBox::critical(nullptr, title, QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-        QMessageBox::critical(nullptr, title, QString());
+    using WindowMain = int (*)(int, char**);
+    const auto window = reinterpret_cast<WindowMain>(ferro::ModuleEntry("window", "ferro_window_main_1"));
+    if (!window) {
+        std::fputs("ferrovan-batch: 无法打开窗口：程序的窗口模块缺失或不完整，请重新安装本程序。\n", stderr);
+        return 1;
     }
-    // No LibreOffice outlives the program.
-    ferro::KillChildProcesses();
-    return 0;
+    return window(argc, argv);
 }

@@ -44,6 +44,16 @@ for path in \
     fi
 done
 
+# The modules the program loads when needed, in its library folder.
+for module in window video pdf; do
+    if grep -qE -- " \./usr/lib/[^ ]*/ferrovan-batch/ferrovan-batch-$module\.so$" <<<"$listing"; then
+        echo "has   ferrovan-batch-$module.so"
+    else
+        echo "LACKS ferrovan-batch-$module.so"
+        fail=1
+    fi
+done
+
 depends=$(dpkg-deb -f "$deb" Depends)
 recommends=$(dpkg-deb -f "$deb" Recommends)
 echo "Depends: $depends"
@@ -65,6 +75,13 @@ dpkg -x "$deb" "$unpacked"
 version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$unpacked/usr/bin/ferrovan-batch" --version)
 echo "--version: $version"
 grep -q "2\.6\.711" <<<"$version" || fail=1
+# ...through the window's module beside it, not the build tree's.
+if ! env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LD_DEBUG=files \
+        "$unpacked/usr/bin/ferrovan-batch" --version 2>&1 >/dev/null |
+        grep -q "file=$unpacked/usr/lib/.*/ferrovan-batch/ferrovan-batch-window\.so"; then
+    echo "the packed program does not load its own window module"
+    fail=1
+fi
 
 # Debian's own checks of the package, and AppStream's of the description.
 echo "== lintian"

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <filesystem>
 #include <functional>
+#include <future>
 
 #include "cli/program.h"
 #include "common/temp_folder.h"
@@ -136,8 +137,12 @@ TEST(RenameItems, EveryItemThroughTheRename) {
     }
 }
 
+// The command line loads the window's libraries never, and those of the
+// video and PDF readers only for a file of theirs (the dynamic loader's
+// own account of what it loaded).
 TEST(RenameItems, EveryItemThroughTheCommandLine) {
     const testing::TimeZone zone("Asia/Shanghai");  // the child has it too
+    setenv("LD_DEBUG", "files", 1);
     for (const ItemCase& c : EveryItem()) {
         SCOPED_TRACE(c.name);
         TempFolder dir;
@@ -146,7 +151,19 @@ TEST(RenameItems, EveryItemThroughTheCommandLine) {
             testing::RunProgram(DiskPath(dir.path()), {"rename", "--pattern", c.pattern, DiskPath(file)});
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{c.newName});
+        const auto loaded = [&run](const char* lib) {
+            return run.err.find(std::string("file=") + lib) != std::string::npos ||
+                   run.err.find(std::string("/") + lib) != std::string::npos;
+        };
+        const std::string ext = ExtractFileExt(file);
+        EXPECT_FALSE(loaded("libQt6Widgets.so")) << run.err.substr(0, 2000);
+        EXPECT_FALSE(loaded("ferrovan-batch-window.so"));
+        EXPECT_EQ(loaded("ferrovan-batch-video.so"), ext == ".mp4");
+        EXPECT_EQ(loaded("libmediainfo.so"), ext == ".mp4");
+        EXPECT_EQ(loaded("ferrovan-batch-pdf.so"), ext == ".pdf");
+        EXPECT_EQ(loaded("libpoppler-cpp.so"), ext == ".pdf");
     }
+    unsetenv("LD_DEBUG");
 }
 
 TEST(RenameItems, FilesLackingAValueAreLeftWithTheirReason) {
@@ -232,7 +249,11 @@ TEST(RenameItems, ThePreviewGivesTheRunsNamesAndReadsOffItsThread) {
     }
     FileList list = Listed(paths);
     FileValueCache cache;
-    FileValueReader reader(cache);
+    // The reader's thread holds after its first file until the preview
+    // has been looked at: six small photos are otherwise read before that.
+    std::promise<void> open;
+    const std::shared_future<void> gate = open.get_future().share();
+    FileValueReader reader(cache, [gate](const std::string&) { gate.wait(); }, 1);
     auto preview = ChangePreview::ForRename(list, "${TakenTime(yyyymmdd)}", "");
     EXPECT_EQ(preview->wanted(), Bit(FileValue::TakenTime));
     // A fresh cache: nothing is known, nothing is read here.
@@ -240,6 +261,7 @@ TEST(RenameItems, ThePreviewGivesTheRunsNamesAndReadsOffItsThread) {
     EXPECT_TRUE(preview->Row(3)->pending);
     EXPECT_FALSE(preview->Advance(0));
     EXPECT_TRUE(preview->waiting());
+    open.set_value();
     reader.WaitIdle();
     EXPECT_FALSE(preview->Row(3)->pending);
     EXPECT_EQ(preview->Row(3)->after, "20240503.jpg");
