@@ -168,9 +168,37 @@ double Evaluate(std::string_view s) {
     return ev.Finish();
 }
 
+// Up to 15 digits from i (exact in a double); false when there are none
+// or more.
+bool WholeNumber(std::string_view s, std::size_t& i, double& value) {
+    const std::size_t from = i;
+    long long whole = 0;
+    while (i < s.size() && IsDigit(s[i]) && i - from < 16) whole = whole * 10 + (s[i++] - '0');
+    value = static_cast<double>(whole);
+    return i > from && i - from <= 15;
+}
+
+// "12" and "12-1" (nearly every argument: a position, a position and a
+// step) without the stacks; the same value the evaluator gives them.
+bool Simple(std::string_view s, double& value) {
+    std::size_t i = 0;
+    double left = 0, right = 0;
+    if (!WholeNumber(s, i, left)) return false;
+    if (i == s.size()) {
+        value = left;
+        return true;
+    }
+    const char op = s[i++];
+    if (Precedence(op) != 1 && Precedence(op) != 2) return false;
+    if (!WholeNumber(s, i, right) || i != s.size()) return false;
+    value = Apply(op, left, right);
+    return true;
+}
+
 }  // namespace
 
 double EvaluateArithmetic(std::string_view text) {
+    if (double v; Simple(text, v)) return v;
     // Blanks and thousands separators carry no meaning: "1 000" is 1000.
     if (text.find_first_of(" ,") == std::string_view::npos) {
         return text.empty() ? 0 : Evaluate(text);

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <string>
+#include <vector>
+
 #include "template/arithmetic.h"
 
 namespace ferro {
@@ -59,6 +63,29 @@ TEST(Arithmetic, NumberForms) {
     EXPECT_DOUBLE_EQ(EvaluateArithmetic("inf"), 0);
     EXPECT_DOUBLE_EQ(EvaluateArithmetic("nan"), 0);
     EXPECT_DOUBLE_EQ(EvaluateArithmetic("1e"), 0);
+}
+
+// A number, or two with one operator, is worked out without the stacks:
+// the same value as the general reading (which a leading blank forces),
+// for every operator, lengths up to the 15-digit bound and past it, zeros,
+// and the near misses that must take the general way.
+TEST(Arithmetic, ShortFormsGiveWhatTheGeneralReadingGives) {
+    std::vector<std::string> texts;
+    const char* numbers[] = {"0", "7", "12", "007", "999999999999999", "1000000000000000",
+                             "12345678901234567890", "1.5", "3e2"};
+    for (const char* a : numbers) {
+        texts.push_back(a);
+        for (const char* op : {"+", "-", "*", "/", "--", "*-", "+(", ")", "x"})
+            for (const char* b : numbers) texts.push_back(std::string(a) + op + b);
+    }
+    for (const char* odd : {"12-", "-12", "+", "*3", "1-2-3", "4/0", "0/0", "1e", "12 - 1"})
+        texts.push_back(odd);
+    for (const std::string& t : texts) {
+        SCOPED_TRACE(t);
+        const double quick = EvaluateArithmetic(t), general = EvaluateArithmetic(" " + t);
+        if (std::isnan(general)) EXPECT_TRUE(std::isnan(quick));
+        else EXPECT_EQ(quick, general);
+    }
 }
 
 }  // namespace
