@@ -99,12 +99,17 @@ public:
             return;
         }
         std::string source = files_.Path(row), target = PathWithName(files_, row, name);
-        if (given_.count(source) || name.find(kPathSep) != std::string::npos || IsSource(target)) {
+        const std::size_t owner = SourceIndex(target);
+        if (given_.count(source) || name.find(kPathSep) != std::string::npos || owner != kNoFile) {
             // The row's path was given to another file (this one went away
             // before the run), the name makes sub-folders, or it is the old
             // name of a file of the run (a shift, a swap: most likely taken,
             // and a look is cheaper than a rename refused): asked first.
-            if (given_.count(source) || !Taken(target) || IsSameEntry(source, target)) {
+            // The old name of a file the run has yet to come to is taken
+            // without a look (a file gone from there gives it up when its
+            // turn comes).
+            const bool held = owner != kNoFile && owner > i && !SameButCase(source, target);
+            if (given_.count(source) || (!held && (!Taken(target) || IsSameEntry(source, target)))) {
                 Finish(i, RenameRow(files_, row, name, given_, recorder_, options_.makeFolders));
                 return;
             }
@@ -162,14 +167,28 @@ public:
     }
 
 private:
-    // Whether a path is the old path of one of the run's files.
-    bool IsSource(const std::string& path) {
+    static constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
+
+    // The index of the run's file whose old path this is (the first, for a
+    // file listed twice), or kNoFile.
+    std::size_t SourceIndex(const std::string& path) {
         if (sources_.empty()) {
             sources_.reserve(ticked_.size());
-            for (const BatchFile& f : ticked_) sources_.insert(f.path);
+            for (std::size_t i = 0; i < ticked_.size(); ++i) sources_.emplace(ticked_[i].path, i);
         }
-        return sources_.count(path) != 0;
+        const auto it = sources_.find(path);
+        return it == sources_.end() ? kNoFile : it->second;
     }
+
+    // Two paths that differ in letter case alone (one entry, on a disk that
+    // ignores case).
+    static bool SameButCase(std::string_view a, std::string_view b) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t k = 0; k < a.size(); ++k)
+            if (a[k] != b[k] && AsciiLower(a[k]) != AsciiLower(b[k])) return false;
+        return true;
+    }
+    static char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
     // The rename of a row whose new name is checked and holds no folder,
     // made without asking the disk first whether the name is free: the
@@ -198,9 +217,12 @@ private:
         return Undone::None;
     }
 
+    // A file found gone has left its old path as much as one renamed (the
+    // rename waiting for it may go, and never replaces what else is there);
+    // one whose path the run gave to another file has not.
     void Skip(std::size_t i, Undone why, std::string_view detail = {}) {
         run_.Skip(ticked_[i].row, ticked_[i].path, why, detail);
-        Settled(i, false);
+        Settled(i, why == Undone::Missing && !given_.count(ticked_[i].path));
     }
 
     void Finish(std::size_t i, Undone why) {
@@ -264,7 +286,7 @@ private:
                 run_.Skip(row, ticked_[w].path, why);
             }
             i = w;
-            left = why == Undone::None;
+            left = why == Undone::None || (why == Undone::Missing && !given_.count(ticked_[w].path));
         }
     }
 
@@ -296,7 +318,7 @@ private:
     RunTracker run_;
     const std::function<void(std::size_t)>& renamed_;
     std::unordered_set<std::string> given_;
-    std::unordered_set<std::string_view> sources_;  // the run's old paths, once asked
+    std::unordered_map<std::string_view, std::size_t> sources_;  // the run's old paths, once asked
     bool tried_ = false;  // the rename in hand was announced and found its name taken
     std::optional<RenameOrder> order_;
     std::unordered_map<std::size_t, std::string> waitingName_;

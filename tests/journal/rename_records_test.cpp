@@ -139,6 +139,37 @@ TEST(RenameRecords, AFileGoneSinceItWasListedKeepsItsReason) {
     }
 }
 
+// A shift by one whose fifth file went away after it was listed: the
+// fourth takes the name it left free (the run does not look before it
+// waits for a later file's name, so the gone file has to give it up), the
+// rest shift as planned, and undo gives every name back.
+TEST(RenameRecords, AShiftPastAFileGoneSinceItWasListed) {
+    Scene scene;
+    TempFolder& t = scene.t;
+    std::vector<std::string> paths;
+    for (int i = 1; i <= 10; ++i) paths.push_back(t.Write("f" + std::to_string(i) + ".txt", std::to_string(i)));
+    FileList list = TickedList(paths);
+    ASSERT_EQ(unlink((t.path() + "/f5.txt").c_str()), 0);
+    RunSummary s;
+    {
+        JournalHost host(scene.journal, "更改文件名称");
+        s = RenameFiles(list, "f${sn(2,1)}", "", &host);
+    }
+    EXPECT_EQ(s.done, 9);
+    ASSERT_EQ(s.undone.size(), 1u);
+    EXPECT_EQ(s.undone[0].why, Undone::Missing);
+    EXPECT_EQ(s.undone[0].row, 5);
+    for (int i = 1; i <= 10; ++i) {
+        if (i == 5) continue;
+        EXPECT_EQ(t.Read("f" + std::to_string(i + 1) + ".txt"), std::to_string(i)) << i;
+    }
+    EXPECT_EQ(Entries(t.path()).size(), 9u);
+    const UndoResult back = UndoNewest(scene.journal);
+    EXPECT_TRUE(back.complete()) << UndoneListText(back.summary);
+    for (int i = 1; i <= 10; ++i)
+        if (i != 5) EXPECT_EQ(t.Read("f" + std::to_string(i) + ".txt"), std::to_string(i)) << i;
+}
+
 // A run that plans a batch at a time (while values are read ahead) and has
 // a rename wait for its name finds it planned again, and the later
 // batches' changes planned too: no intent of their own.
