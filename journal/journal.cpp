@@ -377,6 +377,26 @@ void Journal::DropRun(const std::string& id) {
     NoteChanged(id);
 }
 
+void Journal::NoteEnded(const std::string& id, const JournalRun& run, uint64_t validBytes) {
+    const std::string disk = DiskFolder();
+    if (disk.empty() || !IsRunId(id)) return;
+    IndexLock lock(disk);
+    std::map<std::string, IndexEntry> entries = ReadIndex(disk);
+    for (auto it = entries.begin(); it != entries.end();)
+        it = Exists(RunFolder(it->first)) ? std::next(it) : entries.erase(it);
+    const std::string folder = RunFolder(id);
+    if (!Exists(folder) || !LogProblem(folder).empty()) {
+        entries.erase(id);
+    } else {
+        IndexEntry& e = entries[id];
+        e.run = run;
+        e.run.id = id;
+        e.run.keptBytes = KeptBytesOf(folder);
+        e.validBytes = validBytes;
+    }
+    WriteIndex(disk, entries);
+}
+
 void Journal::NoteChanged(const std::string& id) {
     const std::string disk = DiskFolder();
     if (disk.empty() || !IsRunId(id)) return;

@@ -105,6 +105,9 @@ public:
     void DropRun(const std::string& id);
     // A run's record changed (it ended, was mended or undone).
     void NoteChanged(const std::string& id);
+    // A run just ended whose recorder wrote its whole log (validBytes
+    // long) and counted what it holds: noted without reading it back.
+    void NoteEnded(const std::string& id, const JournalRun& run, uint64_t validBytes);
 
     // One run, its record read whole (damage in it included); nullopt when
     // there is no such run.

@@ -170,9 +170,10 @@ bool RunRecorder::Open() {
         failed_ = true;
         return false;
     }
+    startedNs_ = NowFileTime();
     if (!log_.Create(temp + "/log") ||
         !log_.Append(journal::HeaderRecord() +
-                     journal::RunRecord(operation_, NowFileTime(), origin_)) ||
+                     journal::RunRecord(operation_, startedNs_, origin_)) ||
         !log_.Sync() || !journal_.PublishRunFolder(temp, id_, folder_)) {
         log_.Close();
         RemoveTemporaryFolder(temp);
@@ -490,7 +491,22 @@ void RunRecorder::Changed() {
         }
         WriteSoon(journal::DoneRecord(id, item.path, after));
     }
+    CountDone(item);
+}
+
+void RunRecorder::CountDone(const journal::Item& item) {
     ++done_;
+    if (item.IsBackup() || item.kind == ItemKind::MakeFolder) return;
+    ++doneFiles_;
+    const std::size_t slash = item.path.rfind('/');
+    const std::string_view folder =
+        slash == std::string::npos ? std::string_view() : std::string_view(item.path).substr(0, slash);
+    if (doneFiles_ == 1) {
+        firstDone_ = item.path;
+        doneFolder_ = folder;
+    } else if (folder != doneFolder_) {
+        severalFolders_ = true;
+    }
 }
 
 void RunRecorder::Trashed(const TrashedFile& trashed) {
@@ -500,7 +516,7 @@ void RunRecorder::Trashed(const TrashedFile& trashed) {
     const Item& item = items_[static_cast<std::size_t>(id)];
     // Nothing in the file system tells where in the trash a file went.
     WriteNow(journal::DoneRecord(id, trashed.file, item.before, &trashed));
-    ++done_;
+    CountDone(item);
 }
 
 void RunRecorder::NotChanged() {
@@ -639,7 +655,7 @@ void RunRecorder::GroupDone(const std::vector<GroupKeeper::Entry>& entries,
             else if (S_ISREG(after.mode) && after.size <= journal::kHashedFileBytes)
                 after.hasHash = journal::HashFileContent(item.path, after.hash);
             records += journal::DoneRecord(e.id, item.path, after);
-            ++done_;
+            CountDone(item);
             continue;
         }
         if (item.kind == ItemKind::Content) {
@@ -673,11 +689,26 @@ void RunRecorder::Close() {
     }
     // A run with a file left neither old nor new stays without its end: the
     // next start (or an undo) mends it as it mends a run cut short.
-    log_.Append(buffer_ + (unresolved_ ? std::string() : journal::EndRecord(false)));
+    const bool whole = log_.Append(buffer_ + (unresolved_ ? std::string() : journal::EndRecord(false)));
     buffer_.clear();
-    log_.Sync();
+    const bool synced = log_.Sync();
+    const uint64_t bytes = log_.size();
     log_.Close();
-    journal_.NoteChanged(id_);
+    if (whole && synced && !failed_ && !unresolved_) {
+        // Every record this run made is in its log, ended: the index notes
+        // what was counted, as a reading of the log would find it.
+        JournalRun run;
+        run.operation = operation_;
+        run.startedNs = startedNs_;
+        run.origin = origin_;
+        run.place = severalFolders_ || doneFolder_.empty() ? firstDone_ : doneFolder_;
+        run.files = doneFiles_;
+        run.changes = done_;
+        run.ended = true;
+        journal_.NoteEnded(id_, run, bytes);
+    } else {
+        journal_.NoteChanged(id_);
+    }
     journal_.KeepToBudget(id_);
 }
 

@@ -115,6 +115,8 @@ private:
     enum class Hold { Link, Copy, CopyForCopy };
     bool KeepOld(const std::string& path, Hold hold);
     std::string KeptDiskPath(int id) const;
+    // An item's change is made (its record written or on its way).
+    void CountDone(const journal::Item& item);
 
     Journal& journal_;
     std::string operation_;
@@ -132,6 +134,12 @@ private:
     bool plannedByKey_ = false;    // asked out of order: those left are found by key
     std::unordered_map<std::string, int> planned_;  // key -> id
     int done_ = 0;
+    // What the journal's index says of the run, counted as it goes (the
+    // log need not be read back at its end).
+    int64_t startedNs_ = 0;
+    int doneFiles_ = 0;                  // not counting backups and folders
+    std::string firstDone_, doneFolder_;  // the first of them, and its folder
+    bool severalFolders_ = false;
     Pending pending_;
 
     // The hash of what the write under way wrote (XXH3 state, owned).

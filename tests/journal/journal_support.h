@@ -78,6 +78,28 @@ inline void PrintTo(const RawState& s, std::ostream* os) {
         << s.atimeNs << " inode " << s.inode << " dos " << (s.dos ? s.dos->size() : 0) << " bytes";
 }
 
+// What the journal's index notes of its newest run (as the list of runs
+// shows it) is what a reading of the run's whole log finds.
+inline void ExpectIndexAsLog(const Journal& journal) {
+    const std::vector<JournalRun> runs = journal.Runs();
+    ASSERT_FALSE(runs.empty());
+    const JournalRun& listed = runs.front();
+    const std::optional<JournalRun> read = journal.Inspect(listed.id);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(listed.operation, read->operation);
+    EXPECT_EQ(listed.startedNs, read->startedNs);
+    EXPECT_EQ(listed.origin, read->origin);
+    EXPECT_EQ(listed.place, read->place);
+    EXPECT_EQ(listed.files, read->files);
+    EXPECT_EQ(listed.changes, read->changes);
+    EXPECT_EQ(listed.interrupted, read->interrupted);
+    EXPECT_EQ(listed.ended, read->ended);
+    EXPECT_EQ(listed.undone, read->undone);
+    EXPECT_EQ(listed.live, read->live);
+    EXPECT_EQ(listed.keptBytes, read->keptBytes);
+    EXPECT_EQ(listed.damaged, read->damaged);
+}
+
 // Undoes the newest run that can be undone.
 inline UndoResult UndoNewest(Journal& journal, RunHost* host = nullptr) {
     const std::optional<JournalRun> run = journal.NextToUndo();

@@ -96,6 +96,7 @@ TEST(RenameRecords, NamesGivenUpWithinTheRunAreRecordedOnceAndUndone) {
             EXPECT_FALSE(journal.NextToUndo().has_value());
             continue;
         }
+        testing::ExpectIndexAsLog(journal);
         const std::optional<JournalRun> run = journal.NextToUndo();
         ASSERT_TRUE(run.has_value());
         const Records r = RecordsOf(journal.RunFolder(run->id) + "/log");
@@ -164,10 +165,27 @@ TEST(RenameRecords, AShiftPastAFileGoneSinceItWasListed) {
         EXPECT_EQ(t.Read("f" + std::to_string(i + 1) + ".txt"), std::to_string(i)) << i;
     }
     EXPECT_EQ(Entries(t.path()).size(), 9u);
+    testing::ExpectIndexAsLog(scene.journal);
     const UndoResult back = UndoNewest(scene.journal);
     EXPECT_TRUE(back.complete()) << UndoneListText(back.summary);
     for (int i = 1; i <= 10; ++i)
         if (i != 5) EXPECT_EQ(t.Read("f" + std::to_string(i) + ".txt"), std::to_string(i)) << i;
+}
+
+// Files of two folders: the run is known by its first file (and its index
+// entry says so without reading the log back).
+TEST(RenameRecords, ARunOverTwoFoldersIsNotedAsItsLogTellsIt) {
+    Scene scene;
+    TempFolder& t = scene.t;
+    const std::string a = t.Write(testing::Gbk("一/x.txt"), "a"), b = t.Write(testing::Gbk("二/x.txt"), "b");
+    FileList list = TickedList({a, b});
+    {
+        JournalHost host(scene.journal, "更改文件名称");
+        EXPECT_EQ(RenameFiles(list, "y", "", &host).done, 2);
+    }
+    testing::ExpectIndexAsLog(scene.journal);
+    EXPECT_EQ(scene.journal.Runs().front().place, a);
+    EXPECT_EQ(scene.journal.Runs().front().files, 2);
 }
 
 // A run that plans a batch at a time (while values are read ahead) and has

@@ -82,6 +82,7 @@ TEST_F(RecordedRunsTest, EachRunIsUndoneToTheLastByteAndLink) {
             ASSERT_GE(c.run(t, host), 1);
         }
         ASSERT_TRUE(!t.Exists("a.txt") || t.Read("a.txt") != "key=old a\r\nsecond line\r\n");
+        testing::ExpectIndexAsLog(journal_);
 
         const UndoResult undo = UndoNewest(journal_);
         EXPECT_TRUE(undo.summary.undone.empty());
@@ -211,6 +212,7 @@ TEST_F(RecordedRunsTest, BackupsTheRunMadeGoAndTheOnesTheyReplacedComeBack) {
             ASSERT_EQ(s.done, 1);
         }
         ASSERT_EQ(t.Read("a.txt.bak"), "old line\r\n");
+        testing::ExpectIndexAsLog(journal_);  // the backup is no file of its own
         if (c.backupChangedAfter) t.Write("a.txt.bak", "changed since\r\n");
 
         const UndoResult undo = UndoNewest(journal_);
