@@ -10,8 +10,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <system_error>
 #include <vector>
 
 #include "platform/codec.h"
@@ -21,6 +25,7 @@
 #include "platform/fs_entry.h"
 #include "platform/native_attrib.h"
 #include "platform/sys_calls.h"
+#include "platform/workers.h"
 
 namespace ferro {
 
@@ -162,6 +167,9 @@ struct FolderReader::Impl {
         char records[kNames][kRecord];
     };
     std::unique_ptr<Batch> batch;
+    // Takes half of a large chunk's calls made one by one (made when the
+    // first such chunk comes).
+    std::unique_ptr<WorkerPool> helper;
     bool noRingRecords = false;
     std::string batchPaths;
     std::vector<int> batchResults;
@@ -418,9 +426,53 @@ void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEn
         }
         done += n;
     }
-    for (; done < count; ++done)
-        ok[done] = FillEntry(fd, items[done].diskName, items[done].name, entries[done],
-                             &impl_->traits);
+    const auto fill = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i)
+            ok[i] = FillEntry(fd, items[i].diskName, items[i].name, entries[i], &impl_->traits);
+    };
+    // The calls made one by one wait on the kernel in turn: half of a chunk
+    // of a large folder is asked for on another thread meanwhile.
+    constexpr std::size_t kWorthAThread = 128;
+    if (count - done >= kWorthAThread && WorkerCount() > 1) {
+        if (!impl_->helper) {
+            try {
+                impl_->helper = std::make_unique<WorkerPool>(1);
+            } catch (const std::system_error&) {
+                // No thread to be had: one does it all.
+            }
+        }
+        if (impl_->helper) {
+            const std::size_t half = done + (count - done) / 2;
+            std::mutex mutex;
+            std::condition_variable finished;
+            bool over = false;
+            std::exception_ptr failed;
+            impl_->helper->Submit([&] {
+                try {
+                    fill(half, count);
+                } catch (...) {
+                    failed = std::current_exception();
+                }
+                std::lock_guard<std::mutex> lock(mutex);
+                over = true;
+                finished.notify_one();
+            });
+            const auto waitForHelper = [&] {
+                std::unique_lock<std::mutex> lock(mutex);
+                finished.wait(lock, [&] { return over; });
+            };
+            try {
+                fill(done, half);
+            } catch (...) {
+                waitForHelper();
+                throw;
+            }
+            waitForHelper();
+            if (failed) std::rethrow_exception(failed);
+            return;
+        }
+    }
+    fill(done, count);
 }
 
 bool FolderReader::Stat(const DirItem& item, FindEntry& entry) {
