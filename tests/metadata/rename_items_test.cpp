@@ -137,9 +137,9 @@ TEST(RenameItems, EveryItemThroughTheRename) {
     }
 }
 
-// The command line loads the window's libraries never, and those of the
-// video and PDF readers only for a file of theirs (the dynamic loader's
-// own account of what it loaded).
+// The command line never loads the window's libraries (Qt's widgets and
+// network modules), and those of the video and PDF readers only for a file
+// of theirs (the dynamic loader's own account of what it loaded).
 TEST(RenameItems, EveryItemThroughTheCommandLine) {
     const testing::TimeZone zone("Asia/Shanghai");  // the child has it too
     setenv("LD_DEBUG", "files", 1);
@@ -157,6 +157,7 @@ TEST(RenameItems, EveryItemThroughTheCommandLine) {
         };
         const std::string ext = ExtractFileExt(file);
         EXPECT_FALSE(loaded("libQt6Widgets.so")) << run.err.substr(0, 2000);
+        EXPECT_FALSE(loaded("libQt6Network.so"));
         EXPECT_FALSE(loaded("ferrovan-batch-window.so"));
         EXPECT_EQ(loaded("ferrovan-batch-video.so"), ext == ".mp4");
         EXPECT_EQ(loaded("libmediainfo.so"), ext == ".mp4");
