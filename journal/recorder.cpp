@@ -8,12 +8,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <exception>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "journal/journal.h"
 #include "platform/codec.h"
 #include "platform/fs.h"
 #include "platform/times.h"
+#include "platform/workers.h"
 
 namespace ferro {
 namespace {
@@ -230,19 +234,70 @@ std::string RunRecorder::KeptDiskPath(int id) const {
     return folder_ + "/kept/" + std::to_string(id);
 }
 
+namespace {
+
+// The states of a plan's files before they change; there[i] false where
+// nothing is. A long plan's are read on two threads: each call waits on
+// the kernel in turn.
+void ReadPlannedStates(const std::vector<ChangeRecorder::Planned>& changes,
+                       std::vector<FileState>& states, std::vector<char>& there) {
+    states.assign(changes.size(), FileState{});
+    there.assign(changes.size(), 0);
+    const auto read = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i)
+            there[i] = journal::ReadFileState(changes[i].path, states[i],
+                                              KindOf(changes[i].change) != ItemKind::Rename);
+    };
+    constexpr std::size_t kWorthAThread = 256;
+    if (changes.size() < kWorthAThread || WorkerCount() < 2) {
+        read(0, changes.size());
+        return;
+    }
+    const std::size_t half = changes.size() / 2;
+    std::exception_ptr failed;
+    std::thread other;
+    try {
+        other = std::thread([&] {
+            try {
+                read(half, changes.size());
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        read(0, changes.size());  // no thread to be had
+        return;
+    }
+    try {
+        read(0, half);
+    } catch (...) {
+        other.join();
+        throw;
+    }
+    other.join();
+    if (failed) std::rethrow_exception(failed);
+}
+
+}  // namespace
+
 bool RunRecorder::Plan(const std::vector<Planned>& changes) {
     if (changes.empty()) return true;
     if (!Open()) return false;
     const std::size_t firstItem = items_.size(), firstPlanned = plan_.size();
+    std::vector<FileState> states;
+    std::vector<char> there;
+    ReadPlannedStates(changes, states, there);
     std::string records;
     records.reserve(changes.size() * 256);
     items_.reserve(items_.size() + changes.size());
     plan_.reserve(plan_.size() + changes.size());
-    for (const Planned& c : changes) {
+    for (std::size_t k = 0; k < changes.size(); ++k) {
+        const Planned& c = changes[k];
         Item item;
         item.kind = KindOf(c.change);
         // Nothing there: the change will fail by itself.
-        if (!journal::ReadFileState(c.path, item.before, item.kind != ItemKind::Rename)) continue;
+        if (!there[k]) continue;
+        item.before = std::move(states[k]);
         // A rename changes the change time itself: only the identity tells.
         if (item.kind == ItemKind::Rename) item.before.changedNs = 0;
         item.path = c.path;

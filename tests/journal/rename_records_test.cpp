@@ -140,36 +140,41 @@ TEST(RenameRecords, AFileGoneSinceItWasListedKeepsItsReason) {
     }
 }
 
-// A shift by one whose fifth file went away after it was listed: the
-// fourth takes the name it left free (the run does not look before it
-// waits for a later file's name, so the gone file has to give it up), the
-// rest shift as planned, and undo gives every name back.
-TEST(RenameRecords, AShiftPastAFileGoneSinceItWasListed) {
+// A shift by one of 300 files whose 5th and 250th went away after they
+// were listed (one in each half of the plan, whose states are read on two
+// threads): the file before each takes the name it left free (the run
+// does not look before it waits for a later file's name, so the gone file
+// has to give it up), the rest shift as planned, and undo gives every name
+// back.
+TEST(RenameRecords, AShiftPastFilesGoneSinceTheyWereListed) {
+    constexpr int kFiles = 300;
+    const auto gone = [](int i) { return i == 5 || i == 250; };
     Scene scene;
     TempFolder& t = scene.t;
     std::vector<std::string> paths;
-    for (int i = 1; i <= 10; ++i) paths.push_back(t.Write("f" + std::to_string(i) + ".txt", std::to_string(i)));
+    for (int i = 1; i <= kFiles; ++i)
+        paths.push_back(t.Write("f" + std::to_string(i) + ".txt", std::to_string(i)));
     FileList list = TickedList(paths);
-    ASSERT_EQ(unlink((t.path() + "/f5.txt").c_str()), 0);
+    for (int i = 1; i <= kFiles; ++i)
+        if (gone(i)) ASSERT_EQ(unlink((t.path() + "/f" + std::to_string(i) + ".txt").c_str()), 0);
     RunSummary s;
     {
         JournalHost host(scene.journal, "更改文件名称");
         s = RenameFiles(list, "f${sn(2,1)}", "", &host);
     }
-    EXPECT_EQ(s.done, 9);
-    ASSERT_EQ(s.undone.size(), 1u);
-    EXPECT_EQ(s.undone[0].why, Undone::Missing);
+    EXPECT_EQ(s.done, kFiles - 2);
+    ASSERT_EQ(s.undone.size(), 2u);
     EXPECT_EQ(s.undone[0].row, 5);
-    for (int i = 1; i <= 10; ++i) {
-        if (i == 5) continue;
-        EXPECT_EQ(t.Read("f" + std::to_string(i + 1) + ".txt"), std::to_string(i)) << i;
-    }
-    EXPECT_EQ(Entries(t.path()).size(), 9u);
+    EXPECT_EQ(s.undone[1].row, 250);
+    for (const FileResult& r : s.undone) EXPECT_EQ(r.why, Undone::Missing);
+    for (int i = 1; i <= kFiles; ++i)
+        if (!gone(i)) EXPECT_EQ(t.Read("f" + std::to_string(i + 1) + ".txt"), std::to_string(i)) << i;
+    EXPECT_EQ(Entries(t.path()).size(), std::size_t{kFiles - 2});
     testing::ExpectIndexAsLog(scene.journal);
     const UndoResult back = UndoNewest(scene.journal);
     EXPECT_TRUE(back.complete()) << UndoneListText(back.summary);
-    for (int i = 1; i <= 10; ++i)
-        if (i != 5) EXPECT_EQ(t.Read("f" + std::to_string(i) + ".txt"), std::to_string(i)) << i;
+    for (int i = 1; i <= kFiles; ++i)
+        if (!gone(i)) EXPECT_EQ(t.Read("f" + std::to_string(i) + ".txt"), std::to_string(i)) << i;
 }
 
 // Files of two folders: the run is known by its first file (and its index
