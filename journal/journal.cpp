@@ -378,26 +378,12 @@ void Journal::DropRun(const std::string& id) {
 }
 
 void Journal::NoteEnded(const std::string& id, const JournalRun& run, uint64_t validBytes) {
-    const std::string disk = DiskFolder();
-    if (disk.empty() || !IsRunId(id)) return;
-    IndexLock lock(disk);
-    std::map<std::string, IndexEntry> entries = ReadIndex(disk);
-    for (auto it = entries.begin(); it != entries.end();)
-        it = Exists(RunFolder(it->first)) ? std::next(it) : entries.erase(it);
-    const std::string folder = RunFolder(id);
-    if (!Exists(folder) || !LogProblem(folder).empty()) {
-        entries.erase(id);
-    } else {
-        IndexEntry& e = entries[id];
-        e.run = run;
-        e.run.id = id;
-        e.run.keptBytes = KeptBytesOf(folder);
-        e.validBytes = validBytes;
-    }
-    WriteIndex(disk, entries);
+    NoteInIndex(id, &run, validBytes);
 }
 
-void Journal::NoteChanged(const std::string& id) {
+void Journal::NoteChanged(const std::string& id) { NoteInIndex(id, nullptr, 0); }
+
+void Journal::NoteInIndex(const std::string& id, const JournalRun* counted, uint64_t validBytes) {
     const std::string disk = DiskFolder();
     if (disk.empty() || !IsRunId(id)) return;
     IndexLock lock(disk);
@@ -407,8 +393,15 @@ void Journal::NoteChanged(const std::string& id) {
         it = Exists(RunFolder(it->first)) ? std::next(it) : entries.erase(it);
     const std::string folder = RunFolder(id);
     journal::RunLog log;
-    if (!Exists(folder) || !LogProblem(folder).empty() || !journal::ReadRunLog(LogOf(folder), log) ||
-        log.damaged) {
+    if (!Exists(folder) || !LogProblem(folder).empty()) {
+        entries.erase(id);
+    } else if (counted) {
+        IndexEntry& e = entries[id];
+        e.run = *counted;
+        e.run.id = id;
+        e.run.keptBytes = KeptBytesOf(folder);
+        e.validBytes = validBytes;
+    } else if (!journal::ReadRunLog(LogOf(folder), log) || log.damaged) {
         // Nothing trustworthy to note: it is read afresh each time.
         entries.erase(id);
     } else {

@@ -119,6 +119,8 @@ private:
     std::vector<std::string> RunsToDrop(uint64_t bytes, bool& fits) const;
     bool Droppable(const JournalRun& run) const;
     std::string DiskFolder() const;
+    // Notes a run in the index: as counted, or as its log reads.
+    void NoteInIndex(const std::string& id, const JournalRun* counted, uint64_t validBytes);
 
     std::string folder_;
     uint64_t budget_;
