@@ -8,9 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <exception>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "journal/journal.h"
@@ -253,29 +250,7 @@ void ReadPlannedStates(const std::vector<ChangeRecorder::Planned>& changes,
         read(0, changes.size());
         return;
     }
-    const std::size_t half = changes.size() / 2;
-    std::exception_ptr failed;
-    std::thread other;
-    try {
-        other = std::thread([&] {
-            try {
-                read(half, changes.size());
-            } catch (...) {
-                failed = std::current_exception();
-            }
-        });
-    } catch (const std::system_error&) {
-        read(0, changes.size());  // no thread to be had
-        return;
-    }
-    try {
-        read(0, half);
-    } catch (...) {
-        other.join();
-        throw;
-    }
-    other.join();
-    if (failed) std::rethrow_exception(failed);
+    InTwoHalves(changes.size(), read);
 }
 
 }  // namespace

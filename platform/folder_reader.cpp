@@ -10,11 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <condition_variable>
 #include <cstring>
-#include <exception>
 #include <memory>
-#include <mutex>
 #include <system_error>
 #include <vector>
 
@@ -442,33 +439,9 @@ void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEn
             }
         }
         if (impl_->helper) {
-            const std::size_t half = done + (count - done) / 2;
-            std::mutex mutex;
-            std::condition_variable finished;
-            bool over = false;
-            std::exception_ptr failed;
-            impl_->helper->Submit([&] {
-                try {
-                    fill(half, count);
-                } catch (...) {
-                    failed = std::current_exception();
-                }
-                std::lock_guard<std::mutex> lock(mutex);
-                over = true;
-                finished.notify_one();
-            });
-            const auto waitForHelper = [&] {
-                std::unique_lock<std::mutex> lock(mutex);
-                finished.wait(lock, [&] { return over; });
-            };
-            try {
-                fill(done, half);
-            } catch (...) {
-                waitForHelper();
-                throw;
-            }
-            waitForHelper();
-            if (failed) std::rethrow_exception(failed);
+            InTwoHalves(
+                count - done, [&](std::size_t from, std::size_t to) { fill(done + from, done + to); },
+                impl_->helper.get());
             return;
         }
     }

@@ -63,10 +63,4 @@ void* ModuleEntry(const char* module, const char* entry) {
     return m.handle ? dlsym(m.handle, entry) : nullptr;
 }
 
-bool ModuleLoaded(const char* module) {
-    std::lock_guard<std::mutex> lock(g_modules);
-    const auto it = Modules().find(module);
-    return it != Modules().end() && it->second.handle;
-}
-
 }  // namespace ferro

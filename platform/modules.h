@@ -10,7 +10,4 @@ namespace ferro {
 
 void* ModuleEntry(const char* module, const char* entry);
 
-// Whether a module of that name is loaded in this process (for tests).
-bool ModuleLoaded(const char* module);
-
 }  // namespace ferro

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <exception>
+#include <system_error>
 
 #include "platform/pump.h"
 
@@ -61,6 +63,49 @@ void WorkerPool::Work() {
         }
         task();
     }
+}
+
+void InTwoHalves(std::size_t count, const std::function<void(std::size_t, std::size_t)>& work,
+                 WorkerPool* helper) {
+    const std::size_t half = count / 2;
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool over = false;
+    std::exception_ptr failed;
+    const auto second = [&] {
+        try {
+            work(half, count);
+        } catch (...) {
+            failed = std::current_exception();
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        over = true;
+        finished.notify_one();
+    };
+    std::thread thread;
+    try {
+        if (helper) helper->Submit(second);
+        else thread = std::thread(second);
+    } catch (const std::system_error&) {
+        work(0, count);  // no thread to be had
+        return;
+    }
+    const auto join = [&] {
+        if (thread.joinable()) {
+            thread.join();
+            return;
+        }
+        std::unique_lock<std::mutex> lock(mutex);
+        finished.wait(lock, [&] { return over; });
+    };
+    try {
+        work(0, half);
+    } catch (...) {
+        join();
+        throw;
+    }
+    join();
+    if (failed) std::rethrow_exception(failed);
 }
 
 }  // namespace ferro

@@ -43,4 +43,11 @@ private:
     std::vector<std::thread> threads_;
 };
 
+// work(from, to) over [0, count) in two halves at once: the second on
+// helper (a thread made for it when null), the first on the calling
+// thread. Returns when both are done, rethrowing what either threw; where
+// no thread can be had, the calling thread does it all.
+void InTwoHalves(std::size_t count, const std::function<void(std::size_t, std::size_t)>& work,
+                 WorkerPool* helper = nullptr);
+
 }  // namespace ferro
