@@ -17,9 +17,14 @@ PACKAGES=(
   zsh man-db
 )
 
+# The tools the benchmarks in bench/ time the program against.
+BENCH_PACKAGES=(mmv mawk hyperfine findutils sed grep)
+
+# install_missing [package...]: the build's packages, or those named.
 install_missing() {
-  local missing=()
-  for p in "${PACKAGES[@]}"; do
+  local missing=() wanted=("$@")
+  [ ${#wanted[@]} -eq 0 ] && wanted=("${PACKAGES[@]}")
+  for p in "${wanted[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$p")
     fi

@@ -41,6 +41,8 @@ names="${NAMES:-10000}"
 lines="${LINES:-4000000}"
 mb="${MB:-100}"
 
+source "$root/scripts/common.sh"
+install_missing "${BENCH_PACKAGES[@]}"
 if [[ ! -f "$build/build.ninja" ]]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
@@ -50,7 +52,7 @@ driver="$build/bench/cli/bench_cli"
 build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt")
 echo "build    $build (${build_type:-no build type}); $runs runs a pair; $(nproc) cores"
 for tool in mmv mawk sed grep find xargs; do
-    command -v "$tool" >/dev/null || { echo "missing $tool (scripts/common.sh installs it)" >&2; exit 1; }
+    command -v "$tool" >/dev/null || { echo "missing $tool (install_missing did not bring it)" >&2; exit 1; }
 done
 
 work=$(mktemp -d "${TMPDIR:-/var/tmp}/ferro-bench-cli-XXXXXX")

@@ -10,7 +10,8 @@ build=$(cd "${1:?build folder}" && pwd)  # the runs start in the work folders
 n=${2:-10000}
 rounds=${3:-5}
 program=$build/app/ferrovan-batch
-command -v mmv >/dev/null || { echo "mmv is missing (apt-get install mmv)"; exit 1; }
+source "$(dirname "$0")/../../scripts/common.sh"
+install_missing "${BENCH_PACKAGES[@]}"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME=$work/state
