@@ -428,8 +428,9 @@ void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEn
             ok[i] = FillEntry(fd, items[i].diskName, items[i].name, entries[i], &impl_->traits);
     };
     // The calls made one by one wait on the kernel in turn: half of a chunk
-    // of a large folder is asked for on another thread meanwhile.
-    constexpr std::size_t kWorthAThread = 128;
+    // of 32 entries or more is asked for on another thread meanwhile (below
+    // that, waking the helper costs about what it saves).
+    constexpr std::size_t kWorthAThread = 32;
     if (count - done >= kWorthAThread && WorkerCount() > 1) {
         if (!impl_->helper) {
             try {
