@@ -250,7 +250,7 @@ void ReadPlannedStates(const std::vector<ChangeRecorder::Planned>& changes,
         read(0, changes.size());
         return;
     }
-    InTwoHalves(changes.size(), read);
+    OnTwoThreads(changes.size(), read);
 }
 
 }  // namespace

@@ -427,9 +427,9 @@ void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEn
         for (std::size_t i = from; i < to; ++i)
             ok[i] = FillEntry(fd, items[i].diskName, items[i].name, entries[i], &impl_->traits);
     };
-    // The calls made one by one wait on the kernel in turn: half of a chunk
-    // of 32 entries or more is asked for on another thread meanwhile (below
-    // that, waking the helper costs about what it saves).
+    // The calls made one by one wait on the kernel in turn: a chunk of 32
+    // entries or more is shared with another thread (below that, waking the
+    // helper costs about what it saves).
     constexpr std::size_t kWorthAThread = 32;
     if (count - done >= kWorthAThread && WorkerCount() > 1) {
         if (!impl_->helper) {
@@ -440,7 +440,7 @@ void FolderReader::StatMany(const DirEntryView* items, std::size_t count, FindEn
             }
         }
         if (impl_->helper) {
-            InTwoHalves(
+            OnTwoThreads(
                 count - done, [&](std::size_t from, std::size_t to) { fill(done + from, done + to); },
                 impl_->helper.get());
             return;

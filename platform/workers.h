@@ -43,11 +43,13 @@ private:
     std::vector<std::thread> threads_;
 };
 
-// work(from, to) over [0, count) in two halves at once: the second on
-// helper (a thread made for it when null), the first on the calling
-// thread. Returns when both are done, rethrowing what either threw; where
-// no thread can be had, the calling thread does it all.
-void InTwoHalves(std::size_t count, const std::function<void(std::size_t, std::size_t)>& work,
+// work(from, to) over [0, count) on two threads at once, the calling one
+// and helper (a thread made for it when null): each takes a sixteenth at a
+// time, in no set order, so the calling thread does what the helper has no
+// time for. Returns when every part is done, rethrowing what one threw (the
+// parts not begun then are left); where no thread can be had, the calling
+// thread does it all.
+void OnTwoThreads(std::size_t count, const std::function<void(std::size_t, std::size_t)>& work,
                  WorkerPool* helper = nullptr);
 
 }  // namespace ferro
