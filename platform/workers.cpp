@@ -68,7 +68,7 @@ void WorkerPool::Work() {
 }
 
 void OnTwoThreads(std::size_t count, const std::function<void(std::size_t, std::size_t)>& work,
-                 WorkerPool* helper) {
+                  WorkerPool* helper) {
     // The two threads take the calls a small share at a time, so that the
     // calling thread never waits for a helper that woke late for more than
     // the share the helper has in hand. The helper's task may start after
@@ -109,8 +109,10 @@ void OnTwoThreads(std::size_t count, const std::function<void(std::size_t, std::
     std::thread thread;
     try {
         const auto second = [shares, take] { take(*shares); };
-        if (helper) helper->Submit(second);
-        else thread = std::thread(second);
+        if (helper)
+            helper->Submit(second);
+        else
+            thread = std::thread(second);
     } catch (const std::system_error&) {
         work(0, count);  // no thread to be had
         return;

@@ -50,6 +50,6 @@ private:
 // parts not begun then are left); where no thread can be had, the calling
 // thread does it all.
 void OnTwoThreads(std::size_t count, const std::function<void(std::size_t, std::size_t)>& work,
-                 WorkerPool* helper = nullptr);
+                  WorkerPool* helper = nullptr);
 
 }  // namespace ferro

@@ -26,7 +26,8 @@ TEST(OnTwoThreads, EveryIndexOnceWithAPoolOrAThreadOfItsOwn) {
                     for (std::size_t i = from; i < to; ++i) seen[i].fetch_add(1);
                 },
                 helper);
-            for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(seen[i].load(), 1) << count << " at " << i;
+            for (std::size_t i = 0; i < count; ++i)
+                ASSERT_EQ(seen[i].load(), 1) << count << " at " << i;
         }
     }
 }
@@ -65,9 +66,12 @@ TEST(OnTwoThreads, ABusyHelperLeavesTheWholeWorkToTheCaller) {
         open.wait(lock, [&] { return gate; });
     });
     std::vector<int> seen(500, 0);
-    OnTwoThreads(500, [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) ++seen[i];
-    }, &pool);
+    OnTwoThreads(
+        500,
+        [&](std::size_t from, std::size_t to) {
+            for (std::size_t i = from; i < to; ++i) ++seen[i];
+        },
+        &pool);
     for (int v : seen) ASSERT_EQ(v, 1);
     {
         std::lock_guard<std::mutex> lock(mutex);
