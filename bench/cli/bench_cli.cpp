@@ -12,7 +12,13 @@
 //                                      lines holding "ERROR"
 //   bench_cli same A B                 exit 0 when the trees under A and B
 //                                      hold the same names with the same bytes
+//   bench_cli renames DIR              the floor of a rename run: the entries
+//                                      of DIR in name order, each renamed
+//                                      img_00001.dat ... by its full path
+//                                      (never replacing), and nothing else
+#include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -140,6 +146,29 @@ int Same(const std::string& a, const std::string& b) {
     return 0;
 }
 
+int Renames(const std::string& root) {
+    DIR* dir = opendir(root.c_str());
+    if (!dir) {
+        std::perror("opendir");
+        return 1;
+    }
+    std::vector<std::string> names;
+    while (const dirent* e = readdir(dir))
+        if (e->d_name[0] != '.') names.emplace_back(e->d_name);
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    char name[64];
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::snprintf(name, sizeof name, "img_%05zu.dat", i + 1);
+        const std::string from = root + "/" + names[i], to = root + "/" + name;
+        if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+            std::perror(from.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -149,8 +178,9 @@ int main(int argc, char** argv) {
     if (what == "lines" && argc == 4) return Lines(argv[2], std::atoll(argv[3]));
     if (what == "big" && argc == 4) return Big(argv[2], std::atol(argv[3]));
     if (what == "same" && argc == 4) return Same(argv[2], argv[3]);
+    if (what == "renames" && argc == 3) return Renames(argv[2]);
     std::fprintf(stderr,
                  "usage: bench_cli logs DIR FILES FOLDERS | names DIR FILES | lines FILE LINES |\n"
-                 "       big FILE MB | same A B\n");
+                 "       big FILE MB | same A B | renames DIR\n");
     return 2;
 }

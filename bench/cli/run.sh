@@ -6,7 +6,9 @@
 #   small   delete the ERROR lines of FILES small UTF-8 logs in FOLDERS folders
 #           vs  find -print0 | xargs -0 -P2 -n 500 sed -i '/ERROR/d'
 #   rename  NAMES files renamed img_${sn(1,5)} through --search
-#           vs  mmv '*.dat' 'img_#1.dat'
+#           vs  mmv '*.dat' 'img_#1.dat', and beside them the renames alone
+#           (bench_cli renames: the same renames in the same order, nothing
+#           else), the floor of any program that makes them
 #   insert  ${getleft(${pos(_)}-1)} over LINES lines through insert
 #           vs  mawk '{ i = index($0, "_"); print substr($0, 1, i - 1) }' + mv
 #   large   delete ERROR lines of an MB-megabyte GBK log  vs  grep -v -F + mv
@@ -147,15 +149,24 @@ job_small() {
 
 job_rename() {
     "$driver" names "$work/names" "$names"
-    peer_wall=() peer_cpu=() ours_wall=() ours_cpu=()
+    peer_wall=() peer_cpu=() ours_wall=() ours_cpu=() floor_wall=() floor_cpu=()
+    local sides
     for ((i = 0; i < runs; i++)); do
-        rm -rf "$work/a" "$work/b"
+        rm -rf "$work/a" "$work/b" "$work/c"
         cp -a "$work/names" "$work/a"
         cp -a "$work/names" "$work/b"
+        cp -a "$work/names" "$work/c"
         fresh_state
-        for side in $( ((i % 2 == 0)) && echo "peer ours" || echo "ours peer"); do
+        case $((i % 3)) in
+            0) sides="peer ours floor" ;;
+            1) sides="ours floor peer" ;;
+            *) sides="floor peer ours" ;;
+        esac
+        for side in $sides; do
             if [[ $side == peer ]]; then
                 timed peer sh -c 'cd "$1" && mmv "*.dat" "img_#1.dat"' sh "$work/a"
+            elif [[ $side == floor ]]; then
+                timed floor "$driver" renames "$work/c" || { echo "rename: the floor failed" >&2; exit 1; }
             else
                 local status=0
                 timed ours ours rename --pattern 'img_${sn(1,5)}' --search "$work/b" \
@@ -169,7 +180,15 @@ job_rename() {
         [[ $a -eq $names && $b -eq $names ]] || { echo "rename: $a and $b of $names" >&2; exit 1; }
     done
     report "rename: $names files img_\${sn(1,5)} through --search, undo on" "mmv '*.dat' 'img_#1.dat'"
-    rm -rf "$work/a" "$work/b" "$work/names"
+    # What the kernel's renames alone cost, in the list's order, in a
+    # process that does nothing else: no program that renames these files
+    # one by one in that order can be faster.
+    local fw pw
+    fw=$(printf '%s\n' "${floor_wall[@]}" | median)
+    pw=$(printf '%s\n' "${peer_wall[@]}" | median)
+    printf '  %-34s wall runs %s\n' "renames alone (bench_cli renames)" "${floor_wall[*]}"
+    printf '  %-34s %7.3f s wall (median), %s of the peer\n' "renames alone" "$fw" "$(ratio "$fw" "$pw")"
+    rm -rf "$work/a" "$work/b" "$work/c" "$work/names"
 }
 
 job_insert() {
